@@ -1,0 +1,62 @@
+#pragma once
+// Models of the chips that can sit in the simulated programmer's socket. The socket
+// chip, not what the host believes is there, decides what is read and written.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ksim {
+
+// Family codes as the programmer's chip parameter block carries them.
+enum class Family : std::uint8_t {
+    Spi25 = 0,
+    I2c24 = 1,
+    Microwire93 = 2,
+    Spi95 = 3,
+    Avr = 4,
+    Empty = 0xFF, // nothing in the socket
+};
+
+class Chip {
+public:
+    Chip(); // empty socket
+    Chip(Family family, std::uint32_t id, std::uint32_t size);
+
+    Family family() const { return m_family; }
+    std::uint32_t id() const { return m_id; }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(m_memory.size()); }
+    bool present() const { return m_family != Family::Empty && !m_memory.empty(); }
+
+    // Contents from an image; bytes past the image stay erased.
+    void load(const std::vector<std::uint8_t> &image);
+    std::vector<std::uint8_t> &memory() { return m_memory; }
+    const std::vector<std::uint8_t> &memory() const { return m_memory; }
+
+    bool writeProtected = false;
+    // ID reply type for families that answer without an ID (2 or 3).
+    int idType = 2;
+
+    // The cell that an address the host sends lands on: a 25-series chip over 16 MiB
+    // sees only 24 address bits until it is switched to 4-byte mode; every chip then
+    // ignores the bits above its size.
+    std::uint32_t cell(std::uint32_t address) const;
+    std::uint8_t read(std::uint32_t address) const;
+    // Programming: a 25-series cell can only clear bits; EEPROM and AVR cells take the
+    // byte. Nothing changes on a write-protected chip.
+    void program(std::uint32_t address, std::uint8_t value);
+    void eraseAll();
+    void eraseRange(std::uint32_t address, std::uint32_t count);
+
+    bool fourByteMode = false;
+
+private:
+    Family m_family;
+    std::uint32_t m_id;
+    std::vector<std::uint8_t> m_memory;
+};
+
+// "25", "24", "93", "95", "avr" or "none".
+bool parseFamily(const std::string &text, Family &family);
+
+} // namespace ksim

@@ -1,0 +1,61 @@
+#include "TextTable.h"
+
+#include <array>
+
+namespace korvat {
+namespace {
+
+using Triple = std::array<std::string_view, kLanguageCount>;
+
+// Spaces are part of the texts: several end in one, and the three languages of a
+// triple do not always agree in that.
+constexpr std::array<Triple, kTextNameCount> kTexts = {{
+    {"使用时间 ", "使用時間 ", "Use time "},
+    {"配置文件被破坏！", "配置文件被破壞！", "The configuration file was destroyed."},
+    {"文件已存在,是否覆盖?", "文件已存在,是否覆蓋?", "File already exists. Is it covered? "},
+    {"写入文件出错。", "寫入文件出錯。", "Error writing file."},
+    {"检测到编程器 Korvat 2，工作状态正常。", "檢測到編程器 Korvat 2，工作狀態正常。",
+     "The programmer Korvat 2 is detected, and the working state is normal."},
+    {"已连接", "已連接", "Connected"},
+    {"编程器未接入", "編程器未接入", "Not connected"},
+    {"擦除 Flash ...", "擦除 Flash ...", "Erase Flash ..."},
+    {"读出 Flash ...", "讀出 Flash ...", "Read Flash ..."},
+    {"查空 Flash ...", "查空 Flash ...", "Bank Flash ..."},
+    {"芯片没有擦空", "芯片沒有擦空", "The chip is not empty."},
+    {"校验 Flash ...", "校驗 Flash ...", "Verify Flash ..."},
+    {"Flash 校验错误地址: ", "Flash 校驗錯誤地址: ", "Flash check error address:"},
+    {"编程 Flash ...", "編程 Flash ... ", "Write Flash ..."},
+    {"文件长度大于芯片容量,是否继续调入文件", "文件長度大於芯片容量,是否繼續調入文件",
+     "File length is larger than chip capacity. Do you want to continue to transfer files?"},
+    {"打开", "打開", "Open"},
+    {"读出完成！", "讀出完成！", "Read Complete!"},
+    {"擦除完成！", "擦除完成！", "Erase Complete!"},
+    {"写入完成！", "寫入完成！", "Write Complete!"},
+    {"校验完成！", "校驗完成！", "Verify Complete!"},
+    {"自动编程校验通过！", "自動編程校驗通過！", "AUTO Complete!"},
+    {"查空完成！", "查空完成！", "Bank Complete!"},
+    {"停止", "停止", "STOP"},
+    {"批量", "批量", "BULK"},
+    {"未知型号芯片ID =", "未知型號芯片ID =", "Unknown chip ID ="},
+    {"请手动选择兼容型号。", "請手動選擇兼容型號。", "Please choose the compatibility type manually."},
+    {"没有检测到芯片，请放置芯片再试！", "沒有檢測到芯片，請放置芯片再試！",
+     "No chips detected, please put the chip to try again!"},
+    {"检测到芯片：", "檢測到芯片：", "The chip was detected:"},
+    {"\n\n芯片类型 ：", "\n\n芯片類型 ：", "\n\n Chip type"},
+    {"检测到芯片芯片类型: ", "檢測到芯片芯片類型: ", "Chip type is detected:"},
+    {"\n\n请手动选择对应型号烧写。", "\n\n請手動選擇對應型號燒寫。",
+     "\n\n Please manually select the corresponding type burn."},
+}};
+
+} // namespace
+
+std::string_view text(TextName name, int language)
+{
+    if (name < 0 || name >= kTextNameCount)
+        return {};
+    if (language < 0 || language >= kLanguageCount)
+        language = 0;
+    return kTexts[name][language];
+}
+
+} // namespace korvat

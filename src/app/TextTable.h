@@ -1,0 +1,51 @@
+#pragma once
+// The texts the program composes at run time (progress lines, results, questions,
+// errors), each a triple: Simplified Chinese, Traditional Chinese, English.
+
+#include <string_view>
+
+namespace korvat {
+
+enum TextName {
+    txtUseTime,
+    txtCatalogueDamaged,
+    txtOverwriteQuestion,
+    txtWriteError,
+    txtProgrammerDetected,
+    txtConnected,
+    txtNotConnected,
+    txtEraseRunning,
+    txtReadRunning,
+    txtBlankRunning,
+    txtNotBlank,
+    txtVerifyRunning,
+    txtVerifyMismatch,
+    txtWriteRunning,
+    txtFileTooLong,
+    txtOpenLog,
+    txtReadDone,
+    txtEraseDone,
+    txtWriteDone,
+    txtVerifyDone,
+    txtAutoDone,
+    txtBlankDone,
+    txtStop,
+    txtBulk,
+    txtUnknownId,
+    txtChooseCompatible,
+    txtNoChip,
+    txtChipDetected,
+    txtChipTypeLine,
+    txtTypeDetected,
+    txtSelectManually,
+    kTextNameCount
+};
+
+// Language index: 0 Simplified Chinese, 1 Traditional Chinese, 2 English.
+constexpr int kLanguageCount = 3;
+
+// The member of the named triple for the language; an index outside 0 to 2 (possible
+// from an edited settings file) reads as 0. Texts are UTF-8.
+std::string_view text(TextName name, int language);
+
+} // namespace korvat

@@ -1,0 +1,152 @@
+#include "Catalogue.h"
+
+#include "app/AtomicFile.h"
+#include "app/TextTable.h"
+#include "IntegerText.h"
+#include "NameText.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace korvat {
+namespace {
+
+constexpr std::size_t kEndRecordZeroBytes = 20;
+constexpr std::size_t kNameTextMax = kNameTextSize - 1;
+
+std::string withPath(const char *format, const std::string &path)
+{
+    std::string s(format);
+    s.replace(s.find("%s"), 2, path);
+    return s;
+}
+
+std::string rowMessage(std::size_t row, const std::string &what)
+{
+    return "Row " + std::to_string(row + 1) + ": " + what;
+}
+
+} // namespace
+
+Catalogue::Catalogue() { std::memset(m_slots.data(), 0, sizeof m_slots); }
+
+CatalogueResult Catalogue::load(const std::string &path, int language)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return {CatalogueOutcome::NoFile, {}};
+    std::ifstream in(path, std::ios::binary);
+    if (!in || S_ISDIR(st.st_mode))
+        return {CatalogueOutcome::CannotOpen, withPath("Cannot open file %s", path)};
+
+    const std::string damaged(text(txtCatalogueDamaged, language));
+    // Never read more than the table holds plus one byte, so an oversized file is
+    // told apart without loading all of it.
+    std::vector<char> bytes(kCatalogueFileMax + 1);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto size = static_cast<std::size_t>(in.gcount());
+    if (in.bad())
+        return {CatalogueOutcome::CannotOpen, withPath("Cannot open file %s", path)};
+    if (size > kCatalogueFileMax || size % sizeof(ChipRecord) != 0)
+        return {CatalogueOutcome::Damaged, damaged};
+
+    std::memcpy(m_slots.data(), bytes.data(), size);
+    // Slots past the file are cleared, so a shorter file without an end record never
+    // shows chips left over from an earlier read.
+    std::memset(reinterpret_cast<char *>(m_slots.data()) + size, 0, sizeof m_slots - size);
+    return {CatalogueOutcome::Read, {}};
+}
+
+CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path)
+{
+    if (rows.size() >= static_cast<std::size_t>(kCatalogueSlots))
+        return {CatalogueOutcome::BadCell,
+                "The catalogue holds at most " + std::to_string(kCatalogueSlots - 1) + " chips."};
+
+    auto table = m_slots;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const GridRow &row = rows[r];
+        ChipRecord &rec = table[r];
+
+        const std::string joined = std::string(trimBlanks(row[0])) + "," +
+                                   std::string(trimBlanks(row[1])) + "," +
+                                   std::string(trimBlanks(row[2]));
+        const auto gbk = utf8ToGbk(joined);
+        if (!gbk)
+            return {CatalogueOutcome::BadCell,
+                    rowMessage(r, "the name \"" + joined + "\" holds characters that cannot be stored.")};
+        if (gbk->size() > kNameTextMax)
+            return {CatalogueOutcome::BadCell,
+                    rowMessage(r, "the name \"" + joined + "\" is longer than " +
+                                      std::to_string(kNameTextMax) + " bytes.")};
+        std::memcpy(rec.nameText, gbk->c_str(), gbk->size() + 1);
+
+        std::int64_t v[kGridColumns] = {};
+        for (int c = 3; c < kGridColumns; ++c) {
+            const auto value = parseInteger(row[static_cast<std::size_t>(c)]);
+            if (!value)
+                return {CatalogueOutcome::BadCell, notAnIntegerMessage(row[static_cast<std::size_t>(c)])};
+            v[c] = *value;
+        }
+        rec.chipId = static_cast<std::uint32_t>(v[3]);
+        rec.capacity = static_cast<std::uint32_t>(v[4]);
+        rec.flashPage = static_cast<std::uint16_t>(v[5]);
+        rec.family = static_cast<std::uint8_t>(v[6]);
+        rec.algorithm = static_cast<std::uint8_t>(v[7]);
+        rec.delay = static_cast<std::uint16_t>(v[8]);
+        rec.voltage = static_cast<std::uint8_t>(v[9]);
+        rec.eepromSize = static_cast<std::uint16_t>(v[10]);
+        rec.eepromPage = static_cast<std::uint8_t>(v[11]);
+        rec.association = static_cast<std::uint16_t>(v[12]);
+    }
+    std::memset(&table[rows.size()], 0, kEndRecordZeroBytes);
+    m_slots = table;
+
+    const std::size_t bytes = (rows.size() + 1) * sizeof(ChipRecord);
+    if (!writeFileAtomically(path, {reinterpret_cast<const char *>(m_slots.data()), bytes}))
+        return {CatalogueOutcome::CannotCreate, withPath("Cannot create file %s", path)};
+    return {CatalogueOutcome::Written, {}};
+}
+
+int Catalogue::chipCount() const
+{
+    int n = 0;
+    while (n < kCatalogueSlots && !m_slots[static_cast<std::size_t>(n)].isEnd())
+        ++n;
+    return n;
+}
+
+std::string Catalogue::name(int index) const { return gbkToUtf8(slot(index).storedName()); }
+
+GridRow gridRowFor(const ChipRecord &record)
+{
+    const NameParts parts = splitForEditor(gbkToUtf8(record.storedName()));
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%X", static_cast<unsigned>(record.chipId));
+    auto dec = [](unsigned v) { return std::to_string(v); };
+    return {parts.type,
+            parts.maker,
+            parts.model,
+            id,
+            dec(record.capacity),
+            dec(record.flashPage),
+            dec(record.family),
+            dec(record.algorithm),
+            dec(record.delay),
+            dec(record.voltage),
+            dec(record.eepromSize),
+            dec(record.eepromPage),
+            dec(record.association)};
+}
+
+std::string cataloguePathFor(const std::string &executable)
+{
+    const auto slash = executable.find_last_of('/');
+    const auto dot = executable.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? executable.substr(0, dot) : executable) + ".Dat";
+}
+
+} // namespace korvat

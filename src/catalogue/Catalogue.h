@@ -1,0 +1,66 @@
+#pragma once
+// The catalogue table of 1000 record slots, its file reader, and the writer that
+// rebuilds table and file from the chip editor's grid.
+
+#include "ChipRecord.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace korvat {
+
+constexpr int kCatalogueSlots = 1000;
+constexpr int kGridColumns = 13;
+constexpr std::size_t kCatalogueFileMax = kCatalogueSlots * sizeof(ChipRecord);
+
+// One chip row of the editor grid: type, maker, model, chip ID, capacity, FLASH page,
+// family, algorithm, delay, voltage, EEPROM size, EEPROM page, association.
+using GridRow = std::array<std::string, kGridColumns>;
+
+enum class CatalogueOutcome {
+    Read,        // the table now holds the file
+    NoFile,      // no file: not an error, the table is unchanged
+    CannotOpen,  // "Cannot open file %s"
+    Damaged,     // size not a multiple of 68, or larger than the table
+    Written,     // save: table rebuilt and file replaced
+    BadCell,     // save: a cell is not an integer, or a name cannot be stored; nothing changed
+    CannotCreate // save: "Cannot create file %s"; the table holds the new contents
+};
+
+struct CatalogueResult {
+    CatalogueOutcome outcome;
+    std::string message; // what the user is shown; empty for Read, NoFile and Written
+};
+
+class Catalogue {
+public:
+    Catalogue(); // all slots zero
+
+    // Reads the file into the table. The damaged message is in the given language.
+    CatalogueResult load(const std::string &path, int language);
+
+    // Rebuilds the table from the grid's chip rows plus an end record and replaces
+    // the file. A bad row stops the save before anything changes.
+    CatalogueResult save(const std::vector<GridRow> &rows, const std::string &path);
+
+    const ChipRecord &slot(int index) const { return m_slots.at(static_cast<std::size_t>(index)); }
+    ChipRecord &slot(int index) { return m_slots.at(static_cast<std::size_t>(index)); }
+
+    // Number of chips: slots before the first end record, at most 1000.
+    int chipCount() const;
+    // The slot's name text as UTF-8.
+    std::string name(int index) const;
+
+private:
+    std::array<ChipRecord, kCatalogueSlots> m_slots;
+};
+
+// The grid row that shows a record (editor): name cut by the editor's rule, chip ID
+// as "0x%X", every other field in unsigned decimal.
+GridRow gridRowFor(const ChipRecord &record);
+
+// The catalogue path for an executable: its extension replaced by ".Dat".
+std::string cataloguePathFor(const std::string &executable);
+
+} // namespace korvat

@@ -1,0 +1,16 @@
+#include "ChipRecord.h"
+
+#include <cstring>
+
+namespace korvat {
+
+std::string_view ChipRecord::storedName() const
+{
+    const void *zero = std::memchr(nameText, 0, kNameTextSize);
+    const std::size_t n =
+        zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - nameText)
+             : kNameTextSize;
+    return {nameText, n};
+}
+
+} // namespace korvat

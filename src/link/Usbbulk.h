@@ -1,0 +1,70 @@
+#pragma once
+// TUsbBulk: the USB bulk transport to the programmer. It finds the programmer by its
+// USB identity, claims its interface, and moves 64-byte command blocks and bulk data
+// streams. It shows nothing: every outcome is a result value, and link diagnostics go
+// to a callback.
+
+#include "UsbApi.h"
+
+#include <functional>
+#include <string>
+
+namespace korvat {
+
+// The programmer's USB identity.
+constexpr int kProgrammerVendorId = 0x1FC8;
+constexpr int kProgrammerProductId = 0x300B;
+constexpr const char *kProgrammerManufacturer = "Korvat Electronics";
+constexpr const char *kProgrammerProduct = "VorADO1";
+
+constexpr int kBulkTimeoutMs = 5000;
+constexpr int kReplyPauseMs = 50;
+constexpr int kStringTimeoutMs = 1000;
+constexpr int kControlTimeoutMs = 7000;
+constexpr int kStringLanguage = 0x0409;
+constexpr int kStringBufferSize = 256;
+
+// Result of a transfer call made with no device open.
+constexpr int kNoDevice = -19;
+
+class TUsbBulk {
+public:
+    using Diagnostics = std::function<void(const std::string &line)>;
+    using Pause = std::function<void(int milliseconds)>;
+
+    // pause defaults to a real sleep; tests pass a recorder.
+    explicit TUsbBulk(UsbApi api, Diagnostics diagnostics = {}, Pause pause = {});
+
+    int prog_open(int vid, const char *manufacturer, int pid, const char *product);
+    int USB_bulk_cmd(char *buffer, int length, int readBack);
+    int USB_bulk_write(char *buffer, int length);
+    int USB_bulk_read(char *buffer, int length);
+    void USB_bulk_close();
+    int USB_transmit(unsigned char direction, unsigned char request, unsigned char *setup,
+                     unsigned char *buffer, int size);
+    int usbGetStringAscii(usb_dev_handle *device, int index, int langid, char *buffer,
+                          int bufferLength);
+
+    bool isOpen() const { return m_handle != nullptr; }
+    int epIn() const { return m_epIn; }
+    int epData() const { return m_epData; }
+    int epCmd() const { return m_epCmd; }
+    int claimedInterface() const { return m_claimedInterface; }
+
+private:
+    void diagnose(const char *format, int a = 0, int b = 0);
+    void closeCandidate();
+    bool tryDevice(struct usb_device *device, const char *manufacturer, const char *product);
+    int transferResult(int result);
+
+    UsbApi m_api;
+    Diagnostics m_diagnostics;
+    Pause m_pause;
+    usb_dev_handle *m_handle = nullptr;
+    int m_epIn = 0x82;
+    int m_epData = 0x01;
+    int m_epCmd = 0x02;
+    int m_claimedInterface = 0;
+};
+
+} // namespace korvat

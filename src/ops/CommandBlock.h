@@ -1,0 +1,71 @@
+#pragma once
+// The 64-byte command blocks the programmer is sent: leading flag, command code and
+// little-endian fields, and the chip parameter block built from a catalogue record.
+
+#include "catalogue/ChipRecord.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace korvat {
+
+constexpr std::size_t kBlockSize = 64;
+using CommandBlock = std::array<std::uint8_t, kBlockSize>;
+
+enum CommandCode : std::uint8_t {
+    CMD_ERASE = 2,
+    CMD_SET_ADDRESS = 5,
+    CMD_SETUP = 7,
+    CMD_END = 8,
+    CMD_READ_ID = 9,
+    CMD_POLL_STATUS = 10,
+    CMD_SPI_TRANSFER = 11,
+    CMD_GET_INFO = 12,
+    CMD_ENTER_BOOT = 13,
+};
+
+// Erase parameters by family: whole-chip erase of a 25-series flash; the 24 series
+// sends the block's address and the 93 series the chip's delay instead.
+constexpr std::uint16_t kWholeChipErase = 0x8000;
+// SPI opcode that switches a serial flash to 4-byte addresses.
+constexpr std::uint8_t kEnter4ByteAddressing = 0xB7;
+// Smallest data transfer; smaller FLASH pages are raised to it.
+constexpr std::uint32_t kMinTransfer = 64;
+
+// Chip parameter block with CMD_SETUP.
+CommandBlock setupBlock(const ChipRecord &chip, int speed);
+// Chip parameter block with CMD_READ_ID.
+CommandBlock readIdBlock(const ChipRecord &chip, int speed);
+// CMD_END, no reply.
+CommandBlock endBlock();
+// CMD_SET_ADDRESS with the start address of a data stream.
+CommandBlock addressBlock(std::uint32_t address);
+// CMD_ERASE with its 16-bit parameter.
+CommandBlock eraseBlock(std::uint16_t parameter);
+// Turns the block in place into a status poll: only bytes 0 and 1 are rewritten, the
+// rest keeps whatever the erase block or the previous reply left there.
+void makePoll(CommandBlock &block);
+// CMD_SPI_TRANSFER carrying raw bytes for the flash chip (at most 60).
+CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes);
+// The SPI pass-through block with the single byte 0xB7.
+CommandBlock enter4ByteBlock();
+CommandBlock getInfoBlock();
+CommandBlock enterBootBlock();
+
+// Whether the chip must be switched to 4-byte addressing before a data stream.
+inline bool needs4ByteAddressing(const ChipRecord &chip)
+{
+    return chip.capacity > k4ByteAddressingAbove;
+}
+
+// Bytes per data transfer: the FLASH page, raised to 64.
+inline std::uint32_t transferSize(const ChipRecord &chip)
+{
+    return chip.flashPage < kMinTransfer ? kMinTransfer : chip.flashPage;
+}
+
+// Bit 0 of reply byte 0 of a status poll: the erase is still running.
+inline bool pollBusy(const CommandBlock &reply) { return (reply[0] & 0x01) != 0; }
+
+} // namespace korvat
