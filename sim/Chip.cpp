@@ -11,61 +11,60 @@ constexpr std::uint32_t k3ByteSpan = 0x1000000;
 Chip::Chip() : m_family(Family::Empty), m_id(0) {}
 
 Chip::Chip(Family family, std::uint32_t id, std::uint32_t size)
-    : m_family(family), m_id(id & 0xFFFFFF), m_memory(family == Family::Empty ? 0 : size, kErased)
-{
+    : m_family(family), m_id(id & 0xFFFFFF), m_memory(family == Family::Empty ? 0 : size, kErased) {
     if (family == Family::Microwire93)
         idType = 3;
 }
 
-void Chip::load(const std::vector<std::uint8_t> &image)
-{
+void Chip::load(const std::vector<std::uint8_t> &image) {
     std::fill(m_memory.begin(), m_memory.end(), kErased);
     std::copy_n(image.begin(), std::min(image.size(), m_memory.size()), m_memory.begin());
 }
 
-std::uint32_t Chip::cell(std::uint32_t address) const
-{
+std::uint32_t Chip::cell(std::uint32_t address) const {
     if (m_family == Family::Spi25 && !fourByteMode)
         address &= k3ByteSpan - 1;
     return address % size();
 }
 
-std::uint8_t Chip::read(std::uint32_t address) const
-{
+std::uint8_t Chip::read(std::uint32_t address) const {
     return present() ? m_memory[cell(address)] : kErased;
 }
 
-void Chip::program(std::uint32_t address, std::uint8_t value)
-{
+void Chip::program(std::uint32_t address, std::uint8_t value) {
     if (!present() || writeProtected)
         return;
     std::uint8_t &c = m_memory[cell(address)];
     c = m_family == Family::Spi25 ? static_cast<std::uint8_t>(c & value) : value;
 }
 
-void Chip::eraseAll()
-{
+void Chip::eraseAll() {
     if (present() && !writeProtected)
         std::fill(m_memory.begin(), m_memory.end(), kErased);
 }
 
-void Chip::eraseRange(std::uint32_t address, std::uint32_t count)
-{
+void Chip::eraseRange(std::uint32_t address, std::uint32_t count) {
     if (!present() || writeProtected)
         return;
     for (std::uint32_t i = 0; i < count; ++i)
         m_memory[cell(address + i)] = kErased;
 }
 
-bool parseFamily(const std::string &text, Family &family)
-{
-    if (text == "25") family = Family::Spi25;
-    else if (text == "24") family = Family::I2c24;
-    else if (text == "93") family = Family::Microwire93;
-    else if (text == "95") family = Family::Spi95;
-    else if (text == "avr" || text == "AVR") family = Family::Avr;
-    else if (text == "none") family = Family::Empty;
-    else return false;
+bool parseFamily(const std::string &text, Family &family) {
+    if (text == "25")
+        family = Family::Spi25;
+    else if (text == "24")
+        family = Family::I2c24;
+    else if (text == "93")
+        family = Family::Microwire93;
+    else if (text == "95")
+        family = Family::Spi95;
+    else if (text == "avr" || text == "AVR")
+        family = Family::Avr;
+    else if (text == "none")
+        family = Family::Empty;
+    else
+        return false;
     return true;
 }
 

@@ -20,15 +20,13 @@ std::string g_loadedPath;
 struct timespec g_loadedTime {};
 off_t g_loadedSize = -1;
 
-bool sameStamp(const struct stat &st)
-{
+bool sameStamp(const struct stat &st) {
     return st.st_mtim.tv_sec == g_loadedTime.tv_sec && st.st_mtim.tv_nsec == g_loadedTime.tv_nsec &&
            st.st_size == g_loadedSize;
 }
 
 // Sets the simulator up again when the scenario file appeared, changed or went away.
-void refresh()
-{
+void refresh() {
     const char *env = std::getenv("KORVAT_SIM");
     const std::string path = env ? env : "";
     struct stat st {};
@@ -60,74 +58,66 @@ __attribute__((visibility("default"))) struct usb_bus *usb_busses = nullptr;
 
 extern "C" {
 
-__attribute__((visibility("default"))) void usb_init(void)
-{
+__attribute__((visibility("default"))) void usb_init(void) {
     refresh();
     g_sim->clearLog();
     ksim::usb::init();
 }
 
-__attribute__((visibility("default"))) int usb_find_busses(void)
-{
+__attribute__((visibility("default"))) int usb_find_busses(void) {
     refresh();
     const int n = ksim::usb::findBusses();
     usb_busses = ksim::usb::getBusses();
     return n;
 }
 
-__attribute__((visibility("default"))) int usb_find_devices(void)
-{
+__attribute__((visibility("default"))) int usb_find_devices(void) {
     refresh();
     const int n = ksim::usb::findDevices();
     usb_busses = ksim::usb::getBusses();
     return n;
 }
 
-__attribute__((visibility("default"))) struct usb_bus *usb_get_busses(void)
-{
+__attribute__((visibility("default"))) struct usb_bus *usb_get_busses(void) {
     refresh();
     return usb_busses = ksim::usb::getBusses();
 }
 
-__attribute__((visibility("default"))) usb_dev_handle *usb_open(struct usb_device *dev)
-{
+__attribute__((visibility("default"))) usb_dev_handle *usb_open(struct usb_device *dev) {
     return ksim::usb::open(dev);
 }
 
-__attribute__((visibility("default"))) int usb_close(usb_dev_handle *dev)
-{
+__attribute__((visibility("default"))) int usb_close(usb_dev_handle *dev) {
     return ksim::usb::close(dev);
 }
 
 __attribute__((visibility("default"))) int usb_control_msg(usb_dev_handle *dev, int requesttype,
                                                            int request, int value, int index,
-                                                           char *bytes, int size, int timeout)
-{
+                                                           char *bytes, int size, int timeout) {
     return ksim::usb::controlMsg(dev, requesttype, request, value, index, bytes, size, timeout);
 }
 
-__attribute__((visibility("default"))) int usb_claim_interface(usb_dev_handle *dev, int interface)
-{
+__attribute__((visibility("default"))) int usb_claim_interface(usb_dev_handle *dev, int interface) {
     return ksim::usb::claimInterface(dev, interface);
 }
 
-__attribute__((visibility("default"))) int usb_release_interface(usb_dev_handle *dev, int interface)
-{
+__attribute__((visibility("default"))) int usb_release_interface(usb_dev_handle *dev,
+                                                                 int interface) {
     return ksim::usb::releaseInterface(dev, interface);
 }
 
-__attribute__((visibility("default"))) int usb_bulk_write(usb_dev_handle *dev, int ep,
-                                                          const char *bytes, int size, int timeout)
-{
+__attribute__((visibility("default"))) int
+usb_bulk_write(usb_dev_handle *dev, int ep, const char *bytes, int size, int timeout) {
     return ksim::usb::bulkWrite(dev, ep, bytes, size, timeout);
 }
 
 __attribute__((visibility("default"))) int usb_bulk_read(usb_dev_handle *dev, int ep, char *bytes,
-                                                         int size, int timeout)
-{
+                                                         int size, int timeout) {
     return ksim::usb::bulkRead(dev, ep, bytes, size, timeout);
 }
 
-__attribute__((visibility("default"))) char *usb_strerror(void) { return ksim::usb::strerror(); }
+__attribute__((visibility("default"))) char *usb_strerror(void) {
+    return ksim::usb::strerror();
+}
 
 } // extern "C"

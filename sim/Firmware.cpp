@@ -6,20 +6,17 @@
 namespace ksim {
 namespace {
 
-std::uint16_t get16(const Block &b, std::size_t at)
-{
+std::uint16_t get16(const Block &b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-std::uint32_t get32(const Block &b, std::size_t at)
-{
+std::uint32_t get32(const Block &b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
            (static_cast<std::uint32_t>(b[at + 2]) << 16) |
            (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
-void putText(Block &b, std::size_t at, std::size_t width, const std::string &text)
-{
+void putText(Block &b, std::size_t at, std::size_t width, const std::string &text) {
     std::memcpy(&b[at], text.data(), std::min(width, text.size()));
 }
 
@@ -32,8 +29,7 @@ constexpr std::uint32_t kMinTransfer = 64;
 
 Firmware::Firmware() : m_chip(Family::Spi25, 0xEF4017, 8u << 20) {}
 
-void Firmware::powerOn()
-{
+void Firmware::powerOn() {
     m_reply.reset();
     m_streaming = false;
     m_busyPolls = 0;
@@ -41,18 +37,15 @@ void Firmware::powerOn()
     m_chip.fourByteMode = false;
 }
 
-bool Firmware::hostTalksToSocketChip() const
-{
+bool Firmware::hostTalksToSocketChip() const {
     return m_chip.present() && m_params.family == static_cast<std::uint8_t>(m_chip.family());
 }
 
-std::uint32_t Firmware::transferSize() const
-{
+std::uint32_t Firmware::transferSize() const {
     return std::max<std::uint32_t>(m_params.flashPage, kMinTransfer);
 }
 
-void Firmware::setParameters(const Block &b)
-{
+void Firmware::setParameters(const Block &b) {
     m_params.family = b[2];
     m_params.algorithm = b[3];
     m_params.flashPage = get16(b, 4);
@@ -63,8 +56,7 @@ void Firmware::setParameters(const Block &b)
     m_params.voltage = b[28];
 }
 
-void Firmware::command(std::span<const std::uint8_t> bytes)
-{
+void Firmware::command(std::span<const std::uint8_t> bytes) {
     Block b{};
     std::copy_n(bytes.begin(), std::min(bytes.size(), kBlock), b.begin());
     m_reply.reset(); // a reply the host never read is dropped by the next command
@@ -120,8 +112,7 @@ void Firmware::command(std::span<const std::uint8_t> bytes)
     }
 }
 
-Block Firmware::readIdReply() const
-{
+Block Firmware::readIdReply() const {
     Block r{};
     if (!m_chip.present())
         return r; // type 0: no chip
@@ -136,8 +127,7 @@ Block Firmware::readIdReply() const
     return r;
 }
 
-Block Firmware::infoReply() const
-{
+Block Firmware::infoReply() const {
     Block r{};
     putText(r, 43, 3, hardwareVersion);
     putText(r, 46, 5, firmwareVersion);
@@ -145,8 +135,7 @@ Block Firmware::infoReply() const
     return r;
 }
 
-void Firmware::erase(std::uint16_t parameter)
-{
+void Firmware::erase(std::uint16_t parameter) {
     if (!hostTalksToSocketChip())
         return;
     switch (m_chip.family()) {
@@ -165,8 +154,7 @@ void Firmware::erase(std::uint16_t parameter)
     }
 }
 
-int Firmware::data(std::span<const std::uint8_t> bytes)
-{
+int Firmware::data(std::span<const std::uint8_t> bytes) {
     if (!m_streaming)
         return static_cast<int>(bytes.size()); // taken and dropped
     if (hostTalksToSocketChip())
@@ -177,8 +165,7 @@ int Firmware::data(std::span<const std::uint8_t> bytes)
     return static_cast<int>(bytes.size());
 }
 
-std::optional<int> Firmware::read(std::span<std::uint8_t> out)
-{
+std::optional<int> Firmware::read(std::span<std::uint8_t> out) {
     if (m_reply) {
         const std::size_t n = std::min(out.size(), kBlock);
         std::copy_n(m_reply->begin(), n, out.begin());

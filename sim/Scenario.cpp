@@ -10,8 +10,7 @@
 namespace ksim {
 namespace {
 
-bool parseNumber(const std::string &text, std::uint64_t &value)
-{
+bool parseNumber(const std::string &text, std::uint64_t &value) {
     if (text.empty())
         return false;
     std::string digits = text;
@@ -32,8 +31,7 @@ bool parseNumber(const std::string &text, std::uint64_t &value)
     }
 }
 
-bool parseHex(const std::string &text, std::uint64_t &value)
-{
+bool parseHex(const std::string &text, std::uint64_t &value) {
     try {
         std::size_t used = 0;
         value = std::stoull(text, &used, 16);
@@ -43,8 +41,7 @@ bool parseHex(const std::string &text, std::uint64_t &value)
     }
 }
 
-bool parseDecoy(const std::string &name, Decoy &decoy)
-{
+bool parseDecoy(const std::string &name, Decoy &decoy) {
     static const std::pair<const char *, Decoy> kNames[] = {
         {"other-manufacturer", Decoy::OtherManufacturer},
         {"other-product", Decoy::OtherProduct},
@@ -65,8 +62,7 @@ bool parseDecoy(const std::string &name, Decoy &decoy)
     return false;
 }
 
-bool readImage(const std::string &path, std::vector<std::uint8_t> &image)
-{
+bool readImage(const std::string &path, std::vector<std::uint8_t> &image) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -80,8 +76,7 @@ struct Line {
     std::vector<std::string> args;
 };
 
-std::string applyLine(Simulator &sim, const Line &line, const std::string &baseDir)
-{
+std::string applyLine(Simulator &sim, const Line &line, const std::string &baseDir) {
     const auto &a = line.args;
     std::uint64_t n = 0, m = 0;
     Firmware &fw = sim.programmer();
@@ -93,7 +88,8 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
             fw.insert(Chip());
             return {};
         }
-        if (a.size() != 3 || !parseHex(a[1], n) || !parseNumber(a[2], m) || m == 0 || m > (1u << 30))
+        if (a.size() != 3 || !parseHex(a[1], n) || !parseNumber(a[2], m) || m == 0 ||
+            m > (1u << 30))
             return "chip needs: family, hexadecimal ID, size";
         fw.insert(Chip(family, static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(m)));
     } else if (line.key == "image") {
@@ -156,8 +152,7 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
 
 } // namespace
 
-std::string applyScenario(Simulator &sim, std::string_view text, const std::string &baseDir)
-{
+std::string applyScenario(Simulator &sim, std::string_view text, const std::string &baseDir) {
     std::istringstream in{std::string(text)};
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
@@ -175,8 +170,7 @@ std::string applyScenario(Simulator &sim, std::string_view text, const std::stri
     return {};
 }
 
-std::string applyScenarioFile(Simulator &sim, const std::string &path)
-{
+std::string applyScenarioFile(Simulator &sim, const std::string &path) {
     std::ifstream in(path);
     if (!in)
         return "cannot read scenario " + path;

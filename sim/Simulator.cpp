@@ -15,8 +15,7 @@ namespace ksim {
 class Device {
 public:
     Device(const DeviceSpec &s, int number, bool isProgrammer)
-        : spec(s), index(number), firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr)
-    {
+        : spec(s), index(number), firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr) {
         std::memset(&dev, 0, sizeof dev);
         std::memset(&config, 0, sizeof config);
         std::memset(&iface, 0, sizeof iface);
@@ -75,12 +74,12 @@ namespace {
 
 Simulator *g_active = nullptr;
 
-constexpr int kNoDevice = -19;   // -ENODEV
-constexpr int kTimedOut = -110;  // -ETIMEDOUT
-constexpr int kInvalid = -22;    // -EINVAL
-constexpr int kStall = -32;      // -EPIPE
-constexpr int kBusy = -16;       // -EBUSY
-constexpr int kNoAccess = -13;   // -EACCES
+constexpr int kNoDevice = -19;  // -ENODEV
+constexpr int kTimedOut = -110; // -ETIMEDOUT
+constexpr int kInvalid = -22;   // -EINVAL
+constexpr int kStall = -32;     // -EPIPE
+constexpr int kBusy = -16;      // -EBUSY
+constexpr int kNoAccess = -13;  // -EACCES
 
 constexpr std::uint8_t kCommandEp = 0x01;
 constexpr std::uint8_t kDataEp = 0x02;
@@ -88,50 +87,67 @@ constexpr std::uint8_t kReplyEp = 0x81;
 
 } // namespace
 
-Simulator::Simulator() : m_error("No error")
-{
+Simulator::Simulator() : m_error("No error") {
     addDevice(DeviceSpec{}, true);
     rebuild();
 }
 
-Simulator::~Simulator()
-{
+Simulator::~Simulator() {
     if (g_active == this)
         g_active = nullptr;
 }
 
-Simulator *Simulator::active() { return g_active; }
-void Simulator::activate(Simulator *sim) { g_active = sim; }
+Simulator *Simulator::active() {
+    return g_active;
+}
+void Simulator::activate(Simulator *sim) {
+    g_active = sim;
+}
 
-Firmware &Simulator::programmer(int n)
-{
+Firmware &Simulator::programmer(int n) {
     for (auto &d : m_devices)
         if (d->firmware && n-- == 0)
             return *d->firmware;
     return *m_devices.front()->firmware;
 }
 
-int Simulator::addDevice(const DeviceSpec &spec, bool isProgrammer)
-{
+int Simulator::addDevice(const DeviceSpec &spec, bool isProgrammer) {
     const int number = static_cast<int>(m_devices.size());
     m_devices.push_back(std::make_unique<Device>(spec, number, isProgrammer));
     rebuild();
     return number;
 }
 
-void Simulator::addDecoy(Decoy decoy)
-{
+void Simulator::addDecoy(Decoy decoy) {
     DeviceSpec s;
     switch (decoy) {
-    case Decoy::OtherManufacturer: s.manufacturer = u"Another Maker"; break;
-    case Decoy::OtherProduct: s.productName = u"VorADO2"; break;
-    case Decoy::OtherIds: s.product = 0x300C; break;
-    case Decoy::WideStrings: s.manufacturer = u"Korvat Electroni\u010Ds"; break;
-    case Decoy::NotAStringDescriptor: s.notAStringDescriptor = true; break;
-    case Decoy::OpenFails: s.openFails = true; break;
-    case Decoy::ClaimFails: s.claimFails = true; break;
-    case Decoy::StringFails: s.stringFails = true; break;
-    case Decoy::NoInterface: s.noInterface = true; break;
+    case Decoy::OtherManufacturer:
+        s.manufacturer = u"Another Maker";
+        break;
+    case Decoy::OtherProduct:
+        s.productName = u"VorADO2";
+        break;
+    case Decoy::OtherIds:
+        s.product = 0x300C;
+        break;
+    case Decoy::WideStrings:
+        s.manufacturer = u"Korvat Electroni\u010Ds";
+        break;
+    case Decoy::NotAStringDescriptor:
+        s.notAStringDescriptor = true;
+        break;
+    case Decoy::OpenFails:
+        s.openFails = true;
+        break;
+    case Decoy::ClaimFails:
+        s.claimFails = true;
+        break;
+    case Decoy::StringFails:
+        s.stringFails = true;
+        break;
+    case Decoy::NoInterface:
+        s.noInterface = true;
+        break;
     case Decoy::SecondProgrammer:
         s.bus = 1;
         addDevice(s, true);
@@ -147,8 +163,7 @@ void Simulator::addDecoy(Decoy decoy)
     rebuild();
 }
 
-void Simulator::unplug()
-{
+void Simulator::unplug() {
     for (auto &d : m_devices)
         if (d->firmware) {
             d->present = false;
@@ -156,8 +171,7 @@ void Simulator::unplug()
         }
 }
 
-void Simulator::plug()
-{
+void Simulator::plug() {
     m_bootLoader = false;
     for (auto &d : m_devices)
         if (d->firmware) {
@@ -167,16 +181,14 @@ void Simulator::plug()
         }
 }
 
-bool Simulator::programmerPresent() const
-{
+bool Simulator::programmerPresent() const {
     for (const auto &d : m_devices)
         if (d->firmware)
             return d->present;
     return false;
 }
 
-int Simulator::rebuild()
-{
+int Simulator::rebuild() {
     int busCount = 1;
     for (const auto &d : m_devices)
         busCount = std::max(busCount, d->spec.bus + 1);
@@ -213,24 +225,25 @@ int Simulator::rebuild()
     return present;
 }
 
-int Simulator::findBusses()
-{
+int Simulator::findBusses() {
     rebuild();
     return static_cast<int>(m_busses.size());
 }
 
-int Simulator::findDevices() { return rebuild(); }
+int Simulator::findDevices() {
+    return rebuild();
+}
 
-usb_bus *Simulator::getBusses() { return m_busses.empty() ? nullptr : m_busses.front().get(); }
+usb_bus *Simulator::getBusses() {
+    return m_busses.empty() ? nullptr : m_busses.front().get();
+}
 
-int Simulator::fail(int code, const char *text)
-{
+int Simulator::fail(int code, const char *text) {
     m_error = text;
     return code;
 }
 
-Device *Simulator::deviceOf(usb_dev_handle *handle)
-{
+Device *Simulator::deviceOf(usb_dev_handle *handle) {
     for (const auto &h : m_handles)
         if (h.get() == handle)
             return handle->device;
@@ -238,8 +251,7 @@ Device *Simulator::deviceOf(usb_dev_handle *handle)
 }
 
 void Simulator::record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data,
-                       int size, int result)
-{
+                       int size, int result) {
     LogEntry e{kind, device.index, endpoint, {}, result};
     if (logData && data && size > 0) {
         const auto *p = static_cast<const std::uint8_t *>(data);
@@ -248,8 +260,7 @@ void Simulator::record(LogEntry::Kind kind, const Device &device, int endpoint, 
     m_log.push_back(std::move(e));
 }
 
-usb_dev_handle *Simulator::open(struct usb_device *dev)
-{
+usb_dev_handle *Simulator::open(struct usb_device *dev) {
     auto it = std::find_if(m_devices.begin(), m_devices.end(),
                            [dev](const auto &d) { return &d->dev == dev; });
     if (it == m_devices.end() || !(*it)->present) {
@@ -267,8 +278,7 @@ usb_dev_handle *Simulator::open(struct usb_device *dev)
     return m_handles.back().get();
 }
 
-int Simulator::close(usb_dev_handle *handle)
-{
+int Simulator::close(usb_dev_handle *handle) {
     auto it = std::find_if(m_handles.begin(), m_handles.end(),
                            [handle](const auto &h) { return h.get() == handle; });
     if (it == m_handles.end())
@@ -278,8 +288,7 @@ int Simulator::close(usb_dev_handle *handle)
     return 0;
 }
 
-int Simulator::stringDescriptor(const Device &device, int index, char *bytes, int size)
-{
+int Simulator::stringDescriptor(const Device &device, int index, char *bytes, int size) {
     std::u16string text;
     if (index == 0)
         text = u"\u0409"; // the language list: US English
@@ -303,8 +312,7 @@ int Simulator::stringDescriptor(const Device &device, int index, char *bytes, in
 }
 
 int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, int value,
-                          int index, char *bytes, int size, int timeout)
-{
+                          int index, char *bytes, int size, int timeout) {
     (void)index;
     (void)timeout;
     Device *device = deviceOf(handle);
@@ -323,8 +331,7 @@ int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, 
     return result;
 }
 
-int Simulator::claimInterface(usb_dev_handle *handle, int interface)
-{
+int Simulator::claimInterface(usb_dev_handle *handle, int interface) {
     Device *device = deviceOf(handle);
     if (!device)
         return fail(kInvalid, "Invalid argument");
@@ -341,8 +348,7 @@ int Simulator::claimInterface(usb_dev_handle *handle, int interface)
     return result;
 }
 
-int Simulator::releaseInterface(usb_dev_handle *handle, int interface)
-{
+int Simulator::releaseInterface(usb_dev_handle *handle, int interface) {
     Device *device = deviceOf(handle);
     if (!device)
         return fail(kInvalid, "Invalid argument");
@@ -355,14 +361,12 @@ int Simulator::releaseInterface(usb_dev_handle *handle, int interface)
     return result;
 }
 
-void Simulator::pace(int bytes) const
-{
+void Simulator::pace(int bytes) const {
     if (realisticTiming) // full-speed bulk: about 1 MB/s and a little per transfer
         std::this_thread::sleep_for(std::chrono::microseconds(125 + bytes));
 }
 
-int Simulator::startTransfer(Device &device, int timeout)
-{
+int Simulator::startTransfer(Device &device, int timeout) {
     ++m_transfers;
     m_shortOf = 0;
     if (faults.unplugAtTransfer > 0 && m_transfers >= faults.unplugAtTransfer && device.firmware)
@@ -379,8 +383,7 @@ int Simulator::startTransfer(Device &device, int timeout)
     return 0;
 }
 
-int Simulator::bulkWrite(usb_dev_handle *handle, int ep, const char *bytes, int size, int timeout)
-{
+int Simulator::bulkWrite(usb_dev_handle *handle, int ep, const char *bytes, int size, int timeout) {
     Device *device = deviceOf(handle);
     if (!device)
         return fail(kInvalid, "Invalid argument");
@@ -402,8 +405,7 @@ int Simulator::bulkWrite(usb_dev_handle *handle, int ep, const char *bytes, int 
     return result;
 }
 
-int Simulator::bulkRead(usb_dev_handle *handle, int ep, char *bytes, int size, int timeout)
-{
+int Simulator::bulkRead(usb_dev_handle *handle, int ep, char *bytes, int size, int timeout) {
     Device *device = deviceOf(handle);
     if (!device)
         return fail(kInvalid, "Invalid argument");

@@ -72,8 +72,8 @@ public:
     int addDevice(const DeviceSpec &spec, bool isProgrammer);
     void addDecoy(Decoy decoy);
 
-    void unplug();       // the first programmer leaves the bus
-    void plug();         // and comes back
+    void unplug(); // the first programmer leaves the bus
+    void plug();   // and comes back
     bool programmerPresent() const;
     bool bootLoaderRequested() const { return m_bootLoader; }
 
@@ -109,8 +109,8 @@ private:
     int fail(int code, const char *text);
     // Counts a bulk transfer and applies the faults; a negative value ends it.
     int startTransfer(Device &device, int timeout);
-    void record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data,
-                int size, int result);
+    void record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data, int size,
+                int result);
     void pace(int bytes) const;
     int stringDescriptor(const Device &device, int index, char *bytes, int size);
 

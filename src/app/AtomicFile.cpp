@@ -11,10 +11,11 @@ namespace korvat {
 
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target)) {}
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
-bool AtomicFile::open()
-{
+bool AtomicFile::open() {
     discard();
     std::vector<char> name(m_target.begin(), m_target.end());
     const std::string suffix = ".tmpXXXXXX";
@@ -35,8 +36,7 @@ bool AtomicFile::open()
     return true;
 }
 
-bool AtomicFile::write(const void *data, std::size_t size)
-{
+bool AtomicFile::write(const void *data, std::size_t size) {
     if (m_fd < 0 || m_failed)
         return false;
     const char *p = static_cast<const char *>(data);
@@ -54,8 +54,7 @@ bool AtomicFile::write(const void *data, std::size_t size)
     return true;
 }
 
-bool AtomicFile::commit()
-{
+bool AtomicFile::commit() {
     if (m_fd < 0 || m_failed) {
         discard();
         return false;
@@ -71,8 +70,7 @@ bool AtomicFile::commit()
     return true;
 }
 
-void AtomicFile::discard()
-{
+void AtomicFile::discard() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -81,8 +79,7 @@ void AtomicFile::discard()
     m_temp.clear();
 }
 
-bool writeFileAtomically(const std::string &path, std::string_view contents)
-{
+bool writeFileAtomically(const std::string &path, std::string_view contents) {
     AtomicFile file(path);
     return file.open() && file.write(contents.data(), contents.size()) && file.commit();
 }

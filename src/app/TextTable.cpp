@@ -37,7 +37,8 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"停止", "停止", "STOP"},
     {"批量", "批量", "BULK"},
     {"未知型号芯片ID =", "未知型號芯片ID =", "Unknown chip ID ="},
-    {"请手动选择兼容型号。", "請手動選擇兼容型號。", "Please choose the compatibility type manually."},
+    {"请手动选择兼容型号。", "請手動選擇兼容型號。",
+     "Please choose the compatibility type manually."},
     {"没有检测到芯片，请放置芯片再试！", "沒有檢測到芯片，請放置芯片再試！",
      "No chips detected, please put the chip to try again!"},
     {"检测到芯片：", "檢測到芯片：", "The chip was detected:"},
@@ -49,8 +50,7 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
 
 } // namespace
 
-std::string_view text(TextName name, int language)
-{
+std::string_view text(TextName name, int language) {
     if (name < 0 || name >= kTextNameCount)
         return {};
     if (language < 0 || language >= kLanguageCount)

@@ -1,9 +1,9 @@
 #include "Catalogue.h"
 
-#include "app/AtomicFile.h"
-#include "app/TextTable.h"
 #include "IntegerText.h"
 #include "NameText.h"
+#include "app/AtomicFile.h"
+#include "app/TextTable.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,24 +16,23 @@ namespace {
 constexpr std::size_t kEndRecordZeroBytes = 20;
 constexpr std::size_t kNameTextMax = kNameTextSize - 1;
 
-std::string withPath(const char *format, const std::string &path)
-{
+std::string withPath(const char *format, const std::string &path) {
     std::string s(format);
     s.replace(s.find("%s"), 2, path);
     return s;
 }
 
-std::string rowMessage(std::size_t row, const std::string &what)
-{
+std::string rowMessage(std::size_t row, const std::string &what) {
     return "Row " + std::to_string(row + 1) + ": " + what;
 }
 
 } // namespace
 
-Catalogue::Catalogue() { std::memset(m_slots.data(), 0, sizeof m_slots); }
+Catalogue::Catalogue() {
+    std::memset(m_slots.data(), 0, sizeof m_slots);
+}
 
-CatalogueResult Catalogue::load(const std::string &path, int language)
-{
+CatalogueResult Catalogue::load(const std::string &path, int language) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
         return {CatalogueOutcome::NoFile, {}};
@@ -59,8 +58,7 @@ CatalogueResult Catalogue::load(const std::string &path, int language)
     return {CatalogueOutcome::Read, {}};
 }
 
-CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path)
-{
+CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path) {
     if (rows.size() >= static_cast<std::size_t>(kCatalogueSlots))
         return {CatalogueOutcome::BadCell,
                 "The catalogue holds at most " + std::to_string(kCatalogueSlots - 1) + " chips."};
@@ -76,7 +74,8 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
         const auto gbk = utf8ToGbk(joined);
         if (!gbk)
             return {CatalogueOutcome::BadCell,
-                    rowMessage(r, "the name \"" + joined + "\" holds characters that cannot be stored.")};
+                    rowMessage(r, "the name \"" + joined +
+                                      "\" holds characters that cannot be stored.")};
         if (gbk->size() > kNameTextMax)
             return {CatalogueOutcome::BadCell,
                     rowMessage(r, "the name \"" + joined + "\" is longer than " +
@@ -87,7 +86,8 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
         for (int c = 3; c < kGridColumns; ++c) {
             const auto value = parseInteger(row[static_cast<std::size_t>(c)]);
             if (!value)
-                return {CatalogueOutcome::BadCell, notAnIntegerMessage(row[static_cast<std::size_t>(c)])};
+                return {CatalogueOutcome::BadCell,
+                        notAnIntegerMessage(row[static_cast<std::size_t>(c)])};
             v[c] = *value;
         }
         rec.chipId = static_cast<std::uint32_t>(v[3]);
@@ -110,18 +110,18 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
     return {CatalogueOutcome::Written, {}};
 }
 
-int Catalogue::chipCount() const
-{
+int Catalogue::chipCount() const {
     int n = 0;
     while (n < kCatalogueSlots && !m_slots[static_cast<std::size_t>(n)].isEnd())
         ++n;
     return n;
 }
 
-std::string Catalogue::name(int index) const { return gbkToUtf8(slot(index).storedName()); }
+std::string Catalogue::name(int index) const {
+    return gbkToUtf8(slot(index).storedName());
+}
 
-GridRow gridRowFor(const ChipRecord &record)
-{
+GridRow gridRowFor(const ChipRecord &record) {
     const NameParts parts = splitForEditor(gbkToUtf8(record.storedName()));
     char id[16];
     std::snprintf(id, sizeof id, "0x%X", static_cast<unsigned>(record.chipId));
@@ -141,11 +141,11 @@ GridRow gridRowFor(const ChipRecord &record)
             dec(record.association)};
 }
 
-std::string cataloguePathFor(const std::string &executable)
-{
+std::string cataloguePathFor(const std::string &executable) {
     const auto slash = executable.find_last_of('/');
     const auto dot = executable.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? executable.substr(0, dot) : executable) + ".Dat";
 }
 

@@ -4,12 +4,10 @@
 
 namespace korvat {
 
-std::string_view ChipRecord::storedName() const
-{
+std::string_view ChipRecord::storedName() const {
     const void *zero = std::memchr(nameText, 0, kNameTextSize);
     const std::size_t n =
-        zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - nameText)
-             : kNameTextSize;
+        zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - nameText) : kNameTextSize;
     return {nameText, n};
 }
 

@@ -23,25 +23,28 @@ constexpr int k93Org8Count = 5;
 
 } // namespace
 
-std::string_view familyText(int family)
-{
+std::string_view familyText(int family) {
     return family >= 0 && family < kFamilyCount ? kFamilyTexts[family] : std::string_view{};
 }
 
-std::span<const std::string_view> subtypeList(int family)
-{
+std::span<const std::string_view> subtypeList(int family) {
     switch (family) {
-    case kFamily25Flash: return k25;
-    case kFamily24Eeprom: return k24;
-    case kFamily93Eeprom: return k93;
-    case kFamily95Eeprom: return k95;
-    case kFamilyAvr: return kAvr;
-    default: return {};
+    case kFamily25Flash:
+        return k25;
+    case kFamily24Eeprom:
+        return k24;
+    case kFamily93Eeprom:
+        return k93;
+    case kFamily95Eeprom:
+        return k95;
+    case kFamilyAvr:
+        return kAvr;
+    default:
+        return {};
     }
 }
 
-std::optional<int> algorithmForSubtype(int family, int k)
-{
+std::optional<int> algorithmForSubtype(int family, int k) {
     switch (family) {
     case kFamily93Eeprom:
         return k < k93Org8Count ? k + k93Org8Offset : k + k93Org16Offset;
@@ -50,25 +53,34 @@ std::optional<int> algorithmForSubtype(int family, int k)
         return k;
     default:
         switch (k) {
-        case 0: return 0;
-        case 1: return kAlgorithmSst;
-        case 2: return kAlgorithmOver16M;
-        case 3: return kAlgorithmOver16M | kAlgorithmSst;
-        default: return std::nullopt;
+        case 0:
+            return 0;
+        case 1:
+            return kAlgorithmSst;
+        case 2:
+            return kAlgorithmOver16M;
+        case 3:
+            return kAlgorithmOver16M | kAlgorithmSst;
+        default:
+            return std::nullopt;
         }
     }
 }
 
-int subtypeForAlgorithm(int family, int code, int capacityPosition)
-{
+int subtypeForAlgorithm(int family, int code, int capacityPosition) {
     switch (family) {
     case kFamily25Flash:
         switch (code) {
-        case 0: return 0;
-        case kAlgorithmSst: return 1;
-        case kAlgorithmOver16M: return 2;
-        case kAlgorithmOver16M | kAlgorithmSst: return 3;
-        default: return -1;
+        case 0:
+            return 0;
+        case kAlgorithmSst:
+            return 1;
+        case kAlgorithmOver16M:
+            return 2;
+        case kAlgorithmOver16M | kAlgorithmSst:
+            return 3;
+        default:
+            return -1;
         }
     case kFamily24Eeprom:
         return capacityPosition >= 6 ? 1 : 0;

@@ -3,8 +3,7 @@
 namespace korvat {
 namespace {
 
-int digitValue(char c, int base)
-{
+int digitValue(char c, int base) {
     int v = -1;
     if (c >= '0' && c <= '9')
         v = c - '0';
@@ -20,8 +19,7 @@ constexpr std::int64_t kMostNegative = -0x80000000LL;
 
 } // namespace
 
-std::optional<std::int64_t> parseInteger(std::string_view text)
-{
+std::optional<std::int64_t> parseInteger(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
@@ -56,8 +54,7 @@ std::optional<std::int64_t> parseInteger(std::string_view text)
     return value;
 }
 
-std::string notAnIntegerMessage(std::string_view text)
-{
+std::string notAnIntegerMessage(std::string_view text) {
     return "'" + std::string(text) + "' is not a valid integer value";
 }
 

@@ -9,16 +9,14 @@ namespace {
 constexpr char kQuote = '"';
 constexpr char kDelimiter = ',';
 
-bool isBlank(char c)
-{
+bool isBlank(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 1 && u <= 32;
 }
 
 // A quoted item from text[pos] (the opening quote) to its closing quote; pos ends
 // after the closing quote, or at the end when there is none.
-std::string takeQuoted(std::string_view text, std::size_t &pos)
-{
+std::string takeQuoted(std::string_view text, std::size_t &pos) {
     std::string item;
     ++pos;
     while (pos < text.size()) {
@@ -39,8 +37,7 @@ std::string takeQuoted(std::string_view text, std::size_t &pos)
 // One iconv pass over the whole input. onBad decides what a byte that cannot be
 // converted becomes; returning false stops the conversion as failed.
 template <typename OnBad>
-bool convert(const char *to, const char *from, std::string_view in, std::string &out, OnBad onBad)
-{
+bool convert(const char *to, const char *from, std::string_view in, std::string &out, OnBad onBad) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
@@ -73,8 +70,7 @@ bool convert(const char *to, const char *from, std::string_view in, std::string 
 
 } // namespace
 
-std::vector<std::string> splitDelimited(std::string_view text)
-{
+std::vector<std::string> splitDelimited(std::string_view text) {
     std::vector<std::string> items;
     const auto end = text.find('\0');
     if (end != std::string_view::npos)
@@ -105,8 +101,7 @@ std::vector<std::string> splitDelimited(std::string_view text)
     return items;
 }
 
-std::string_view trimBlanks(std::string_view text)
-{
+std::string_view trimBlanks(std::string_view text) {
     auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && low(text.front()))
         text.remove_prefix(1);
@@ -115,8 +110,7 @@ std::string_view trimBlanks(std::string_view text)
     return text;
 }
 
-NameParts splitForSelection(std::string_view text)
-{
+NameParts splitForSelection(std::string_view text) {
     const std::vector<std::string> items = splitDelimited(text);
     auto item = [&](std::size_t i) {
         return i < items.size() ? std::string(trimBlanks(items[i])) : std::string();
@@ -124,8 +118,7 @@ NameParts splitForSelection(std::string_view text)
     return {item(0), item(1), item(2)};
 }
 
-NameParts splitForEditor(std::string_view text)
-{
+NameParts splitForEditor(std::string_view text) {
     auto cut = [&text]() {
         const auto comma = text.find(kDelimiter);
         if (comma == std::string_view::npos)
@@ -141,8 +134,7 @@ NameParts splitForEditor(std::string_view text)
     return parts;
 }
 
-std::string gbkToUtf8(std::string_view gbk)
-{
+std::string gbkToUtf8(std::string_view gbk) {
     std::string out;
     const bool ok = convert("UTF-8", "GBK", gbk, out, [](std::string &o) {
         o += "\xEF\xBF\xBD"; // U+FFFD
@@ -156,8 +148,7 @@ std::string gbkToUtf8(std::string_view gbk)
     return out;
 }
 
-std::optional<std::string> utf8ToGbk(std::string_view utf8)
-{
+std::optional<std::string> utf8ToGbk(std::string_view utf8) {
     std::string out;
     if (!convert("GBK", "UTF-8", utf8, out, [](std::string &) { return false; }))
         return std::nullopt;

@@ -9,35 +9,48 @@ constexpr int kMissing = -2;
 char kMissingText[] = "USB library not available";
 
 void missingInit() {}
-int missingFind() { return kMissing; }
-usb_bus *missingBusses() { return nullptr; }
-usb_dev_handle *missingOpen(struct usb_device *) { return nullptr; }
-int missingClose(usb_dev_handle *) { return kMissing; }
-int missingControl(usb_dev_handle *, int, int, int, int, char *, int, int) { return kMissing; }
-int missingInterface(usb_dev_handle *, int) { return kMissing; }
-int missingWrite(usb_dev_handle *, int, const char *, int, int) { return kMissing; }
-int missingRead(usb_dev_handle *, int, char *, int, int) { return kMissing; }
-char *missingStrerror() { return kMissingText; }
+int missingFind() {
+    return kMissing;
+}
+usb_bus *missingBusses() {
+    return nullptr;
+}
+usb_dev_handle *missingOpen(struct usb_device *) {
+    return nullptr;
+}
+int missingClose(usb_dev_handle *) {
+    return kMissing;
+}
+int missingControl(usb_dev_handle *, int, int, int, int, char *, int, int) {
+    return kMissing;
+}
+int missingInterface(usb_dev_handle *, int) {
+    return kMissing;
+}
+int missingWrite(usb_dev_handle *, int, const char *, int, int) {
+    return kMissing;
+}
+int missingRead(usb_dev_handle *, int, char *, int, int) {
+    return kMissing;
+}
+char *missingStrerror() {
+    return kMissingText;
+}
 
-template <typename F>
-void bind(void *lib, const char *symbol, F &slot)
-{
+template <typename F> void bind(void *lib, const char *symbol, F &slot) {
     if (void *p = lib ? dlsym(lib, symbol) : nullptr)
         slot = reinterpret_cast<F>(p);
 }
 
 } // namespace
 
-UsbApi UsbApi::unavailable()
-{
-    return {missingInit,    missingFind,      missingFind,      missingBusses,
-            missingOpen,    missingClose,     missingControl,   missingInterface,
-            missingInterface, missingWrite,   missingRead,      missingStrerror,
-            nullptr};
+UsbApi UsbApi::unavailable() {
+    return {missingInit,  missingFind,     missingFind,      missingBusses,    missingOpen,
+            missingClose, missingControl,  missingInterface, missingInterface, missingWrite,
+            missingRead,  missingStrerror, nullptr};
 }
 
-UsbApi UsbApi::load(const char *libraryName)
-{
+UsbApi UsbApi::load(const char *libraryName) {
     UsbApi api = unavailable();
     void *lib = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
     if (!lib)

@@ -13,18 +13,17 @@ constexpr int kGetDescriptor = 6;
 constexpr int kStringDescriptor = 3;
 constexpr int kVendorToDevice = 0x40;
 
-void sleepFor(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepFor(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace
 
 TUsbBulk::TUsbBulk(UsbApi api, Diagnostics diagnostics, Pause pause)
     : m_api(std::move(api)), m_diagnostics(std::move(diagnostics)),
-      m_pause(pause ? std::move(pause) : Pause(sleepFor))
-{
-}
+      m_pause(pause ? std::move(pause) : Pause(sleepFor)) {}
 
-void TUsbBulk::diagnose(const char *format, int a, int b)
-{
+void TUsbBulk::diagnose(const char *format, int a, int b) {
     if (!m_diagnostics)
         return;
     char line[512];
@@ -37,14 +36,12 @@ void TUsbBulk::diagnose(const char *format, int a, int b)
     m_diagnostics(line);
 }
 
-void TUsbBulk::closeCandidate()
-{
+void TUsbBulk::closeCandidate() {
     m_api.close(m_handle);
     m_handle = nullptr;
 }
 
-bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, const char *product)
-{
+bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, const char *product) {
     m_handle = m_api.open(device);
     if (!m_handle) {
         diagnose("Warning: cannot open USB device: %s\n");
@@ -98,8 +95,7 @@ bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, co
     return true;
 }
 
-int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *product)
-{
+int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *product) {
     m_handle = nullptr;
     m_api.init();
     m_api.findBusses();
@@ -116,42 +112,38 @@ int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *
     return 0;
 }
 
-int TUsbBulk::transferResult(int result)
-{
+int TUsbBulk::transferResult(int result) {
     if (result < 0)
         diagnose("error writing:\n%s\n");
     return result;
 }
 
-int TUsbBulk::USB_bulk_cmd(char *buffer, int length, int readBack)
-{
+int TUsbBulk::USB_bulk_cmd(char *buffer, int length, int readBack) {
     int result = kNoDevice;
     if (m_handle)
         result = transferResult(m_api.bulkWrite(m_handle, m_epCmd, buffer, length, kBulkTimeoutMs));
     if (readBack) {
         m_pause(kReplyPauseMs);
         if (m_handle)
-            result = transferResult(m_api.bulkRead(m_handle, m_epIn, buffer, length, kBulkTimeoutMs));
+            result =
+                transferResult(m_api.bulkRead(m_handle, m_epIn, buffer, length, kBulkTimeoutMs));
     }
     return result;
 }
 
-int TUsbBulk::USB_bulk_write(char *buffer, int length)
-{
+int TUsbBulk::USB_bulk_write(char *buffer, int length) {
     if (!m_handle)
         return kNoDevice;
     return transferResult(m_api.bulkWrite(m_handle, m_epData, buffer, length, kBulkTimeoutMs));
 }
 
-int TUsbBulk::USB_bulk_read(char *buffer, int length)
-{
+int TUsbBulk::USB_bulk_read(char *buffer, int length) {
     if (!m_handle)
         return kNoDevice;
     return transferResult(m_api.bulkRead(m_handle, m_epIn, buffer, length, kBulkTimeoutMs));
 }
 
-void TUsbBulk::USB_bulk_close()
-{
+void TUsbBulk::USB_bulk_close() {
     if (!m_handle)
         return;
     if (m_api.releaseInterface(m_handle, m_claimedInterface) < 0)
@@ -161,8 +153,7 @@ void TUsbBulk::USB_bulk_close()
 }
 
 int TUsbBulk::USB_transmit(unsigned char direction, unsigned char request, unsigned char *setup,
-                           unsigned char *buffer, int size)
-{
+                           unsigned char *buffer, int size) {
     if (!m_handle)
         return -1;
     const int requestType = (direction << 7) | kVendorToDevice;
@@ -174,13 +165,11 @@ int TUsbBulk::USB_transmit(unsigned char direction, unsigned char request, unsig
 }
 
 int TUsbBulk::usbGetStringAscii(usb_dev_handle *device, int index, int langid, char *buffer,
-                                int bufferLength)
-{
+                                int bufferLength) {
     unsigned char scratch[kStringBufferSize] = {};
-    const int r = m_api.controlMsg(device, kStandardDeviceToHost, kGetDescriptor,
-                                   (kStringDescriptor << 8) + index, langid,
-                                   reinterpret_cast<char *>(scratch), sizeof scratch,
-                                   kStringTimeoutMs);
+    const int r = m_api.controlMsg(
+        device, kStandardDeviceToHost, kGetDescriptor, (kStringDescriptor << 8) + index, langid,
+        reinterpret_cast<char *>(scratch), sizeof scratch, kStringTimeoutMs);
     if (r < 0)
         return r;
     if (bufferLength > 0)

@@ -5,28 +5,24 @@
 namespace korvat {
 namespace {
 
-void put16(CommandBlock &b, std::size_t at, std::uint16_t v)
-{
+void put16(CommandBlock &b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<std::uint8_t>(v);
     b[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-void put32(CommandBlock &b, std::size_t at, std::uint32_t v)
-{
+void put32(CommandBlock &b, std::size_t at, std::uint32_t v) {
     for (std::size_t i = 0; i < 4; ++i)
         b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-CommandBlock command(std::uint8_t flag, CommandCode code)
-{
+CommandBlock command(std::uint8_t flag, CommandCode code) {
     CommandBlock b{};
     b[0] = flag;
     b[1] = code;
     return b;
 }
 
-CommandBlock chipParameters(CommandCode code, const ChipRecord &chip, int speed)
-{
+CommandBlock chipParameters(CommandCode code, const ChipRecord &chip, int speed) {
     CommandBlock b = command(0, code);
     b[2] = chip.family;
     b[3] = chip.algorithm;
@@ -44,40 +40,36 @@ constexpr std::uint8_t kSpiTransferMode = 3;
 
 } // namespace
 
-CommandBlock setupBlock(const ChipRecord &chip, int speed)
-{
+CommandBlock setupBlock(const ChipRecord &chip, int speed) {
     return chipParameters(CMD_SETUP, chip, speed);
 }
 
-CommandBlock readIdBlock(const ChipRecord &chip, int speed)
-{
+CommandBlock readIdBlock(const ChipRecord &chip, int speed) {
     return chipParameters(CMD_READ_ID, chip, speed);
 }
 
-CommandBlock endBlock() { return command(1, CMD_END); }
+CommandBlock endBlock() {
+    return command(1, CMD_END);
+}
 
-CommandBlock addressBlock(std::uint32_t address)
-{
+CommandBlock addressBlock(std::uint32_t address) {
     CommandBlock b = command(0, CMD_SET_ADDRESS);
     put32(b, 8, address);
     return b;
 }
 
-CommandBlock eraseBlock(std::uint16_t parameter)
-{
+CommandBlock eraseBlock(std::uint16_t parameter) {
     CommandBlock b = command(1, CMD_ERASE);
     put16(b, 26, parameter);
     return b;
 }
 
-void makePoll(CommandBlock &block)
-{
+void makePoll(CommandBlock &block) {
     block[0] = 0;
     block[1] = CMD_POLL_STATUS;
 }
 
-CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes)
-{
+CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes) {
     CommandBlock b = command(0, CMD_SPI_TRANSFER);
     const std::size_t n = std::min(bytes.size(), kBlockSize - kSpiPayloadAt);
     b[2] = kSpiTransferMode;
@@ -86,14 +78,17 @@ CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes)
     return b;
 }
 
-CommandBlock enter4ByteBlock()
-{
+CommandBlock enter4ByteBlock() {
     const std::uint8_t opcode[] = {kEnter4ByteAddressing};
     return spiTransferBlock(opcode);
 }
 
-CommandBlock getInfoBlock() { return command(0, CMD_GET_INFO); }
+CommandBlock getInfoBlock() {
+    return command(0, CMD_GET_INFO);
+}
 
-CommandBlock enterBootBlock() { return command(0, CMD_ENTER_BOOT); }
+CommandBlock enterBootBlock() {
+    return command(0, CMD_ENTER_BOOT);
+}
 
 } // namespace korvat

@@ -54,18 +54,18 @@ CommandBlock getInfoBlock();
 CommandBlock enterBootBlock();
 
 // Whether the chip must be switched to 4-byte addressing before a data stream.
-inline bool needs4ByteAddressing(const ChipRecord &chip)
-{
+inline bool needs4ByteAddressing(const ChipRecord &chip) {
     return chip.capacity > k4ByteAddressingAbove;
 }
 
 // Bytes per data transfer: the FLASH page, raised to 64.
-inline std::uint32_t transferSize(const ChipRecord &chip)
-{
+inline std::uint32_t transferSize(const ChipRecord &chip) {
     return chip.flashPage < kMinTransfer ? kMinTransfer : chip.flashPage;
 }
 
 // Bit 0 of reply byte 0 of a status poll: the erase is still running.
-inline bool pollBusy(const CommandBlock &reply) { return (reply[0] & 0x01) != 0; }
+inline bool pollBusy(const CommandBlock &reply) {
+    return (reply[0] & 0x01) != 0;
+}
 
 } // namespace korvat

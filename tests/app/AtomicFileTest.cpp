@@ -11,8 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path &p)
-{
+std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -26,8 +25,7 @@ struct TempDir {
 
 } // namespace
 
-TEST(AtomicFile, ReplacesTheTargetOnlyOnCommit)
-{
+TEST(AtomicFile, ReplacesTheTargetOnlyOnCommit) {
     TempDir dir;
     const auto target = dir.path / "a.bin";
     ASSERT_TRUE(writeFileAtomically(target, "old"));
@@ -50,8 +48,7 @@ TEST(AtomicFile, ReplacesTheTargetOnlyOnCommit)
     EXPECT_EQ(dir.entries(), 1u);
 }
 
-TEST(AtomicFile, FolderThatCannotBeWrittenFailsWithoutTouchingAnything)
-{
+TEST(AtomicFile, FolderThatCannotBeWrittenFailsWithoutTouchingAnything) {
     TempDir dir;
     EXPECT_FALSE(writeFileAtomically(dir.path / "missing" / "a.bin", "x"));
     AtomicFile f(dir.path / "missing" / "a.bin");

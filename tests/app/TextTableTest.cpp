@@ -4,15 +4,13 @@
 
 using namespace korvat;
 
-TEST(TextTable, EveryTripleHasAllThreeLanguages)
-{
+TEST(TextTable, EveryTripleHasAllThreeLanguages) {
     for (int n = 0; n < kTextNameCount; ++n)
         for (int lang = 0; lang < kLanguageCount; ++lang)
             EXPECT_FALSE(text(static_cast<TextName>(n), lang).empty()) << n << " " << lang;
 }
 
-TEST(TextTable, TextsKeepTheirExactSpacing)
-{
+TEST(TextTable, TextsKeepTheirExactSpacing) {
     EXPECT_EQ(text(txtUseTime, 2), "Use time ");
     EXPECT_EQ(text(txtWriteRunning, 0), "编程 Flash ...");
     EXPECT_EQ(text(txtWriteRunning, 1), "編程 Flash ... ");
@@ -29,8 +27,7 @@ TEST(TextTable, TextsKeepTheirExactSpacing)
               "The programmer Korvat 2 is detected, and the working state is normal.");
 }
 
-TEST(TextTable, LanguageOutsideTheTableReadsAsSimplifiedChinese)
-{
+TEST(TextTable, LanguageOutsideTheTableReadsAsSimplifiedChinese) {
     EXPECT_EQ(text(txtReadDone, 3), "读出完成！");
     EXPECT_EQ(text(txtReadDone, -1), "读出完成！");
     EXPECT_EQ(text(txtReadDone, 1 << 30), text(txtReadDone, 0));

@@ -23,17 +23,12 @@ protected:
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
 
-    void writeBytes(const std::string &bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    std::string readBytes() const
-    {
+    void writeBytes(const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    std::string readBytes() const {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    static std::string record(const char *name)
-    {
+    static std::string record(const char *name) {
         std::string r(sizeof(ChipRecord), '\0');
         std::strcpy(r.data(), name);
         return r;
@@ -41,28 +36,24 @@ protected:
 };
 
 GridRow row(std::string type, std::string maker, std::string model, std::string id = "0",
-            std::string capacity = "4096")
-{
+            std::string capacity = "4096") {
     return {type, maker, model, id, capacity, "256", "0", "0", "100", "0", "0", "4", "0"};
 }
 
 } // namespace
 
-TEST_F(CatalogueFile, MissingFileIsNotAnError)
-{
+TEST_F(CatalogueFile, MissingFileIsNotAnError) {
     EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::NoFile);
     EXPECT_EQ(cat.chipCount(), 0);
 }
 
-TEST_F(CatalogueFile, EmptyFileGivesEmptyCatalogue)
-{
+TEST_F(CatalogueFile, EmptyFileGivesEmptyCatalogue) {
     writeBytes("");
     EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::Read);
     EXPECT_EQ(cat.chipCount(), 0);
 }
 
-TEST_F(CatalogueFile, SizesThatAreNotWholeRecordsAreDamagedAndChangeNothing)
-{
+TEST_F(CatalogueFile, SizesThatAreNotWholeRecordsAreDamagedAndChangeNothing) {
     writeBytes(record("a,b,c") + record(""));
     ASSERT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::Read);
     ASSERT_EQ(cat.chipCount(), 1);
@@ -78,8 +69,7 @@ TEST_F(CatalogueFile, SizesThatAreNotWholeRecordsAreDamagedAndChangeNothing)
     EXPECT_EQ(cat.name(0), "a,b,c");
 }
 
-TEST_F(CatalogueFile, FileLargerThanTheTableIsRefused)
-{
+TEST_F(CatalogueFile, FileLargerThanTheTableIsRefused) {
     std::string big;
     for (int i = 0; i < kCatalogueSlots + 1; ++i)
         big += record("a,b,c");
@@ -88,8 +78,7 @@ TEST_F(CatalogueFile, FileLargerThanTheTableIsRefused)
     EXPECT_EQ(cat.chipCount(), 0);
 }
 
-TEST_F(CatalogueFile, SecondRecordStartingWithZeroEndsTheCatalogue)
-{
+TEST_F(CatalogueFile, SecondRecordStartingWithZeroEndsTheCatalogue) {
     std::string second = record("");
     second[5] = 'q'; // bytes after the first carry no meaning
     writeBytes(record("25,Winbond,W25Q64") + second);
@@ -97,8 +86,7 @@ TEST_F(CatalogueFile, SecondRecordStartingWithZeroEndsTheCatalogue)
     EXPECT_EQ(cat.chipCount(), 1);
 }
 
-TEST_F(CatalogueFile, ShorterFileNeverShowsChipsFromAnEarlierRead)
-{
+TEST_F(CatalogueFile, ShorterFileNeverShowsChipsFromAnEarlierRead) {
     writeBytes(record("a,b,1") + record("a,b,2") + record("a,b,3"));
     ASSERT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::Read);
     EXPECT_EQ(cat.chipCount(), 3);
@@ -107,16 +95,14 @@ TEST_F(CatalogueFile, ShorterFileNeverShowsChipsFromAnEarlierRead)
     EXPECT_EQ(cat.chipCount(), 1);
 }
 
-TEST_F(CatalogueFile, FileThatCannotBeOpened)
-{
+TEST_F(CatalogueFile, FileThatCannotBeOpened) {
     fs::create_directory(path); // a folder by the catalogue's name
     const CatalogueResult r = cat.load(path, 0);
     EXPECT_EQ(r.outcome, CatalogueOutcome::CannotOpen);
     EXPECT_EQ(r.message, "Cannot open file " + path);
 }
 
-TEST_F(CatalogueFile, SavingNoChipsWritesOneEndRecord)
-{
+TEST_F(CatalogueFile, SavingNoChipsWritesOneEndRecord) {
     const CatalogueResult r = cat.save({}, path);
     EXPECT_EQ(r.outcome, CatalogueOutcome::Written);
     const std::string bytes = readBytes();
@@ -124,10 +110,9 @@ TEST_F(CatalogueFile, SavingNoChipsWritesOneEndRecord)
     EXPECT_EQ(bytes.substr(0, 20), std::string(20, '\0'));
 }
 
-TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells)
-{
-    GridRow r = {" 25 ", "Winbond ", " W25Q256", "0xEF4019", "33554432", "256", "0", "129",
-                 "65636", "1", "8192", "128", "3"};
+TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
+    GridRow r = {" 25 ", "Winbond ", " W25Q256", "0xEF4019", "33554432", "256", "0",
+                 "129",  "65636",    "1",        "8192",     "128",      "3"};
     ASSERT_EQ(cat.save({r}, path).outcome, CatalogueOutcome::Written);
     const ChipRecord &c = cat.slot(0);
     EXPECT_STREQ(c.nameText, "25,Winbond,W25Q256");
@@ -150,8 +135,7 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells)
     EXPECT_EQ(gridRowFor(again.slot(0))[3], "0xEF4019");
 }
 
-TEST_F(CatalogueFile, ChipIdInDecimalOrHexSavesTheSameValue)
-{
+TEST_F(CatalogueFile, ChipIdInDecimalOrHexSavesTheSameValue) {
     ASSERT_EQ(cat.save({row("a", "b", "c", "0xEF4017"), row("a", "b", "d", "15679511"),
                         row("a", "b", "e", "0x1F")},
                        path)
@@ -163,8 +147,7 @@ TEST_F(CatalogueFile, ChipIdInDecimalOrHexSavesTheSameValue)
     EXPECT_EQ(gridRowFor(cat.slot(1))[3], "0xEF4017");
 }
 
-TEST_F(CatalogueFile, BadCellStopsTheSaveAndChangesNothing)
-{
+TEST_F(CatalogueFile, BadCellStopsTheSaveAndChangesNothing) {
     ASSERT_EQ(cat.save({row("a", "b", "keep")}, path).outcome, CatalogueOutcome::Written);
     const std::string before = readBytes();
     const CatalogueResult r = cat.save({row("a", "b", "c"), row("a", "b", "d", "W25")}, path);
@@ -175,27 +158,26 @@ TEST_F(CatalogueFile, BadCellStopsTheSaveAndChangesNothing)
     EXPECT_EQ(cat.chipCount(), 1);
 }
 
-TEST_F(CatalogueFile, NameLongerThanTheFieldIsRefusedNamingTheRow)
-{
+TEST_F(CatalogueFile, NameLongerThanTheFieldIsRefusedNamingTheRow) {
     const std::string model(41, 'M'); // "a,b," and 41 bytes: 45, fits in 47
     ASSERT_EQ(cat.save({row("a", "b", model)}, path).outcome, CatalogueOutcome::Written);
-    const CatalogueResult r = cat.save({row("a", "b", "c"), row("aa", "bb", std::string(44, 'M'))}, path);
+    const CatalogueResult r =
+        cat.save({row("a", "b", "c"), row("aa", "bb", std::string(44, 'M'))}, path);
     EXPECT_EQ(r.outcome, CatalogueOutcome::BadCell);
     EXPECT_NE(r.message.find("Row 2"), std::string::npos) << r.message;
     EXPECT_EQ(cat.name(0), "a,b," + model);
     EXPECT_EQ(cat.slot(0).chipId, 0u); // the field after the name is untouched
 }
 
-TEST_F(CatalogueFile, ChineseNamesAreStoredAsGbk)
-{
+TEST_F(CatalogueFile, ChineseNamesAreStoredAsGbk) {
     ASSERT_EQ(cat.save({row("24系列", "厂商", "型号")}, path).outcome, CatalogueOutcome::Written);
     EXPECT_STREQ(cat.slot(0).nameText, "24\xCF\xB5\xC1\xD0,\xB3\xA7\xC9\xCC,\xD0\xCD\xBA\xC5");
     EXPECT_EQ(cat.name(0), "24系列,厂商,型号");
-    EXPECT_EQ(cat.save({row("a", "b", "\xF0\x9F\x98\x80")}, path).outcome, CatalogueOutcome::BadCell);
+    EXPECT_EQ(cat.save({row("a", "b", "\xF0\x9F\x98\x80")}, path).outcome,
+              CatalogueOutcome::BadCell);
 }
 
-TEST_F(CatalogueFile, FullCatalogueOf999ChipsRoundTrips)
-{
+TEST_F(CatalogueFile, FullCatalogueOf999ChipsRoundTrips) {
     std::vector<GridRow> rows;
     for (int i = 0; i < kCatalogueSlots - 1; ++i)
         rows.push_back(row("25", "M", "C" + std::to_string(i), std::to_string(i)));
@@ -210,8 +192,7 @@ TEST_F(CatalogueFile, FullCatalogueOf999ChipsRoundTrips)
     EXPECT_EQ(cat.save(rows, path).outcome, CatalogueOutcome::BadCell);
 }
 
-TEST_F(CatalogueFile, ThousandRecordsWithoutEndReadWhole)
-{
+TEST_F(CatalogueFile, ThousandRecordsWithoutEndReadWhole) {
     std::string all;
     for (int i = 0; i < kCatalogueSlots; ++i)
         all += record("a,b,c");
@@ -220,8 +201,7 @@ TEST_F(CatalogueFile, ThousandRecordsWithoutEndReadWhole)
     EXPECT_EQ(cat.chipCount(), 1000);
 }
 
-TEST_F(CatalogueFile, UnwritableFolderKeepsTheNewTable)
-{
+TEST_F(CatalogueFile, UnwritableFolderKeepsTheNewTable) {
     const std::string bad = (dir / "missing" / "korvat.Dat").string();
     const CatalogueResult r = cat.save({row("a", "b", "c")}, bad);
     EXPECT_EQ(r.outcome, CatalogueOutcome::CannotCreate);
@@ -229,15 +209,13 @@ TEST_F(CatalogueFile, UnwritableFolderKeepsTheNewTable)
     EXPECT_EQ(cat.name(0), "a,b,c");
 }
 
-TEST(CataloguePath, ExtensionOfTheExecutableBecomesDat)
-{
+TEST(CataloguePath, ExtensionOfTheExecutableBecomesDat) {
     EXPECT_EQ(cataloguePathFor("/opt/korvat/bin/korvat"), "/opt/korvat/bin/korvat.Dat");
     EXPECT_EQ(cataloguePathFor("/opt/k.v2/korvat.exe"), "/opt/k.v2/korvat.Dat");
     EXPECT_EQ(cataloguePathFor("korvat"), "korvat.Dat");
 }
 
-TEST(GridRow, EditorRowShowsEveryField)
-{
+TEST(GridRow, EditorRowShowsEveryField) {
     ChipRecord r;
     std::memset(&r, 0, sizeof r);
     std::strcpy(r.nameText, "25 flash,Winbond,W25Q64");

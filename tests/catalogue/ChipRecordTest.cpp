@@ -6,8 +6,7 @@
 
 using namespace korvat;
 
-TEST(ChipRecord, FieldsLieLittleEndianAtTheirOffsets)
-{
+TEST(ChipRecord, FieldsLieLittleEndianAtTheirOffsets) {
     ChipRecord r;
     std::memset(&r, 0, sizeof r);
     r.chipId = 0xEF4017;
@@ -26,8 +25,7 @@ TEST(ChipRecord, FieldsLieLittleEndianAtTheirOffsets)
     EXPECT_EQ(std::memcmp(b + 48, expected, sizeof expected), 0);
 }
 
-TEST(ChipRecord, StoredNameStopsAtZeroOrAtTheField)
-{
+TEST(ChipRecord, StoredNameStopsAtZeroOrAtTheField) {
     ChipRecord r;
     std::memset(&r, 'A', sizeof r.nameText);
     EXPECT_EQ(r.storedName().size(), kNameTextSize); // no zero: never read past the field
@@ -38,8 +36,7 @@ TEST(ChipRecord, StoredNameStopsAtZeroOrAtTheField)
     EXPECT_TRUE(r.isEnd());
 }
 
-TEST(Family, SubtypePositionsMapToStoredCodesAndBack)
-{
+TEST(Family, SubtypePositionsMapToStoredCodesAndBack) {
     // 25 series: SST bit and the over-16-MiB bit.
     const int codes25[] = {0, 1, 128, 129};
     for (int k = 0; k < 4; ++k) {
@@ -50,14 +47,15 @@ TEST(Family, SubtypePositionsMapToStoredCodesAndBack)
     EXPECT_EQ(subtypeForAlgorithm(kFamily25Flash, 5, 0), -1);
 
     // 93 series: 8-bit organisation 7..11, 16-bit 87..91.
-    EXPECT_EQ(algorithmForSubtype(kFamily93Eeprom, 0), 7);   // 93C46 8 bits
-    EXPECT_EQ(algorithmForSubtype(kFamily93Eeprom, 7), 89);  // 93C66 16 bits
+    EXPECT_EQ(algorithmForSubtype(kFamily93Eeprom, 0), 7);  // 93C46 8 bits
+    EXPECT_EQ(algorithmForSubtype(kFamily93Eeprom, 7), 89); // 93C66 16 bits
     EXPECT_EQ(subtypeList(kFamily93Eeprom)[subtypeForAlgorithm(kFamily93Eeprom, 89, 0)],
               "93C66 16 BITS");
     EXPECT_EQ(subtypeList(kFamily93Eeprom)[subtypeForAlgorithm(kFamily93Eeprom, 9, 0)],
               "93C66 8 BITS");
     for (int k = 0; k < 10; ++k)
-        EXPECT_EQ(subtypeForAlgorithm(kFamily93Eeprom, *algorithmForSubtype(kFamily93Eeprom, k), 0), k);
+        EXPECT_EQ(subtypeForAlgorithm(kFamily93Eeprom, *algorithmForSubtype(kFamily93Eeprom, k), 0),
+                  k);
 
     // 24 series goes by capacity, not by the stored code.
     EXPECT_EQ(algorithmForSubtype(kFamily24Eeprom, 1), 1);
@@ -70,8 +68,7 @@ TEST(Family, SubtypePositionsMapToStoredCodesAndBack)
     EXPECT_EQ(subtypeForAlgorithm(kFamilyAvr, 77, 0), 0);
 }
 
-TEST(Family, ListsOfTheEditor)
-{
+TEST(Family, ListsOfTheEditor) {
     EXPECT_EQ(familyText(0), "25 flash 系列");
     EXPECT_EQ(familyText(4), "AVR 系列");
     EXPECT_TRUE(familyText(5).empty());

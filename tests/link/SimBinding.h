@@ -1,21 +1,21 @@
 #pragma once
 // The in-process simulator as the USB call table the transport runs on.
 
-#include "link/UsbApi.h"
 #include "SimUsb.h"
 #include "Simulator.h"
+#include "link/UsbApi.h"
 
 #include <string>
 #include <vector>
 
 namespace korvat::test {
 
-inline UsbApi simulatedUsb()
-{
+inline UsbApi simulatedUsb() {
     namespace u = ksim::usb;
-    return {u::init,           u::findBusses,       u::findDevices, u::getBusses,
-            u::open,           u::close,            u::controlMsg,  u::claimInterface,
-            u::releaseInterface, u::bulkWrite,      u::bulkRead,    u::strerror,
+    return {u::init,       u::findBusses,     u::findDevices,
+            u::getBusses,  u::open,           u::close,
+            u::controlMsg, u::claimInterface, u::releaseInterface,
+            u::bulkWrite,  u::bulkRead,       u::strerror,
             nullptr};
 }
 
@@ -26,8 +26,7 @@ struct ActiveSimulator : ksim::Simulator {
 };
 
 // Only the bulk transfers of a log, as (kind, endpoint, bytes).
-inline std::vector<ksim::LogEntry> bulkOnly(const std::vector<ksim::LogEntry> &log)
-{
+inline std::vector<ksim::LogEntry> bulkOnly(const std::vector<ksim::LogEntry> &log) {
     std::vector<ksim::LogEntry> out;
     for (const auto &e : log)
         if (e.kind == ksim::LogEntry::BulkOut || e.kind == ksim::LogEntry::BulkIn)

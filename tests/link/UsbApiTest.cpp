@@ -1,5 +1,5 @@
-#include "SimBinding.h"
 #include "link/UsbApi.h"
+#include "SimBinding.h"
 #include "link/Usbbulk.h"
 
 #include <cstdlib>
@@ -7,8 +7,7 @@
 
 using namespace korvat;
 
-TEST(UsbApi, MissingLibraryFailsEveryCall)
-{
+TEST(UsbApi, MissingLibraryFailsEveryCall) {
     const UsbApi api = UsbApi::load("libkorvat-no-such-library.so.4");
     EXPECT_EQ(api.library, nullptr);
     api.init();
@@ -23,12 +22,12 @@ TEST(UsbApi, MissingLibraryFailsEveryCall)
     EXPECT_NE(api.strerror(), nullptr);
 }
 
-TEST(UsbApi, MissingLibraryBehavesLikeAnAbsentProgrammer)
-{
+TEST(UsbApi, MissingLibraryBehavesLikeAnAbsentProgrammer) {
     std::vector<std::string> diag;
     std::vector<int> pauses;
-    TUsbBulk usb(UsbApi::load("libkorvat-no-such-library.so.4"),
-                 [&](const std::string &l) { diag.push_back(l); }, [&](int ms) { pauses.push_back(ms); });
+    TUsbBulk usb(
+        UsbApi::load("libkorvat-no-such-library.so.4"),
+        [&](const std::string &l) { diag.push_back(l); }, [&](int ms) { pauses.push_back(ms); });
     EXPECT_EQ(usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                             kProgrammerProduct),
               0);
@@ -42,8 +41,7 @@ TEST(UsbApi, MissingLibraryBehavesLikeAnAbsentProgrammer)
 
 // Run by CTest with the drop-in library first on the library path: the core's own
 // run-time binding finds it by the real library's name.
-TEST(DropInBinding, CoreFindsTheSimulatedProgrammerThroughTheDropIn)
-{
+TEST(DropInBinding, CoreFindsTheSimulatedProgrammerThroughTheDropIn) {
     if (!std::getenv("KORVAT_DROPIN"))
         GTEST_SKIP() << "runs under CTest with the drop-in library on the path";
     TUsbBulk usb(UsbApi::load(), {}, [](int) {});

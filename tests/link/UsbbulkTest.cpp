@@ -1,6 +1,6 @@
+#include "link/Usbbulk.h"
 #include "SimBinding.h"
 #include "catalogue/Catalogue.h"
-#include "link/Usbbulk.h"
 #include "ops/CommandBlock.h"
 
 #include <cstring>
@@ -21,21 +21,18 @@ protected:
     TUsbBulk usb{simulatedUsb(), [this](const std::string &l) { diagnostics.push_back(l); },
                  [this](int ms) { pauses.push_back(ms); }};
 
-    int open()
-    {
+    int open() {
         return usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                              kProgrammerProduct);
     }
     // Index of the device whose interface was claimed successfully.
-    int claimedDevice() const
-    {
+    int claimedDevice() const {
         for (const auto &e : sim.log())
             if (e.kind == LogEntry::Claim && e.result == 0)
                 return e.device;
         return -1;
     }
-    int count(LogEntry::Kind kind, int device) const
-    {
+    int count(LogEntry::Kind kind, int device) const {
         int n = 0;
         for (const auto &e : sim.log())
             n += e.kind == kind && e.device == device;
@@ -45,11 +42,10 @@ protected:
 
 } // namespace
 
-TEST_F(Transport, SetupBlockFromCatalogueRecordAndItsReply)
-{
+TEST_F(Transport, SetupBlockFromCatalogueRecordAndItsReply) {
     Catalogue cat;
-    GridRow row = {"25", "Winbond", "W25Q64", "0xEF4017", "8388608", "256", "0", "0",
-                   "100", "0", "0", "4", "0"};
+    GridRow row = {"25", "Winbond", "W25Q64", "0xEF4017", "8388608", "256", "0",
+                   "0",  "100",     "0",      "0",        "4",       "0"};
     ASSERT_EQ(cat.save({row}, "/dev/null/no").outcome, CatalogueOutcome::CannotCreate);
     const ChipRecord &chip = cat.slot(0);
 
@@ -65,9 +61,9 @@ TEST_F(Transport, SetupBlockFromCatalogueRecordAndItsReply)
     std::vector<LogEntry::Kind> kinds;
     for (const auto &e : log)
         kinds.push_back(e.kind);
-    EXPECT_EQ(kinds, (std::vector<LogEntry::Kind>{LogEntry::Open, LogEntry::Control, LogEntry::Control,
-                                                  LogEntry::Claim, LogEntry::BulkOut, LogEntry::BulkIn,
-                                                  LogEntry::Release, LogEntry::Close}));
+    EXPECT_EQ(kinds, (std::vector<LogEntry::Kind>{
+                         LogEntry::Open, LogEntry::Control, LogEntry::Control, LogEntry::Claim,
+                         LogEntry::BulkOut, LogEntry::BulkIn, LogEntry::Release, LogEntry::Close}));
     EXPECT_EQ(log[1].endpoint, 0x0301); // manufacturer string
     EXPECT_EQ(log[2].endpoint, 0x0302); // product string
     EXPECT_EQ(log[4].endpoint, 0x01);
@@ -82,8 +78,7 @@ TEST_F(Transport, SetupBlockFromCatalogueRecordAndItsReply)
     EXPECT_TRUE(diagnostics.empty());
 }
 
-TEST_F(Transport, OpenChoosesTheProgrammersEndpoints)
-{
+TEST_F(Transport, OpenChoosesTheProgrammersEndpoints) {
     EXPECT_EQ(usb.epIn(), 0x82);
     EXPECT_EQ(usb.epData(), 0x01);
     EXPECT_EQ(usb.epCmd(), 0x02);
@@ -95,13 +90,14 @@ TEST_F(Transport, OpenChoosesTheProgrammersEndpoints)
     EXPECT_EQ(usb.claimedInterface(), 0);
 }
 
-TEST_F(Transport, OtherProductStringGetsTheOtherEndpointSet)
-{
+TEST_F(Transport, OtherProductStringGetsTheOtherEndpointSet) {
     ksim::DeviceSpec spec;
     spec.productName = u"Other";
     spec.interfaceNumber = 2;
     sim.addDevice(spec, true);
-    ASSERT_EQ(usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId, "Other"), 1);
+    ASSERT_EQ(
+        usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId, "Other"),
+        1);
     EXPECT_EQ(usb.epIn(), 0x82);
     EXPECT_EQ(usb.epData(), 0x01);
     EXPECT_EQ(usb.epCmd(), 0x02);
@@ -111,8 +107,7 @@ TEST_F(Transport, OtherProductStringGetsTheOtherEndpointSet)
     EXPECT_EQ(sim.log()[sim.log().size() - 2].endpoint, 2); // released what it claimed
 }
 
-TEST_F(Transport, NoProgrammerAttached)
-{
+TEST_F(Transport, NoProgrammerAttached) {
     sim.unplug();
     EXPECT_EQ(open(), 0);
     EXPECT_FALSE(usb.isOpen());
@@ -122,12 +117,11 @@ TEST_F(Transport, NoProgrammerAttached)
     EXPECT_EQ(diagnostics[0], "Could not find USB device \"ROVArad\" with vid=0x1fc8 pid=0x300b\n");
 }
 
-TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed)
-{
+TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed) {
     struct Case {
         Decoy decoy;
-        bool opened;       // the transport opened it (and so must close it)
-        const char *diag;  // the diagnostic it leaves, if any
+        bool opened;      // the transport opened it (and so must close it)
+        const char *diag; // the diagnostic it leaves, if any
     };
     const Case cases[] = {
         {Decoy::OtherManufacturer, true, nullptr},
@@ -143,7 +137,8 @@ TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed)
     for (const Case &c : cases) {
         ActiveSimulator s;
         std::vector<std::string> diag;
-        TUsbBulk t(simulatedUsb(), [&](const std::string &l) { diag.push_back(l); }, [](int) {});
+        TUsbBulk t(
+            simulatedUsb(), [&](const std::string &l) { diag.push_back(l); }, [](int) {});
         s.addDecoy(c.decoy);
         ASSERT_EQ(t.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                               kProgrammerProduct),
@@ -170,8 +165,7 @@ TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed)
     ksim::Simulator::activate(&sim);
 }
 
-TEST_F(Transport, FirstQualifyingProgrammerInWalkOrderIsUsed)
-{
+TEST_F(Transport, FirstQualifyingProgrammerInWalkOrderIsUsed) {
     sim.addDecoy(Decoy::SecondProgrammer); // on a later bus
     ksim::DeviceSpec sameBus;
     sim.addDevice(sameBus, true); // later on the first bus
@@ -190,8 +184,7 @@ TEST_F(Transport, FirstQualifyingProgrammerInWalkOrderIsUsed)
     EXPECT_EQ(lastClaim, 2);
 }
 
-TEST_F(Transport, StringDescriptorConversion)
-{
+TEST_F(Transport, StringDescriptorConversion) {
     sim.addDecoy(Decoy::WideStrings);
     sim.addDecoy(Decoy::NotAStringDescriptor);
     usb_bus *bus = (ksim::usb::findDevices(), ksim::usb::getBusses());
@@ -215,8 +208,7 @@ TEST_F(Transport, StringDescriptorConversion)
     ksim::usb::close(h);
 }
 
-TEST_F(Transport, NothingOpenMovesNothing)
-{
+TEST_F(Transport, NothingOpenMovesNothing) {
     char block[64] = {};
     EXPECT_EQ(usb.USB_bulk_cmd(block, 64, 0), kNoDevice);
     EXPECT_TRUE(pauses.empty());
@@ -237,8 +229,7 @@ TEST_F(Transport, NothingOpenMovesNothing)
     EXPECT_EQ(sim.log().size(), before);
 }
 
-TEST_F(Transport, CommandWithoutReplyIsOneTransferAndNoPause)
-{
+TEST_F(Transport, CommandWithoutReplyIsOneTransferAndNoPause) {
     ASSERT_EQ(open(), 1);
     CommandBlock b = endBlock();
     EXPECT_EQ(usb.USB_bulk_cmd(reinterpret_cast<char *>(b.data()), 64, 0), 64);
@@ -246,8 +237,7 @@ TEST_F(Transport, CommandWithoutReplyIsOneTransferAndNoPause)
     EXPECT_EQ(bulkOnly(sim.log()).size(), 1u);
 }
 
-TEST_F(Transport, ReplyReplacesTheCommandInTheCallersBuffer)
-{
+TEST_F(Transport, ReplyReplacesTheCommandInTheCallersBuffer) {
     sim.programmer().serialNumber = "SN0001";
     ASSERT_EQ(open(), 1);
     CommandBlock b = getInfoBlock();
@@ -256,8 +246,7 @@ TEST_F(Transport, ReplyReplacesTheCommandInTheCallersBuffer)
     EXPECT_STREQ(reinterpret_cast<const char *>(&b[51]), "SN0001");
 }
 
-TEST_F(Transport, FailedTransferIsReportedAndTheReadStillFollows)
-{
+TEST_F(Transport, FailedTransferIsReportedAndTheReadStillFollows) {
     ASSERT_EQ(open(), 1);
     sim.faults.timeoutAtTransfer = sim.transferCount() + 1;
     CommandBlock b = getInfoBlock();
@@ -271,8 +260,7 @@ TEST_F(Transport, FailedTransferIsReportedAndTheReadStillFollows)
     EXPECT_EQ(diagnostics[0], "error writing:\nConnection timed out\n");
 }
 
-TEST_F(Transport, VendorRequestGoesThroughTheControlPipe)
-{
+TEST_F(Transport, VendorRequestGoesThroughTheControlPipe) {
     ASSERT_EQ(open(), 1);
     unsigned char setup[4] = {0x34, 0x12, 0x01, 0x00};
     unsigned char buffer[8] = {};

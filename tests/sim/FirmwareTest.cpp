@@ -21,33 +21,28 @@ protected:
 
     void SetUp() override { useChip(0, 0x800000, 256); }
 
-    void useChip(int family, std::uint32_t capacity, std::uint16_t page)
-    {
+    void useChip(int family, std::uint32_t capacity, std::uint16_t page) {
         std::memset(&chip, 0, sizeof chip);
         chip.family = static_cast<std::uint8_t>(family);
         chip.capacity = capacity;
         chip.flashPage = page;
         chip.delay = 100;
     }
-    CommandBlock cmd(CommandBlock b, bool reply)
-    {
+    CommandBlock cmd(CommandBlock b, bool reply) {
         usb.USB_bulk_cmd(reinterpret_cast<char *>(b.data()), 64, reply ? 1 : 0);
         return b;
     }
-    void begin()
-    {
+    void begin() {
         ASSERT_EQ(usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                                 kProgrammerProduct),
                   1);
         cmd(setupBlock(chip, 0), true);
     }
-    void end()
-    {
+    void end() {
         cmd(endBlock(), false);
         usb.USB_bulk_close();
     }
-    std::vector<std::uint8_t> read(std::uint32_t address, std::size_t count)
-    {
+    std::vector<std::uint8_t> read(std::uint32_t address, std::size_t count) {
         cmd(addressBlock(address), true);
         const std::size_t t = transferSize(chip);
         std::vector<std::uint8_t> out((count + t - 1) / t * t); // whole transfers
@@ -56,16 +51,14 @@ protected:
         out.resize(count);
         return out;
     }
-    void write(std::uint32_t address, std::vector<std::uint8_t> data)
-    {
+    void write(std::uint32_t address, std::vector<std::uint8_t> data) {
         cmd(addressBlock(address), false);
         const std::size_t t = transferSize(chip);
         data.resize((data.size() + t - 1) / t * t, 0xFF);
         for (std::size_t at = 0; at < data.size(); at += t)
             usb.USB_bulk_write(reinterpret_cast<char *>(data.data() + at), static_cast<int>(t));
     }
-    int pollsUntilIdle(int limit)
-    {
+    int pollsUntilIdle(int limit) {
         CommandBlock b = cmd(eraseBlock(kWholeChipErase), false);
         for (int n = 1; n <= limit; ++n) {
             makePoll(b);
@@ -79,8 +72,7 @@ protected:
 
 } // namespace
 
-TEST_F(Programmer, FlashProgrammingOnlyClearsBitsUntilErased)
-{
+TEST_F(Programmer, FlashProgrammingOnlyClearsBitsUntilErased) {
     begin();
     write(0, std::vector<std::uint8_t>(256, 0xF0));
     write(0, std::vector<std::uint8_t>(256, 0x3C));
@@ -91,16 +83,14 @@ TEST_F(Programmer, FlashProgrammingOnlyClearsBitsUntilErased)
     end();
 }
 
-TEST_F(Programmer, StuckBusyFlagNeverClears)
-{
+TEST_F(Programmer, StuckBusyFlagNeverClears) {
     sim.programmer().stuckBusy = true;
     begin();
     EXPECT_EQ(pollsUntilIdle(50), -1);
     end();
 }
 
-TEST_F(Programmer, EepromWritesReplaceBytesAndBlockEraseClearsOnePage)
-{
+TEST_F(Programmer, EepromWritesReplaceBytesAndBlockEraseClearsOnePage) {
     sim.programmer().insert(ksim::Chip(Family::I2c24, 0, 2048));
     useChip(1, 2048, 16);
     begin();
@@ -116,8 +106,7 @@ TEST_F(Programmer, EepromWritesReplaceBytesAndBlockEraseClearsOnePage)
     end();
 }
 
-TEST_F(Programmer, ThreeByteAddressesWrapAt16MiBUntilFourByteMode)
-{
+TEST_F(Programmer, ThreeByteAddressesWrapAt16MiBUntilFourByteMode) {
     sim.programmer().insert(ksim::Chip(Family::Spi25, 0xEF4019, 32u << 20));
     useChip(0, 32u << 20, 256);
     sim.chip().memory()[0x10] = 0x11;
@@ -132,11 +121,10 @@ TEST_F(Programmer, ThreeByteAddressesWrapAt16MiBUntilFourByteMode)
     end();
 }
 
-TEST_F(Programmer, SocketChipDecidesWhatIsRead)
-{
+TEST_F(Programmer, SocketChipDecidesWhatIsRead) {
     sim.programmer().insert(ksim::Chip(Family::Spi25, 0xEF4013, 0x80000));
     sim.chip().memory()[5] = 0x42;
-    begin(); // the host believes it holds 8 MiB
+    begin();                               // the host believes it holds 8 MiB
     EXPECT_EQ(read(0x80000, 64)[5], 0x42); // past the real chip's end it wraps
     end();
 
@@ -148,8 +136,7 @@ TEST_F(Programmer, SocketChipDecidesWhatIsRead)
     EXPECT_EQ(sim.chip().memory()[5], 0x42);
 }
 
-TEST_F(Programmer, ReadIdAnswersBySocketChip)
-{
+TEST_F(Programmer, ReadIdAnswersBySocketChip) {
     struct Case {
         ksim::Chip chip;
         std::array<std::uint8_t, 4> reply;
@@ -170,8 +157,7 @@ TEST_F(Programmer, ReadIdAnswersBySocketChip)
     }
 }
 
-TEST_F(Programmer, InfoReplyLayout)
-{
+TEST_F(Programmer, InfoReplyLayout) {
     sim.programmer().hardwareVersion = "1.0";
     sim.programmer().firmwareVersion = "1.02";
     sim.programmer().serialNumber = "ABCDEFGHIJKLMNOP"; // longer than its 13 bytes
@@ -183,8 +169,7 @@ TEST_F(Programmer, InfoReplyLayout)
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(&r[51]), 13), "ABCDEFGHIJKLM");
 }
 
-TEST_F(Programmer, RestartIntoBootLoaderLeavesTheBus)
-{
+TEST_F(Programmer, RestartIntoBootLoaderLeavesTheBus) {
     begin();
     cmd(enterBootBlock(), true);
     usb.USB_bulk_close();
@@ -199,8 +184,7 @@ TEST_F(Programmer, RestartIntoBootLoaderLeavesTheBus)
     end();
 }
 
-TEST_F(Programmer, WriteProtectedChipKeepsItsContents)
-{
+TEST_F(Programmer, WriteProtectedChipKeepsItsContents) {
     sim.chip().writeProtected = true;
     sim.chip().memory()[0] = 0x5A;
     begin();
@@ -210,8 +194,7 @@ TEST_F(Programmer, WriteProtectedChipKeepsItsContents)
     end();
 }
 
-TEST_F(Programmer, FlippedBitsOnRead)
-{
+TEST_F(Programmer, FlippedBitsOnRead) {
     sim.programmer().readFlips[0x101] = 0x04;
     begin();
     const auto data = read(0x100, 64);
@@ -221,8 +204,7 @@ TEST_F(Programmer, FlippedBitsOnRead)
     EXPECT_EQ(sim.chip().memory()[0x101], 0xFF); // the cell itself is fine
 }
 
-TEST_F(Programmer, UnplugAtTransferN)
-{
+TEST_F(Programmer, UnplugAtTransferN) {
     begin(); // two transfers: setup and its reply
     sim.faults.unplugAtTransfer = sim.transferCount() + 2;
     char block[64] = {};
@@ -234,8 +216,7 @@ TEST_F(Programmer, UnplugAtTransferN)
     EXPECT_FALSE(sim.programmerPresent());
 }
 
-TEST_F(Programmer, TimeoutAndShortTransfer)
-{
+TEST_F(Programmer, TimeoutAndShortTransfer) {
     begin();
     cmd(addressBlock(0), true);
     char data[256];
@@ -248,8 +229,7 @@ TEST_F(Programmer, TimeoutAndShortTransfer)
     end();
 }
 
-TEST_F(Programmer, ReadWithNothingToSendTimesOut)
-{
+TEST_F(Programmer, ReadWithNothingToSendTimesOut) {
     begin();
     char data[64];
     EXPECT_EQ(usb.USB_bulk_read(data, 64), -110);

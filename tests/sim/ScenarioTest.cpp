@@ -1,5 +1,5 @@
-#include "../link/SimBinding.h"
 #include "Scenario.h"
+#include "../link/SimBinding.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,8 +9,7 @@
 using ksim::Family;
 using ksim::Simulator;
 
-TEST(Scenario, DefaultIsAnErased8MiBFlash)
-{
+TEST(Scenario, DefaultIsAnErased8MiBFlash) {
     Simulator sim;
     EXPECT_EQ(sim.chip().family(), Family::Spi25);
     EXPECT_EQ(sim.chip().id(), 0xEF4017u);
@@ -18,8 +17,7 @@ TEST(Scenario, DefaultIsAnErased8MiBFlash)
     EXPECT_EQ(sim.chip().memory()[12345], 0xFF);
 }
 
-TEST(Scenario, EveryKeyIsApplied)
-{
+TEST(Scenario, EveryKeyIsApplied) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("korvat-scn-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -43,7 +41,8 @@ TEST(Scenario, EveryKeyIsApplied)
         fault flip 0x10 0x80
         timing realistic
         log off
-    )", dir.string());
+    )",
+                                                    dir.string());
     EXPECT_EQ(problem, "");
     const ksim::Firmware &fw = sim.programmer();
     EXPECT_EQ(sim.chip().family(), Family::Spi95);
@@ -65,15 +64,13 @@ TEST(Scenario, EveryKeyIsApplied)
     fs::remove_all(dir);
 }
 
-TEST(Scenario, EmptySocket)
-{
+TEST(Scenario, EmptySocket) {
     Simulator sim;
     EXPECT_EQ(ksim::applyScenario(sim, "chip none"), "");
     EXPECT_FALSE(sim.chip().present());
 }
 
-TEST(Scenario, ProblemsNameTheirLine)
-{
+TEST(Scenario, ProblemsNameTheirLine) {
     const std::pair<const char *, const char *> cases[] = {
         {"chip 26 EF4017 8M", "line 1: chip needs a family"},
         {"\nchip 25 XYZ 8M", "line 2: chip needs: family"},
@@ -89,5 +86,6 @@ TEST(Scenario, ProblemsNameTheirLine)
         EXPECT_EQ(problem.rfind(expected, 0), 0u) << text << " -> " << problem;
     }
     Simulator sim;
-    EXPECT_EQ(ksim::applyScenarioFile(sim, "/no/such/scenario").rfind("cannot read scenario", 0), 0u);
+    EXPECT_EQ(ksim::applyScenarioFile(sim, "/no/such/scenario").rfind("cannot read scenario", 0),
+              0u);
 }

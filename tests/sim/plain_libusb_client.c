@@ -6,14 +6,12 @@
 #include <string.h>
 #include <usb.h>
 
-static int fail(const char *what)
-{
+static int fail(const char *what) {
     printf("plain client: %s: %s\n", what, usb_strerror());
     return 1;
 }
 
-int main(void)
-{
+int main(void) {
     usb_init();
     usb_find_busses();
     usb_find_devices();
@@ -30,8 +28,8 @@ int main(void)
         return fail("open");
     char product[256];
     unsigned char raw[256];
-    int n = usb_control_msg(h, 0x80, 6, 0x0300 + found->descriptor.iProduct, 0x0409,
-                            (char *)raw, sizeof raw, 1000);
+    int n = usb_control_msg(h, 0x80, 6, 0x0300 + found->descriptor.iProduct, 0x0409, (char *)raw,
+                            sizeof raw, 1000);
     if (n < 4 || raw[1] != 3)
         return fail("product string");
     int len = 0;
@@ -46,17 +44,19 @@ int main(void)
         return fail("claim");
 
     char block[64] = {0};
-    block[1] = 7;                /* setup */
-    block[5] = 1;                /* page 256 */
-    block[10] = 0x80;            /* 8 MiB */
-    block[12] = 0x17; block[13] = 0x40; block[14] = 0xEF;
+    block[1] = 7;     /* setup */
+    block[5] = 1;     /* page 256 */
+    block[10] = 0x80; /* 8 MiB */
+    block[12] = 0x17;
+    block[13] = 0x40;
+    block[14] = 0xEF;
     if (usb_bulk_write(h, 0x01, block, 64, 5000) != 64)
         return fail("setup write");
     if (usb_bulk_read(h, 0x81, block, 64, 5000) != 64)
         return fail("setup reply");
 
     memset(block, 0, sizeof block);
-    block[1] = 5;                /* set address 0 */
+    block[1] = 5; /* set address 0 */
     usb_bulk_write(h, 0x01, block, 64, 5000);
     usb_bulk_read(h, 0x81, block, 64, 5000);
     char data[256];
@@ -68,7 +68,7 @@ int main(void)
 
     memset(block, 0, sizeof block);
     block[0] = 1;
-    block[1] = 8;                /* end */
+    block[1] = 8; /* end */
     usb_bulk_write(h, 0x01, block, 64, 5000);
     usb_release_interface(h, iface);
     usb_close(h);
