@@ -157,35 +157,32 @@ void Simulator::addDecoy(Decoy decoy) {
     // Decoys sit before the first programmer in the walk, so the host meets them first.
     const int number = static_cast<int>(m_devices.size());
     auto device = std::make_unique<Device>(s, number, false);
-    auto firstProgrammer = std::find_if(m_devices.begin(), m_devices.end(),
-                                        [](const auto &d) { return d->firmware != nullptr; });
-    m_devices.insert(firstProgrammer, std::move(device));
+    auto before = std::find_if(m_devices.begin(), m_devices.end(),
+                               [](const auto &d) { return d->firmware != nullptr; });
+    m_devices.insert(before, std::move(device));
     rebuild();
 }
 
+Device *Simulator::firstProgrammer() const {
+    for (const auto &d : m_devices)
+        if (d->firmware)
+            return d.get();
+    return nullptr;
+}
+
 void Simulator::unplug() {
-    for (auto &d : m_devices)
-        if (d->firmware) {
-            d->present = false;
-            break;
-        }
+    firstProgrammer()->present = false;
 }
 
 void Simulator::plug() {
     m_bootLoader = false;
-    for (auto &d : m_devices)
-        if (d->firmware) {
-            d->present = true;
-            d->firmware->powerOn();
-            break;
-        }
+    Device *d = firstProgrammer();
+    d->present = true;
+    d->firmware->powerOn();
 }
 
 bool Simulator::programmerPresent() const {
-    for (const auto &d : m_devices)
-        if (d->firmware)
-            return d->present;
-    return false;
+    return firstProgrammer()->present;
 }
 
 int Simulator::rebuild() {

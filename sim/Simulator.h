@@ -105,6 +105,7 @@ public:
 
 private:
     int rebuild();
+    Device *firstProgrammer() const;
     Device *deviceOf(usb_dev_handle *handle);
     int fail(int code, const char *text);
     // Counts a bulk transfer and applies the faults; a negative value ends it.

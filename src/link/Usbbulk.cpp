@@ -41,30 +41,25 @@ void TUsbBulk::closeCandidate() {
     m_handle = nullptr;
 }
 
+bool TUsbBulk::stringIs(int index, const char *expected, const char *queryFailure) {
+    char text[kStringBufferSize];
+    if (usbGetStringAscii(m_handle, index, kStringLanguage, text, sizeof text) < 0) {
+        diagnose(queryFailure);
+        return false;
+    }
+    return std::strcmp(text, expected) == 0;
+}
+
 bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, const char *product) {
     m_handle = m_api.open(device);
     if (!m_handle) {
         diagnose("Warning: cannot open USB device: %s\n");
         return false;
     }
-    char text[kStringBufferSize];
-    if (usbGetStringAscii(m_handle, device->descriptor.iManufacturer, kStringLanguage, text,
-                          sizeof text) < 0) {
-        diagnose("warning: cannot query manufacturer for device: %s\n");
-        closeCandidate();
-        return false;
-    }
-    if (std::strcmp(text, manufacturer) != 0) {
-        closeCandidate();
-        return false;
-    }
-    if (usbGetStringAscii(m_handle, device->descriptor.iProduct, kStringLanguage, text,
-                          sizeof text) < 0) {
-        diagnose("warning: cannot query product for device: %s\n");
-        closeCandidate();
-        return false;
-    }
-    if (std::strcmp(text, product) != 0) {
+    if (!stringIs(device->descriptor.iManufacturer, manufacturer,
+                  "warning: cannot query manufacturer for device: %s\n") ||
+        !stringIs(device->descriptor.iProduct, product,
+                  "warning: cannot query product for device: %s\n")) {
         closeCandidate();
         return false;
     }

@@ -54,6 +54,8 @@ public:
 private:
     void diagnose(const char *format, int a = 0, int b = 0);
     void closeCandidate();
+    // Reads string descriptor index of the candidate and compares it exactly.
+    bool stringIs(int index, const char *expected, const char *queryFailure);
     bool tryDevice(struct usb_device *device, const char *manufacturer, const char *product);
     int transferResult(int result);
 
