@@ -1,0 +1,16 @@
+#pragma once
+// Every question the core puts to the person at the bench goes through here, so the
+// core never blocks on a window and tests can answer in its place.
+
+#include <string_view>
+
+namespace korvat {
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // A yes/no question (caption "Info", question icon); true for Yes.
+    virtual bool askYesNo(std::string_view question) = 0;
+};
+
+} // namespace korvat

@@ -1,0 +1,152 @@
+#include "FileIO.h"
+
+#include "IntelHex.h"
+#include "SRecord.h"
+#include "app/AtomicFile.h"
+#include "app/Prompter.h"
+#include "app/TextTable.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvat {
+namespace {
+
+constexpr std::string_view kCannotOpen = "Can't open File";
+constexpr std::string_view kTooBig = "File is too big for Buffer";
+constexpr std::string_view kCannotCreate = "创建文件失败";
+
+bool is(const std::string &ext, const char *wanted) { return strcasecmp(ext.c_str(), wanted) == 0; }
+
+enum class Kind { Raw, Capsule, IntelHex, SRecord };
+
+// An open file descriptor that closes itself.
+struct Fd {
+    int fd;
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool readAll(int fd, std::uint8_t *out, std::size_t n, std::size_t &got) {
+    got = 0;
+    while (got < n) {
+        const ssize_t r = ::read(fd, out + got, n - got);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return false;
+        if (r == 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+// Raw and capsule files: the size test covers the whole file, header included.
+std::uint32_t loadRaw(const std::string &path, std::span<std::uint8_t> buffer, std::size_t skip,
+                      MessageSink &sink) {
+    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (f.fd < 0 || fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        sink.showError(kCannotOpen);
+        return 0;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > buffer.size()) {
+        sink.showError(kTooBig);
+        return 0;
+    }
+    if (size <= skip)
+        return 0;
+    std::size_t got = 0;
+    if (lseek(f.fd, static_cast<off_t>(skip), SEEK_SET) < 0 ||
+        !readAll(f.fd, buffer.data(), static_cast<std::size_t>(size - skip), got)) {
+        sink.showError(kCannotOpen);
+        return 0;
+    }
+    return static_cast<std::uint32_t>(got);
+}
+
+// ".eep" files are told apart by their first character.
+bool firstCharacter(const std::string &path, char &c) {
+    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (f.fd < 0 || fstat(f.fd, &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    c = 0;
+    std::size_t got = 0;
+    return readAll(f.fd, reinterpret_cast<std::uint8_t *>(&c), 1, got);
+}
+
+bool saveRaw(const std::string &path, std::span<const std::uint8_t> data, MessageSink &sink,
+             int language) {
+    AtomicFile file(path);
+    if (!file.open()) {
+        sink.showError(kCannotCreate);
+        return false;
+    }
+    if (!file.write(data.data(), data.size()) || !file.commit()) {
+        sink.showError(text(txtWriteError, language));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string fileExtension(const std::string &path) {
+    const auto dot = path.find_last_of('.');
+    const auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink) {
+    const std::string ext = fileExtension(path);
+    Kind kind = Kind::Raw;
+    if (is(ext, ".eep")) {
+        char c = 0;
+        if (!firstCharacter(path, c)) {
+            sink.showError(kCannotOpen);
+            return 0;
+        }
+        kind = c == ':' ? Kind::IntelHex : c == 'S' ? Kind::SRecord : Kind::Raw;
+    } else if (is(ext, ".hex")) {
+        kind = Kind::IntelHex;
+    } else if (is(ext, ".cap")) {
+        kind = Kind::Capsule;
+    }
+    switch (kind) {
+    case Kind::IntelHex:
+        return readIntelHex(path, buffer, sink);
+    case Kind::SRecord:
+        return readSRecord(path, buffer, sink);
+    case Kind::Capsule:
+        return loadRaw(path, buffer, kCapsuleHeader, sink);
+    case Kind::Raw:
+        break;
+    }
+    return loadRaw(path, buffer, 0, sink);
+}
+
+bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,
+              MessageSink &sink, int language) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && !prompter.askYesNo(text(txtOverwriteQuestion, language)))
+        return false;
+    const std::string ext = fileExtension(path);
+    if (!is(ext, ".src") && !is(ext, ".hex"))
+        return saveRaw(path, data, sink, language);
+    const bool ok = is(ext, ".src") ? writeSRecord(path, data) : writeIntelHex(path, data);
+    if (!ok)
+        sink.showError(text(txtWriteError, language));
+    return ok;
+}
+
+} // namespace korvat

@@ -1,0 +1,32 @@
+#pragma once
+// Loading buffer files (raw, BIOS capsule, EEPROM, Intel HEX, S-record, chosen by the
+// extension) and saving the FLASH buffer in the format its name asks for.
+
+#include "MessageSink.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace korvat {
+
+class Prompter;
+
+// Bytes a BIOS capsule carries before its image.
+constexpr std::size_t kCapsuleHeader = 2048;
+
+// The extension of the path: its last "." and what follows, in the last component.
+std::string fileExtension(const std::string &path);
+
+// Loads the file into the buffer from its first byte; the buffer's size is the limit.
+// Returns the bytes read (raw, capsule) or the extent the text reader reports, and 0
+// after any failure, which the sink has been told about.
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink);
+
+// Saves the bytes: ".src" as S-records, ".hex" as Intel HEX, anything else raw. An
+// existing file is replaced only after Yes to the overwrite question, and only once
+// everything was written; on failure it is left as it was. True when the file was saved.
+bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,
+              MessageSink &sink, int language);
+
+} // namespace korvat

@@ -1,0 +1,190 @@
+#include "IntelHex.h"
+
+#include "BufferedWriter.h"
+#include "CodecText.h"
+#include "HexText.h"
+#include "LineReader.h"
+
+#include <algorithm>
+
+namespace korvat {
+namespace {
+
+constexpr std::size_t kDataAt = 9;
+constexpr std::size_t kRecordBytes = 32;
+
+enum RecordType : std::uint32_t {
+    kData = 0,
+    kEndOfFile = 1,
+    kSegment = 2,
+    kStartSegment = 3,
+    kLinear = 4,
+    kStartLinear = 5,
+};
+
+class Reader {
+public:
+    Reader(std::span<std::uint8_t> buffer, MessageSink &sink) : m_buffer(buffer), m_sink(sink) {}
+
+    // Handles one line; false when reading ends (successfully or not).
+    bool line(std::string_view text);
+    std::uint64_t extent() const { return m_extent; }
+
+private:
+    std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t n) {
+        const auto v = hex::parse(text, at, n);
+        if (!v)
+            m_sink.showError(codec::kIllegalChar);
+        return v;
+    }
+    bool fail(std::string_view message) {
+        if (!message.empty())
+            m_sink.showError(message);
+        m_extent = 0;
+        return false;
+    }
+    bool data(std::string_view text, std::uint32_t length, std::uint32_t offset, std::uint32_t sum);
+    bool base(std::string_view text, std::uint32_t length, std::uint32_t sum, bool linear);
+
+    std::span<std::uint8_t> m_buffer;
+    MessageSink &m_sink;
+    std::uint64_t m_extent = 0;
+    std::uint64_t m_segmentBase = 0;
+    std::uint64_t m_linearBase = 0;
+};
+
+bool Reader::line(std::string_view text) {
+    if (text.empty() || text[0] != ':')
+        return fail(codec::kIllegalLine);
+    const auto length = field(text, 1, 2);
+    const auto offset = length ? field(text, 3, 4) : std::nullopt;
+    const auto type = offset ? field(text, 7, 2) : std::nullopt;
+    if (!type)
+        return fail({});
+    const std::uint32_t sum = *length + *type + (*offset >> 8) + (*offset & 0xFF);
+    switch (*type) {
+    case kData:
+        return data(text, *length, *offset, sum);
+    case kEndOfFile: {
+        const auto check = field(text, kDataAt, 2);
+        if (!check)
+            return fail({});
+        if (*length != 0 || *offset != 0 || *check != 0xFF)
+            fail("Invalid EOF Record");
+        return false;
+    }
+    case kSegment:
+        return base(text, *length, sum, false);
+    case kLinear:
+        return base(text, *length, sum, true);
+    case kStartSegment:
+    case kStartLinear:
+        return true;
+    default:
+        return fail("Invalid Record type");
+    }
+}
+
+bool Reader::data(std::string_view text, std::uint32_t length, std::uint32_t offset,
+                  std::uint32_t sum) {
+    const std::uint64_t address = m_linearBase + m_segmentBase + offset;
+    if (address + length > m_extent) {
+        m_extent = address + length;
+        if (m_extent > m_buffer.size())
+            return fail(codec::kTooBig);
+    }
+    std::uint8_t *out = m_buffer.data() + address;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const auto b = field(text, kDataAt + 2 * i, 2);
+        if (!b)
+            return fail({});
+        out[i] = static_cast<std::uint8_t>(*b); // stored before the checksum is known
+        sum += *b;
+    }
+    const auto check = field(text, kDataAt + 2 * length, 2);
+    if (!check)
+        return fail({});
+    if (((sum + *check) & 0xFF) != 0)
+        return fail("Checksum Error type 0");
+    return true;
+}
+
+bool Reader::base(std::string_view text, std::uint32_t length, std::uint32_t sum, bool linear) {
+    if (length != 2)
+        return fail(linear ? "Invalid Record Length for type 4" : "Invalid Record Length for type 2");
+    const auto value = field(text, kDataAt, 4);
+    const auto check = value ? field(text, kDataAt + 4, 2) : std::nullopt;
+    if (!check)
+        return fail({});
+    sum += (*value >> 8) + (*value & 0xFF) + *check;
+    if ((sum & 0xFF) != 0)
+        return fail(linear ? "Checksum Error type 4" : "Checksum Error type 2");
+    (linear ? m_linearBase : m_segmentBase) = std::uint64_t{*value} << (linear ? 16 : 4);
+    return true;
+}
+
+// ':' LL AAAA TT data CC CR LF, with the checksum the two's complement of the byte sum.
+char *putRecord(char *out, std::uint32_t type, std::uint32_t offset,
+                std::span<const std::uint8_t> bytes) {
+    std::uint32_t sum = static_cast<std::uint32_t>(bytes.size()) + (offset >> 8) + (offset & 0xFF) + type;
+    *out++ = ':';
+    out = hex::putByte(out, static_cast<std::uint8_t>(bytes.size()));
+    out = hex::put(out, offset, 4);
+    out = hex::putByte(out, static_cast<std::uint8_t>(type));
+    for (std::uint8_t b : bytes) {
+        out = hex::putByte(out, b);
+        sum += b;
+    }
+    out = hex::putByte(out, static_cast<std::uint8_t>(-sum));
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+} // namespace
+
+std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buffer,
+                           MessageSink &sink) {
+    LineReader in(kIntelHexWindow);
+    if (!in.open(path))
+        return 0;
+    Reader reader(buffer, sink);
+    std::string_view text;
+    for (;;) {
+        if (!in.next(text)) {
+            sink.showError(codec::kReadFailed);
+            sink.showError("Error reading File");
+            return 0;
+        }
+        if (!reader.line(text))
+            break;
+    }
+    return static_cast<std::uint32_t>(reader.extent());
+}
+
+bool writeIntelHex(const std::string &path, std::span<const std::uint8_t> data) {
+    BufferedWriter out(path);
+    if (!out.open())
+        return false;
+    constexpr std::size_t kLongestRecord = 1 + 2 + 4 + 2 + 2 * kRecordBytes + 2 + 2;
+    std::size_t upperBase = 0;
+    for (std::size_t position = 0; position < data.size(); position += kRecordBytes) {
+        if (position - upperBase > 0xFFFF) {
+            upperBase = position & ~std::size_t{0xFFFF};
+            const std::uint8_t value[2] = {static_cast<std::uint8_t>(upperBase >> 24),
+                                           static_cast<std::uint8_t>(upperBase >> 16)};
+            char *p = out.reserve(kLongestRecord);
+            out.advance(static_cast<std::size_t>(putRecord(p, kLinear, 0, value) - p));
+        }
+        const auto bytes = data.subspan(position, std::min(kRecordBytes, data.size() - position));
+        if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
+            continue;
+        char *p = out.reserve(kLongestRecord);
+        out.advance(static_cast<std::size_t>(
+            putRecord(p, kData, static_cast<std::uint32_t>(position - upperBase), bytes) - p));
+    }
+    out.put(":00000001FF\r\n");
+    return out.finish();
+}
+
+} // namespace korvat

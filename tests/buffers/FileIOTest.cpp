@@ -1,0 +1,121 @@
+#include "CodecFixture.h"
+#include "buffers/FileIO.h"
+
+using namespace korvat;
+using namespace korvat::test;
+
+namespace {
+
+class Files : public FileTest {
+protected:
+    Bytes buffer = Bytes(0x1000, 0xFF);
+    ScriptedPrompter prompter;
+    std::uint32_t load(const std::string &p) { return loadFile(p, buffer, sink); }
+    bool save(const std::string &p, const Bytes &data, int language = 2) {
+        return saveFile(p, data, prompter, sink, language);
+    }
+};
+
+} // namespace
+
+TEST_F(Files, ExtensionDecidesTheFormat) {
+    EXPECT_EQ(fileExtension("/a/IMAGE.BIN"), ".BIN");
+    EXPECT_EQ(fileExtension("/a.hex/image"), "");
+    EXPECT_EQ(fileExtension("image"), "");
+
+    const std::string hex = ":0100000041BE\n:00000001FF\n";
+    for (const char *name : {"IMAGE.BIN", "image.Bin", "image", "image.src", "image.rom", "a.hex.txt"}) {
+        buffer.assign(buffer.size(), 0xFF);
+        EXPECT_EQ(load(file(name, hex)), hex.size()) << name; // raw: the text itself
+        EXPECT_EQ(buffer[0], ':') << name;
+    }
+    for (const char *name : {"image.HEX", "image.hex"}) {
+        buffer.assign(buffer.size(), 0xFF);
+        EXPECT_EQ(load(file(name, hex)), 1u) << name;
+        EXPECT_EQ(buffer[0], 0x41) << name;
+    }
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(Files, EepromFilesAreToldByTheirFirstCharacter) {
+    EXPECT_EQ(load(file("a.eep", ":0100000041BE\n:00000001FF\n")), 1u);
+    EXPECT_EQ(buffer[0], 0x41);
+    EXPECT_EQ(load(file("b.EEP", "S104000042B9\nS9030000FC\n")), 1u);
+    EXPECT_EQ(buffer[0], 0x42);
+    EXPECT_EQ(load(file("c.eep", "xyz")), 3u);
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(load(file("d.eep", "")), 0u);
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(load(path("missing.eep")), 0u);
+    EXPECT_EQ(sink.messages, Messages{"Can't open File"});
+}
+
+TEST_F(Files, CapsuleHeaderIsSkipped) {
+    std::string capsule(kCapsuleHeader, 'H');
+    for (int i = 0; i < 100; ++i)
+        capsule += static_cast<char>(i);
+    EXPECT_EQ(load(file("bios.cap", capsule)), 100u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[99], 99);
+    EXPECT_EQ(buffer[100], 0xFF);
+    EXPECT_EQ(load(file("short.CAP", std::string(kCapsuleHeader, 'H'))), 0u);
+    // The size test counts the header: 0x1000 + 1 bytes do not fit a 0x1000 buffer.
+    EXPECT_EQ(load(file("big.cap", std::string(0x1001, 'x'))), 0u);
+    EXPECT_EQ(sink.messages, Messages{"File is too big for Buffer"});
+}
+
+TEST_F(Files, RawFileFailures) {
+    EXPECT_EQ(load(file("fits.bin", std::string(0x1000, 'x'))), 0x1000u);
+    EXPECT_EQ(load(file("big.bin", std::string(0x1001, 'y'))), 0u);
+    EXPECT_EQ(buffer[0], 'x'); // nothing of the refused file was read
+    EXPECT_EQ(load(path("missing.bin")), 0u);
+    EXPECT_EQ(load(dir.string()), 0u);
+    EXPECT_EQ(sink.messages,
+              (Messages{"File is too big for Buffer", "Can't open File", "Can't open File"}));
+    EXPECT_EQ(load(path("missing.hex")), 0u); // the text readers fail silently
+    EXPECT_EQ(sink.messages.size(), 3u);
+}
+
+TEST_F(Files, SaveWritesTheFormatOfTheName) {
+    Bytes data(32, 0xFF);
+    data[1] = 0x00;
+    ASSERT_TRUE(save(path("a.src"), data));
+    EXPECT_EQ(slurp(path("a.src")).substr(0, 18), "S00600004844521B\r\n");
+    ASSERT_TRUE(save(path("a.HEX"), data));
+    EXPECT_EQ(slurp(path("a.HEX")).substr(0, 9), ":20000000");
+    for (const char *name : {"a.bin", "a.rom", "a.cap", "a.eep", "a"}) {
+        ASSERT_TRUE(save(path(name), data)) << name;
+        EXPECT_EQ(slurp(path(name)), std::string(data.begin(), data.end())) << name;
+    }
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(Files, ExistingFileIsReplacedOnlyAfterYes) {
+    const std::string p = file("old.bin", "old");
+    prompter.answer = false;
+    EXPECT_FALSE(save(p, Bytes{1, 2, 3}, 2));
+    EXPECT_EQ(prompter.asked, Messages{"File already exists. Is it covered? "});
+    EXPECT_EQ(slurp(p), "old");
+    prompter.answer = true;
+    EXPECT_TRUE(save(p, Bytes{1, 2, 3}, 0));
+    EXPECT_EQ(prompter.asked.back(), "文件已存在,是否覆盖?");
+    EXPECT_EQ(slurp(p), "\x01\x02\x03");
+}
+
+TEST_F(Files, SaveFailuresAreReportedAndLeaveTheOldFile) {
+    EXPECT_FALSE(save(path("no/such/a.bin"), Bytes(4)));
+    EXPECT_FALSE(save(path("no/such/a.hex"), Bytes(4)));
+    EXPECT_FALSE(save(path("no/such/a.src"), Bytes(4), 1));
+    EXPECT_EQ(sink.messages, (Messages{"创建文件失败", "Error writing file.", "寫入文件出錯。"}));
+
+    sink.messages.clear();
+    const std::string p = file("keep.bin", "old");
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_FALSE(save(p, randomBytes(1 << 16)));
+    }
+    EXPECT_EQ(sink.messages, Messages{"Error writing file."});
+    EXPECT_EQ(slurp(p), "old");
+    EXPECT_EQ(entries(), 1u); // the temporary file is gone
+}
