@@ -8,6 +8,9 @@
 #include <vector>
 
 namespace korvat {
+namespace {
+constexpr std::size_t kWritebackStep = 4u << 20;
+}
 
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target)) {}
 
@@ -26,6 +29,7 @@ bool AtomicFile::open() {
         return false;
     m_temp = name.data();
     m_failed = false;
+    m_written = m_kicked = 0;
     // mkstemp creates the file for the owner only; give it the usual permissions,
     // or keep those of the file it replaces.
     struct stat st {};
@@ -50,6 +54,14 @@ bool AtomicFile::write(const void *data, std::size_t size) {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+        m_written += static_cast<std::size_t>(n);
+    }
+    // Start writing back what has piled up, so that the flush in commit() finds most
+    // of a large file already on its way to the disk.
+    if (m_written - m_kicked >= kWritebackStep) {
+        sync_file_range(m_fd, static_cast<off_t>(m_kicked),
+                        static_cast<off_t>(m_written - m_kicked), SYNC_FILE_RANGE_WRITE);
+        m_kicked = m_written;
     }
     return true;
 }

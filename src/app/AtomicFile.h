@@ -32,6 +32,8 @@ private:
     std::string m_temp;
     int m_fd = -1;
     bool m_failed = false;
+    std::size_t m_written = 0; // bytes written so far
+    std::size_t m_kicked = 0;  // bytes whose write-back has been started
 };
 
 // One-shot form: the whole contents at once.

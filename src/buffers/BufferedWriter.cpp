@@ -9,7 +9,9 @@ constexpr std::size_t kBlock = 1 << 20;
 
 BufferedWriter::BufferedWriter(const std::string &path) : m_file(path), m_buffer(kBlock) {}
 
-bool BufferedWriter::open() { return m_ok = m_file.open(); }
+bool BufferedWriter::open() {
+    return m_ok = m_file.open();
+}
 
 void BufferedWriter::flush() {
     if (m_used > 0 && !m_file.write(m_buffer.data(), m_used))

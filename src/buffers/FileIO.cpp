@@ -19,7 +19,9 @@ constexpr std::string_view kCannotOpen = "Can't open File";
 constexpr std::string_view kTooBig = "File is too big for Buffer";
 constexpr std::string_view kCannotCreate = "创建文件失败";
 
-bool is(const std::string &ext, const char *wanted) { return strcasecmp(ext.c_str(), wanted) == 0; }
+bool is(const std::string &ext, const char *wanted) {
+    return strcasecmp(ext.c_str(), wanted) == 0;
+}
 
 enum class Kind { Raw, Capsule, IntelHex, SRecord };
 

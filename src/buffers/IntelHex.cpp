@@ -6,6 +6,7 @@
 #include "LineReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvat {
 namespace {
@@ -94,11 +95,23 @@ bool Reader::data(std::string_view text, std::uint32_t length, std::uint32_t off
             return fail(codec::kTooBig);
     }
     std::uint8_t *out = m_buffer.data() + address;
+    std::uint8_t bytes[256];
+    std::uint32_t fastSum = 0;
+    if (text.size() >= kDataAt + 2 * length + 2 &&
+        hex::decodeBytes(text.data() + kDataAt, length + 1, bytes, fastSum)) {
+        std::memcpy(out, bytes, length);
+        sum += fastSum;
+        if ((sum & 0xFF) != 0)
+            return fail("Checksum Error type 0");
+        return true;
+    }
+    // Not well formed: go digit by digit, so the bytes before the bad one are stored
+    // and the right message is shown.
     for (std::uint32_t i = 0; i < length; ++i) {
         const auto b = field(text, kDataAt + 2 * i, 2);
         if (!b)
             return fail({});
-        out[i] = static_cast<std::uint8_t>(*b); // stored before the checksum is known
+        out[i] = static_cast<std::uint8_t>(*b);
         sum += *b;
     }
     const auto check = field(text, kDataAt + 2 * length, 2);
@@ -111,7 +124,8 @@ bool Reader::data(std::string_view text, std::uint32_t length, std::uint32_t off
 
 bool Reader::base(std::string_view text, std::uint32_t length, std::uint32_t sum, bool linear) {
     if (length != 2)
-        return fail(linear ? "Invalid Record Length for type 4" : "Invalid Record Length for type 2");
+        return fail(linear ? "Invalid Record Length for type 4"
+                           : "Invalid Record Length for type 2");
     const auto value = field(text, kDataAt, 4);
     const auto check = value ? field(text, kDataAt + 4, 2) : std::nullopt;
     if (!check)
@@ -126,7 +140,8 @@ bool Reader::base(std::string_view text, std::uint32_t length, std::uint32_t sum
 // ':' LL AAAA TT data CC CR LF, with the checksum the two's complement of the byte sum.
 char *putRecord(char *out, std::uint32_t type, std::uint32_t offset,
                 std::span<const std::uint8_t> bytes) {
-    std::uint32_t sum = static_cast<std::uint32_t>(bytes.size()) + (offset >> 8) + (offset & 0xFF) + type;
+    std::uint32_t sum =
+        static_cast<std::uint32_t>(bytes.size()) + (offset >> 8) + (offset & 0xFF) + type;
     *out++ = ':';
     out = hex::putByte(out, static_cast<std::uint8_t>(bytes.size()));
     out = hex::put(out, offset, 4);

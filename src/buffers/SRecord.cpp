@@ -6,6 +6,7 @@
 #include "LineReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvat {
 namespace {
@@ -78,11 +79,23 @@ bool Reader::data(std::string_view text, std::uint32_t k) {
     }
     std::uint8_t *out = m_buffer.data() + *address;
     const std::size_t dataAt = kAddressAt + 2 * k;
+    std::uint8_t bytes[256];
+    std::uint32_t fastSum = 0;
+    if (text.size() >= dataAt + 2 * length + 2 &&
+        hex::decodeBytes(text.data() + dataAt, length + 1, bytes, fastSum)) {
+        std::memcpy(out, bytes, length);
+        sum += fastSum;
+        if ((sum & 0xFF) != 0xFF)
+            return fail("Checksum Error");
+        return true;
+    }
+    // Not well formed: go digit by digit, so the bytes before the bad one are stored
+    // and the right message is shown.
     for (std::uint32_t i = 0; i < length; ++i) {
         const auto b = field(text, dataAt + 2 * i, 2);
         if (!b)
             return fail({});
-        out[i] = static_cast<std::uint8_t>(*b); // stored before the checksum is known
+        out[i] = static_cast<std::uint8_t>(*b);
         sum += *b;
     }
     const auto check = field(text, 2 + 2 * std::size_t{*count}, 2);

@@ -44,10 +44,9 @@ inline Bytes randomBytes(std::size_t n, unsigned seed = 1) {
 
 class FileTest : public ::testing::Test {
 protected:
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("korvat-files-" + std::to_string(getpid()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("korvat-files-" + std::to_string(getpid()) + "-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     RecordingSink sink;
 
     void SetUp() override { std::filesystem::create_directories(dir); }

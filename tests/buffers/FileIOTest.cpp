@@ -1,5 +1,5 @@
-#include "CodecFixture.h"
 #include "buffers/FileIO.h"
+#include "CodecFixture.h"
 
 using namespace korvat;
 using namespace korvat::test;
@@ -24,7 +24,8 @@ TEST_F(Files, ExtensionDecidesTheFormat) {
     EXPECT_EQ(fileExtension("image"), "");
 
     const std::string hex = ":0100000041BE\n:00000001FF\n";
-    for (const char *name : {"IMAGE.BIN", "image.Bin", "image", "image.src", "image.rom", "a.hex.txt"}) {
+    for (const char *name :
+         {"IMAGE.BIN", "image.Bin", "image", "image.src", "image.rom", "a.hex.txt"}) {
         buffer.assign(buffer.size(), 0xFF);
         EXPECT_EQ(load(file(name, hex)), hex.size()) << name; // raw: the text itself
         EXPECT_EQ(buffer[0], ':') << name;

@@ -1,5 +1,5 @@
-#include "CodecFixture.h"
 #include "buffers/IntelHex.h"
+#include "CodecFixture.h"
 
 using namespace korvat;
 using namespace korvat::test;

@@ -1,5 +1,5 @@
-#include "CodecFixture.h"
 #include "buffers/SRecord.h"
+#include "CodecFixture.h"
 
 #include <cstring>
 
