@@ -46,6 +46,16 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"检测到芯片芯片类型: ", "檢測到芯片芯片類型: ", "Chip type is detected:"},
     {"\n\n请手动选择对应型号烧写。", "\n\n請手動選擇對應型號燒寫。",
      "\n\n Please manually select the corresponding type burn."},
+    // A transfer that failed or moved fewer bytes; followed by the address, "%Xh".
+    {"编程器通信失败，地址: ", "編程器通信失敗，地址: ",
+     "Transfer to the programmer failed at address:"},
+    {"擦除超时，芯片仍然忙。", "擦除超時，芯片仍然忙。",
+     "Erase timed out: the chip is still busy."},
+    {"编程器正忙，请等待当前操作结束。", "編程器正忙，請等待當前操作結束。",
+     "The programmer is busy. Wait for the current operation to end."},
+    {"结束地址小于起始地址。", "結束地址小於起始地址。",
+     "The end address is before the start address."},
+    {"地址范围超出缓冲区。", "地址範圍超出緩衝區。", "The address range reaches past the buffer."},
 }};
 
 } // namespace

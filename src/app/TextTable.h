@@ -38,6 +38,11 @@ enum TextName {
     txtChipTypeLine,
     txtTypeDetected,
     txtSelectManually,
+    txtTransferFailed,
+    txtEraseTimeout,
+    txtProgrammerBusy,
+    txtRangeBackwards,
+    txtRangeOutsideBuffer,
     kTextNameCount
 };
 

@@ -117,6 +117,7 @@ int TUsbBulk::USB_bulk_cmd(char *buffer, int length, int readBack) {
     int result = kNoDevice;
     if (m_handle)
         result = transferResult(m_api.bulkWrite(m_handle, m_epCmd, buffer, length, kBulkTimeoutMs));
+    m_lastCommandWrite = result;
     if (readBack) {
         m_pause(kReplyPauseMs);
         if (m_handle)

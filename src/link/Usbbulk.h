@@ -45,6 +45,9 @@ public:
     int usbGetStringAscii(usb_dev_handle *device, int index, int langid, char *buffer,
                           int bufferLength);
 
+    // The write result of the last USB_bulk_cmd, which returns the read's when it reads.
+    int lastCommandWrite() const { return m_lastCommandWrite; }
+
     bool isOpen() const { return m_handle != nullptr; }
     int epIn() const { return m_epIn; }
     int epData() const { return m_epData; }
@@ -67,6 +70,7 @@ private:
     int m_epData = 0x01;
     int m_epCmd = 0x02;
     int m_claimedInterface = 0;
+    int m_lastCommandWrite = kNoDevice;
 };
 
 } // namespace korvat

@@ -1,0 +1,74 @@
+#include "Buffers.h"
+
+#include "BufferView.h"
+#include "catalogue/IntegerText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace korvat {
+
+Buffers::Buffers()
+    : m_flash(new std::uint8_t[kFlashBufferSize]), m_eeprom(new std::uint8_t[kEepromBufferSize]) {
+    std::memset(m_flash.get(), 0xFF, kFlashBufferSize);
+    std::memset(m_eeprom.get(), 0xFF, kEepromBufferSize);
+}
+
+void Buffers::reloadFlashView(BufferView &view, std::uint64_t count) {
+    view.load(
+        flash().first(static_cast<std::size_t>(std::min<std::uint64_t>(count, kFlashBufferSize))));
+}
+
+void Buffers::reloadEepromView(BufferView &view, std::uint64_t count) {
+    view.load(eeprom().first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, kEepromBufferSize))));
+}
+
+std::string Buffers::resetForChip(const ChipRecord &chip, BufferView &flashView,
+                                  BufferView &eepromView) {
+    std::memset(m_flash.get(), 0xFF, kFlashBufferSize);
+    loadedLength = 0;
+    reloadFlashView(flashView, chip.capacity);
+    reloadEepromView(eepromView, chip.eepromSize);
+    range.end = chip.capacity;
+    return hexText(static_cast<std::uint32_t>(chip.capacity - 1));
+}
+
+void Buffers::pullViewEdits(BufferView &flashView, const ChipRecord &chip) {
+    if (!flashView.modified())
+        return;
+    const std::size_t n = std::min<std::size_t>(
+        {flashView.dataSize(), std::size_t{chip.capacity}, std::size_t{kFlashBufferSize}});
+    flashView.copyOut(flash().first(n));
+    loadedLength = static_cast<std::int32_t>(n);
+    flashView.setModified(false);
+}
+
+void Buffers::setLoadedFromRead(const ChipRecord &chip) {
+    std::uint32_t n = std::min(chip.capacity, kFlashBufferSize);
+    while (n > 0 && m_flash[n - 1] == 0xFF)
+        --n;
+    if (n % 2)
+        ++n;
+    loadedLength = static_cast<std::int32_t>(n);
+}
+
+std::optional<std::string> setAddressFromText(std::int64_t &address, std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    const std::string prefixed = "0x" + std::string(text);
+    const auto value = parseInteger(prefixed);
+    if (!value)
+        return notAnIntegerMessage(prefixed);
+    address = *value;
+    return std::nullopt;
+}
+
+std::string hexText(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+} // namespace korvat

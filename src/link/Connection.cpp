@@ -1,0 +1,101 @@
+#include "Connection.h"
+
+#include "Usbbulk.h"
+#include "app/TextTable.h"
+#include "ops/OperationHost.h"
+
+#include <cstdio>
+
+namespace korvat {
+
+bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply) {
+    auto *bytes = reinterpret_cast<char *>(block.data());
+    const int result = usb.USB_bulk_cmd(bytes, kBlockSize, reply ? 1 : 0);
+    return usb.lastCommandWrite() == static_cast<int>(kBlockSize) &&
+           result == static_cast<int>(kBlockSize);
+}
+
+std::string addressText(std::uint64_t address) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llXh", static_cast<unsigned long long>(address));
+    return text;
+}
+
+Connection::Connection(TUsbBulk &usb, OperationHost &host, const int &language)
+    : m_usb(usb), m_host(host), m_language(language), m_panel(text(txtNotConnected, 0)) {}
+
+bool Connection::open() {
+    return m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                           kProgrammerProduct) == 1;
+}
+
+void Connection::setPanel(std::string_view text) {
+    m_panel = text;
+    m_host.setStatusText(text);
+}
+
+bool Connection::panelRed() const {
+    return m_panel == text(txtNotConnected, m_language);
+}
+
+void Connection::detectProgrammer() {
+    if (m_busy) // the running operation's transfers must not lose their device
+        return;
+    if (!open()) {
+        setPanel(text(txtNotConnected, m_language));
+        return;
+    }
+    const std::string line =
+        m_host.timeText() + " " + std::string(text(txtProgrammerDetected, m_language));
+    if (m_host.firstLogLine() != line)
+        m_host.insertLogLine(line);
+    m_usb.USB_bulk_close();
+    setPanel(text(txtConnected, m_language));
+}
+
+bool Connection::refuseWhileBusy() {
+    if (m_busy)
+        m_host.showError(text(txtProgrammerBusy, m_language));
+    return m_busy;
+}
+
+int Connection::beginOperation(const ChipRecord &chip, int speed) {
+    if (!open()) {
+        m_host.showError(text(txtNotConnected, m_language));
+        return 0;
+    }
+    m_busy = true;
+    CommandBlock block = setupBlock(chip, speed);
+    if (!exchangeBlock(m_usb, block, true)) {
+        m_host.showError(std::string(text(txtTransferFailed, m_language)) + addressText(0));
+        endOperation();
+        return 0;
+    }
+    return 1;
+}
+
+void Connection::endOperation() {
+    CommandBlock block = endBlock();
+    exchangeBlock(m_usb, block, false);
+    m_usb.USB_bulk_close();
+    m_busy = false;
+    setPanel(text(txtConnected, m_language));
+}
+
+int Connection::readChipIdentity(const ChipRecord &chip, int speed,
+                                 std::array<std::uint8_t, 4> &out) {
+    if (refuseWhileBusy())
+        return -1;
+    if (!open())
+        return 0;
+    m_busy = true;
+    CommandBlock block = readIdBlock(chip, speed);
+    const bool ok = exchangeBlock(m_usb, block, true);
+    endOperation();
+    if (!ok) // no reply: nothing was identified
+        block.fill(0);
+    std::copy_n(block.begin(), 4, out.begin());
+    return 7;
+}
+
+} // namespace korvat

@@ -1,0 +1,67 @@
+#pragma once
+// The programmer connection: the probe that shows whether the programmer is there, the
+// operation bracket (open and CMD_SETUP, then CMD_END and close) and the chip-identity
+// exchange. The programmer is open only inside a bracket or for the instant of a probe.
+
+#include "catalogue/ChipRecord.h"
+#include "ops/CommandBlock.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace korvat {
+
+class OperationHost;
+class TUsbBulk;
+
+// Sends one block; with reply, waits and reads the 64-byte reply into it. True only
+// when every transfer moved the whole block.
+bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply);
+
+// "%Xh": upper-case hexadecimal address and the letter h.
+std::string addressText(std::uint64_t address);
+
+class Connection {
+public:
+    // language: the window's language index, read at every use.
+    Connection(TUsbBulk &usb, OperationHost &host, const int &language);
+
+    // Probe: open, string check and claim, nothing sent. Logs the detection line
+    // unless the same line is already at the top, and sets the panel. Skipped while an
+    // operation holds the programmer.
+    void detectProgrammer();
+
+    // 0 when the programmer could not be opened ("Not connected" shown) or the setup
+    // block did not go through (the bracket is then closed again); otherwise 1 and the
+    // programmer stays open.
+    int beginOperation(const ChipRecord &chip, int speed);
+    // CMD_END, close, panel "Connected".
+    void endOperation();
+
+    // The detection exchange: 7 and reply bytes 0-3 in out, 0 when the programmer could
+    // not be opened (nothing shown), -1 when an operation holds it (the host was told).
+    int readChipIdentity(const ChipRecord &chip, int speed, std::array<std::uint8_t, 4> &out);
+
+    // An operation holds the programmer open.
+    bool busy() const { return m_busy; }
+    // Tells the host the programmer is busy when it is; for commands that must wait.
+    bool refuseWhileBusy();
+
+    // The connection panel (status panel 1): set by probes, brackets and operations.
+    void setPanel(std::string_view text);
+    const std::string &panelText() const { return m_panel; }
+    // Drawn red exactly while it reads "Not connected" in the current language.
+    bool panelRed() const;
+
+private:
+    bool open();
+
+    TUsbBulk &m_usb;
+    OperationHost &m_host;
+    const int &m_language;
+    std::string m_panel;
+    bool m_busy = false;
+};
+
+} // namespace korvat

@@ -1,0 +1,335 @@
+#include "Engine.h"
+
+#include "buffers/BufferView.h"
+#include "buffers/Buffers.h"
+#include "link/Connection.h"
+#include "link/Usbbulk.h"
+#include "ops/OperationHost.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace korvat {
+namespace {
+
+constexpr int kPollWaitMs = 50;
+constexpr int kEepromWriteWaitMs = 100;
+
+struct Texts {
+    TextName start;
+    TextName done;
+};
+
+Texts textsOf(Operation op) {
+    switch (op) {
+    case Operation::Erase:
+        return {txtEraseRunning, txtEraseDone};
+    case Operation::Read:
+        return {txtReadRunning, txtReadDone};
+    case Operation::BlankCheck:
+        return {txtBlankRunning, txtBlankDone};
+    case Operation::Write:
+        return {txtWriteRunning, txtWriteDone};
+    case Operation::Verify:
+        return {txtVerifyRunning, txtVerifyDone};
+    }
+    return {txtReadRunning, txtReadDone};
+}
+
+// Page size for alignment and the 24-series erase step; a page of 0 (only from a
+// foreign catalogue file) counts as 1.
+std::uint32_t pageOf(const ChipRecord &chip) {
+    return chip.flashPage ? chip.flashPage : 1u;
+}
+
+} // namespace
+
+Engine::Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
+               const int &language)
+    : m_usb(usb), m_connection(connection), m_host(host), m_buffers(buffers), m_language(language) {
+}
+
+std::string Engine::text(TextName name) const {
+    return std::string(korvat::text(name, m_language));
+}
+
+void Engine::run(Operation op, const ChipRecord &chip, int speed, BufferView &flashView) {
+    if (m_connection.refuseWhileBusy())
+        return;
+    if (op == Operation::Write)
+        m_buffers.pullViewEdits(flashView, chip);
+    if (op == Operation::Write || op == Operation::Verify) {
+        if (m_buffers.loadedLength == 0 || !rangeAcceptable(chip))
+            return;
+    }
+    if (!m_connection.beginOperation(chip, speed))
+        return;
+    const double started = m_host.seconds();
+    bool ok = false;
+    switch (op) {
+    case Operation::Erase:
+        ok = erase(chip);
+        break;
+    case Operation::Read:
+        ok = read(chip, flashView);
+        break;
+    case Operation::BlankCheck:
+        ok = blankCheck(chip);
+        break;
+    case Operation::Write:
+        ok = write(chip);
+        break;
+    case Operation::Verify:
+        ok = verify(chip);
+        break;
+    }
+    if (ok) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
+        m_host.insertLogLine(m_host.timeText() + " " + text(textsOf(op).done) + text(txtUseTime) +
+                             seconds + " s");
+    }
+    m_host.beep();
+    m_connection.endOperation();
+}
+
+std::optional<Bounds> Engine::alignedRange(const ChipRecord &chip) const {
+    const std::int64_t page = pageOf(chip);
+    const AddressRange &r = m_buffers.range;
+    const std::int64_t start = r.start >= 0 ? r.start / page * page : -1;
+    const std::int64_t end = (r.end + page - 1) / page * page;
+    if (start < 0 || end < start || end > kFlashBufferSize)
+        return std::nullopt;
+    return Bounds{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end)};
+}
+
+bool Engine::rangeAcceptable(const ChipRecord &chip) {
+    if (!m_buffers.range.enabled || alignedRange(chip))
+        return true;
+    const AddressRange &r = m_buffers.range;
+    m_host.showError(text(r.end < r.start ? txtRangeBackwards : txtRangeOutsideBuffer));
+    return false;
+}
+
+void Engine::preamble(TextName startText) {
+    m_connection.setPanel(text(startText));
+    m_host.insertLogLine(m_host.timeText() + " " + m_connection.panelText());
+}
+
+void Engine::progressStart(std::uint32_t maximum) {
+    m_host.setProgressMaximum(maximum);
+    m_host.setProgressValue(0);
+    m_host.setProgressVisible(true);
+}
+
+void Engine::progress(std::uint32_t value) {
+    m_host.setProgressValue(value);
+    m_host.processEvents();
+}
+
+void Engine::progressEnd() {
+    m_host.setProgressValue(0);
+    m_host.setProgressVisible(false);
+}
+
+bool Engine::failAt(std::uint64_t address) {
+    m_host.showError(text(txtTransferFailed) + addressText(address));
+    return false;
+}
+
+bool Engine::command(CommandBlock block, bool reply, std::uint64_t address) {
+    return exchangeBlock(m_usb, block, reply) || failAt(address);
+}
+
+bool Engine::enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address) {
+    return !needs4ByteAddressing(chip) || command(enter4ByteBlock(), true, address);
+}
+
+// One read transfer of size bytes; where the buffer ends before the transfer does,
+// the rest is read into scratch and dropped.
+bool Engine::readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address) {
+    const int n = m_usb.USB_bulk_read(reinterpret_cast<char *>(out), static_cast<int>(size));
+    return n == static_cast<int>(size) || failAt(address);
+}
+
+bool Engine::eraseWholeChip(const ChipRecord &chip) {
+    m_host.setProgressMaximum(chip.delay);
+    CommandBlock block = eraseBlock(kWholeChipErase);
+    if (!exchangeBlock(m_usb, block, false))
+        return failAt(0);
+    for (std::uint32_t count = 0;;) {
+        m_host.sleep(kPollWaitMs);
+        makePoll(block);
+        if (!exchangeBlock(m_usb, block, true))
+            return failAt(0);
+        if (count > chip.delay) {
+            // The budget is spent: finished only if this last poll says so.
+            if (pollBusy(block)) {
+                m_host.showError(text(txtEraseTimeout));
+                return false;
+            }
+            return true;
+        }
+        ++count;
+        progress(count);
+        if (!pollBusy(block))
+            return true;
+    }
+}
+
+bool Engine::erase(const ChipRecord &chip) {
+    preamble(txtEraseRunning);
+    m_host.setProgressValue(0);
+    m_host.setProgressVisible(true);
+    bool ok = true;
+    switch (chip.family) {
+    case 0:
+        ok = eraseWholeChip(chip);
+        break;
+    case 1: // one block erase per page, by the low 16 bits of its address
+        m_host.setProgressMaximum(chip.capacity);
+        for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
+            ok = command(eraseBlock(static_cast<std::uint16_t>(a)), false, a);
+            progress(static_cast<std::uint32_t>(a));
+        }
+        break;
+    case 2:
+        ok = command(eraseBlock(chip.delay), false, 0);
+        break;
+    default: // 95 series and AVR: the programmer erases as it writes
+        break;
+    }
+    if (!ok)
+        return false;
+    progressEnd();
+    return true;
+}
+
+bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
+    if (!enter4ByteIfNeeded(chip, 0))
+        return false;
+    preamble(txtReadRunning);
+    progressStart(chip.capacity);
+    if (!command(addressBlock(0), true, 0))
+        return false;
+    const std::uint32_t t = transfer(chip);
+    m_scratch.resize(t);
+    std::uint8_t *flash = m_buffers.flash().data();
+    for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
+        const bool fits = offset + t <= kFlashBufferSize;
+        std::uint8_t *out = fits ? flash + offset : m_scratch.data();
+        if (!readInto(out, t, offset))
+            return false;
+        if (!fits && offset < kFlashBufferSize)
+            std::memcpy(flash + offset, out, kFlashBufferSize - offset);
+        progress(static_cast<std::uint32_t>(offset));
+    }
+    m_buffers.setLoadedFromRead(chip);
+    m_buffers.reloadFlashView(flashView, chip.capacity);
+    progressEnd();
+    return true;
+}
+
+bool Engine::blankCheck(const ChipRecord &chip) {
+    preamble(txtBlankRunning);
+    const std::uint32_t t = transfer(chip);
+    m_scratch.assign(t, 0xFF);
+    if (!enter4ByteIfNeeded(chip, 0))
+        return false;
+    progressStart(chip.capacity);
+    if (!command(addressBlock(0), true, 0))
+        return false;
+    for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
+        if (!readInto(m_scratch.data(), t, offset))
+            return false;
+        if (std::any_of(m_scratch.begin(), m_scratch.end(),
+                        [](std::uint8_t b) { return b != 0xFF; })) {
+            m_host.showError(text(txtNotBlank));
+            return false;
+        }
+        progress(static_cast<std::uint32_t>(offset));
+    }
+    progressEnd();
+    return true;
+}
+
+bool Engine::verify(const ChipRecord &chip) {
+    preamble(txtVerifyRunning);
+    Bounds b{0, std::min<std::uint32_t>(chip.capacity,
+                                        static_cast<std::uint32_t>(m_buffers.loadedLength))};
+    if (m_buffers.range.enabled) {
+        const auto aligned = alignedRange(chip);
+        if (!aligned)
+            return rangeAcceptable(chip);
+        b = *aligned;
+    }
+    if (!enter4ByteIfNeeded(chip, b.start))
+        return false;
+    progressStart(static_cast<std::uint32_t>(m_buffers.loadedLength));
+    if (!command(addressBlock(b.start), true, b.start))
+        return false;
+    const std::uint32_t t = transfer(chip);
+    m_scratch.resize(t);
+    const std::uint8_t *flash = m_buffers.flash().data();
+    for (std::uint64_t address = b.start; address < b.end; address += t) {
+        if (!readInto(m_scratch.data(), t, address))
+            return false;
+        // Whole transfers are compared, as far as the buffer reaches.
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(t, kFlashBufferSize - address));
+        const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
+        if (diff.first != m_scratch.begin() + n) {
+            m_host.showError(
+                text(txtVerifyMismatch) +
+                addressText(address + static_cast<std::uint64_t>(diff.first - m_scratch.begin())));
+            return false;
+        }
+        progress(static_cast<std::uint32_t>(address));
+    }
+    progressEnd();
+    return true;
+}
+
+bool Engine::write(const ChipRecord &chip) {
+    preamble(txtWriteRunning);
+    Bounds b{0, 0};
+    if (m_buffers.range.enabled) {
+        const auto aligned = alignedRange(chip);
+        if (!aligned)
+            return rangeAcceptable(chip);
+        b = *aligned;
+    } else {
+        const std::int64_t page = chip.flashPage;
+        std::int64_t loaded = m_buffers.loadedLength;
+        if (page > 0 && loaded % page != 0)
+            loaded = std::min<std::int64_t>((loaded / page + 1) * page, kFlashBufferSize);
+        m_buffers.loadedLength = static_cast<std::int32_t>(loaded);
+        b.end = std::min<std::uint32_t>(chip.capacity, static_cast<std::uint32_t>(loaded));
+    }
+    if (!enter4ByteIfNeeded(chip, b.start))
+        return false;
+    progressStart(b.end);
+    if (!command(addressBlock(b.start), false, b.start))
+        return false;
+    const std::uint32_t t = transfer(chip);
+    std::uint8_t *flash = m_buffers.flash().data();
+    for (std::uint64_t address = b.start; address < b.end; address += t) {
+        std::uint8_t *source = flash + address;
+        if (address + t > kFlashBufferSize) { // the last transfer runs past the buffer
+            m_scratch.assign(t, 0xFF);
+            std::memcpy(m_scratch.data(), source, kFlashBufferSize - address);
+            source = m_scratch.data();
+        }
+        const int n = m_usb.USB_bulk_write(reinterpret_cast<char *>(source), static_cast<int>(t));
+        if (n != static_cast<int>(t))
+            return failAt(address);
+        progress(static_cast<std::uint32_t>(address));
+    }
+    if (chip.family == 1)
+        m_host.sleep(kEepromWriteWaitMs);
+    progressEnd();
+    return true;
+}
+
+} // namespace korvat

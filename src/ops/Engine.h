@@ -1,0 +1,75 @@
+#pragma once
+// The five chip operations (erase, read, blank check, write, verify): the handler
+// frame around them (preconditions, bracket, clock, completion line, beep) and the
+// engines that move the chip's data between the programmer and the FLASH buffer. Every
+// transfer is checked; a failed one ends the operation with a message naming the chip
+// address reached.
+
+#include "app/TextTable.h"
+#include "catalogue/ChipRecord.h"
+#include "ops/CommandBlock.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace korvat {
+
+class BufferView;
+class Buffers;
+class Connection;
+class OperationHost;
+class TUsbBulk;
+
+enum class Operation { Erase, Read, BlankCheck, Write, Verify };
+
+// The bytes a write or verify covers: [start, end), and where the buffer data starts.
+struct Bounds {
+    std::uint32_t start;
+    std::uint32_t end;
+};
+
+class Engine {
+public:
+    Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
+           const int &language);
+
+    // A command from the toolbar or menu: refused while another runs; Write pulls the
+    // view's edits first; Write and Verify do nothing with a loaded length of 0 and
+    // refuse an address range outside the FLASH buffer.
+    void run(Operation operation, const ChipRecord &chip, int speed, BufferView &flashView);
+
+    // The engines, inside an open bracket; true on success.
+    bool erase(const ChipRecord &chip);
+    bool read(const ChipRecord &chip, BufferView &flashView);
+    bool blankCheck(const ChipRecord &chip);
+    bool verify(const ChipRecord &chip);
+    bool write(const ChipRecord &chip);
+
+    // Whether the enabled address range, aligned to the chip's pages, lies inside the
+    // FLASH buffer; shows why not.
+    bool rangeAcceptable(const ChipRecord &chip);
+
+private:
+    std::uint32_t transfer(const ChipRecord &chip) const { return transferSize(chip); }
+    std::optional<Bounds> alignedRange(const ChipRecord &chip) const;
+    void preamble(TextName startText);
+    void progressStart(std::uint32_t maximum);
+    void progress(std::uint32_t value);
+    void progressEnd();
+    bool failAt(std::uint64_t address);
+    bool command(CommandBlock block, bool reply, std::uint64_t address);
+    bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
+    bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
+    bool eraseWholeChip(const ChipRecord &chip);
+    std::string text(TextName name) const;
+
+    TUsbBulk &m_usb;
+    Connection &m_connection;
+    OperationHost &m_host;
+    Buffers &m_buffers;
+    const int &m_language;
+    std::vector<std::uint8_t> m_scratch;
+};
+
+} // namespace korvat

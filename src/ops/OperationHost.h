@@ -1,0 +1,38 @@
+#pragma once
+// What the chip operations need of the window they run in: the status panel, the
+// activity log, the two progress bars (always moved together), event pumping, message
+// boxes, the beep, the clock and the one sleep through which every prescribed wait goes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvat {
+
+class OperationHost {
+public:
+    virtual ~OperationHost() = default;
+
+    // Status bar panel 1: the connection state or the running operation's text.
+    virtual void setStatusText(std::string_view text) = 0;
+    // The activity log: lines go in at the top; the first line is the newest.
+    virtual void insertLogLine(std::string_view line) = 0;
+    virtual std::string firstLogLine() const = 0;
+    // Local time of day in the long time format, e.g. "14:03:27".
+    virtual std::string timeText() const = 0;
+
+    virtual void setProgressVisible(bool visible) = 0;
+    virtual void setProgressMaximum(std::uint32_t maximum) = 0;
+    virtual void setProgressValue(std::uint32_t value) = 0;
+    // Lets the window handle what is pending (repaint, clicks, device changes).
+    virtual void processEvents() = 0;
+
+    virtual void showError(std::string_view text) = 0; // caption "Error"
+    virtual void beep() = 0;
+    // Monotonic seconds, for elapsed times.
+    virtual double seconds() const = 0;
+    // Every wait the protocol prescribes goes through here.
+    virtual void sleep(int milliseconds) = 0;
+};
+
+} // namespace korvat

@@ -1,0 +1,94 @@
+#include "../ops/EngineFixture.h"
+
+using namespace korvat;
+using namespace korvat::test;
+
+using Lines = std::vector<std::string>;
+
+TEST_F(EngineTest, ProbeLogsTheProgrammerOnceASecond) {
+    EXPECT_EQ(connection.panelText(), "编程器未接入");
+    connection.detectProgrammer();
+    connection.detectProgrammer(); // same second: the line at the top is the same
+    const std::string line =
+        "14:03:27 The programmer Korvat 2 is detected, and the working state is normal.";
+    EXPECT_EQ(host.log, Lines{line});
+    EXPECT_EQ(connection.panelText(), "Connected");
+    EXPECT_FALSE(connection.panelRed());
+    EXPECT_TRUE(commands().empty()); // a probe sends no block
+    EXPECT_FALSE(usb.isOpen());
+
+    host.time = "14:03:28";
+    connection.detectProgrammer();
+    EXPECT_EQ(host.log.size(), 2u);
+    host.insertLogLine("something else");
+    host.time = "14:03:27";
+    connection.detectProgrammer(); // an equal line further down does not stop it
+    EXPECT_EQ(host.log.size(), 4u);
+    EXPECT_EQ(host.log.front(), line);
+}
+
+TEST_F(EngineTest, ProbeWithoutProgrammerTurnsThePanelRed) {
+    sim.unplug();
+    connection.detectProgrammer();
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(connection.panelText(), "Not connected");
+    EXPECT_TRUE(connection.panelRed());
+    // Red only while the text is the current language's "Not connected".
+    language = 0;
+    EXPECT_FALSE(connection.panelRed());
+    connection.detectProgrammer();
+    EXPECT_EQ(connection.panelText(), "编程器未接入");
+    EXPECT_TRUE(connection.panelRed());
+}
+
+TEST_F(EngineTest, BracketAroundAnOperation) {
+    chip.capacity = 0x80000;
+    chip.voltage = 1;
+    ASSERT_EQ(connection.beginOperation(chip, 5), 1);
+    EXPECT_TRUE(connection.busy());
+    EXPECT_TRUE(usb.isOpen());
+    connection.endOperation();
+    EXPECT_FALSE(connection.busy());
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_EQ(commands(), (std::vector<int>{7, 8}));
+    const auto setup = blocks(7).at(0);
+    EXPECT_EQ(setup[10], 0x08);
+    EXPECT_EQ(setup[16], 5);
+    EXPECT_EQ(setup[28], 1);
+    EXPECT_EQ(blocks(8).at(0)[0], 1);
+    EXPECT_EQ(connection.panelText(), "Connected");
+
+    sim.unplug();
+    host.status.clear();
+    EXPECT_EQ(connection.beginOperation(chip, 5), 0);
+    EXPECT_EQ(host.errors, Lines{"Not connected"});
+    EXPECT_TRUE(host.status.empty());
+    EXPECT_FALSE(connection.busy());
+}
+
+TEST_F(EngineTest, ChipIdentityExchange) {
+    useChip(ksim::Family::Spi25, 0, 4096, 256, 0xC84017);
+    std::array<std::uint8_t, 4> id{};
+    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), 7);
+    EXPECT_EQ(id, (std::array<std::uint8_t, 4>{1, 0xC8, 0x40, 0x17}));
+    EXPECT_EQ(commands(), (std::vector<int>{9, 8}));
+    EXPECT_EQ(connection.panelText(), "Connected");
+
+    sim.unplug();
+    id = {9, 9, 9, 9};
+    host.status.clear();
+    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), 0);
+    EXPECT_EQ(id, (std::array<std::uint8_t, 4>{9, 9, 9, 9}));
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(host.status.empty());
+}
+
+TEST_F(EngineTest, ChipIdentityWhileAnOperationRunsIsRefused) {
+    ASSERT_EQ(connection.beginOperation(chip, 0), 1);
+    std::array<std::uint8_t, 4> id{};
+    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), -1);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_TRUE(usb.isOpen()); // the operation still holds the programmer
+    connection.endOperation();
+}

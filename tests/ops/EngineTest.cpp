@@ -1,0 +1,343 @@
+#include "EngineFixture.h"
+
+using namespace korvat;
+using namespace korvat::test;
+using ksim::Family;
+
+using Codes = std::vector<int>;
+using Sizes = std::vector<int>;
+
+TEST_F(EngineTest, ReadFillsTheBufferAndTrimsTrailingErasedBytes) {
+    useChip(Family::Spi25, 0, 4096, 256, 0xEF4012);
+    auto &mem = sim.chip().memory();
+    for (int i = 0; i < 4096 - 100; ++i)
+        mem[i] = static_cast<std::uint8_t>(i);
+    mem[4096 - 101] = 0xFF; // 101 trailing 0xFF: 3995, raised to even
+    run(Operation::Read);
+
+    EXPECT_EQ(commands(), (Codes{7, 5, 8}));
+    EXPECT_EQ(dataReads(), Sizes(16, 256));
+    EXPECT_EQ(buffers.loadedLength, 3996);
+    EXPECT_EQ(buffers.flash()[0x123], 0x23);
+    EXPECT_EQ(view.bytes.size(), 4096u); // the whole chip is shown
+    EXPECT_EQ(view.bytes[0x123], 0x23);
+    EXPECT_EQ(host.status, (std::vector<std::string>{"Read Flash ...", "Connected"}));
+    ASSERT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(host.log[1], "14:03:27 Read Flash ...");
+    EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050")); // the address reply's pause
+    EXPECT_EQ(host.progressMaximum, 4096u);
+    EXPECT_FALSE(host.progressVisible);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_FALSE(usb.isOpen());
+
+    mem.assign(mem.size(), 0xFF);
+    mem[3995 - 100] = 0x00; // last 100 bytes 0xFF
+    run(Operation::Read);
+    EXPECT_EQ(buffers.loadedLength, 3996 - 100);
+    mem.assign(mem.size(), 0xFF);
+    run(Operation::Read);
+    EXPECT_EQ(buffers.loadedLength, 0);
+}
+
+TEST_F(EngineTest, SmallPagesTravelInTransfersOf64) {
+    useChip(Family::I2c24, 1, 1024, 8);
+    run(Operation::Read);
+    EXPECT_EQ(dataReads(), Sizes(16, 64));
+}
+
+TEST_F(EngineTest, FourByteAddressingAboveSixteenMiBOnly) {
+    for (std::uint32_t capacity : {0x1000000u, 0x1000001u}) {
+        useChip(Family::Spi25, 0, capacity, 256);
+        chip.algorithm = 128;
+        sim.clearLog();
+        buffers.loadedLength = 256;
+        run(Operation::Verify);
+        EXPECT_EQ(commands(), capacity > 0x1000000 ? (Codes{7, 11, 5, 8}) : (Codes{7, 5, 8}))
+            << capacity;
+    }
+    const auto spi = blocks(11);
+    ASSERT_EQ(spi.size(), 1u);
+    EXPECT_EQ(spi[0][2], 3);
+    EXPECT_EQ(spi[0][3], 1);
+    EXPECT_EQ(spi[0][4], 0xB7);
+}
+
+TEST_F(EngineTest, FourByteModeReachesTheUpperHalf) {
+    useChip(Family::Spi25, 0, 32u << 20, 256);
+    chip.algorithm = 128;
+    sim.chip().memory()[0x1000000] = 0x42;
+    buffers.range = {0x1000000, 0x10000FF, true};
+    std::fill_n(buffers.flash().begin() + 0x1000000, 256, 0xFF);
+    buffers.flash()[0x1000000] = 0x42;
+    buffers.loadedLength = 1;
+    run(Operation::Verify);
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 0x1000000u);
+    EXPECT_EQ(host.log[0], completion("Verify Complete!", "0.100"));
+}
+
+TEST_F(EngineTest, WholeChipEraseWithItsPolls) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    sim.programmer().erasePolls = 3;
+    sim.chip().memory()[7] = 0;
+    run(Operation::Erase);
+    EXPECT_EQ(commands(), (Codes{7, 2, 10, 10, 10, 10, 8}));
+    const auto erase = blocks(2).at(0);
+    EXPECT_EQ(erase[0], 1);
+    EXPECT_EQ(erase[26], 0x00);
+    EXPECT_EQ(erase[27], 0x80);
+    EXPECT_EQ(blocks(10).at(0)[27], 0x80); // polls carry what the block held
+    EXPECT_EQ(sim.chip().memory()[7], 0xFF);
+    EXPECT_EQ(host.progressMaximum, 100u);
+    EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.400")); // four polls, 50 + 50 ms each
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(EngineTest, EraseWhoseBusyFlagNeverClearsIsAFailure) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    chip.delay = 5;
+    sim.programmer().stuckBusy = true;
+    run(Operation::Erase);
+    EXPECT_EQ(blocks(10).size(), 7u); // delay + 2 polls
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Erase timed out: the chip is still busy."}));
+    EXPECT_EQ(host.log.size(), 1u); // the start line only
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(commands().back(), 8); // bracket closed
+}
+
+TEST_F(EngineTest, BlockEraseOfA24SeriesChipUsesTheLow16AddressBits) {
+    useChip(Family::I2c24, 1, 131072, 16384);
+    run(Operation::Erase);
+    std::vector<int> params;
+    for (const auto &b : blocks(2))
+        params.push_back(b[26] | (b[27] << 8));
+    EXPECT_EQ(params, (std::vector<int>{0, 16384, 32768, 49152, 0, 16384, 32768, 49152}));
+    EXPECT_EQ(host.progressMaximum, 131072u);
+    EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.000"));
+
+    sim.clearLog();
+    chip.flashPage = 0; // from a foreign catalogue: one byte at a time, and it ends
+    chip.capacity = 64;
+    run(Operation::Erase);
+    EXPECT_EQ(blocks(2).size(), 64u);
+}
+
+TEST_F(EngineTest, EraseByFamily) {
+    useChip(Family::Microwire93, 2, 128, 1);
+    chip.delay = 0x1234;
+    run(Operation::Erase);
+    ASSERT_EQ(blocks(2).size(), 1u);
+    EXPECT_EQ(blocks(2)[0][26], 0x34);
+    EXPECT_EQ(blocks(2)[0][27], 0x12);
+    EXPECT_TRUE(blocks(10).empty());
+
+    for (auto [family, code] : {std::pair{Family::Spi95, 3}, std::pair{Family::Avr, 4}}) {
+        useChip(family, code, 1024, 32);
+        sim.clearLog();
+        host.log.clear();
+        run(Operation::Erase);
+        EXPECT_EQ(commands(), (Codes{7, 8}));
+        EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.000"));
+    }
+}
+
+TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
+    useChip(Family::Spi25, 0, 8192, 256);
+    buffers.range = {0, 0xFF, true}; // the blank check ignores the range
+    run(Operation::BlankCheck);
+    EXPECT_EQ(dataReads(), Sizes(32, 256));
+    EXPECT_EQ(host.log[0], completion("Bank Complete!", "0.050"));
+
+    sim.clearLog();
+    host.log.clear();
+    sim.chip().memory()[0x1234] = 0x7F;
+    run(Operation::BlankCheck);
+    EXPECT_EQ(dataReads().size(), 0x1234u / 256 + 1);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"The chip is not empty."}));
+    EXPECT_EQ(host.log.size(), 1u);
+    EXPECT_TRUE(host.progressVisible); // left where it stopped
+    EXPECT_EQ(host.beeps, 2);
+    EXPECT_EQ(commands().back(), 8);
+}
+
+TEST_F(EngineTest, VerifyNamesTheFirstDifferingAddress) {
+    useChip(Family::Spi25, 0, 65536, 256);
+    std::fill_n(buffers.flash().begin(), 0x2000, 0xFF);
+    buffers.loadedLength = 0x2000;
+    sim.chip().memory()[0x1F40] = 0x00;
+    sim.chip().memory()[0x1F41] = 0x00;
+    run(Operation::Verify);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Flash check error address:1F40h"}));
+    EXPECT_EQ(host.progressMaximum, 0x2000u);
+
+    language = 0;
+    host.errors.clear();
+    run(Operation::Verify);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Flash 校验错误地址: 1F40h"}));
+}
+
+TEST_F(EngineTest, WriteAndVerifyDoNothingWithoutData) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    run(Operation::Write);
+    run(Operation::Verify);
+    EXPECT_TRUE(sim.log().empty());
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.beeps, 0);
+}
+
+TEST_F(EngineTest, WriteRoundsTheLoadedLengthToWholePages) {
+    useChip(Family::Spi25, 0, 65536, 16);
+    for (int i = 0; i < 1000; ++i)
+        buffers.flash()[i] = static_cast<std::uint8_t>(i * 7);
+    buffers.loadedLength = 1000;
+    run(Operation::Write);
+    EXPECT_EQ(buffers.loadedLength, 1008);
+    EXPECT_EQ(dataWrites(), Sizes(16, 64)); // addresses 0 to 960: 1024 bytes
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 0u);
+    EXPECT_EQ(sim.chip().memory()[999], static_cast<std::uint8_t>(999 * 7));
+    EXPECT_EQ(host.log[0], completion("Write Complete!", "0.000")); // no reply read
+    EXPECT_EQ(commands(), (Codes{7, 5, 8}));
+
+    sim.clearLog();
+    run(Operation::Verify);
+    EXPECT_EQ(dataReads(), Sizes(16, 64));
+    EXPECT_EQ(host.log[0], completion("Verify Complete!", "0.050"));
+}
+
+TEST_F(EngineTest, AddressRangeIsWidenedToWholePages) {
+    useChip(Family::Spi25, 0, 65536, 256);
+    std::fill_n(buffers.flash().begin() + 0x100, 0x100, 0x5A);
+    buffers.loadedLength = 0x40;
+    buffers.range = {0x0105, 0x01F0, true};
+    run(Operation::Write);
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 0x100u);
+    EXPECT_EQ(dataWrites(), Sizes{256});
+    EXPECT_EQ(buffers.loadedLength, 0x40); // the range leaves the loaded length alone
+    EXPECT_EQ(sim.chip().memory()[0x1FF], 0x5A);
+    EXPECT_EQ(sim.chip().memory()[0x200], 0xFF);
+    sim.clearLog();
+    run(Operation::Verify);
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 0x100u);
+    EXPECT_EQ(dataReads(), Sizes{256});
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(EngineTest, RangeOutsideTheBufferIsRefusedBeforeAnythingIsSent) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    buffers.loadedLength = 16;
+    buffers.range = {0x3FFFF00, 0x4000001, true};
+    run(Operation::Write);
+    buffers.range = {0x200, 0x100, true};
+    run(Operation::Verify);
+    buffers.range = {-1, 0x100, true};
+    run(Operation::Verify);
+    EXPECT_EQ(host.errors,
+              (std::vector<std::string>{"The address range reaches past the buffer.",
+                                        "The end address is before the start address.",
+                                        "The address range reaches past the buffer."}));
+    EXPECT_TRUE(sim.log().empty());
+}
+
+TEST_F(EngineTest, WriteOfA24SeriesChipWaitsAfterwards) {
+    useChip(Family::I2c24, 1, 2048, 16);
+    buffers.loadedLength = 64;
+    run(Operation::Write);
+    EXPECT_EQ(host.sleptMs, 50 + 100); // the setup reply and the wait after the write
+}
+
+TEST_F(EngineTest, WritePullsTheViewsEditsFirst) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    view.bytes.assign(4096, 0xFF);
+    view.bytes[3] = 0x33;
+    view.changed = true;
+    run(Operation::Write);
+    EXPECT_EQ(buffers.loadedLength, 4096);
+    EXPECT_FALSE(view.changed);
+    EXPECT_EQ(sim.chip().memory()[3], 0x33);
+}
+
+TEST_F(EngineTest, ProgrammerMissingAtTheStart) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    sim.unplug();
+    run(Operation::Read);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Not connected"}));
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(host.status.empty()); // the panel is left as it was
+    EXPECT_EQ(host.beeps, 0);
+}
+
+TEST_F(EngineTest, FailedTransfersEndTheOperation) {
+    struct Case {
+        const char *name;
+        Operation op;
+        int faultAt; // transfer number, counted from the bracket's first
+        bool unplug, timeout, shortTransfer;
+        const char *message;
+    };
+    // Read: 1-2 setup, 3-4 address and reply, then the data reads from 5 on.
+    const Case cases[] = {
+        {"unplug mid-read", Operation::Read, 8, true, false, false,
+         "Transfer to the programmer failed at address:300h"},
+        {"time-out mid-read", Operation::Read, 6, false, true, false,
+         "Transfer to the programmer failed at address:100h"},
+        {"short read", Operation::Read, 5, false, false, true,
+         "Transfer to the programmer failed at address:0h"},
+        {"unplug mid-write", Operation::Write, 6, true, false, false,
+         "Transfer to the programmer failed at address:200h"},
+        {"short write", Operation::Write, 4, false, false, true,
+         "Transfer to the programmer failed at address:0h"},
+        {"setup lost", Operation::Read, 2, false, true, false,
+         "Transfer to the programmer failed at address:0h"},
+        {"address block lost", Operation::Verify, 3, false, true, false,
+         "Transfer to the programmer failed at address:0h"},
+    };
+    for (const Case &c : cases) {
+        ActiveSimulator s;
+        RecordingHost h;
+        int lang = 2;
+        TUsbBulk u(simulatedUsb(), {}, [&](int ms) { h.sleep(ms); });
+        Connection conn(u, h, lang);
+        Engine e(u, conn, h, buffers, lang);
+        s.programmer().insert(ksim::Chip(Family::Spi25, 0, 4096));
+        buffers.loadedLength = 4096;
+        buffers.range.enabled = false;
+        s.faults.unplugAtTransfer = c.unplug ? c.faultAt : 0;
+        s.faults.timeoutAtTransfer = c.timeout ? c.faultAt : 0;
+        s.faults.shortAtTransfer = c.shortTransfer ? c.faultAt : 0;
+        std::memset(&chip, 0, sizeof chip);
+        chip.capacity = 4096;
+        chip.flashPage = 256;
+        e.run(c.op, chip, 0, view);
+        EXPECT_EQ(h.errors, (std::vector<std::string>{c.message})) << c.name;
+        EXPECT_EQ(h.log.size(), c.faultAt <= 2 ? 0u : 1u) << c.name; // no completion line
+        EXPECT_EQ(h.beeps, c.faultAt <= 2 ? 0 : 1) << c.name;
+        EXPECT_FALSE(u.isOpen()) << c.name;
+        EXPECT_EQ(buffers.loadedLength, 4096) << c.name; // a failed read changes nothing
+        EXPECT_FALSE(conn.busy()) << c.name;
+    }
+    ksim::Simulator::activate(&sim);
+}
+
+TEST_F(EngineTest, ProbeDuringAnOperationIsSkipped) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    host.onEvents = [&] { connection.detectProgrammer(); };
+    run(Operation::Read);
+    int opens = 0;
+    for (const auto &e : sim.log())
+        opens += e.kind == ksim::LogEntry::Open;
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(dataReads(), Sizes(16, 256));
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050"));
+}
+
+TEST_F(EngineTest, SecondOperationIsRefusedWhileOneRuns) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    host.onEvents = [&] { run(Operation::Erase); };
+    run(Operation::Read);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{
+                               "The programmer is busy. Wait for the current operation to end."}));
+    EXPECT_EQ(commands(), (Codes{7, 5, 8}));
+    EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050"));
+}

@@ -1,0 +1,74 @@
+#pragma once
+// A window stand-in for the operation tests: it records what the operations show, keeps
+// a fake clock that the prescribed waits advance, and can run a hook from inside
+// processEvents, as a click or a device change would arrive.
+
+#include "buffers/BufferView.h"
+#include "ops/OperationHost.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace korvat::test {
+
+struct RecordingHost : OperationHost {
+    std::vector<std::string> status;
+    std::vector<std::string> log; // newest first, as the activity log
+    std::vector<std::string> errors;
+    std::string time = "14:03:27";
+    bool progressVisible = false;
+    std::uint32_t progressMaximum = 0;
+    std::uint32_t progressValue = 0;
+    int progressUpdates = 0;
+    int beeps = 0;
+    int sleptMs = 0;
+    double clock = 100.0;
+    std::function<void()> onEvents;
+
+    void setStatusText(std::string_view text) override { status.emplace_back(text); }
+    void insertLogLine(std::string_view line) override {
+        log.insert(log.begin(), std::string(line));
+    }
+    std::string firstLogLine() const override { return log.empty() ? std::string() : log.front(); }
+    std::string timeText() const override { return time; }
+    void setProgressVisible(bool v) override { progressVisible = v; }
+    void setProgressMaximum(std::uint32_t m) override { progressMaximum = m; }
+    void setProgressValue(std::uint32_t v) override {
+        progressValue = v;
+        ++progressUpdates;
+    }
+    void processEvents() override {
+        if (onEvents) {
+            auto hook = std::move(onEvents); // once, and not from inside itself
+            hook();
+        }
+    }
+    void showError(std::string_view text) override { errors.emplace_back(text); }
+    void beep() override { ++beeps; }
+    double seconds() const override { return clock; }
+    void sleep(int ms) override {
+        sleptMs += ms;
+        clock += ms / 1000.0;
+    }
+};
+
+struct RecordingView : BufferView {
+    std::vector<std::uint8_t> bytes;
+    bool changed = false;
+    int loads = 0;
+    void load(std::span<const std::uint8_t> b) override {
+        bytes.assign(b.begin(), b.end());
+        changed = false;
+        ++loads;
+    }
+    bool modified() const override { return changed; }
+    void setModified(bool m) override { changed = m; }
+    std::size_t dataSize() const override { return bytes.size(); }
+    void copyOut(std::span<std::uint8_t> out) const override {
+        std::copy_n(bytes.begin(), out.size(), out.begin());
+    }
+};
+
+} // namespace korvat::test
