@@ -38,6 +38,44 @@ void Chip::program(std::uint32_t address, std::uint8_t value) {
     c = m_family == Family::Spi25 ? static_cast<std::uint8_t>(c & value) : value;
 }
 
+std::size_t Chip::runFrom(std::uint32_t address, std::size_t n) const {
+    std::size_t run = size() - cell(address);
+    if (m_family == Family::Spi25 && !fourByteMode)
+        run = std::min<std::size_t>(run, k3ByteSpan - (address & (k3ByteSpan - 1)));
+    return std::min(run, n);
+}
+
+void Chip::read(std::uint32_t address, std::uint8_t *out, std::size_t n) const {
+    if (!present()) {
+        std::fill_n(out, n, kErased);
+        return;
+    }
+    while (n > 0) {
+        const std::size_t run = runFrom(address, n);
+        std::copy_n(m_memory.data() + cell(address), run, out);
+        out += run;
+        n -= run;
+        address += static_cast<std::uint32_t>(run);
+    }
+}
+
+void Chip::program(std::uint32_t address, const std::uint8_t *data, std::size_t n) {
+    if (!present() || writeProtected)
+        return;
+    while (n > 0) {
+        const std::size_t run = runFrom(address, n);
+        std::uint8_t *cells = m_memory.data() + cell(address);
+        if (m_family == Family::Spi25)
+            for (std::size_t i = 0; i < run; ++i)
+                cells[i] &= data[i];
+        else
+            std::copy_n(data, run, cells);
+        data += run;
+        n -= run;
+        address += static_cast<std::uint32_t>(run);
+    }
+}
+
 void Chip::eraseAll() {
     if (present() && !writeProtected)
         std::fill(m_memory.begin(), m_memory.end(), kErased);

@@ -45,12 +45,18 @@ public:
     // Programming: a 25-series cell can only clear bits; EEPROM and AVR cells take the
     // byte. Nothing changes on a write-protected chip.
     void program(std::uint32_t address, std::uint8_t value);
+    // The same for a run of bytes from address on, wrapping as single cells do.
+    void read(std::uint32_t address, std::uint8_t *out, std::size_t n) const;
+    void program(std::uint32_t address, const std::uint8_t *data, std::size_t n);
     void eraseAll();
     void eraseRange(std::uint32_t address, std::uint32_t count);
 
     bool fourByteMode = false;
 
 private:
+    // Bytes from the cell of address on that lie in one straight run of memory.
+    std::size_t runFrom(std::uint32_t address, std::size_t n) const;
+
     Family m_family;
     std::uint32_t m_id;
     std::vector<std::uint8_t> m_memory;

@@ -158,10 +158,8 @@ int Firmware::data(std::span<const std::uint8_t> bytes) {
     if (!m_streaming)
         return static_cast<int>(bytes.size()); // taken and dropped
     if (hostTalksToSocketChip())
-        for (std::uint8_t v : bytes)
-            m_chip.program(m_address++, v);
-    else
-        m_address += static_cast<std::uint32_t>(bytes.size());
+        m_chip.program(m_address, bytes.data(), bytes.size());
+    m_address += static_cast<std::uint32_t>(bytes.size());
     return static_cast<int>(bytes.size());
 }
 
@@ -175,15 +173,18 @@ std::optional<int> Firmware::read(std::span<std::uint8_t> out) {
     if (!m_streaming)
         return std::nullopt;
     const std::size_t n = std::min<std::size_t>(out.size(), transferSize());
-    const bool talks = hostTalksToSocketChip();
-    for (std::size_t i = 0; i < n; ++i, ++m_address) {
-        out[i] = talks ? m_chip.read(m_address) : 0xFF;
-        if (talks && !readFlips.empty()) {
-            const auto flip = readFlips.find(m_chip.cell(m_address));
-            if (flip != readFlips.end())
-                out[i] ^= flip->second;
-        }
+    if (!hostTalksToSocketChip()) {
+        std::fill_n(out.begin(), n, 0xFF);
+        m_address += static_cast<std::uint32_t>(n);
+        return static_cast<int>(n);
     }
+    m_chip.read(m_address, out.data(), n);
+    for (std::size_t i = 0; i < n && !readFlips.empty(); ++i) {
+        const auto flip = readFlips.find(m_chip.cell(m_address + static_cast<std::uint32_t>(i)));
+        if (flip != readFlips.end())
+            out[i] ^= flip->second;
+    }
+    m_address += static_cast<std::uint32_t>(n);
     return static_cast<int>(n);
 }
 
