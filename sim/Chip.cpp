@@ -27,17 +27,6 @@ std::uint32_t Chip::cell(std::uint32_t address) const {
     return address % size();
 }
 
-std::uint8_t Chip::read(std::uint32_t address) const {
-    return present() ? m_memory[cell(address)] : kErased;
-}
-
-void Chip::program(std::uint32_t address, std::uint8_t value) {
-    if (!present() || writeProtected)
-        return;
-    std::uint8_t &c = m_memory[cell(address)];
-    c = m_family == Family::Spi25 ? static_cast<std::uint8_t>(c & value) : value;
-}
-
 std::size_t Chip::runFrom(std::uint32_t address, std::size_t n) const {
     std::size_t run = size() - cell(address);
     if (m_family == Family::Spi25 && !fourByteMode)

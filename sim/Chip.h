@@ -41,11 +41,9 @@ public:
     // sees only 24 address bits until it is switched to 4-byte mode; every chip then
     // ignores the bits above its size.
     std::uint32_t cell(std::uint32_t address) const;
-    std::uint8_t read(std::uint32_t address) const;
-    // Programming: a 25-series cell can only clear bits; EEPROM and AVR cells take the
-    // byte. Nothing changes on a write-protected chip.
-    void program(std::uint32_t address, std::uint8_t value);
-    // The same for a run of bytes from address on, wrapping as single cells do.
+    // Reading and programming a run of bytes from address on, wrapping as the chip
+    // does. Programming a 25-series cell can only clear bits; EEPROM and AVR cells take
+    // the byte. Nothing changes on a write-protected chip.
     void read(std::uint32_t address, std::uint8_t *out, std::size_t n) const;
     void program(std::uint32_t address, const std::uint8_t *data, std::size_t n);
     void eraseAll();
