@@ -2,11 +2,10 @@
 // the zero-latency simulator: the prescribed waits are counted, not slept, events are
 // pumped after every transfer, and progress is drawn only when a bar's drawn position
 // changes, as the window does it.
-#include "SimUsb.h"
-#include "Simulator.h"
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
 #include "link/Connection.h"
+#include "link/SimBinding.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
 #include "ops/OperationHost.h"
@@ -65,17 +64,9 @@ struct Rig {
     NullView view;
     ChipRecord chip{};
 
-    static UsbApi table() {
-        namespace u = ksim::usb;
-        return {u::init,       u::findBusses,     u::findDevices,
-                u::getBusses,  u::open,           u::close,
-                u::controlMsg, u::claimInterface, u::releaseInterface,
-                u::bulkWrite,  u::bulkRead,       u::strerror,
-                nullptr};
-    }
     Rig()
-        : usb(table(), {}, [this](int ms) { host.sleep(ms); }), connection(usb, host, language),
-          engine(usb, connection, host, buffers, language) {
+        : usb(korvat::test::simulatedUsb(), {}, [this](int ms) { host.sleep(ms); }),
+          connection(usb, host, language), engine(usb, connection, host, buffers, language) {
         ksim::Simulator::activate(&sim);
         sim.logData = false;
         sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4018, kChip));

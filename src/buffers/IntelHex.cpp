@@ -3,10 +3,9 @@
 #include "BufferedWriter.h"
 #include "CodecText.h"
 #include "HexText.h"
-#include "LineReader.h"
+#include "RecordReader.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace korvat {
 namespace {
@@ -23,33 +22,15 @@ enum RecordType : std::uint32_t {
     kStartLinear = 5,
 };
 
-class Reader {
+class Reader : public RecordReader {
 public:
-    Reader(std::span<std::uint8_t> buffer, MessageSink &sink) : m_buffer(buffer), m_sink(sink) {}
-
-    // Handles one line; false when reading ends (successfully or not).
-    bool line(std::string_view text);
-    std::uint64_t extent() const { return m_extent; }
+    using RecordReader::RecordReader;
 
 private:
-    std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t n) {
-        const auto v = hex::parse(text, at, n);
-        if (!v)
-            m_sink.showError(codec::kIllegalChar);
-        return v;
-    }
-    bool fail(std::string_view message) {
-        if (!message.empty())
-            m_sink.showError(message);
-        m_extent = 0;
-        return false;
-    }
+    bool line(std::string_view text) override;
     bool data(std::string_view text, std::uint32_t length, std::uint32_t offset, std::uint32_t sum);
     bool base(std::string_view text, std::uint32_t length, std::uint32_t sum, bool linear);
 
-    std::span<std::uint8_t> m_buffer;
-    MessageSink &m_sink;
-    std::uint64_t m_extent = 0;
     std::uint64_t m_segmentBase = 0;
     std::uint64_t m_linearBase = 0;
 };
@@ -89,35 +70,11 @@ bool Reader::line(std::string_view text) {
 bool Reader::data(std::string_view text, std::uint32_t length, std::uint32_t offset,
                   std::uint32_t sum) {
     const std::uint64_t address = m_linearBase + m_segmentBase + offset;
-    if (address + length > m_extent) {
-        m_extent = address + length;
-        if (m_extent > m_buffer.size())
-            return fail(codec::kTooBig);
-    }
-    std::uint8_t *out = m_buffer.data() + address;
-    std::uint8_t bytes[256];
-    std::uint32_t fastSum = 0;
-    if (text.size() >= kDataAt + 2 * length + 2 &&
-        hex::decodeBytes(text.data() + kDataAt, length + 1, bytes, fastSum)) {
-        std::memcpy(out, bytes, length);
-        sum += fastSum;
-        if ((sum & 0xFF) != 0)
-            return fail("Checksum Error type 0");
-        return true;
-    }
-    // Not well formed: go digit by digit, so the bytes before the bad one are stored
-    // and the right message is shown.
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const auto b = field(text, kDataAt + 2 * i, 2);
-        if (!b)
-            return fail({});
-        out[i] = static_cast<std::uint8_t>(*b);
-        sum += *b;
-    }
-    const auto check = field(text, kDataAt + 2 * length, 2);
-    if (!check)
+    if (!claim(address, length)) // nothing of this record is stored
+        return false;
+    if (!storeData(text, kDataAt, address, length, sum))
         return fail({});
-    if (((sum + *check) & 0xFF) != 0)
+    if ((sum & 0xFF) != 0)
         return fail("Checksum Error type 0");
     return true;
 }
@@ -160,21 +117,7 @@ char *putRecord(char *out, std::uint32_t type, std::uint32_t offset,
 
 std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buffer,
                            MessageSink &sink) {
-    LineReader in(kIntelHexWindow);
-    if (!in.open(path))
-        return 0;
-    Reader reader(buffer, sink);
-    std::string_view text;
-    for (;;) {
-        if (!in.next(text)) {
-            sink.showError(codec::kReadFailed);
-            sink.showError("Error reading File");
-            return 0;
-        }
-        if (!reader.line(text))
-            break;
-    }
-    return static_cast<std::uint32_t>(reader.extent());
+    return Reader(buffer, sink).readFile(path, kIntelHexWindow, "Error reading File");
 }
 
 bool writeIntelHex(const std::string &path, std::span<const std::uint8_t> data) {

@@ -3,10 +3,9 @@
 #include "BufferedWriter.h"
 #include "CodecText.h"
 #include "HexText.h"
-#include "LineReader.h"
+#include "RecordReader.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace korvat {
 namespace {
@@ -14,32 +13,13 @@ namespace {
 constexpr std::size_t kAddressAt = 4;
 constexpr std::size_t kRecordBytes = 16;
 
-class Reader {
+class Reader : public RecordReader {
 public:
-    Reader(std::span<std::uint8_t> buffer, MessageSink &sink) : m_buffer(buffer), m_sink(sink) {}
-
-    // Handles one line; false when reading ends (successfully or not).
-    bool line(std::string_view text);
-    std::uint64_t extent() const { return m_extent; }
+    using RecordReader::RecordReader;
 
 private:
-    std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t n) {
-        const auto v = hex::parse(text, at, n);
-        if (!v)
-            m_sink.showError(codec::kIllegalChar);
-        return v;
-    }
-    bool fail(std::string_view message) {
-        if (!message.empty())
-            m_sink.showError(message);
-        m_extent = 0;
-        return false;
-    }
+    bool line(std::string_view text) override;
     bool data(std::string_view text, std::uint32_t addressBytes);
-
-    std::span<std::uint8_t> m_buffer;
-    MessageSink &m_sink;
-    std::uint64_t m_extent = 0;
 };
 
 bool Reader::line(std::string_view text) {
@@ -71,37 +51,11 @@ bool Reader::data(std::string_view text, std::uint32_t k) {
     for (std::uint32_t a = *address; a != 0; a >>= 8)
         sum += a & 0xFF;
     const std::uint32_t length = *count - k - 1;
-    const std::uint64_t end = std::uint64_t{*address} + length;
-    if (end > m_extent) {
-        m_extent = end;
-        if (m_extent > m_buffer.size())
-            return fail(codec::kTooBig);
-    }
-    std::uint8_t *out = m_buffer.data() + *address;
-    const std::size_t dataAt = kAddressAt + 2 * k;
-    std::uint8_t bytes[256];
-    std::uint32_t fastSum = 0;
-    if (text.size() >= dataAt + 2 * length + 2 &&
-        hex::decodeBytes(text.data() + dataAt, length + 1, bytes, fastSum)) {
-        std::memcpy(out, bytes, length);
-        sum += fastSum;
-        if ((sum & 0xFF) != 0xFF)
-            return fail("Checksum Error");
-        return true;
-    }
-    // Not well formed: go digit by digit, so the bytes before the bad one are stored
-    // and the right message is shown.
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const auto b = field(text, dataAt + 2 * i, 2);
-        if (!b)
-            return fail({});
-        out[i] = static_cast<std::uint8_t>(*b);
-        sum += *b;
-    }
-    const auto check = field(text, 2 + 2 * std::size_t{*count}, 2);
-    if (!check)
+    if (!claim(*address, length)) // nothing of this record is stored
+        return false;
+    if (!storeData(text, kAddressAt + 2 * k, *address, length, sum))
         return fail({});
-    if (((sum + *check) & 0xFF) != 0xFF)
+    if ((sum & 0xFF) != 0xFF)
         return fail("Checksum Error");
     return true;
 }
@@ -110,20 +64,7 @@ bool Reader::data(std::string_view text, std::uint32_t k) {
 
 std::uint32_t readSRecord(const std::string &path, std::span<std::uint8_t> buffer,
                           MessageSink &sink) {
-    LineReader in(kSRecordWindow);
-    if (!in.open(path))
-        return 0;
-    Reader reader(buffer, sink);
-    std::string_view text;
-    for (;;) {
-        if (!in.next(text)) {
-            sink.showError(codec::kReadFailed);
-            return 0;
-        }
-        if (!reader.line(text))
-            break;
-    }
-    return static_cast<std::uint32_t>(reader.extent());
+    return Reader(buffer, sink).readFile(path, kSRecordWindow, {});
 }
 
 bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data) {

@@ -112,6 +112,22 @@ bool Engine::rangeAcceptable(const ChipRecord &chip) {
     return false;
 }
 
+std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoadedLength) {
+    if (m_buffers.range.enabled) {
+        const auto aligned = alignedRange(chip);
+        if (!aligned)
+            rangeAcceptable(chip);
+        return aligned;
+    }
+    std::int64_t loaded = m_buffers.loadedLength;
+    const std::int64_t page = chip.flashPage;
+    if (roundLoadedLength && page > 0 && loaded % page != 0) {
+        loaded = std::min<std::int64_t>((loaded / page + 1) * page, kFlashBufferSize);
+        m_buffers.loadedLength = static_cast<std::int32_t>(loaded);
+    }
+    return Bounds{0, std::min<std::uint32_t>(chip.capacity, static_cast<std::uint32_t>(loaded))};
+}
+
 void Engine::preamble(TextName startText) {
     m_connection.setPanel(text(startText));
     m_host.insertLogLine(m_host.timeText() + " " + m_connection.panelText());
@@ -146,8 +162,7 @@ bool Engine::enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address) {
     return !needs4ByteAddressing(chip) || command(enter4ByteBlock(), true, address);
 }
 
-// One read transfer of size bytes; where the buffer ends before the transfer does,
-// the rest is read into scratch and dropped.
+// One read transfer of size bytes into out; anything short of that fails the operation.
 bool Engine::readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address) {
     const int n = m_usb.USB_bulk_read(reinterpret_cast<char *>(out), static_cast<int>(size));
     return n == static_cast<int>(size) || failAt(address);
@@ -256,14 +271,10 @@ bool Engine::blankCheck(const ChipRecord &chip) {
 
 bool Engine::verify(const ChipRecord &chip) {
     preamble(txtVerifyRunning);
-    Bounds b{0, std::min<std::uint32_t>(chip.capacity,
-                                        static_cast<std::uint32_t>(m_buffers.loadedLength))};
-    if (m_buffers.range.enabled) {
-        const auto aligned = alignedRange(chip);
-        if (!aligned)
-            return rangeAcceptable(chip);
-        b = *aligned;
-    }
+    const auto bounds = coveredBytes(chip, false);
+    if (!bounds)
+        return false;
+    const Bounds b = *bounds;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(static_cast<std::uint32_t>(m_buffers.loadedLength));
@@ -293,20 +304,10 @@ bool Engine::verify(const ChipRecord &chip) {
 
 bool Engine::write(const ChipRecord &chip) {
     preamble(txtWriteRunning);
-    Bounds b{0, 0};
-    if (m_buffers.range.enabled) {
-        const auto aligned = alignedRange(chip);
-        if (!aligned)
-            return rangeAcceptable(chip);
-        b = *aligned;
-    } else {
-        const std::int64_t page = chip.flashPage;
-        std::int64_t loaded = m_buffers.loadedLength;
-        if (page > 0 && loaded % page != 0)
-            loaded = std::min<std::int64_t>((loaded / page + 1) * page, kFlashBufferSize);
-        m_buffers.loadedLength = static_cast<std::int32_t>(loaded);
-        b.end = std::min<std::uint32_t>(chip.capacity, static_cast<std::uint32_t>(loaded));
-    }
+    const auto bounds = coveredBytes(chip, true);
+    if (!bounds)
+        return false;
+    const Bounds b = *bounds;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);

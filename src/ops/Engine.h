@@ -23,7 +23,8 @@ class TUsbBulk;
 
 enum class Operation { Erase, Read, BlankCheck, Write, Verify };
 
-// The bytes a write or verify covers: [start, end), and where the buffer data starts.
+// The chip addresses a write or verify covers, [start, end); the buffer data lies at the
+// same addresses.
 struct Bounds {
     std::uint32_t start;
     std::uint32_t end;
@@ -53,6 +54,10 @@ public:
 private:
     std::uint32_t transfer(const ChipRecord &chip) const { return transferSize(chip); }
     std::optional<Bounds> alignedRange(const ChipRecord &chip) const;
+    // What a write or verify covers: the aligned range when it is enabled (nothing, and
+    // the reason shown, when it is unusable), else the loaded bytes up to the capacity;
+    // a write first rounds the loaded length up to whole pages.
+    std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength);
     void preamble(TextName startText);
     void progressStart(std::uint32_t maximum);
     void progress(std::uint32_t value);

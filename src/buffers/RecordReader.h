@@ -1,0 +1,51 @@
+#pragma once
+// What the Intel HEX and S-record readers share: reading the file line by line through
+// their window, reading hexadecimal fields with the "Illegal Char in File" message,
+// keeping the extent within the buffer, and storing a record's data and checksum.
+
+#include "MessageSink.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace korvat {
+
+class RecordReader {
+public:
+    RecordReader(std::span<std::uint8_t> buffer, MessageSink &sink)
+        : m_buffer(buffer), m_sink(sink) {}
+    virtual ~RecordReader() = default;
+
+    // Feeds the file's lines to line() until it returns false. Returns the extent, or
+    // 0 when the file cannot be opened (silently) or ends first ("File Read Operation
+    // Failed", then endMessage when there is one).
+    std::uint32_t readFile(const std::string &path, std::size_t window,
+                           std::string_view endMessage);
+
+protected:
+    // Handles one line; false when reading ends, successfully or not.
+    virtual bool line(std::string_view text) = 0;
+
+    // count hexadecimal digits at position at; "Illegal Char in File" when not.
+    std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t count);
+    // Ends reading with extent 0, showing the message if there is one.
+    bool fail(std::string_view message);
+    // Extends the extent over [address, address + length); past the buffer it fails
+    // with "File exceeds Maximum Size" and nothing may be stored.
+    bool claim(std::uint64_t address, std::uint32_t length);
+    // Stores the length data bytes at dataAt into the buffer at address (as they are
+    // read, so bytes before a bad digit stay) and adds them and the checksum byte after
+    // them to sum. False on a bad digit, whose message has been shown.
+    bool storeData(std::string_view text, std::size_t dataAt, std::uint64_t address,
+                   std::uint32_t length, std::uint32_t &sum);
+
+private:
+    std::span<std::uint8_t> m_buffer;
+    MessageSink &m_sink;
+    std::uint64_t m_extent = 0;
+};
+
+} // namespace korvat
