@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvat {
@@ -10,22 +12,40 @@ namespace {
 constexpr std::size_t kBlock = 1 << 20;
 }
 
-LineReader::LineReader(std::size_t window) : m_window(window), m_buffer(kBlock + window) {}
+LineReader::LineReader(std::size_t window) : m_window(window) {}
 
 LineReader::~LineReader() {
+    if (m_map)
+        munmap(const_cast<char *>(m_map), m_mapSize);
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
 bool LineReader::open(const std::string &path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return m_fd >= 0;
+    if (m_fd < 0)
+        return false;
+    struct stat st {};
+    if (fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        void *p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                       MAP_PRIVATE | MAP_POPULATE, m_fd, 0);
+        if (p != MAP_FAILED) {
+            madvise(p, static_cast<std::size_t>(st.st_size), MADV_SEQUENTIAL);
+            m_map = static_cast<const char *>(p);
+            m_mapSize = static_cast<std::size_t>(st.st_size);
+            m_end = m_mapSize;
+            m_eof = true;
+        }
+    }
+    return true;
 }
 
 // Keeps at least one window of bytes ahead of the position unless the file ends.
 bool LineReader::fill() {
-    if (m_end - m_pos >= m_window || m_eof)
+    if (m_map || m_end - m_pos >= m_window || m_eof)
         return true;
+    if (m_buffer.empty())
+        m_buffer.resize(kBlock + m_window);
     std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
     m_end -= m_pos;
     m_pos = 0;
@@ -48,7 +68,7 @@ bool LineReader::next(std::string_view &line) {
     const std::size_t avail = std::min(m_window, m_end - m_pos);
     if (avail == 0)
         return false;
-    const char *start = m_buffer.data() + m_pos;
+    const char *start = (m_map ? m_map : m_buffer.data()) + m_pos;
     const void *lf = std::memchr(start, '\n', avail);
     const std::size_t length =
         lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - start) + 1 : avail;

@@ -1,8 +1,9 @@
 #pragma once
 // Reads a text file line by line through a fixed window, the way the codecs expect:
 // a line ends at the first line feed within the window (which belongs to it); with no
-// line feed there, the whole window is the line. The file is read in large blocks, so
-// there is no system call, seek or allocation per line.
+// line feed there, the whole window is the line. A regular file is mapped into memory
+// and lines are views into it; anything else is read in large blocks. Either way there
+// is no system call, seek or allocation per line.
 
 #include <cstddef>
 #include <string>
@@ -28,6 +29,8 @@ private:
 
     std::size_t m_window;
     int m_fd = -1;
+    const char *m_map = nullptr; // the mapped file, when it could be mapped
+    std::size_t m_mapSize = 0;
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
