@@ -1,5 +1,8 @@
 #include "buffers/IntelHex.h"
+
 #include "CodecFixture.h"
+#include <sys/stat.h>
+#include <thread>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -145,4 +148,24 @@ TEST_F(IntelHex, FailedWriteLeavesTheOldFile) {
     EXPECT_EQ(slurp(p), "old");
     EXPECT_EQ(entries(), 1u);
     EXPECT_FALSE(writeIntelHex(path("no/such/dir.hex"), Bytes(4)));
+}
+
+TEST_F(IntelHex, FilesThatCannotBeMappedAreReadInBlocks) {
+    // An empty file and a pipe are read rather than mapped; lines that straddle the
+    // reader's blocks must come out whole.
+    EXPECT_EQ(read(""), 0u);
+    EXPECT_EQ(sink.messages, (Messages{"File Read Operation Failed", "Error reading File"}));
+    sink.messages.clear();
+
+    const std::string fifo = path("pipe.hex");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Bytes data = randomBytes(3u << 20);
+    ASSERT_TRUE(writeIntelHex(path("src.hex"), data));
+    const std::string text = slurp(path("src.hex"));
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << text; });
+    Bytes back(data.size());
+    EXPECT_EQ(readIntelHex(fifo, back, sink), data.size());
+    writer.join();
+    EXPECT_EQ(back, data);
+    EXPECT_TRUE(sink.messages.empty());
 }
