@@ -1,0 +1,121 @@
+#pragma once
+// TForm1: the main window. It owns the catalogue, the current chip, the buffers and the
+// language, lays out the chip panel, the hex views, the address range, the log and the
+// status bar, and hosts every command; the rules it applies are the core's.
+
+#include "buffers/Buffers.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Selection.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class HexView;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSettings;
+class QTabWidget;
+class QTextEdit;
+class QToolBar;
+
+// Panel 1 of the status bar: the connection state, drawn red while it reads
+// "Not connected" in the current language.
+class ConnectionPanel : public QLabel {
+public:
+    using QLabel::QLabel;
+    void setRed(bool red);
+    bool isRed() const { return m_red; }
+
+private:
+    bool m_red = false;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // basePath: the executable's path without extension; the settings file is
+    // basePath + ".ini" and the catalogue basePath + ".Dat".
+    explicit TForm1(const QString &basePath, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Rebuilds the maker and model lists and selects the chip at the three positions.
+    int selectChip(int family, int maker, int model);
+    void applyLanguage();
+
+    int language() const { return m_language; }
+    int currentChip() const { return m_currentChip; }
+    const std::array<int, 3> &savedPositions() const { return m_saved; }
+    korvat::Buffers &buffers() { return m_buffers; }
+    const korvat::Catalogue &catalogue() const { return m_catalogue; }
+
+public slots:
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void ComboBox3Change();
+    void ChinaClick() { switchLanguage(0); }
+    void fantiClick() { switchLanguage(1); }
+    void EnlishClick() { switchLanguage(2); }
+    void CheckBox5Click();
+    void Edit3Change();
+    void Edit4Change();
+    void Q1Click() { close(); }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    QWidget *buildChipPanel();
+    QWidget *buildWorkArea();
+    void buildStatusBar();
+    void FormCreate();
+    void FormShow();
+    bool FormClose();
+    void FormResize();
+    void switchLanguage(int language);
+    void placeProgressBars();
+    void showError(const QString &text);
+    QAction *menuAction(QMenu *menu, const char *name, void (TForm1::*slot)() = nullptr);
+    QAction *toolAction(const char *name);
+
+    // State
+    QString m_basePath;
+    korvat::Catalogue m_catalogue;
+    korvat::SelectionLists m_lists;
+    korvat::Buffers m_buffers;
+    int m_currentChip = 0;
+    std::array<int, 3> m_saved{};
+    int m_speed = 0;
+    int m_language = 0;
+    bool m_shown = false;
+    std::unique_ptr<QSettings> m_settings;
+
+public:
+    // Controls, named as the system names them (also their object names).
+    QComboBox *ComboBox1, *ComboBox2, *ComboBox3;
+    QPushButton *BitBtn1, *BitBtn2;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9;
+    QLineEdit *Edit1, *Edit2, *Edit5, *Edit3, *Edit4;
+    QLabel *Image1;
+    QGroupBox *GroupBox1, *GroupBox2, *GroupBox4;
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1, *TabSheet2, *TabSheet3;
+    HexView *FlashEditor, *EepromEditor;
+    QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox5;
+    QTextEdit *RichEdit1;
+    QToolBar *ToolBar1;
+    std::array<QLabel *, 5> StatusPanels{};
+    ConnectionPanel *Panel1 = nullptr;
+    QProgressBar *Progress, *Progress2;
+};
