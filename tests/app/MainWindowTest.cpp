@@ -1,5 +1,6 @@
 #include "HexView.h"
 #include "Unit1.h"
+#include "Unit3.h"
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 using namespace korvat;
 
@@ -173,6 +175,46 @@ private slots:
         QCOMPARE(w.buffers().range.start, 0x1F);
         w.Edit3->clear(); // an empty edit keeps the value
         QCOMPARE(w.buffers().range.start, 0x1F);
+    }
+
+    void searchListsMatchesWithTheirCase() {
+        TForm1 w(base());
+        w.show();
+        TForm3 *search = w.searchWindow();
+        search->show();
+        QCOMPARE(search->ListView1->columnCount(), 4);
+        QCOMPARE(search->ListView1->headerItem()->text(3), QStringLiteral("pos"));
+        search->ComboBox1->setEditText(QStringLiteral("W25Q"));
+        QCOMPARE(search->ListView1->topLevelItemCount(), 2);
+        QCOMPARE(search->ListView1->topLevelItem(1)->text(3), QStringLiteral("1"));
+        search->ComboBox1->setEditText(QStringLiteral("w25q"));
+        QCOMPARE(search->ListView1->topLevelItemCount(), 0);
+        search->ComboBox1->setEditText(QStringLiteral("  "));
+        QCOMPARE(search->ListView1->topLevelItemCount(), 0);
+        w.EnlishClick();
+        QCOMPARE(search->ListView1->headerItem()->text(1), QStringLiteral("Manufacturer"));
+        QCOMPARE(search->windowTitle(), QStringLiteral("Chip Select"));
+    }
+
+    void choosingAFoundChipSelectsItButKeepsTheSavedPositions() {
+        TForm1 w(base());
+        w.show();
+        TForm3 *search = w.searchWindow();
+        search->show();
+        search->ComboBox1->setEditText(QStringLiteral("ATmega"));
+        search->BitBtn1Click(); // no row selected: nothing happens
+        QVERIFY(search->isVisible());
+        QCOMPARE(w.currentChip(), 0);
+        search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
+        search->BitBtn1Click();
+        QVERIFY(!search->isVisible());
+        QCOMPARE(w.currentChip(), 4);
+        QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("AVR"));
+        QCOMPARE(w.ComboBox3->currentText(), QStringLiteral("ATmega8"));
+        QCOMPARE(w.savedPositions(), (std::array<int, 3>{0, 0, 0}));
+        search->show(); // the text stays, the list waits for a change
+        QCOMPARE(search->ComboBox1->currentText(), QStringLiteral("ATmega"));
+        QCOMPARE(search->ListView1->topLevelItemCount(), 0);
     }
 };
 

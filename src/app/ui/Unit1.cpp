@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "HexView.h"
+#include "Unit3.h"
 #include "app/Captions.h"
 #include "app/TextTable.h"
 
@@ -79,6 +80,21 @@ TForm1::TForm1(const QString &basePath, QWidget *parent)
     setCentralWidget(central);
     buildStatusBar();
     FormCreate();
+    // The secondary windows live as long as the main window. Choosing a found chip
+    // does not change the saved positions.
+    m_search = new TForm3(
+        m_catalogue,
+        [this](const SearchRow &row) {
+            const int chosen = chooseFoundChip(m_catalogue, m_lists, m_currentChip, row);
+            showSelection(chosen, findIgnoringCase(m_lists.families, row.type),
+                          findIgnoringCase(m_lists.makers, row.maker),
+                          findIgnoringCase(m_lists.models, row.model));
+        },
+        this);
+}
+
+void TForm1::BitBtn2Click() {
+    m_search->exec();
 }
 
 TForm1::~TForm1() = default;
@@ -165,11 +181,11 @@ QWidget *TForm1::buildChipPanel() {
     BitBtn1 = named(new QPushButton(GroupBox1), "BitBtn1");
     BitBtn2 = named(new QPushButton(GroupBox1), "BitBtn2");
     BitBtn1->setEnabled(false); // identification comes with the chip operations
-    BitBtn2->setEnabled(false); // the search window comes next
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
     chip->addLayout(buttons);
     column->addWidget(GroupBox1);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
     connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
@@ -391,6 +407,11 @@ void TForm1::showError(const QString &message) {
 int TForm1::selectChip(int family, int maker, int model) {
     const int chosen =
         korvat::selectChip(m_catalogue, m_lists, m_currentChip, family, maker, model);
+    showSelection(chosen, family, maker, model);
+    return chosen;
+}
+
+void TForm1::showSelection(int chosen, int family, int maker, int model) {
     const ChipRecord &chip = m_catalogue.slot(m_currentChip);
     if (chosen >= 0) {
         Edit1->setText(QString::number(chip.capacity));
@@ -415,7 +436,6 @@ int TForm1::selectChip(int family, int maker, int model) {
     Label9->setVisible(chip.voltage == 1);
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1),
                              qs(firstTabCaption(ComboBox1->currentIndex())));
-    return chosen;
 }
 
 void TForm1::ComboBox1Change() {
@@ -487,5 +507,6 @@ void TForm1::applyLanguage() {
         else if (auto *action = findChild<QAction *>(name))
             action->setText(qs(c.in(m_language)));
     }
+    m_search->applyLanguage(m_language);
     Panel1->setRed(Panel1->text() == qs(text(txtNotConnected, m_language)));
 }

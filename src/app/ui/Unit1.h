@@ -13,6 +13,7 @@
 #include <memory>
 
 class HexView;
+class TForm3;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -67,6 +68,7 @@ public slots:
     void Edit3Change();
     void Edit4Change();
     void Q1Click() { close(); }
+    void BitBtn2Click(); // the chip search
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -84,6 +86,9 @@ private:
     bool FormClose();
     void FormResize();
     void switchLanguage(int language);
+    // Shows the lists at the positions, the chosen chip's sizes and tabs, and resets
+    // the buffers and views for the current chip.
+    void showSelection(int chosen, int family, int maker, int model);
     void placeProgressBars();
     void showError(const QString &text);
     QAction *menuAction(QMenu *menu, const char *name, void (TForm1::*slot)() = nullptr);
@@ -100,6 +105,7 @@ private:
     int m_language = 0;
     bool m_shown = false;
     std::unique_ptr<QSettings> m_settings;
+    TForm3 *m_search = nullptr;
 
 public:
     // Controls, named as the system names them (also their object names).
@@ -117,5 +123,6 @@ public:
     QToolBar *ToolBar1;
     std::array<QLabel *, 5> StatusPanels{};
     ConnectionPanel *Panel1 = nullptr;
+    TForm3 *searchWindow() const { return m_search; }
     QProgressBar *Progress, *Progress2;
 };

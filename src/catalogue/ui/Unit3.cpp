@@ -1,0 +1,105 @@
+#include "Unit3.h"
+
+#include "app/Captions.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+using namespace korvat;
+
+namespace {
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+constexpr int kColumnWidths[4] = {80, 80, 100, 1};
+} // namespace
+
+TForm3::TForm3(const Catalogue &catalogue, Choose choose, QWidget *parent)
+    : QDialog(parent), m_catalogue(catalogue), m_choose(std::move(choose)) {
+    setObjectName(QStringLiteral("Form3"));
+    setFixedSize(404, 320);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setFixedSize(273, 257);
+    BitBtn1 = new QPushButton(this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(ComboBox1, 0, 1);
+    grid->addWidget(ListView1, 1, 0, 3, 2);
+    grid->addWidget(BitBtn1, 1, 2);
+    grid->addWidget(BitBtn2, 2, 2);
+    connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm3::ComboBox1Change);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm3::BitBtn2Click);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &TForm3::BitBtn1Click);
+    applyLanguage(0);
+}
+
+void TForm3::applyLanguage(int language) {
+    m_language = language;
+    for (const Caption &c : searchWindowCaptions()) {
+        const QString t = qs(c.in(language));
+        if (c.control == "window")
+            setWindowTitle(t);
+        else if (c.control == "Label1")
+            Label1->setText(t);
+        else if (c.control == "BitBtn1")
+            BitBtn1->setText(t);
+        else if (c.control == "BitBtn2")
+            BitBtn2->setText(t);
+    }
+    resetColumns();
+}
+
+// The three columns in the current language and the all but invisible "pos".
+void TForm3::resetColumns() {
+    ListView1->clear();
+    m_rows.clear();
+    QStringList titles;
+    for (const Caption &c : searchWindowCaptions())
+        if (c.control.starts_with("column"))
+            titles << qs(c.in(m_language));
+    titles << QStringLiteral("pos");
+    ListView1->setHeaderLabels(titles);
+    for (int i = 0; i < 4; ++i)
+        ListView1->setColumnWidth(i, kColumnWidths[i]);
+}
+
+void TForm3::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    resetColumns(); // the text of the previous opening stays; the list waits for a change
+}
+
+void TForm3::ComboBox1Change() {
+    resetColumns();
+    m_rows = searchCatalogue(m_catalogue, ComboBox1->currentText().toStdString());
+    for (const SearchRow &r : m_rows)
+        new QTreeWidgetItem(ListView1,
+                            {qs(r.type), qs(r.maker), qs(r.model), QString::number(r.slot)});
+}
+
+void TForm3::BitBtn1Click() {
+    const int row = ListView1->indexOfTopLevelItem(ListView1->currentItem());
+    if (row < 0 || !ListView1->currentItem()->isSelected())
+        return;
+    m_choose(m_rows[static_cast<std::size_t>(row)]);
+    accept();
+}
