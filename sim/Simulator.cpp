@@ -14,8 +14,8 @@ namespace ksim {
 
 class Device {
 public:
-    Device(const DeviceSpec &s, int number, bool isProgrammer)
-        : spec(s), index(number), firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr) {
+    Device(const DeviceIdentity &s, int number, bool isProgrammer)
+        : identity(s), index(number), firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr) {
         std::memset(&dev, 0, sizeof dev);
         std::memset(&config, 0, sizeof config);
         std::memset(&iface, 0, sizeof iface);
@@ -26,8 +26,8 @@ public:
         d.bDescriptorType = USB_DT_DEVICE;
         d.bcdUSB = 0x0200;
         d.bMaxPacketSize0 = 64;
-        d.idVendor = spec.vendor;
-        d.idProduct = spec.product;
+        d.idVendor = identity.vendor;
+        d.idProduct = identity.product;
         d.bcdDevice = 0x0100;
         d.iManufacturer = 1;
         d.iProduct = 2;
@@ -43,7 +43,7 @@ public:
         }
         alt.bLength = USB_DT_INTERFACE_SIZE;
         alt.bDescriptorType = USB_DT_INTERFACE;
-        alt.bInterfaceNumber = spec.interfaceNumber;
+        alt.bInterfaceNumber = identity.interfaceNumber;
         alt.bNumEndpoints = 3;
         alt.bInterfaceClass = USB_CLASS_VENDOR_SPEC;
         alt.endpoint = endpoints;
@@ -51,15 +51,15 @@ public:
         iface.num_altsetting = 1;
         config.bLength = USB_DT_CONFIG_SIZE;
         config.bDescriptorType = USB_DT_CONFIG;
-        config.bNumInterfaces = spec.noInterface ? 0 : 1;
+        config.bNumInterfaces = identity.noInterface ? 0 : 1;
         config.bConfigurationValue = 1;
-        config.interface = spec.noInterface ? nullptr : &iface;
+        config.interface = identity.noInterface ? nullptr : &iface;
         dev.config = &config;
         std::snprintf(dev.filename, sizeof dev.filename, "%03d", number + 1);
         dev.devnum = static_cast<std::uint8_t>(number + 1);
     }
 
-    DeviceSpec spec;
+    DeviceIdentity identity;
     int index;
     std::unique_ptr<Firmware> firmware;
     bool present = true;
@@ -88,7 +88,7 @@ constexpr std::uint8_t kReplyEp = 0x81;
 } // namespace
 
 Simulator::Simulator() : m_error("No error") {
-    addDevice(DeviceSpec{}, true);
+    addDevice(DeviceIdentity{}, true);
     rebuild();
 }
 
@@ -111,15 +111,15 @@ Firmware &Simulator::programmer(int n) {
     return *m_devices.front()->firmware;
 }
 
-int Simulator::addDevice(const DeviceSpec &spec, bool isProgrammer) {
+int Simulator::addDevice(const DeviceIdentity &identity, bool isProgrammer) {
     const int number = static_cast<int>(m_devices.size());
-    m_devices.push_back(std::make_unique<Device>(spec, number, isProgrammer));
+    m_devices.push_back(std::make_unique<Device>(identity, number, isProgrammer));
     rebuild();
     return number;
 }
 
 void Simulator::addDecoy(Decoy decoy) {
-    DeviceSpec s;
+    DeviceIdentity s;
     switch (decoy) {
     case Decoy::OtherManufacturer:
         s.manufacturer = u"Another Maker";
@@ -188,7 +188,7 @@ bool Simulator::programmerPresent() const {
 int Simulator::rebuild() {
     int busCount = 1;
     for (const auto &d : m_devices)
-        busCount = std::max(busCount, d->spec.bus + 1);
+        busCount = std::max(busCount, d->identity.bus + 1);
     while (static_cast<int>(m_busses.size()) < busCount) {
         auto bus = std::make_unique<usb_bus>();
         std::memset(bus.get(), 0, sizeof(usb_bus));
@@ -208,7 +208,7 @@ int Simulator::rebuild() {
         dev.next = dev.prev = nullptr;
         if (!d->present)
             continue;
-        const auto b = static_cast<std::size_t>(d->spec.bus);
+        const auto b = static_cast<std::size_t>(d->identity.bus);
         dev.bus = m_busses[b].get();
         if (tails[b]) {
             tails[b]->next = &dev;
@@ -265,7 +265,7 @@ usb_dev_handle *Simulator::open(struct usb_device *dev) {
         return nullptr;
     }
     Device &device = **it;
-    if (device.spec.openFails) {
+    if (device.identity.openFails) {
         fail(kNoAccess, "Permission denied");
         record(LogEntry::Open, device, 0, nullptr, 0, kNoAccess);
         return nullptr;
@@ -290,15 +290,15 @@ int Simulator::stringDescriptor(const Device &device, int index, char *bytes, in
     if (index == 0)
         text = u"\u0409"; // the language list: US English
     else if (index == device.dev.descriptor.iManufacturer)
-        text = device.spec.manufacturer;
+        text = device.identity.manufacturer;
     else if (index == device.dev.descriptor.iProduct)
-        text = device.spec.productName;
+        text = device.identity.productName;
     else
         return fail(kStall, "Broken pipe");
     std::uint8_t d[256] = {};
     const std::size_t units = std::min<std::size_t>(text.size(), 126);
     d[0] = static_cast<std::uint8_t>(2 + 2 * units);
-    d[1] = device.spec.notAStringDescriptor ? USB_DT_DEVICE : USB_DT_STRING;
+    d[1] = device.identity.notAStringDescriptor ? USB_DT_DEVICE : USB_DT_STRING;
     for (std::size_t i = 0; i < units; ++i) {
         d[2 + 2 * i] = static_cast<std::uint8_t>(text[i]);
         d[3 + 2 * i] = static_cast<std::uint8_t>(text[i] >> 8);
@@ -320,7 +320,7 @@ int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, 
         result = fail(kNoDevice, "No such device");
     else if (requestType == USB_ENDPOINT_IN && request == USB_REQ_GET_DESCRIPTOR &&
              (value >> 8) == USB_DT_STRING)
-        result = device->spec.stringFails ? fail(kStall, "Broken pipe")
+        result = device->identity.stringFails ? fail(kStall, "Broken pipe")
                                           : stringDescriptor(*device, value & 0xFF, bytes, size);
     else if ((requestType & USB_TYPE_VENDOR) == 0)
         result = fail(kStall, "Broken pipe");
@@ -335,9 +335,9 @@ int Simulator::claimInterface(usb_dev_handle *handle, int interface) {
     int result = 0;
     if (!device->present)
         result = fail(kNoDevice, "No such device");
-    else if (device->spec.claimFails)
+    else if (device->identity.claimFails)
         result = fail(kBusy, "Device or resource busy");
-    else if (device->spec.noInterface || interface != device->spec.interfaceNumber)
+    else if (device->identity.noInterface || interface != device->identity.interfaceNumber)
         result = fail(kInvalid, "Invalid argument");
     else
         handle->claimed = interface;

@@ -15,7 +15,7 @@ namespace ksim {
 class Device;
 
 // USB identity of a simulated device.
-struct DeviceSpec {
+struct DeviceIdentity {
     std::uint16_t vendor = 0x1FC8;
     std::uint16_t product = 0x300B;
     std::u16string manufacturer = u"Korvat Electronics";
@@ -69,7 +69,7 @@ public:
     Firmware &programmer(int n = 0);
     Chip &chip() { return programmer().chip(); }
 
-    int addDevice(const DeviceSpec &spec, bool isProgrammer);
+    int addDevice(const DeviceIdentity &identity, bool isProgrammer);
     void addDecoy(Decoy decoy);
 
     void unplug(); // the first programmer leaves the bus

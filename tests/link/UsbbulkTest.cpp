@@ -91,10 +91,10 @@ TEST_F(Transport, OpenChoosesTheProgrammersEndpoints) {
 }
 
 TEST_F(Transport, OtherProductStringGetsTheOtherEndpointSet) {
-    ksim::DeviceSpec spec;
-    spec.productName = u"Other";
-    spec.interfaceNumber = 2;
-    sim.addDevice(spec, true);
+    ksim::DeviceIdentity identity;
+    identity.productName = u"Other";
+    identity.interfaceNumber = 2;
+    sim.addDevice(identity, true);
     ASSERT_EQ(
         usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId, "Other"),
         1);
@@ -167,7 +167,7 @@ TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed) {
 
 TEST_F(Transport, FirstQualifyingProgrammerInWalkOrderIsUsed) {
     sim.addDecoy(Decoy::SecondProgrammer); // on a later bus
-    ksim::DeviceSpec sameBus;
+    ksim::DeviceIdentity sameBus;
     sim.addDevice(sameBus, true); // later on the first bus
     ASSERT_EQ(open(), 1);
     EXPECT_EQ(claimedDevice(), 0);
