@@ -1,28 +1,65 @@
+#include "About.h"
 #include "HexView.h"
+#include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "Unit4.h"
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 
 using namespace korvat;
+
+// KORVAT_SCREENSHOT=folder saves pictures of the windows there, for a look at them.
+void screenshot(QWidget *window, const char *name) {
+    if (const QByteArray folder = qgetenv("KORVAT_SCREENSHOT"); !folder.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(folder + "/" + name + ".png"));
+}
+
+// Runs the handler, which opens a modal window, and acts inside it before it closes.
+template <typename Inside> bool whileModal(TForm1 &w, void (TForm1::*handler)(), Inside inside) {
+    bool ran = false;
+    QTimer::singleShot(0, &w, [&] {
+        ran = true;
+        inside();
+    });
+    (w.*handler)();
+    return ran;
+}
+
+// Receives the addresses the desktop would have opened.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    RecordingDialogs m_dialogs;
     QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
 
     void writeCatalogue() {
@@ -60,10 +97,11 @@ private slots:
     void init() {
         QFile::remove(base() + ".ini");
         writeCatalogue();
+        m_dialogs = RecordingDialogs();
     }
 
     void startsWithDefaultsWithoutSettings() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.size(), QSize(700, 500));
@@ -81,13 +119,12 @@ private slots:
         QCOMPARE(w.FlashEditor->dataSize(), std::size_t{1048576});
         QVERIFY(!w.PageControl1->isTabVisible(w.PageControl1->indexOf(w.TabSheet2)));
         QVERIFY(!w.Label9->isVisible());
-        if (const QByteArray shot = qgetenv("KORVAT_SCREENSHOT"); !shot.isEmpty())
-            w.grab().save(QString::fromLocal8Bit(shot));
+        screenshot(&w, "main");
     }
 
     void startsInTheSavedLanguageAndShowsTheEditorCommand() {
         writeSettings({{"DEVICE/LANGU", 2}, {"DEVICE/chip", 1}, {"CHIP/INDEX1", 2}});
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
         QCOMPARE(action(w, "ToolFill")->text(), QStringLiteral("FIll"));
@@ -101,7 +138,7 @@ private slots:
 
     void outOfRangeSettingsAreClamped() {
         writeSettings({{"DEVICE/LANGU", 9}, {"CHIP/INDEX2", -4}});
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         QCOMPARE(w.language(), 0);
         QCOMPARE(w.savedPositions()[1], 0);
@@ -109,7 +146,7 @@ private slots:
 
     void closeWritesPositionsSpeedAndLanguageButNoGeometry() {
         {
-            TForm1 w(base());
+            TForm1 w(base(), &m_dialogs);
             w.show();
             w.ComboBox3->setCurrentIndex(1);
             w.ComboBox3Change();
@@ -125,7 +162,7 @@ private slots:
     }
 
     void languageSwitchSetsCaptionsAndClearsTheLog() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         w.RichEdit1->setPlainText(QStringLiteral("old line"));
         w.EnlishClick();
@@ -145,7 +182,7 @@ private slots:
     }
 
     void listHandlersSelectAndRememberPositions() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         w.buffers().loadedLength = 99;
         w.ComboBox1->setCurrentIndex(1);
@@ -163,7 +200,7 @@ private slots:
     }
 
     void addressEditsTakeHexadecimalInUpperCase() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         QVERIFY(!w.Edit3->isEnabled());
         w.CheckBox5->click();
@@ -178,7 +215,7 @@ private slots:
     }
 
     void searchListsMatchesWithTheirCase() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         TForm3 *search = w.searchWindow();
         search->show();
@@ -197,7 +234,7 @@ private slots:
     }
 
     void choosingAFoundChipSelectsItButKeepsTheSavedPositions() {
-        TForm1 w(base());
+        TForm1 w(base(), &m_dialogs);
         w.show();
         TForm3 *search = w.searchWindow();
         search->show();
@@ -215,6 +252,133 @@ private slots:
         search->show(); // the text stays, the list waits for a change
         QCOMPARE(search->ComboBox1->currentText(), QStringLiteral("ATmega"));
         QCOMPARE(search->ListView1->topLevelItemCount(), 0);
+    }
+
+    void formMaxOpensMaximised() {
+        writeSettings({{"Environment/FormMax", 1}, {"Environment/FormWidth", 300}});
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        QVERIFY(w.windowState() & Qt::WindowMaximized);
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void damagedCatalogueIsReportedAndLeavesTheListsEmpty() {
+        QFile file(base() + ".Dat");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(70000, '\x01'));
+        file.close();
+        writeSettings({{"DEVICE/LANGU", 2}});
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        QCOMPARE(m_dialogs.errors,
+                 std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2))});
+        QCOMPARE(w.ComboBox1->count(), 0);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
+    }
+
+    void missingCatalogueGivesEmptyListsWithoutAMessage() {
+        QFile::remove(base() + ".Dat");
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        QVERIFY(m_dialogs.errors.empty());
+        QCOMPARE(w.ComboBox1->count(), 0);
+    }
+
+    void toolbarHasItsIconsSizesAndOnlyBuiltCommandsEnabled() {
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        QStringList order;
+        for (QAction *a : w.ToolBar1->actions()) {
+            order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+            if (a->isSeparator())
+                continue;
+            QVERIFY2(!a->icon().pixmap(48, 48).isNull(), qPrintable(a->objectName()));
+            QCOMPARE(w.ToolBar1->widgetForAction(a)->size(), QSize(55, 68));
+        }
+        QCOMPARE(order, (QStringList{"ToolOpen", "ToolSave", "|", "ToolFill", "ToolBank", "|",
+                                     "ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify",
+                                     "ToolBulk", "|", "ToolDevice", "ToolAbout"}));
+        QVERIFY(action(w, "ToolBulk")->isCheckable());
+        for (const char *name : {"ToolFill", "ToolAbout", "Fill", "N5", "Q1"})
+            QVERIFY2(action(w, name)->isEnabled(), name);
+        for (const char *name : {"ToolOpen", "ToolRead", "ToolAuto", "O2", "E1", "N4"})
+            QVERIFY2(!action(w, name)->isEnabled(), name);
+    }
+
+    void progressBarsFollowTheStatusBarWidth() {
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        w.resize(900, 520);
+        QTRY_COMPARE(w.Progress->width(), w.statusBar()->width() - 315);
+        QCOMPARE(w.Progress->x(), 317);
+        QCOMPARE(w.Progress2->x(), 317);
+        QCOMPARE(w.Progress2->y(), w.Progress->y() + w.Progress->height());
+        QVERIFY(!w.Progress2->isVisible());
+    }
+
+    void fillWindowOpensWithTheChipsLastAddressAndKeepsTheOtherEdits() {
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        TForm4 *fill = w.fillWindow();
+        QVERIFY(whileModal(w, &TForm1::ToolFillClick, [&] {
+            QVERIFY(fill->isVisible());
+            screenshot(fill, "fill");
+            QCOMPARE(fill->Edit4->text(), QStringLiteral("FFFFF"));
+            fill->Edit1->setText(QStringLiteral("5A"));
+            fill->Edit3->setText(QStringLiteral("10"));
+            fill->Edit4->setText(QStringLiteral("1F"));
+            fill->BitBtn1->click(); // fills, stays open
+            QVERIFY(fill->isVisible());
+            fill->BitBtn2->click();
+        }));
+        QCOMPARE(w.buffers().loadedLength, 0x20);
+        QCOMPARE(w.FlashEditor->dataSize(), std::size_t{0x20});
+        QCOMPARE(w.FlashEditor->bytes()[0x10], 0x5A);
+        w.ComboBox3->setCurrentIndex(1);
+        w.ComboBox3Change(); // W25Q64: 8 MiB
+        QVERIFY(whileModal(w, &TForm1::ToolFillClick, [&] {
+            QCOMPARE(fill->Edit4->text(), QStringLiteral("7FFFFF"));
+            QCOMPARE(fill->Edit1->text(), QStringLiteral("5A"));
+            QCOMPARE(fill->Edit3->text(), QStringLiteral("10"));
+            fill->reject();
+        }));
+        QVERIFY(m_dialogs.errors.empty());
+    }
+
+    void secondaryWindowsFollowTheLanguage() {
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        QCOMPARE(w.fillWindow()->BitBtn2->text(), QStringLiteral("取消"));
+        QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan高速编程器"));
+        w.EnlishClick();
+        QCOMPARE(w.fillWindow()->BitBtn2->text(), QStringLiteral("Cance"));
+        QCOMPARE(w.fillWindow()->windowTitle(), QStringLiteral("Fill"));
+        QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan High Speed Programmer"));
+        QVERIFY(w.aboutBox()->Copyright->text().startsWith(QStringLiteral("Copyright")));
+        w.fantiClick();
+        QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan高速編程器"));
+        QCOMPARE(w.aboutBox()->windowTitle(), QStringLiteral("About"));
+    }
+
+    void aboutBoxOpensTheWebAddressAndClosesWithOk() {
+        TForm1 w(base(), &m_dialogs);
+        w.show();
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        TAboutBox *about = w.aboutBox();
+        QVERIFY(whileModal(w, &TForm1::ToolAboutClick, [&] {
+            QVERIFY(about->isVisible());
+            screenshot(about, "about");
+            QCOMPARE(about->size(), QSize(314, 253));
+            QCOMPARE(about->Version->text(), QStringLiteral("Version:3.0"));
+            QTest::mouseClick(about->ProgramIcon, Qt::LeftButton); // does nothing
+            QVERIFY(catcher.opened.isEmpty());
+            QTest::mouseClick(about->Comments, Qt::LeftButton);
+            about->OKButton->click();
+        }));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.opened, QList<QUrl>{TAboutBox::webAddress()});
+        QVERIFY(!about->isVisible());
     }
 };
 

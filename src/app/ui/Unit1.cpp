@@ -1,7 +1,12 @@
 #include "Unit1.h"
 
+#include "About.h"
+#include "HexEdit.h"
 #include "HexView.h"
+#include "MessageBoxes.h"
+#include "QtText.h"
 #include "Unit3.h"
+#include "Unit4.h"
 #include "app/Captions.h"
 #include "app/TextTable.h"
 
@@ -13,12 +18,11 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -31,25 +35,9 @@ using namespace korvat;
 
 namespace {
 
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-
 constexpr int kPanelWidths[5] = {50, 120, 70, 75, 50};
 constexpr int kProgressLeft = 317;
 constexpr int kProgressRightGap = 315;
-
-// The address edits take hexadecimal digits only and show them in upper case.
-void makeHexEdit(QLineEdit *edit, int maxLength = 8) {
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]*")), edit));
-    edit->setMaxLength(maxLength);
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
-        const int at = edit->cursorPosition();
-        edit->setText(text.toUpper());
-        edit->setCursorPosition(at);
-    });
-}
 
 template <typename T> T *named(T *object, const char *name) {
     object->setObjectName(QString::fromLatin1(name));
@@ -66,8 +54,10 @@ void ConnectionPanel::setRed(bool red) {
     setPalette(p);
 }
 
-TForm1::TForm1(const QString &basePath, QWidget *parent)
-    : QMainWindow(parent), m_basePath(basePath) {
+TForm1::TForm1(const QString &basePath, Dialogs *dialogs, QWidget *parent)
+    : QMainWindow(parent), m_basePath(basePath),
+      m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
+      m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -91,21 +81,44 @@ TForm1::TForm1(const QString &basePath, QWidget *parent)
                           findIgnoringCase(m_lists.models, row.model));
         },
         this);
+    m_fill = new TForm4(m_buffers, *FlashEditor, *m_dialogs, this);
+    m_about = new TAboutBox(this);
 }
 
 void TForm1::BitBtn2Click() {
     m_search->exec();
 }
 
+void TForm1::ToolFillClick() {
+    m_fill->Edit4->setText(
+        QString::fromStdString(hexText(m_catalogue.slot(m_currentChip).capacity - 1u)));
+    m_fill->exec();
+}
+
+void TForm1::ToolAboutClick() {
+    m_about->exec();
+}
+
 TForm1::~TForm1() = default;
 
-QAction *TForm1::menuAction(QMenu *menu, const char *name, void (TForm1::*slot)()) {
-    auto *a = named(new QAction(this), name);
+namespace {
+// An action without a handler belongs to a command that is not built yet: it is shown
+// in its place, disabled.
+QAction *newAction(QObject *owner, const char *name) {
+    auto *a = new QAction(owner);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setEnabled(false);
+    return a;
+}
+} // namespace
+
+QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler) {
+    QAction *a = newAction(this, name);
     menu->addAction(a);
-    if (slot)
-        connect(a, &QAction::triggered, this, slot);
-    else
-        a->setEnabled(false); // its command comes with a later part of the application
+    if (handler) {
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+    }
     return a;
 }
 
@@ -117,7 +130,7 @@ void TForm1::buildMenus() {
     menuAction(file, "S1");
     file->addSeparator();
     menuAction(file, "Q1", &TForm1::Q1Click);
-    menuAction(menu("Buff"), "Fill");
+    menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick);
     QMenu *op = menu("O3");
     menuAction(op, "A1");
     op->addSeparator();
@@ -131,13 +144,18 @@ void TForm1::buildMenus() {
          {std::pair{"China", &TForm1::ChinaClick}, std::pair{"fanti", &TForm1::fantiClick},
           std::pair{"Enlish", &TForm1::EnlishClick}})
         menuAction(lang, n, slot)->setCheckable(true);
-    menuAction(menu("H1"), "N5");
+    menuAction(menu("H1"), "N5", &TForm1::ToolAboutClick);
 }
 
-QAction *TForm1::toolAction(const char *name) {
-    auto *a = named(new QAction(this), name);
+QAction *TForm1::toolAction(const char *name, const char *icon, Handler handler) {
+    QAction *a = newAction(this, name);
+    a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
     ToolBar1->addAction(a);
-    a->setEnabled(false); // its command comes with a later part of the application
+    ToolBar1->widgetForAction(a)->setFixedSize(55, 68);
+    if (handler) {
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+    }
     return a;
 }
 
@@ -146,18 +164,21 @@ void TForm1::buildToolBar() {
     ToolBar1->setMovable(false);
     ToolBar1->setIconSize(QSize(48, 48));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolAction("ToolOpen");
-    toolAction("ToolSave");
+    ToolBar1->setFixedHeight(72);
+    toolAction("ToolOpen", "open");
+    toolAction("ToolSave", "save");
     ToolBar1->addSeparator();
-    toolAction("ToolFill");
-    toolAction("ToolBank");
+    toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
+    toolAction("ToolBank", "bank");
     ToolBar1->addSeparator();
-    for (const char *n : {"ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify"})
-        toolAction(n);
-    toolAction("ToolBulk")->setCheckable(true);
+    for (auto [name, icon] : {std::pair{"ToolAuto", "auto"}, std::pair{"ToolErase", "erase"},
+                              std::pair{"ToolWrite", "write"}, std::pair{"ToolRead", "read"},
+                              std::pair{"ToolVerify", "verify"}})
+        toolAction(name, icon);
+    toolAction("ToolBulk", "bulk")->setCheckable(true);
     ToolBar1->addSeparator();
-    toolAction("ToolDevice");
-    toolAction("ToolAbout");
+    toolAction("ToolDevice", "device");
+    toolAction("ToolAbout", "about", &TForm1::ToolAboutClick);
 }
 
 QWidget *TForm1::buildChipPanel() {
@@ -208,7 +229,8 @@ QWidget *TForm1::buildChipPanel() {
     auto *stack = new QGridLayout(picture);
     Image1 = named(new QLabel(picture), "Image1");
     Image1->setScaledContents(true);
-    Image1->setMinimumHeight(90);
+    Image1->setMinimumHeight(40);
+    Image1->setPixmap(QIcon(QStringLiteral(":/icons/socket.svg")).pixmap(180, 120));
     Label9 = named(new QLabel(qs("需配1.8V转换座"), picture), "Label9");
     QFont bold = Label9->font();
     bold.setBold(true);
@@ -251,8 +273,8 @@ QWidget *TForm1::buildWorkArea() {
     Label8 = named(new QLabel(GroupBox4), "Label8");
     Edit3 = named(new QLineEdit(QStringLiteral("0000"), GroupBox4), "Edit3");
     Edit4 = named(new QLineEdit(QStringLiteral("FFFF"), GroupBox4), "Edit4");
-    makeHexEdit(Edit3);
-    makeHexEdit(Edit4);
+    installHexKeyFilter(Edit3, 8);
+    installHexKeyFilter(Edit4, 8);
     Edit3->setEnabled(false);
     Edit4->setEnabled(false);
     range->addWidget(CheckBox5, 0, 0, 2, 1);
@@ -401,7 +423,7 @@ bool TForm1::FormClose() {
 }
 
 void TForm1::showError(const QString &message) {
-    QMessageBox::critical(this, QStringLiteral("Error"), message);
+    m_dialogs->showError(message.toStdString());
 }
 
 int TForm1::selectChip(int family, int maker, int model) {
@@ -508,5 +530,7 @@ void TForm1::applyLanguage() {
             action->setText(qs(c.in(m_language)));
     }
     m_search->applyLanguage(m_language);
+    m_fill->applyLanguage(m_language);
+    m_about->applyLanguage(m_language);
     Panel1->setRed(Panel1->text() == qs(text(txtNotConnected, m_language)));
 }

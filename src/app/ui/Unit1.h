@@ -12,8 +12,12 @@
 #include <array>
 #include <memory>
 
+class Dialogs;
 class HexView;
+class MessageBoxes;
+class TAboutBox;
 class TForm3;
+class TForm4;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -43,8 +47,9 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // basePath: the executable's path without extension; the settings file is
-    // basePath + ".ini" and the catalogue basePath + ".Dat".
-    explicit TForm1(const QString &basePath, QWidget *parent = nullptr);
+    // basePath + ".ini" and the catalogue basePath + ".Dat". dialogs: where error and
+    // information boxes and questions go; message boxes over this window when null.
+    explicit TForm1(const QString &basePath, Dialogs *dialogs = nullptr, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Rebuilds the maker and model lists and selects the chip at the three positions.
@@ -69,6 +74,8 @@ public slots:
     void Edit4Change();
     void Q1Click() { close(); }
     void BitBtn2Click(); // the chip search
+    void ToolFillClick();
+    void ToolAboutClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -91,8 +98,9 @@ private:
     void showSelection(int chosen, int family, int maker, int model);
     void placeProgressBars();
     void showError(const QString &text);
-    QAction *menuAction(QMenu *menu, const char *name, void (TForm1::*slot)() = nullptr);
-    QAction *toolAction(const char *name);
+    using Handler = void (TForm1::*)();
+    QAction *menuAction(QMenu *menu, const char *name, Handler handler = nullptr);
+    QAction *toolAction(const char *name, const char *icon, Handler handler = nullptr);
 
     // State
     QString m_basePath;
@@ -105,7 +113,11 @@ private:
     int m_language = 0;
     bool m_shown = false;
     std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<MessageBoxes> m_messageBoxes;
+    Dialogs *m_dialogs;
     TForm3 *m_search = nullptr;
+    TForm4 *m_fill = nullptr;
+    TAboutBox *m_about = nullptr;
 
 public:
     // Controls, named as the system names them (also their object names).
@@ -124,5 +136,7 @@ public:
     std::array<QLabel *, 5> StatusPanels{};
     ConnectionPanel *Panel1 = nullptr;
     TForm3 *searchWindow() const { return m_search; }
+    TForm4 *fillWindow() const { return m_fill; }
+    TAboutBox *aboutBox() const { return m_about; }
     QProgressBar *Progress, *Progress2;
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStandardPaths>
 
 namespace {
@@ -30,6 +31,7 @@ QString basePath() {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvat"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
     TForm1 window(basePath());
     window.show();
     return QApplication::exec();

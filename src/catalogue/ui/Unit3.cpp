@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include "QtText.h"
 #include "app/Captions.h"
 
 #include <QComboBox>
@@ -13,9 +14,6 @@
 using namespace korvat;
 
 namespace {
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
 constexpr int kColumnWidths[4] = {80, 80, 100, 1};
 } // namespace
 

@@ -1,0 +1,26 @@
+#pragma once
+// Stands in for the message boxes in window tests: records what would have been shown
+// and answers questions from a script, so nothing blocks offscreen.
+
+#include "MessageBoxes.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+class RecordingDialogs : public Dialogs {
+public:
+    void showError(std::string_view text) override { errors.emplace_back(text); }
+    void showInformation(std::string_view text) override { information.emplace_back(text); }
+    bool askYesNo(std::string_view question) override {
+        questions.emplace_back(question);
+        if (answers.empty())
+            return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<std::string> errors, information, questions;
+    std::deque<bool> answers;
+};
