@@ -9,8 +9,21 @@
 
 namespace {
 
+// 64 MiB of bytes that never repeat for a page: the view must keep every page.
 const std::vector<std::uint8_t> &block() {
-    static const std::vector<std::uint8_t> bytes(64u << 20, 0xA5);
+    static const std::vector<std::uint8_t> bytes = [] {
+        std::vector<std::uint8_t> b(64u << 20);
+        std::uint32_t x = 1;
+        for (auto &v : b)
+            v = static_cast<std::uint8_t>((x = x * 1664525u + 1013904223u) >> 24);
+        return b;
+    }();
+    return bytes;
+}
+
+// An erased 64 MiB chip: every page one value.
+const std::vector<std::uint8_t> &erased() {
+    static const std::vector<std::uint8_t> bytes(64u << 20, 0xFF);
     return bytes;
 }
 
@@ -19,6 +32,24 @@ void BM_HexViewLoad64MiB(benchmark::State &state) {
     view.resize(800, 600);
     for (auto _ : state)
         view.load(block());
+    state.counters["stored_pages"] = static_cast<double>(view.bytes().storedPages());
+}
+
+void BM_HexViewLoad64MiBErased(benchmark::State &state) {
+    HexView view;
+    view.resize(800, 600);
+    for (auto _ : state)
+        view.load(erased());
+    state.counters["stored_pages"] = static_cast<double>(view.bytes().storedPages());
+}
+
+// A find that runs through the whole 64 MiB without a match.
+void BM_HexViewFindThrough64MiB(benchmark::State &state) {
+    HexView view;
+    view.load(block());
+    const QByteArray needle("no such text in there", 21);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(view.find(needle));
 }
 
 void BM_HexViewScrollEndAndBack(benchmark::State &state) {
@@ -42,6 +73,8 @@ void BM_HexViewScrollEndAndBack(benchmark::State &state) {
 }
 
 BENCHMARK(BM_HexViewLoad64MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HexViewLoad64MiBErased)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HexViewFindThrough64MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexViewScrollEndAndBack)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -72,7 +72,7 @@ void HexView::setRulerVisible(bool visible) {
 }
 
 void HexView::load(std::span<const std::uint8_t> bytes) {
-    m_data.assign(bytes.begin(), bytes.end());
+    m_data.assign(bytes);
     m_changed.clear();
     m_cursor = 0;
     m_lowNibble = false;
@@ -93,7 +93,7 @@ void HexView::setModified(bool modified) {
 }
 
 void HexView::copyOut(std::span<std::uint8_t> out) const {
-    std::memcpy(out.data(), m_data.data(), std::min(out.size(), m_data.size()));
+    m_data.copyOut(0, out);
 }
 
 bool HexView::isChanged(std::size_t offset) const {
@@ -216,9 +216,9 @@ void HexView::paintEvent(QPaintEvent *) {
 void HexView::setNibble(int value) {
     if (m_cursor >= m_data.size())
         return;
-    std::uint8_t &b = m_data[m_cursor];
-    b = m_lowNibble ? static_cast<std::uint8_t>((b & 0xF0) | value)
-                    : static_cast<std::uint8_t>((b & 0x0F) | (value << 4));
+    const std::uint8_t b = m_data[m_cursor];
+    m_data.set(m_cursor, m_lowNibble ? static_cast<std::uint8_t>((b & 0xF0) | value)
+                                     : static_cast<std::uint8_t>((b & 0x0F) | (value << 4)));
     if (m_changed.empty())
         m_changed.assign((m_data.size() + 63) / 64, 0);
     m_changed[m_cursor / 64] |= std::uint64_t{1} << (m_cursor % 64);
@@ -317,15 +317,9 @@ void HexView::goTo(std::size_t offset) {
 std::optional<std::size_t> HexView::find(const QByteArray &needle) {
     if (needle.isEmpty() || m_data.empty())
         return std::nullopt;
-    const auto *n = reinterpret_cast<const std::uint8_t *>(needle.constData());
-    auto search = [&](std::size_t from, std::size_t to) -> std::optional<std::size_t> {
-        const auto end = m_data.begin() + static_cast<std::ptrdiff_t>(std::min(to, m_data.size()));
-        const auto it = std::search(m_data.begin() + static_cast<std::ptrdiff_t>(from), end,
-                                    std::boyer_moore_horspool_searcher(n, n + needle.size()));
-        if (it == end)
-            return std::nullopt;
-        return static_cast<std::size_t>(it - m_data.begin());
-    };
+    const std::span n(reinterpret_cast<const std::uint8_t *>(needle.constData()),
+                      static_cast<std::size_t>(needle.size()));
+    auto search = [&](std::size_t from, std::size_t to) { return m_data.find(n, from, to); };
     const std::size_t from = std::min(m_cursor + 1, m_data.size());
     auto hit = search(from, m_data.size());
     if (!hit) // wrap to the start, up to where the search began

@@ -3,6 +3,7 @@
 // column and a characters column. It keeps its own copy of the bytes, paints only the
 // rows in sight and keeps no object per byte, so a 64 MiB block loads and scrolls fast.
 
+#include "PagedBytes.h"
 #include "buffers/BufferView.h"
 
 #include <QAbstractScrollArea>
@@ -28,7 +29,7 @@ public:
     std::size_t dataSize() const override { return m_data.size(); }
     void copyOut(std::span<std::uint8_t> out) const override;
 
-    const std::vector<std::uint8_t> &bytes() const { return m_data; }
+    const PagedBytes &bytes() const { return m_data; }
     std::size_t cursor() const { return m_cursor; }
     bool isChanged(std::size_t offset) const;
 
@@ -64,7 +65,7 @@ private:
     int hexColumnOf(int byteInRow) const; // in characters, from the hex area's start
     int topMargin() const;
 
-    std::vector<std::uint8_t> m_data;
+    PagedBytes m_data;
     std::vector<std::uint64_t> m_changed; // one bit per byte, allocated at the first edit
     std::size_t m_cursor = 0;
     bool m_lowNibble = false;

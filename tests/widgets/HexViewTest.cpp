@@ -115,6 +115,49 @@ private slots:
         QVERIFY(view.lastPaintedRows() <= rows);
         QVERIFY(view.lastPaintedRows() > 0);
     }
+    // The view's copy keeps uniform pages as one value; edits, copies and finds must
+    // not see the difference.
+    void uniformPagesAreSharedUntilEdited() {
+        constexpr std::size_t page = PagedBytes::kPageSize;
+        std::vector<std::uint8_t> image(4 * page + 100, 0xFF);
+        image[2 * page + 7] = 0x12; // page 2 holds data; the short last page is uniform
+        PagedBytes bytes;
+        bytes.assign(image);
+        QCOMPARE(bytes.storedPages(), std::size_t{1});
+        QCOMPARE(bytes[4 * page + 99], std::uint8_t{0xFF});
+        bytes.set(page + 1, 0xFF); // the same value: the page stays shared
+        QCOMPARE(bytes.storedPages(), std::size_t{1});
+        bytes.set(page + 1, 0x00);
+        QCOMPARE(bytes.storedPages(), std::size_t{2});
+        QCOMPARE(bytes[page], std::uint8_t{0xFF});
+        QCOMPARE(bytes[page + 1], std::uint8_t{0x00});
+        std::vector<std::uint8_t> out(3 * page + 50);
+        bytes.copyOut(page, out); // across shared and stored pages, cut at the end
+        QCOMPARE(out[1], std::uint8_t{0x00});
+        QCOMPARE(out[page + 7], std::uint8_t{0x12});
+        QCOMPARE(out[3 * page + 49], std::uint8_t{0xFF});
+        bytes.assign(std::vector<std::uint8_t>(10, 0x00)); // a smaller load frees the rest
+        QCOMPARE(bytes.storedPages(), std::size_t{0});
+        QCOMPARE(bytes.size(), std::size_t{10});
+    }
+
+    void findSeesMatchesAcrossPageAndBlockEdges() {
+        std::vector<std::uint8_t> image(3u << 20, 0xFF);
+        const std::size_t edge = 1u << 20; // a page edge and the search's block edge
+        image[edge - 2] = 'a';
+        image[edge - 1] = 'b';
+        image[edge] = 'c';
+        image[edge + 1] = 'd';
+        HexView view;
+        view.load(image);
+        QCOMPARE(view.find(QByteArray("abcd")), std::optional<std::size_t>(edge - 2));
+        QCOMPARE(view.find(QByteArray("\xFF\xFF\xFF", 3)), std::optional<std::size_t>(edge + 2));
+        PagedBytes bytes;
+        bytes.assign(image);
+        const std::uint8_t tail[] = {'c', 'd'};
+        QVERIFY(!bytes.find(tail, 0, edge + 1)); // must lie wholly inside the range
+        QCOMPARE(bytes.find(tail, 0, edge + 2), std::optional<std::size_t>(edge));
+    }
 };
 
 QTEST_MAIN(HexViewTest)

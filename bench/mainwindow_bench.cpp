@@ -1,0 +1,123 @@
+// The main window with the shipped catalogue: start-up to shown, and the peak memory
+// with a 64 MiB chip selected and its view loaded.
+#include "HexView.h"
+#include "Unit1.h"
+#include "Unit3.h"
+#include "Unit4.h"
+#include "app/RecordingDialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+// A folder holding a copy of the shipped catalogue and no settings file.
+QString freshBase(QTemporaryDir &dir) {
+    const QString base = dir.path() + QStringLiteral("/korvat");
+    QFile::copy(QStringLiteral(KORVAT_CATALOGUE_FILE), base + QStringLiteral(".Dat"));
+    return base;
+}
+
+// Private memory now (RssAnon): the process's own bytes, without the pages of the
+// shared libraries and fonts that peak_MiB includes.
+double anonMiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+double peakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// Runs first, so the process's peak is this window's own: an erased 64 MiB chip.
+void BM_PeakMemoryWith64MiBChip(benchmark::State &state) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    for (auto _ : state) {
+        RecordingDialogs dialogs;
+        TForm1 w(base, &dialogs);
+        w.show();
+        if (!QTest::qWaitForWindowExposed(&w))
+            state.SkipWithError("the window was not shown");
+        TForm3 *search = w.searchWindow();
+        search->ComboBox1->setEditText(QStringLiteral("GD25B512MF"));
+        search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
+        search->BitBtn1Click();
+        QApplication::processEvents();
+        if (w.FlashEditor->dataSize() != 64u << 20)
+            state.SkipWithError("the 64 MiB chip was not selected");
+        state.counters["anon_MiB"] = anonMiB();
+    }
+    state.counters["peak_MiB"] = peakMiB();
+}
+
+// Then the same chip with random bytes over all of it (through the fill window), so
+// the view holds a full copy: the peak after a Read of a full chip.
+void BM_PeakMemoryWith64MiBChipFull(benchmark::State &state) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    for (auto _ : state) {
+        RecordingDialogs dialogs;
+        TForm1 w(base, &dialogs);
+        w.show();
+        if (!QTest::qWaitForWindowExposed(&w))
+            state.SkipWithError("the window was not shown");
+        TForm4 *fill = w.fillWindow();
+        fill->RadioButton3->setChecked(true);
+        fill->Edit3->setText(QStringLiteral("0"));
+        fill->Edit4->setText(QStringLiteral("3FFFFFF"));
+        fill->BitBtn1Click();
+        QApplication::processEvents();
+        if (w.FlashEditor->dataSize() != 64u << 20 || !dialogs.errors.empty())
+            state.SkipWithError("the fill did not cover 64 MiB");
+        state.counters["anon_MiB"] = anonMiB();
+    }
+    state.counters["peak_MiB"] = peakMiB();
+}
+
+void BM_StartUpToShown(benchmark::State &state) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    for (auto _ : state) {
+        RecordingDialogs dialogs;
+        TForm1 w(base, &dialogs);
+        w.show();
+        if (!QTest::qWaitForWindowExposed(&w) || w.ComboBox1->count() == 0)
+            state.SkipWithError("the window did not come up with the catalogue");
+        state.PauseTiming(); // closing is not start-up
+        w.hide();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_PeakMemoryWith64MiBChip)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemoryWith64MiBChipFull)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpToShown)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
