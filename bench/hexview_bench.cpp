@@ -27,19 +27,12 @@ const std::vector<std::uint8_t> &erased() {
     return bytes;
 }
 
+template <const std::vector<std::uint8_t> &(*image)()>
 void BM_HexViewLoad64MiB(benchmark::State &state) {
     HexView view;
     view.resize(800, 600);
     for (auto _ : state)
-        view.load(block());
-    state.counters["stored_pages"] = static_cast<double>(view.bytes().storedPages());
-}
-
-void BM_HexViewLoad64MiBErased(benchmark::State &state) {
-    HexView view;
-    view.resize(800, 600);
-    for (auto _ : state)
-        view.load(erased());
+        view.load(image());
     state.counters["stored_pages"] = static_cast<double>(view.bytes().storedPages());
 }
 
@@ -72,8 +65,8 @@ void BM_HexViewScrollEndAndBack(benchmark::State &state) {
     state.counters["rows_per_paint"] = static_cast<double>(rows) / (2.0 * state.iterations());
 }
 
-BENCHMARK(BM_HexViewLoad64MiB)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_HexViewLoad64MiBErased)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HexViewLoad64MiB<block>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HexViewLoad64MiB<erased>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexViewFindThrough64MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexViewScrollEndAndBack)->Unit(benchmark::kMillisecond);
 

@@ -44,8 +44,9 @@ double peakMiB() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// Runs first, so the process's peak is this window's own: an erased 64 MiB chip.
-void BM_PeakMemoryWith64MiBChip(benchmark::State &state) {
+// Starts the window on the shipped catalogue, lets prepare load the FLASH view with
+// 64 MiB, and reports the process's peak and its private memory with that view.
+template <typename Prepare> void peakMemory(benchmark::State &state, Prepare prepare) {
     QTemporaryDir dir;
     const QString base = freshBase(dir);
     for (auto _ : state) {
@@ -54,40 +55,35 @@ void BM_PeakMemoryWith64MiBChip(benchmark::State &state) {
         w.show();
         if (!QTest::qWaitForWindowExposed(&w))
             state.SkipWithError("the window was not shown");
-        TForm3 *search = w.searchWindow();
-        search->ComboBox1->setEditText(QStringLiteral("GD25B512MF"));
-        search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
-        search->BitBtn1Click();
+        prepare(w);
         QApplication::processEvents();
-        if (w.FlashEditor->dataSize() != 64u << 20)
-            state.SkipWithError("the 64 MiB chip was not selected");
+        if (w.FlashEditor->dataSize() != 64u << 20 || !dialogs.errors.empty())
+            state.SkipWithError("the FLASH view does not hold 64 MiB");
         state.counters["anon_MiB"] = anonMiB();
     }
     state.counters["peak_MiB"] = peakMiB();
 }
 
-// Then the same chip with random bytes over all of it (through the fill window), so
-// the view holds a full copy: the peak after a Read of a full chip.
+// Runs first, so the process's peak is this window's own: an erased 64 MiB chip.
+void BM_PeakMemoryWith64MiBChip(benchmark::State &state) {
+    peakMemory(state, [](TForm1 &w) {
+        TForm3 *search = w.searchWindow();
+        search->ComboBox1->setEditText(QStringLiteral("GD25B512MF"));
+        search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
+        search->BitBtn1Click();
+    });
+}
+
+// Then random bytes over all 64 MiB (through the fill window), so the view holds a
+// full copy: the peak after a Read of a full chip.
 void BM_PeakMemoryWith64MiBChipFull(benchmark::State &state) {
-    QTemporaryDir dir;
-    const QString base = freshBase(dir);
-    for (auto _ : state) {
-        RecordingDialogs dialogs;
-        TForm1 w(base, &dialogs);
-        w.show();
-        if (!QTest::qWaitForWindowExposed(&w))
-            state.SkipWithError("the window was not shown");
+    peakMemory(state, [](TForm1 &w) {
         TForm4 *fill = w.fillWindow();
         fill->RadioButton3->setChecked(true);
         fill->Edit3->setText(QStringLiteral("0"));
         fill->Edit4->setText(QStringLiteral("3FFFFFF"));
         fill->BitBtn1Click();
-        QApplication::processEvents();
-        if (w.FlashEditor->dataSize() != 64u << 20 || !dialogs.errors.empty())
-            state.SkipWithError("the fill did not cover 64 MiB");
-        state.counters["anon_MiB"] = anonMiB();
-    }
-    state.counters["peak_MiB"] = peakMiB();
+    });
 }
 
 void BM_StartUpToShown(benchmark::State &state) {
