@@ -5,9 +5,11 @@
 #include "Unit3.h"
 #include "Unit4.h"
 #include "app/RecordingDialogs.h"
+#include "link/SimBinding.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -51,7 +53,7 @@ template <typename Prepare> void peakMemory(benchmark::State &state, Prepare pre
     const QString base = freshBase(dir);
     for (auto _ : state) {
         RecordingDialogs dialogs;
-        TForm1 w(base, &dialogs);
+        TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
         w.show();
         if (!QTest::qWaitForWindowExposed(&w))
             state.SkipWithError("the window was not shown");
@@ -86,12 +88,48 @@ void BM_PeakMemoryWith64MiBChipFull(benchmark::State &state) {
     });
 }
 
+// A 16 MiB Read from the toolbar against the zero-latency simulator: the host's own
+// time (transport, engine, event pumps, bar updates, view reload), without the waits
+// the protocol prescribes, which the window sleeps and counts.
+void BM_ReadThroughWindow16MiB(benchmark::State &state) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    korvat::test::ActiveSimulator sim;
+    sim.logData = false;
+    sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4018, 16u << 20));
+    std::uint8_t v = 0;
+    for (auto &cell : sim.chip().memory()) // data up to the last byte
+        cell = v += 13;
+    RecordingDialogs dialogs;
+    TForm1 w(base, korvat::test::simulatedUsb(), &dialogs);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        state.SkipWithError("the window was not shown");
+    TForm3 *search = w.searchWindow();
+    search->ComboBox1->setEditText(QStringLiteral("W25Q128"));
+    search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
+    search->BitBtn1Click();
+    for (auto _ : state) {
+        const long long slept = w.host().sleptMilliseconds();
+        QElapsedTimer clock;
+        clock.start();
+        w.ToolReadClick();
+        const double waits = static_cast<double>(w.host().sleptMilliseconds() - slept) / 1000.0;
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9 - waits);
+        state.counters["waits_s"] = waits;
+        if (w.buffers().loadedLength == 0 || !dialogs.errors.empty())
+            state.SkipWithError(dialogs.errors.empty() ? "nothing was read"
+                                                       : dialogs.errors[0].c_str());
+    }
+    state.counters["bar_updates"] = static_cast<double>(w.host().barUpdates());
+}
+
 void BM_StartUpToShown(benchmark::State &state) {
     QTemporaryDir dir;
     const QString base = freshBase(dir);
     for (auto _ : state) {
         RecordingDialogs dialogs;
-        TForm1 w(base, &dialogs);
+        TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
         w.show();
         if (!QTest::qWaitForWindowExposed(&w) || w.ComboBox1->count() == 0)
             state.SkipWithError("the window did not come up with the catalogue");
@@ -104,6 +142,7 @@ void BM_StartUpToShown(benchmark::State &state) {
 
 BENCHMARK(BM_PeakMemoryWith64MiBChip)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeakMemoryWith64MiBChipFull)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadThroughWindow16MiB)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartUpToShown)->Unit(benchmark::kMillisecond);
 
 } // namespace

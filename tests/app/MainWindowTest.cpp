@@ -101,7 +101,7 @@ private slots:
     }
 
     void startsWithDefaultsWithoutSettings() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.size(), QSize(700, 500));
@@ -124,7 +124,7 @@ private slots:
 
     void startsInTheSavedLanguageAndShowsTheEditorCommand() {
         writeSettings({{"DEVICE/LANGU", 2}, {"DEVICE/chip", 1}, {"CHIP/INDEX1", 2}});
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
         QCOMPARE(action(w, "ToolFill")->text(), QStringLiteral("FIll"));
@@ -138,7 +138,7 @@ private slots:
 
     void outOfRangeSettingsAreClamped() {
         writeSettings({{"DEVICE/LANGU", 9}, {"CHIP/INDEX2", -4}});
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QCOMPARE(w.language(), 0);
         QCOMPARE(w.savedPositions()[1], 0);
@@ -146,7 +146,7 @@ private slots:
 
     void closeWritesPositionsSpeedAndLanguageButNoGeometry() {
         {
-            TForm1 w(base(), &m_dialogs);
+            TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
             w.show();
             w.ComboBox3->setCurrentIndex(1);
             w.ComboBox3Change();
@@ -162,7 +162,7 @@ private slots:
     }
 
     void languageSwitchSetsCaptionsAndClearsTheLog() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         w.RichEdit1->setPlainText(QStringLiteral("old line"));
         w.EnlishClick();
@@ -182,7 +182,7 @@ private slots:
     }
 
     void listHandlersSelectAndRememberPositions() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         w.buffers().loadedLength = 99;
         w.ComboBox1->setCurrentIndex(1);
@@ -200,7 +200,7 @@ private slots:
     }
 
     void addressEditsTakeHexadecimalInUpperCase() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QVERIFY(!w.Edit3->isEnabled());
         w.CheckBox5->click();
@@ -215,7 +215,7 @@ private slots:
     }
 
     void searchListsMatchesWithTheirCase() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         TForm3 *search = w.searchWindow();
         search->show();
@@ -234,7 +234,7 @@ private slots:
     }
 
     void choosingAFoundChipSelectsItButKeepsTheSavedPositions() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         TForm3 *search = w.searchWindow();
         search->show();
@@ -256,7 +256,7 @@ private slots:
 
     void formMaxOpensMaximised() {
         writeSettings({{"Environment/FormMax", 1}, {"Environment/FormWidth", 300}});
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QVERIFY(w.windowState() & Qt::WindowMaximized);
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -268,7 +268,7 @@ private slots:
         file.write(QByteArray(70000, '\x01'));
         file.close();
         writeSettings({{"DEVICE/LANGU", 2}});
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QCOMPARE(m_dialogs.errors,
                  std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2))});
@@ -278,14 +278,14 @@ private slots:
 
     void missingCatalogueGivesEmptyListsWithoutAMessage() {
         QFile::remove(base() + ".Dat");
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QVERIFY(m_dialogs.errors.empty());
         QCOMPARE(w.ComboBox1->count(), 0);
     }
 
     void toolbarHasItsIconsSizesAndOnlyBuiltCommandsEnabled() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QStringList order;
         for (QAction *a : w.ToolBar1->actions()) {
@@ -299,14 +299,14 @@ private slots:
                                      "ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify",
                                      "ToolBulk", "|", "ToolDevice", "ToolAbout"}));
         QVERIFY(action(w, "ToolBulk")->isCheckable());
-        for (const char *name : {"ToolFill", "ToolAbout", "Fill", "N5", "Q1"})
+        for (const char *name : {"ToolFill", "ToolAbout", "ToolRead", "E1", "Fill", "N5", "Q1"})
             QVERIFY2(action(w, name)->isEnabled(), name);
-        for (const char *name : {"ToolOpen", "ToolRead", "ToolAuto", "O2", "E1", "N4"})
+        for (const char *name : {"ToolOpen", "ToolAuto", "ToolBulk", "O2", "A1", "N4"})
             QVERIFY2(!action(w, name)->isEnabled(), name);
     }
 
     void progressBarsFollowTheStatusBarWidth() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         w.resize(900, 520);
         QTRY_COMPARE(w.Progress->width(), w.statusBar()->width() - 315);
@@ -317,7 +317,7 @@ private slots:
     }
 
     void fillWindowOpensWithTheChipsLastAddressAndKeepsTheOtherEdits() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         TForm4 *fill = w.fillWindow();
         QVERIFY(whileModal(w, &TForm1::ToolFillClick, [&] {
@@ -346,7 +346,7 @@ private slots:
     }
 
     void secondaryWindowsFollowTheLanguage() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QCOMPARE(w.fillWindow()->BitBtn2->text(), QStringLiteral("取消"));
         QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan高速编程器"));
@@ -361,7 +361,7 @@ private slots:
     }
 
     void aboutBoxOpensTheWebAddressAndClosesWithOk() {
-        TForm1 w(base(), &m_dialogs);
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");

@@ -7,10 +7,12 @@
 #include "QtText.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "UsbMonitor.h"
 #include "app/Captions.h"
 #include "app/TextTable.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,15 +49,9 @@ template <typename T> T *named(T *object, const char *name) {
 
 } // namespace
 
-void ConnectionPanel::setRed(bool red) {
-    m_red = red;
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText,
-               red ? QColor(255, 0, 0) : palette().color(QPalette::ButtonText));
-    setPalette(p);
-}
+Q_LOGGING_CATEGORY(lcLink, "korvat.link", QtWarningMsg)
 
-TForm1::TForm1(const QString &basePath, Dialogs *dialogs, QWidget *parent)
+TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), m_basePath(basePath),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
@@ -83,20 +80,94 @@ TForm1::TForm1(const QString &basePath, Dialogs *dialogs, QWidget *parent)
         this);
     m_fill = new TForm4(m_buffers, *FlashEditor, *m_dialogs, this);
     m_about = new TAboutBox(this);
+
+    // The programmer: link diagnostics go to the debug log (korvat.link), every wait
+    // the protocol prescribes goes through the host.
+    m_host = std::make_unique<WindowHost>(*Panel1, *RichEdit1, *Progress, *Progress2, *m_dialogs,
+                                          m_language);
+    m_usb = std::make_unique<TUsbBulk>(
+        std::move(usb), [](const std::string &line) { qCDebug(lcLink, "%s", line.c_str()); },
+        [this](int ms) { m_host->sleep(ms); });
+    m_connection = std::make_unique<Connection>(*m_usb, *m_host, m_language);
+    m_engine = std::make_unique<Engine>(*m_usb, *m_connection, *m_host, m_buffers, m_language);
+    m_usbMonitor = new UsbMonitor(this);
+    connect(m_usbMonitor, &UsbMonitor::deviceChanged, this, &TForm1::WMDeviceChange);
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &TForm1::focusWindowChanged);
+}
+
+void TForm1::runOperation(Operation operation) {
+    if (m_connection->busy())
+        return; // the commands are disabled meanwhile; nothing queued may start another
+    setCommandsAvailable(false);
+    m_engine->run(operation, m_catalogue.slot(m_currentChip), m_speed, *FlashEditor);
+    setCommandsAvailable(true);
+}
+
+void TForm1::setCommandsAvailable(bool available) {
+    if (!available) {
+        m_heldCommands.clear();
+        for (const char *name :
+             {"ToolOpen",  "ToolSave", "ToolFill",   "ToolBank", "ToolAuto",   "ToolErase",
+              "ToolWrite", "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",
+              "S1",        "Fill",     "A1",         "E1",       "W1",         "R1",
+              "V1",        "N7",       "N3",         "N4"}) {
+            auto *a = findChild<QAction *>(QString::fromLatin1(name));
+            m_heldCommands.emplace_back(a, a->isEnabled());
+            a->setEnabled(false);
+        }
+        for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4}) {
+            m_heldCommands.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        return;
+    }
+    for (auto [object, enabled] : m_heldCommands) {
+        if (auto *a = qobject_cast<QAction *>(object))
+            a->setEnabled(enabled);
+        else
+            static_cast<QWidget *>(object)->setEnabled(enabled);
+    }
+    m_heldCommands.clear();
+}
+
+// The main window becomes active at start-up and again whenever one of the
+// application's own windows (a modal window, a message box) hands the focus back;
+// coming back from another application is not a reason to probe.
+void TForm1::focusWindowChanged(QWindow *window) {
+    if (!window)
+        return;
+    if (window == windowHandle() && m_lastFocus != window)
+        FormActivate();
+    m_lastFocus = window;
+}
+
+void TForm1::FormActivate() {
+    m_connection->detectProgrammer();
+}
+
+void TForm1::WMDeviceChange() {
+    m_connection->detectProgrammer();
+}
+
+// A modal window of the main window's; when it closes the main window takes the focus
+// back, which probes the programmer again.
+void TForm1::execModal(QDialog *window) {
+    window->exec();
+    activateWindow();
 }
 
 void TForm1::BitBtn2Click() {
-    m_search->exec();
+    execModal(m_search);
 }
 
 void TForm1::ToolFillClick() {
     m_fill->Edit4->setText(
         QString::fromStdString(hexText(m_catalogue.slot(m_currentChip).capacity - 1u)));
-    m_fill->exec();
+    execModal(m_fill);
 }
 
 void TForm1::ToolAboutClick() {
-    m_about->exec();
+    execModal(m_about);
 }
 
 TForm1::~TForm1() = default;
@@ -134,8 +205,11 @@ void TForm1::buildMenus() {
     QMenu *op = menu("O3");
     menuAction(op, "A1");
     op->addSeparator();
-    for (const char *n : {"E1", "W1", "R1", "V1", "N7"})
-        menuAction(op, n);
+    menuAction(op, "E1", &TForm1::ToolEraseClick);
+    menuAction(op, "W1", &TForm1::ToolWriteClick);
+    menuAction(op, "R1", &TForm1::ToolReadClick);
+    menuAction(op, "V1", &TForm1::ToolVerifyClick);
+    menuAction(op, "N7", &TForm1::ToolBankClick);
     QAction *device = named(bar->addAction(QString()), "N3");
     device->setEnabled(false);
     named(bar->addAction(QString()), "N4")->setEnabled(false);
@@ -169,12 +243,13 @@ void TForm1::buildToolBar() {
     toolAction("ToolSave", "save");
     ToolBar1->addSeparator();
     toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
-    toolAction("ToolBank", "bank");
+    toolAction("ToolBank", "bank", &TForm1::ToolBankClick);
     ToolBar1->addSeparator();
-    for (auto [name, icon] : {std::pair{"ToolAuto", "auto"}, std::pair{"ToolErase", "erase"},
-                              std::pair{"ToolWrite", "write"}, std::pair{"ToolRead", "read"},
-                              std::pair{"ToolVerify", "verify"}})
-        toolAction(name, icon);
+    toolAction("ToolAuto", "auto");
+    toolAction("ToolErase", "erase", &TForm1::ToolEraseClick);
+    toolAction("ToolWrite", "write", &TForm1::ToolWriteClick);
+    toolAction("ToolRead", "read", &TForm1::ToolReadClick);
+    toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick);
     toolAction("ToolBulk", "bulk")->setCheckable(true);
     ToolBar1->addSeparator();
     toolAction("ToolDevice", "device");
@@ -400,6 +475,11 @@ void TForm1::FormShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {
+    if (m_connection->busy()) { // the running operation still uses the window
+        event->ignore();
+        QApplication::beep();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -532,5 +612,5 @@ void TForm1::applyLanguage() {
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);
-    Panel1->setRed(Panel1->text() == qs(text(txtNotConnected, m_language)));
+    m_host->recolourPanel();
 }

@@ -3,21 +3,30 @@
 // language, lays out the chip panel, the hex views, the address range, the log and the
 // status bar, and hosts every command; the rules it applies are the core's.
 
+#include "WindowHost.h"
 #include "buffers/Buffers.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Selection.h"
+#include "link/Connection.h"
+#include "link/UsbApi.h"
+#include "link/Usbbulk.h"
+#include "ops/Engine.h"
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QWindow>
 #include <array>
 #include <memory>
+#include <vector>
 
 class Dialogs;
+class QDialog;
 class HexView;
 class MessageBoxes;
 class TAboutBox;
 class TForm3;
 class TForm4;
+class UsbMonitor;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -31,25 +40,15 @@ class QTabWidget;
 class QTextEdit;
 class QToolBar;
 
-// Panel 1 of the status bar: the connection state, drawn red while it reads
-// "Not connected" in the current language.
-class ConnectionPanel : public QLabel {
-public:
-    using QLabel::QLabel;
-    void setRed(bool red);
-    bool isRed() const { return m_red; }
-
-private:
-    bool m_red = false;
-};
-
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // basePath: the executable's path without extension; the settings file is
-    // basePath + ".ini" and the catalogue basePath + ".Dat". dialogs: where error and
-    // information boxes and questions go; message boxes over this window when null.
-    explicit TForm1(const QString &basePath, Dialogs *dialogs = nullptr, QWidget *parent = nullptr);
+    // basePath + ".ini" and the catalogue basePath + ".Dat". usb: the libusb 0.1 calls
+    // the programmer is reached through. dialogs: where error and information boxes and
+    // questions go; message boxes over this window when null.
+    TForm1(const QString &basePath, korvat::UsbApi usb, Dialogs *dialogs = nullptr,
+           QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Rebuilds the maker and model lists and selects the chip at the three positions.
@@ -61,6 +60,10 @@ public:
     const std::array<int, 3> &savedPositions() const { return m_saved; }
     korvat::Buffers &buffers() { return m_buffers; }
     const korvat::Catalogue &catalogue() const { return m_catalogue; }
+    const korvat::Connection &connection() const { return *m_connection; }
+    const WindowHost &host() const { return *m_host; }
+    // An operation holds the programmer; the commands are disabled meanwhile.
+    bool operationRunning() const { return m_connection->busy(); }
 
 public slots:
     void ComboBox1Change();
@@ -76,6 +79,13 @@ public slots:
     void BitBtn2Click(); // the chip search
     void ToolFillClick();
     void ToolAboutClick();
+    void ToolReadClick() { runOperation(korvat::Operation::Read); }
+    void ToolEraseClick() { runOperation(korvat::Operation::Erase); }
+    void ToolWriteClick() { runOperation(korvat::Operation::Write); }
+    void ToolVerifyClick() { runOperation(korvat::Operation::Verify); }
+    void ToolBankClick() { runOperation(korvat::Operation::BlankCheck); }
+    void FormActivate();   // the probe, when this window becomes the active one again
+    void WMDeviceChange(); // a USB device came or went
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -97,6 +107,12 @@ private:
     // the buffers and views for the current chip.
     void showSelection(int chosen, int family, int maker, int model);
     void placeProgressBars();
+    void runOperation(korvat::Operation operation);
+    // Disables the commands that touch the programmer, the chip choice or the buffers
+    // while an operation runs, and restores them after.
+    void setCommandsAvailable(bool available);
+    void focusWindowChanged(QWindow *window);
+    void execModal(QDialog *window);
     void showError(const QString &text);
     using Handler = void (TForm1::*)();
     QAction *menuAction(QMenu *menu, const char *name, Handler handler = nullptr);
@@ -118,6 +134,13 @@ private:
     TForm3 *m_search = nullptr;
     TForm4 *m_fill = nullptr;
     TAboutBox *m_about = nullptr;
+    std::unique_ptr<WindowHost> m_host;
+    std::unique_ptr<korvat::TUsbBulk> m_usb;
+    std::unique_ptr<korvat::Connection> m_connection;
+    std::unique_ptr<korvat::Engine> m_engine;
+    UsbMonitor *m_usbMonitor = nullptr;
+    QWindow *m_lastFocus = nullptr; // the last window of ours that had the focus
+    std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
 
 public:
     // Controls, named as the system names them (also their object names).

@@ -32,7 +32,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvat"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
-    TForm1 window(basePath());
+    TForm1 window(basePath(), korvat::UsbApi::load());
     window.show();
     return QApplication::exec();
 }

@@ -1,0 +1,210 @@
+// The chip commands, the probe and the connection panel through the real main window,
+// against the simulated programmer in-process.
+#include "HexView.h"
+#include "RecordingDialogs.h"
+#include "Unit1.h"
+#include "Unit4.h"
+#include "catalogue/Catalogue.h"
+#include "link/SimBinding.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace korvat;
+
+class OperationsTest : public QObject {
+    Q_OBJECT
+
+    static constexpr std::uint32_t kSize = 1u << 20;
+    QTemporaryDir m_dir;
+    std::unique_ptr<test::ActiveSimulator> m_sim;
+    std::unique_ptr<RecordingDialogs> m_dialogs;
+    std::unique_ptr<TForm1> m_w;
+
+    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
+    TForm1 &w() { return *m_w; }
+    ksim::Chip &socket() { return m_sim->chip(); }
+    void trigger(const char *action) {
+        w().findChild<QAction *>(QString::fromLatin1(action))->trigger();
+    }
+    QStringList log() { return w().RichEdit1->toPlainText().split(QLatin1Char('\n')); }
+    const std::vector<std::string> &errors() const { return m_dialogs->errors; }
+    // Runs inside the operation, from the first pending-events pump.
+    template <typename Inside> void duringNextOperation(Inside inside) {
+        QTimer::singleShot(0, m_w.get(), inside);
+    }
+
+private slots:
+    void initTestCase() {
+        GridRow row{"SPI", "Winbond", "W25Q80", "0xEF4014", std::to_string(kSize),
+                    "256", "0",       "0",      "100",      "0",
+                    "0",   "0",       "0"};
+        Catalogue cat;
+        QVERIFY(cat.save({row}, (base() + ".Dat").toStdString()).outcome ==
+                CatalogueOutcome::Written);
+    }
+
+    void init() {
+        QFile::remove(base() + ".ini");
+        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
+        m_sim = std::make_unique<test::ActiveSimulator>();
+        m_sim->programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4014, kSize));
+        m_sim->programmer().erasePolls = 2;
+        for (std::uint32_t i = 0; i < kSize; ++i)
+            socket().memory()[i] = static_cast<std::uint8_t>(i * 7);
+        m_dialogs = std::make_unique<RecordingDialogs>();
+        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    }
+
+    void cleanup() {
+        m_w.reset();
+        m_sim.reset();
+    }
+
+    void readFromToolbarAndMenuFillsTheBufferAndTheView() {
+        static const QRegularExpression completion(
+            QStringLiteral("^\\d{1,2}:\\d\\d:\\d\\d Read Complete!Use time \\d+[.,]\\d{3} s$"));
+        trigger("ToolRead");
+        QVERIFY2(completion.match(log()[0]).hasMatch(), qPrintable(log()[0]));
+        QVERIFY(log()[1].endsWith(QStringLiteral(" Read Flash ...")));
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
+        QCOMPARE(w().buffers().loadedLength, static_cast<std::int32_t>(kSize));
+        QCOMPARE(w().FlashEditor->dataSize(), std::size_t{kSize});
+        QCOMPARE(w().FlashEditor->bytes()[kSize - 1], socket().memory()[kSize - 1]);
+        QVERIFY(!w().Progress->isVisible());
+        QVERIFY(errors().empty());
+        const int lines = static_cast<int>(log().size());
+        trigger("R1");
+        QCOMPARE(static_cast<int>(log().size()), lines + 2);
+        QVERIFY(completion.match(log()[0]).hasMatch());
+    }
+
+    void writePullsTheViewsEditsFirst() {
+        socket().eraseAll();
+        w().FlashEditor->setFocus();
+        QTest::keyClicks(w().FlashEditor, "a5");
+        QVERIFY(w().FlashEditor->modified());
+        trigger("W1");
+        QVERIFY(errors().empty());
+        QVERIFY(log()[0].contains(QStringLiteral("Write Complete!")));
+        QCOMPARE(socket().memory()[0], std::uint8_t{0xA5});
+        QCOMPARE(socket().memory()[1], std::uint8_t{0xFF});
+        QVERIFY(!w().FlashEditor->modified());
+    }
+
+    void verifyAndBlankCheckReportWhatDiffers() {
+        TForm4 *fill = w().fillWindow();
+        fill->Edit1->setText(QStringLiteral("00"));
+        fill->Edit3->setText(QStringLiteral("0"));
+        fill->Edit4->setText(QStringLiteral("FF"));
+        fill->BitBtn1Click();
+        socket().memory()[0x42] = 0x99;
+        std::fill_n(socket().memory().begin(), 0x42, 0x00);
+        const int lines = static_cast<int>(log().size());
+        trigger("ToolVerify");
+        QCOMPARE(errors().size(), std::size_t{1});
+        QCOMPARE(errors()[0], std::string("Flash check error address:42h"));
+        QCOMPARE(static_cast<int>(log().size()), lines + 1); // the start line only
+        trigger("ToolBank");
+        QCOMPARE(errors().size(), std::size_t{2});
+        QCOMPARE(errors()[1], std::string(text(txtNotBlank, 2)));
+    }
+
+    void withoutTheProgrammerACommandSaysNotConnected() {
+        m_sim->unplug();
+        const QString panel = w().Panel1->text();
+        const QString top = w().RichEdit1->toPlainText();
+        trigger("ToolErase");
+        QCOMPARE(errors(), std::vector<std::string>{"Not connected"});
+        QCOMPARE(w().RichEdit1->toPlainText(), top);
+        QCOMPARE(w().Panel1->text(), panel);
+    }
+
+    void aFailedTransferEndsTheReadWithoutACompletionLine() {
+        m_sim->faults.unplugAtTransfer = m_sim->transferCount() + 40;
+        trigger("ToolRead");
+        QCOMPARE(errors().size(), std::size_t{1});
+        QVERIFY(errors()[0].starts_with("Transfer to the programmer failed at address:"));
+        QVERIFY(!log()[0].contains(QStringLiteral("Complete!")));
+        QCOMPARE(w().buffers().loadedLength, 0);
+        QVERIFY(w().findChild<QAction *>("ToolRead")->isEnabled());
+    }
+
+    void nothingElseStartsWhileAnOperationRuns() {
+        bool inside = false;
+        duringNextOperation([&] {
+            inside = true;
+            QVERIFY(w().operationRunning());
+            for (const char *name : {"ToolErase", "R1", "ToolFill", "Fill", "ToolWrite"})
+                QVERIFY2(!w().findChild<QAction *>(name)->isEnabled(), name);
+            QVERIFY(w().findChild<QAction *>("ToolAbout")->isEnabled());
+            QVERIFY(!w().ComboBox1->isEnabled());
+            const int transfers = m_sim->transferCount();
+            w().ToolEraseClick(); // a queued call: ignored, nothing sent
+            w().WMDeviceChange(); // a device change: the probe is skipped
+            QCOMPARE(m_sim->transferCount(), transfers);
+            QVERIFY(!w().close()); // the window stays while the operation runs
+        });
+        trigger("ToolRead");
+        QVERIFY(inside);
+        QVERIFY(errors().empty());
+        QVERIFY(log()[0].contains(QStringLiteral("Read Complete!")));
+        QVERIFY(w().findChild<QAction *>("ToolErase")->isEnabled());
+        QVERIFY(w().ComboBox1->isEnabled());
+        QVERIFY(!w().findChild<QAction *>("ToolAuto")->isEnabled()); // still to come
+    }
+
+    void closingAModalWindowProbesAgain() {
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        w().RichEdit1->clear();
+        QTimer::singleShot(0, w().fillWindow(), &QDialog::reject);
+        w().ToolFillClick();
+        QTRY_VERIFY(w().RichEdit1->toPlainText().contains(
+            QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
+    }
+
+    void panelIsRedOnlyForNotConnectedInTheCurrentLanguage() {
+        m_sim->unplug();
+        w().WMDeviceChange();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected"));
+        QVERIFY(w().Panel1->isRed());
+        w().ChinaClick();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected")); // until the next probe
+        QVERIFY(!w().Panel1->isRed());
+        w().WMDeviceChange();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("编程器未接入"));
+        QVERIFY(w().Panel1->isRed());
+        m_sim->plug();
+        w().WMDeviceChange();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("已连接"));
+        QVERIFY(!w().Panel1->isRed());
+    }
+
+    void detectionLineIsSuppressedOnlyByAnEqualTopLine() {
+        while (QTime::currentTime().msec() > 500) // all probes within one second
+            QTest::qWait(20);
+        w().RichEdit1->clear();
+        w().WMDeviceChange();
+        w().WMDeviceChange();
+        QCOMPARE(log().size(), 1);
+        trigger("ToolErase"); // two lines on top of it
+        w().WMDeviceChange();
+        const QStringList lines = log();
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], lines[3]);
+    }
+};
+
+QTEST_MAIN(OperationsTest)
+#include "OperationsTest.moc"
