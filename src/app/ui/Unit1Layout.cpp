@@ -1,0 +1,281 @@
+// TForm1's controls: the menu bar, the toolbar, the chip panel, the work area with the
+// hex views, the address range and the log, and the status bar with its progress bars.
+#include "Unit1.h"
+
+#include "HexEdit.h"
+#include "HexView.h"
+#include "QtText.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using namespace korvat;
+
+namespace {
+
+constexpr int kPanelWidths[5] = {50, 120, 70, 75, 50};
+constexpr int kProgressLeft = 317;
+constexpr int kProgressRightGap = 315;
+
+template <typename T> T *named(T *object, const char *name) {
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+// An action without a handler belongs to a command that is not built yet: it is shown
+// in its place, disabled.
+QAction *newAction(QObject *owner, const char *name) {
+    auto *a = new QAction(owner);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setEnabled(false);
+    return a;
+}
+} // namespace
+
+QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler) {
+    QAction *a = newAction(this, name);
+    menu->addAction(a);
+    if (handler) {
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+    }
+    return a;
+}
+
+void TForm1::buildMenus() {
+    QMenuBar *bar = named(menuBar(), "MainMenu1");
+    auto menu = [&](const char *name) { return named(bar->addMenu(QString()), name); };
+    QMenu *file = menu("O1");
+    menuAction(file, "O2");
+    menuAction(file, "S1");
+    file->addSeparator();
+    menuAction(file, "Q1", &TForm1::Q1Click);
+    menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick);
+    QMenu *op = menu("O3");
+    menuAction(op, "A1");
+    op->addSeparator();
+    menuAction(op, "E1", &TForm1::ToolEraseClick);
+    menuAction(op, "W1", &TForm1::ToolWriteClick);
+    menuAction(op, "R1", &TForm1::ToolReadClick);
+    menuAction(op, "V1", &TForm1::ToolVerifyClick);
+    menuAction(op, "N7", &TForm1::ToolBankClick);
+    QAction *device = named(bar->addAction(QString()), "N3");
+    device->setEnabled(false);
+    named(bar->addAction(QString()), "N4")->setEnabled(false);
+    QMenu *lang = menu("L1");
+    for (auto [n, slot] :
+         {std::pair{"China", &TForm1::ChinaClick}, std::pair{"fanti", &TForm1::fantiClick},
+          std::pair{"Enlish", &TForm1::EnlishClick}})
+        menuAction(lang, n, slot)->setCheckable(true);
+    menuAction(menu("H1"), "N5", &TForm1::ToolAboutClick);
+}
+
+QAction *TForm1::toolAction(const char *name, const char *icon, Handler handler) {
+    QAction *a = newAction(this, name);
+    a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+    ToolBar1->addAction(a);
+    ToolBar1->widgetForAction(a)->setFixedSize(55, 68);
+    if (handler) {
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+    }
+    return a;
+}
+
+void TForm1::buildToolBar() {
+    ToolBar1 = named(addToolBar(QString()), "ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setIconSize(QSize(48, 48));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar1->setFixedHeight(72);
+    toolAction("ToolOpen", "open");
+    toolAction("ToolSave", "save");
+    ToolBar1->addSeparator();
+    toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
+    toolAction("ToolBank", "bank", &TForm1::ToolBankClick);
+    ToolBar1->addSeparator();
+    toolAction("ToolAuto", "auto");
+    toolAction("ToolErase", "erase", &TForm1::ToolEraseClick);
+    toolAction("ToolWrite", "write", &TForm1::ToolWriteClick);
+    toolAction("ToolRead", "read", &TForm1::ToolReadClick);
+    toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick);
+    toolAction("ToolBulk", "bulk")->setCheckable(true);
+    ToolBar1->addSeparator();
+    toolAction("ToolDevice", "device");
+    toolAction("ToolAbout", "about", &TForm1::ToolAboutClick);
+}
+
+QWidget *TForm1::buildChipPanel() {
+    auto *panel = new QWidget(this);
+    panel->setFixedWidth(185);
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    GroupBox1 = named(new QGroupBox(panel), "GroupBox1");
+    auto *chip = new QVBoxLayout(GroupBox1);
+    Label1 = named(new QLabel(GroupBox1), "Label1");
+    ComboBox1 = named(new QComboBox(GroupBox1), "ComboBox1");
+    Label2 = named(new QLabel(GroupBox1), "Label2");
+    ComboBox2 = named(new QComboBox(GroupBox1), "ComboBox2");
+    Label3 = named(new QLabel(GroupBox1), "Label3");
+    ComboBox3 = named(new QComboBox(GroupBox1), "ComboBox3");
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{Label1, ComboBox1, Label2, ComboBox2, Label3, ComboBox3})
+        chip->addWidget(w);
+    auto *buttons = new QHBoxLayout;
+    BitBtn1 = named(new QPushButton(GroupBox1), "BitBtn1");
+    BitBtn2 = named(new QPushButton(GroupBox1), "BitBtn2");
+    BitBtn1->setEnabled(false); // identification comes with the chip operations
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    chip->addLayout(buttons);
+    column->addWidget(GroupBox1);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
+    connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
+
+    auto *sizes = new QGridLayout;
+    int r = 0;
+    for (auto [label, edit, lname, ename] : {std::tuple{&Label4, &Edit1, "Label4", "Edit1"},
+                                             std::tuple{&Label5, &Edit2, "Label5", "Edit2"},
+                                             std::tuple{&Label6, &Edit5, "Label6", "Edit5"}}) {
+        *label = named(new QLabel(panel), lname);
+        *edit = named(new QLineEdit(panel), ename);
+        (*edit)->setReadOnly(true);
+        sizes->addWidget(*label, r, 0);
+        sizes->addWidget(*edit, r++, 1);
+    }
+    Edit5->setText(QStringLiteral("0"));
+    column->addLayout(sizes);
+
+    auto *picture = new QWidget(panel);
+    auto *stack = new QGridLayout(picture);
+    Image1 = named(new QLabel(picture), "Image1");
+    Image1->setScaledContents(true);
+    Image1->setMinimumHeight(40);
+    Image1->setPixmap(QIcon(QStringLiteral(":/icons/socket.svg")).pixmap(180, 120));
+    Label9 = named(new QLabel(qs("需配1.8V转换座"), picture), "Label9");
+    QFont bold = Label9->font();
+    bold.setBold(true);
+    bold.setPixelSize(16);
+    Label9->setFont(bold);
+    Label9->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    Label9->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label9->setVisible(false);
+    stack->addWidget(Image1, 0, 0);
+    stack->addWidget(Label9, 0, 0, Qt::AlignTop);
+    column->addWidget(picture, 1);
+    return panel;
+}
+
+QWidget *TForm1::buildWorkArea() {
+    auto *area = new QWidget(this);
+    auto *column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+    PageControl1 = named(new QTabWidget(area), "PageControl1");
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet3 = named(new QWidget, "TabSheet3");
+    FlashEditor = named(new HexView(TabSheet1), "FlashEditor");
+    FlashEditor->setRulerVisible(true);
+    (new QVBoxLayout(TabSheet1))->addWidget(FlashEditor);
+    EepromEditor = named(new HexView(TabSheet2), "EepromEditor");
+    EepromEditor->setGroupSize(2);
+    EepromEditor->setOffsetPrefix(QStringLiteral("0x"));
+    (new QVBoxLayout(TabSheet2))->addWidget(EepromEditor);
+    PageControl1->addTab(TabSheet1, QString());
+    PageControl1->addTab(TabSheet2, QString());
+    PageControl1->addTab(TabSheet3, QString());
+    column->addWidget(PageControl1, 1);
+
+    auto *options = new QHBoxLayout;
+    GroupBox4 = named(new QGroupBox(area), "GroupBox4");
+    auto *range = new QGridLayout(GroupBox4);
+    CheckBox5 = named(new QCheckBox(GroupBox4), "CheckBox5");
+    Label7 = named(new QLabel(GroupBox4), "Label7");
+    Label8 = named(new QLabel(GroupBox4), "Label8");
+    Edit3 = named(new QLineEdit(QStringLiteral("0000"), GroupBox4), "Edit3");
+    Edit4 = named(new QLineEdit(QStringLiteral("FFFF"), GroupBox4), "Edit4");
+    installHexKeyFilter(Edit3, 8);
+    installHexKeyFilter(Edit4, 8);
+    Edit3->setEnabled(false);
+    Edit4->setEnabled(false);
+    range->addWidget(CheckBox5, 0, 0, 2, 1);
+    range->addWidget(Label7, 0, 1);
+    range->addWidget(Edit3, 0, 2);
+    range->addWidget(Label8, 1, 1);
+    range->addWidget(Edit4, 1, 2);
+    connect(CheckBox5, &QCheckBox::clicked, this, &TForm1::CheckBox5Click);
+    connect(Edit3, &QLineEdit::textChanged, this, &TForm1::Edit3Change);
+    connect(Edit4, &QLineEdit::textChanged, this, &TForm1::Edit4Change);
+    options->addWidget(GroupBox4, 1);
+
+    GroupBox2 = named(new QGroupBox(area), "GroupBox2");
+    auto *autoOptions = new QHBoxLayout(GroupBox2);
+    CheckBox1 = named(new QCheckBox(GroupBox2), "CheckBox1");
+    CheckBox2 = named(new QCheckBox(GroupBox2), "CheckBox2");
+    CheckBox3 = named(new QCheckBox(GroupBox2), "CheckBox3");
+    for (QCheckBox *b : {CheckBox1, CheckBox2, CheckBox3}) {
+        b->setChecked(true);
+        autoOptions->addWidget(b);
+    }
+    options->addWidget(GroupBox2);
+    column->addLayout(options);
+
+    RichEdit1 = named(new QTextEdit(area), "RichEdit1");
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setFixedHeight(91);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont logFont = RichEdit1->font();
+    logFont.setPixelSize(13);
+    RichEdit1->setFont(logFont);
+    column->addWidget(RichEdit1);
+    return area;
+}
+
+void TForm1::buildStatusBar() {
+    QStatusBar *bar = named(statusBar(), "StatusBar1");
+    bar->setSizeGripEnabled(false);
+    for (int i = 0; i < 5; ++i) {
+        QLabel *panel = i == 1 ? (Panel1 = new ConnectionPanel) : new QLabel;
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(kPanelWidths[i]);
+        panel->setAlignment(i == 1 ? Qt::AlignHCenter | Qt::AlignTop
+                                   : Qt::AlignLeft | Qt::AlignVCenter);
+        StatusPanels[static_cast<std::size_t>(i)] = panel;
+        bar->addWidget(panel);
+    }
+    Panel1->setText(qs(text(txtNotConnected, 0)));
+    Panel1->setRed(true);
+    Progress = named(new QProgressBar(bar), "Progress");
+    Progress2 = named(new QProgressBar(bar), "Progress2");
+    for (QProgressBar *p : {Progress, Progress2}) {
+        p->setTextVisible(false);
+        p->setVisible(false);
+    }
+    placeProgressBars();
+}
+
+void TForm1::placeProgressBars() {
+    QStatusBar *bar = statusBar();
+    const int border = 1;
+    const int width = std::max(0, bar->width() - kProgressRightGap);
+    const int height = std::max(1, bar->height() - border - 2);
+    Progress->setGeometry(kProgressLeft, border + 2, width, height);
+    Progress2->setGeometry(kProgressLeft, border + height + 2, width, height / 2);
+}
