@@ -89,6 +89,13 @@ private slots:
         QVERIFY(completion.match(log()[0]).hasMatch());
     }
 
+    void logTimesLeaveOutOnlyTheTimeZone() {
+        QCOMPARE(WindowHost::withoutTimeZone("HH:mm:ss t"), QStringLiteral("HH:mm:ss"));
+        QCOMPARE(WindowHost::withoutTimeZone("h:mm:ss AP t"), QStringLiteral("h:mm:ss AP"));
+        QCOMPARE(WindowHost::withoutTimeZone("H 'h' mm 'et' ss tttt"),
+                 QStringLiteral("H 'h' mm 'et' ss"));
+    }
+
     void writePullsTheViewsEditsFirst() {
         socket().eraseAll();
         w().FlashEditor->setFocus();

@@ -150,7 +150,11 @@ void TForm1::ToolAboutClick() {
     execModal(m_about);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The child windows go after this destructor; a focus change they cause must not
+    // reach a window whose members are gone.
+    disconnect(qGuiApp, nullptr, this, nullptr);
+}
 
 void TForm1::FormResize() {
     placeProgressBars();

@@ -62,12 +62,23 @@ std::string WindowHost::firstLogLine() const {
     return m_log.document()->firstBlock().text().toStdString();
 }
 
+QString WindowHost::withoutTimeZone(const QString &format) {
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            out += c;
+    }
+    return out.simplified();
+}
+
 // The system's long time format without its time zone: "14:03:27".
 std::string WindowHost::timeText() const {
     const QLocale locale;
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return locale.toString(QTime::currentTime(), format.trimmed()).toStdString();
+    const QString format = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    return locale.toString(QTime::currentTime(), format).toStdString();
 }
 
 void WindowHost::setProgressVisible(bool visible) {

@@ -45,6 +45,8 @@ public:
     double seconds() const override;
     void sleep(int milliseconds) override;
 
+    // A time format with its time-zone fields ('t' outside quotes) taken out.
+    static QString withoutTimeZone(const QString &format);
     // The panel's colour for its text in the current language (after a switch).
     void recolourPanel();
     // Waits slept so far, and bar updates made, for benchmarks.
