@@ -161,6 +161,20 @@ private slots:
         QVERIFY(!s.contains("Environment/FormTop"));
     }
 
+    void settingsThatCannotBeWrittenAreReported() {
+        QFile blocker(m_dir.path() + "/blocker"); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString base = blocker.fileName() + "/korvat";
+        {
+            TForm1 w(base, UsbApi::unavailable(), &m_dialogs);
+            w.show();
+            w.close();
+        }
+        QCOMPARE(m_dialogs.errors,
+                 std::vector<std::string>{("Unable to write to " + base + ".ini").toStdString()});
+    }
+
     void languageSwitchSetsCaptionsAndClearsTheLog() {
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
