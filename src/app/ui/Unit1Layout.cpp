@@ -215,11 +215,12 @@ QWidget *TForm1::buildWorkArea() {
     installHexKeyFilter(Edit4, 8);
     Edit3->setEnabled(false);
     Edit4->setEnabled(false);
-    range->addWidget(CheckBox5, 0, 0, 2, 1);
+    // One row, so the hex view above keeps as many rows as it can.
+    range->addWidget(CheckBox5, 0, 0);
     range->addWidget(Label7, 0, 1);
     range->addWidget(Edit3, 0, 2);
-    range->addWidget(Label8, 1, 1);
-    range->addWidget(Edit4, 1, 2);
+    range->addWidget(Label8, 0, 3);
+    range->addWidget(Edit4, 0, 4);
     connect(CheckBox5, &QCheckBox::clicked, this, &TForm1::CheckBox5Click);
     connect(Edit3, &QLineEdit::textChanged, this, &TForm1::Edit3Change);
     connect(Edit4, &QLineEdit::textChanged, this, &TForm1::Edit4Change);
