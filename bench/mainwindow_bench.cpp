@@ -46,6 +46,14 @@ double peakMiB() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Selects the first chip the search window finds for the name, as a person would.
+void choose(TForm1 &w, const char *name) {
+    TForm3 *search = w.searchWindow();
+    search->ComboBox1->setEditText(QString::fromLatin1(name));
+    search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
+    search->BitBtn1Click();
+}
+
 // Starts the window on the shipped catalogue, lets prepare load the FLASH view with
 // 64 MiB, and reports the process's peak and its private memory with that view.
 template <typename Prepare> void peakMemory(benchmark::State &state, Prepare prepare) {
@@ -68,12 +76,7 @@ template <typename Prepare> void peakMemory(benchmark::State &state, Prepare pre
 
 // Runs first, so the process's peak is this window's own: an erased 64 MiB chip.
 void BM_PeakMemoryWith64MiBChip(benchmark::State &state) {
-    peakMemory(state, [](TForm1 &w) {
-        TForm3 *search = w.searchWindow();
-        search->ComboBox1->setEditText(QStringLiteral("GD25B512MF"));
-        search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
-        search->BitBtn1Click();
-    });
+    peakMemory(state, [](TForm1 &w) { choose(w, "GD25B512MF"); });
 }
 
 // Then random bytes over all 64 MiB (through the fill window), so the view holds a
@@ -105,10 +108,7 @@ void BM_ReadThroughWindow16MiB(benchmark::State &state) {
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         state.SkipWithError("the window was not shown");
-    TForm3 *search = w.searchWindow();
-    search->ComboBox1->setEditText(QStringLiteral("W25Q128"));
-    search->ListView1->setCurrentItem(search->ListView1->topLevelItem(0));
-    search->BitBtn1Click();
+    choose(w, "W25Q128");
     for (auto _ : state) {
         const long long slept = w.host().sleptMilliseconds();
         QElapsedTimer clock;
