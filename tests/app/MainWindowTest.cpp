@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -366,6 +367,14 @@ private slots:
         QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan高速编程器"));
         w.EnlishClick();
         QCOMPARE(w.fillWindow()->BitBtn2->text(), QStringLiteral("Cance"));
+        // Controls of the same name in different windows each get their own window's text.
+        QCOMPARE(w.BitBtn1->text(), QStringLiteral("Detect"));
+        QCOMPARE(w.GroupBox1->title(), QStringLiteral("Chip"));
+        QCOMPARE(w.fillWindow()->BitBtn1->text(), QStringLiteral("OK"));
+        QCOMPARE(w.fillWindow()->GroupBox1->title(), QStringLiteral("Data"));
+        QCOMPARE(w.searchWindow()->BitBtn1->text(), QStringLiteral("Select"));
+        QCOMPARE(w.fillWindow()->Label1->text(), QStringLiteral("Start ADDR"));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Type"));
         QCOMPARE(w.fillWindow()->windowTitle(), QStringLiteral("Fill"));
         QCOMPARE(w.aboutBox()->ProductName->text(), QStringLiteral("Selvan High Speed Programmer"));
         QVERIFY(w.aboutBox()->Copyright->text().startsWith(QStringLiteral("Copyright")));

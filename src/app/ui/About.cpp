@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include "QtText.h"
+#include "WindowCaptions.h"
 #include "app/Captions.h"
 
 #include <QDesktopServices>
@@ -67,9 +68,7 @@ QUrl TAboutBox::webAddress() {
 }
 
 void TAboutBox::applyLanguage(int language) {
-    for (const Caption &c : aboutBoxCaptions())
-        if (auto *l = findChild<QLabel *>(qs(c.control)))
-            l->setText(qs(c.in(language)));
+    applyCaptions(*this, aboutBoxCaptions(), language);
 }
 
 void TAboutBox::CommentsClick() {

@@ -7,6 +7,7 @@
 #include "Unit3.h"
 #include "Unit4.h"
 #include "UsbMonitor.h"
+#include "WindowCaptions.h"
 #include "app/Captions.h"
 #include "app/TextTable.h"
 
@@ -325,29 +326,15 @@ void TForm1::applyLanguage() {
         findChild<QAction *>(QString::fromLatin1(items[i]))->setChecked(i == m_language);
     for (const Caption &c : mainWindowCaptions()) {
         const QString t = qs(c.in(m_language));
-        const QString name = qs(c.control);
-        if (c.control == "window")
-            setWindowTitle(t);
-        else if (c.control == "StatusBar1")
+        if (c.control == "StatusBar1")
             StatusPanels[0]->setText(t);
-        else if (auto *tab = findChild<QWidget *>(name); tab && PageControl1->indexOf(tab) >= 0)
+        else if (auto *tab = findChild<QWidget *>(qs(c.control));
+                 tab && PageControl1->indexOf(tab) >= 0)
             PageControl1->setTabText(PageControl1->indexOf(tab), t);
-        else if (auto *box = findChild<QGroupBox *>(name))
-            box->setTitle(t);
-        else if (auto *button = findChild<QAbstractButton *>(name))
-            button->setText(t);
-        else if (auto *label = findChild<QLabel *>(name))
-            label->setText(t);
-        else if (auto *action = findChild<QAction *>(name))
-            action->setText(t);
+        else
+            setCaption(*this, c.control, t);
     }
-    for (const Caption &c : mainMenuCaptions()) {
-        const QString name = qs(c.control);
-        if (auto *menu = findChild<QMenu *>(name))
-            menu->setTitle(qs(c.in(m_language)));
-        else if (auto *action = findChild<QAction *>(name))
-            action->setText(qs(c.in(m_language)));
-    }
+    applyCaptions(*this, mainMenuCaptions(), m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);

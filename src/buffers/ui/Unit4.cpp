@@ -2,6 +2,7 @@
 
 #include "HexEdit.h"
 #include "QtText.h"
+#include "WindowCaptions.h"
 #include "app/Captions.h"
 #include "buffers/Fill.h"
 #include "buffers/MessageSink.h"
@@ -83,17 +84,7 @@ TForm4::TForm4(Buffers &buffers, BufferView &flashView, MessageSink &messages, Q
 
 void TForm4::applyLanguage(int language) {
     m_language = language;
-    for (const Caption &c : fillWindowCaptions()) {
-        const QString t = qs(c.in(language));
-        if (c.control == "window")
-            setWindowTitle(t);
-        else if (auto *box = findChild<QGroupBox *>(qs(c.control)))
-            box->setTitle(t);
-        else if (auto *button = findChild<QAbstractButton *>(qs(c.control)))
-            button->setText(t);
-        else if (auto *label = findChild<QLabel *>(qs(c.control)))
-            label->setText(t);
-    }
+    applyCaptions(*this, fillWindowCaptions(), language);
 }
 
 void TForm4::BitBtn1Click() {

@@ -1,6 +1,7 @@
 #include "Unit3.h"
 
 #include "QtText.h"
+#include "WindowCaptions.h"
 #include "app/Captions.h"
 
 #include <QComboBox>
@@ -53,17 +54,7 @@ TForm3::TForm3(const Catalogue &catalogue, Choose choose, QWidget *parent)
 
 void TForm3::applyLanguage(int language) {
     m_language = language;
-    for (const Caption &c : searchWindowCaptions()) {
-        const QString t = qs(c.in(language));
-        if (c.control == "window")
-            setWindowTitle(t);
-        else if (c.control == "Label1")
-            Label1->setText(t);
-        else if (c.control == "BitBtn1")
-            BitBtn1->setText(t);
-        else if (c.control == "BitBtn2")
-            BitBtn2->setText(t);
-    }
+    applyCaptions(*this, searchWindowCaptions(), language); // the column titles: below
     resetColumns();
 }
 
