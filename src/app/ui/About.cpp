@@ -1,5 +1,6 @@
 #include "About.h"
 
+#include "Named.h"
 #include "QtText.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
@@ -19,8 +20,7 @@ using namespace korvat;
 
 namespace {
 QLabel *label(const char *name, QWidget *parent) {
-    auto *l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
+    auto *l = named(new QLabel(parent), name);
     l->setAlignment(Qt::AlignHCenter);
     return l;
 }
@@ -50,8 +50,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
     Comments->setPalette(link);
     Comments->installEventFilter(this);
     Copyright = label("Copyright", this);
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton = named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -4,6 +4,7 @@
 
 #include "HexEdit.h"
 #include "HexView.h"
+#include "Named.h"
 #include "QtText.h"
 
 #include <QAction>
@@ -31,16 +32,10 @@ constexpr int kPanelWidths[5] = {50, 120, 70, 75, 50};
 constexpr int kProgressLeft = 317;
 constexpr int kProgressRightGap = 315;
 
-template <typename T> T *named(T *object, const char *name) {
-    object->setObjectName(QString::fromLatin1(name));
-    return object;
-}
-
 // An action without a handler belongs to a command that is not built yet: it is shown
 // in its place, disabled.
 QAction *newAction(QObject *owner, const char *name) {
-    auto *a = new QAction(owner);
-    a->setObjectName(QString::fromLatin1(name));
+    auto *a = named(new QAction(owner), name);
     a->setEnabled(false);
     return a;
 }

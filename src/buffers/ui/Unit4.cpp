@@ -1,6 +1,7 @@
 #include "Unit4.h"
 
 #include "HexEdit.h"
+#include "Named.h"
 #include "QtText.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
@@ -18,11 +19,6 @@
 using namespace korvat;
 
 namespace {
-
-template <typename T> T *named(T *object, const char *name) {
-    object->setObjectName(QString::fromLatin1(name));
-    return object;
-}
 
 QLineEdit *hexEdit(const char *name, const char *text, int maxLength, QWidget *parent) {
     auto *edit = named(new QLineEdit(QString::fromLatin1(text), parent), name);

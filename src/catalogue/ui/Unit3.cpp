@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include "Named.h"
 #include "QtText.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
@@ -23,22 +24,17 @@ TForm3::TForm3(const Catalogue &catalogue, Choose choose, QWidget *parent)
     setObjectName(QStringLiteral("Form3"));
     setFixedSize(404, 320);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    Label1 = named(new QLabel(this), "Label1");
+    ComboBox1 = named(new QComboBox(this), "ComboBox1");
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ListView1 = new QTreeWidget(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1 = named(new QTreeWidget(this), "ListView1");
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setFixedSize(273, 257);
-    BitBtn1 = new QPushButton(this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2 = new QPushButton(this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn1 = named(new QPushButton(this), "BitBtn1");
+    BitBtn2 = named(new QPushButton(this), "BitBtn2");
     auto *grid = new QGridLayout(this);
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(ComboBox1, 0, 1);
