@@ -279,10 +279,7 @@ void HexView::keyPressEvent(QKeyEvent *event) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    m_cursor = c;
-    m_lowNibble = false;
-    ensureVisible(c);
-    viewport()->update();
+    goTo(c);
 }
 
 void HexView::mousePressEvent(QMouseEvent *event) {
