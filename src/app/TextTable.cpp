@@ -56,6 +56,9 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"结束地址小于起始地址。", "結束地址小於起始地址。",
      "The end address is before the start address."},
     {"地址范围超出缓冲区。", "地址範圍超出緩衝區。", "The address range reaches past the buffer."},
+    // The setup block with the chip's parameters was not taken or not answered.
+    {"芯片参数没有送达编程器。", "芯片參數沒有送達編程器。",
+     "The chip parameters did not reach the programmer."},
 }};
 
 } // namespace

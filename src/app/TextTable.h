@@ -43,6 +43,7 @@ enum TextName {
     txtProgrammerBusy,
     txtRangeBackwards,
     txtRangeOutsideBuffer,
+    txtSetupFailed,
     kTextNameCount
 };
 

@@ -39,8 +39,10 @@ bool Connection::panelRed() const {
 }
 
 void Connection::detectProgrammer() {
-    if (m_busy) // the running operation's transfers must not lose their device
+    if (m_busy) { // the running operation's transfers must not lose their device
+        m_probePending = true;
         return;
+    }
     if (!open()) {
         setPanel(text(txtNotConnected, m_language));
         return;
@@ -51,6 +53,15 @@ void Connection::detectProgrammer() {
         m_host.insertLogLine(line);
     m_usb.USB_bulk_close();
     setPanel(text(txtConnected, m_language));
+}
+
+// A probe skipped while the programmer was held runs as soon as it is free again, so a
+// programmer unplugged during an operation shows as gone.
+void Connection::runSkippedProbe() {
+    if (m_probePending) {
+        m_probePending = false;
+        detectProgrammer();
+    }
 }
 
 bool Connection::refuseWhileBusy() {
@@ -67,19 +78,26 @@ int Connection::beginOperation(const ChipRecord &chip, int speed) {
     m_busy = true;
     CommandBlock block = setupBlock(chip, speed);
     if (!exchangeBlock(m_usb, block, true)) {
-        m_host.showError(std::string(text(txtTransferFailed, m_language)) + addressText(0));
-        endOperation();
+        // Nothing says the programmer is still there: the panel is left to the probe.
+        m_host.showFailure(text(txtSetupFailed, m_language));
+        closeBracket();
+        runSkippedProbe();
         return 0;
     }
     return 1;
 }
 
-void Connection::endOperation() {
+void Connection::closeBracket() {
     CommandBlock block = endBlock();
     exchangeBlock(m_usb, block, false);
     m_usb.USB_bulk_close();
     m_busy = false;
+}
+
+void Connection::endOperation() {
+    closeBracket();
     setPanel(text(txtConnected, m_language));
+    runSkippedProbe();
 }
 
 int Connection::readChipIdentity(const ChipRecord &chip, int speed,

@@ -28,15 +28,15 @@ public:
     Connection(TUsbBulk &usb, OperationHost &host, const int &language);
 
     // Probe: open, string check and claim, nothing sent. Logs the detection line
-    // unless the same line is already at the top, and sets the panel. Skipped while an
-    // operation holds the programmer.
+    // unless the same line is already at the top, and sets the panel. While an
+    // operation holds the programmer it is put off until the bracket closes.
     void detectProgrammer();
 
     // 0 when the programmer could not be opened ("Not connected" shown) or the setup
-    // block did not go through (the bracket is then closed again); otherwise 1 and the
-    // programmer stays open.
+    // block did not go through (the bracket is then closed again, the failure shown and
+    // logged); otherwise 1 and the programmer stays open.
     int beginOperation(const ChipRecord &chip, int speed);
-    // CMD_END, close, panel "Connected".
+    // CMD_END, close, panel "Connected", then any probe put off meanwhile.
     void endOperation();
 
     // The detection exchange: 7 and reply bytes 0-3 in out, 0 when the programmer could
@@ -56,12 +56,16 @@ public:
 
 private:
     bool open();
+    // CMD_END and close, the panel untouched.
+    void closeBracket();
+    void runSkippedProbe();
 
     TUsbBulk &m_usb;
     OperationHost &m_host;
     const int &m_language;
     std::string m_panel;
     bool m_busy = false;
+    bool m_probePending = false; // a probe came while the programmer was held
 };
 
 } // namespace korvat

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace korvat {
 namespace {
@@ -150,7 +151,7 @@ void Engine::progressEnd() {
 }
 
 bool Engine::failAt(std::uint64_t address) {
-    m_host.showError(text(txtTransferFailed) + addressText(address));
+    m_host.showFailure(text(txtTransferFailed) + addressText(address));
     return false;
 }
 
@@ -181,7 +182,7 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
         if (count > chip.delay) {
             // The budget is spent: finished only if this last poll says so.
             if (pollBusy(block)) {
-                m_host.showError(text(txtEraseTimeout));
+                m_host.showFailure(text(txtEraseTimeout));
                 return false;
             }
             return true;
@@ -221,6 +222,10 @@ bool Engine::erase(const ChipRecord &chip) {
     return true;
 }
 
+// The chip is read into a block of its own and copied into the FLASH buffer only when
+// every transfer arrived, so a failed read leaves the buffer, the view and the loaded
+// length as they were: nothing half-read can be written to the next chip. The block
+// lives only while the read runs.
 bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
     if (!enter4ByteIfNeeded(chip, 0))
         return false;
@@ -229,17 +234,19 @@ bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
     if (!command(addressBlock(0), true, 0))
         return false;
     const std::uint32_t t = transfer(chip);
+    const std::size_t kept = std::min(chip.capacity, kFlashBufferSize);
+    // Whole transfers of what the buffer keeps; a chip larger than the buffer is still
+    // read to its end, its bytes past the buffer through the scratch block.
+    const std::size_t blockSize = (kept + t - 1) / t * t;
+    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[blockSize]);
     m_scratch.resize(t);
-    std::uint8_t *flash = m_buffers.flash().data();
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
-        const bool fits = offset + t <= kFlashBufferSize;
-        std::uint8_t *out = fits ? flash + offset : m_scratch.data();
+        std::uint8_t *out = offset < blockSize ? block.get() + offset : m_scratch.data();
         if (!readInto(out, t, offset))
             return false;
-        if (!fits && offset < kFlashBufferSize)
-            std::memcpy(flash + offset, out, kFlashBufferSize - offset);
         progress(static_cast<std::uint32_t>(offset));
     }
+    std::memcpy(m_buffers.flash().data(), block.get(), kept);
     m_buffers.setLoadedFromRead(chip);
     m_buffers.reloadFlashView(flashView, chip.capacity);
     progressEnd();
@@ -260,7 +267,7 @@ bool Engine::blankCheck(const ChipRecord &chip) {
             return false;
         if (std::any_of(m_scratch.begin(), m_scratch.end(),
                         [](std::uint8_t b) { return b != 0xFF; })) {
-            m_host.showError(text(txtNotBlank));
+            m_host.showFailure(text(txtNotBlank));
             return false;
         }
         progress(static_cast<std::uint32_t>(offset));
@@ -283,15 +290,16 @@ bool Engine::verify(const ChipRecord &chip) {
     const std::uint32_t t = transfer(chip);
     m_scratch.resize(t);
     const std::uint8_t *flash = m_buffers.flash().data();
+    // Whole transfers are compared, as far as the buffer reaches; with the range enabled
+    // only the range, since a write leaves the chip's bytes past it as they were.
+    const std::uint64_t compareEnd = m_buffers.range.enabled ? b.end : kFlashBufferSize;
     for (std::uint64_t address = b.start; address < b.end; address += t) {
         if (!readInto(m_scratch.data(), t, address))
             return false;
-        // Whole transfers are compared, as far as the buffer reaches.
-        const auto n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(t, kFlashBufferSize - address));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, compareEnd - address));
         const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
         if (diff.first != m_scratch.begin() + n) {
-            m_host.showError(
+            m_host.showFailure(
                 text(txtVerifyMismatch) +
                 addressText(address + static_cast<std::uint64_t>(diff.first - m_scratch.begin())));
             return false;
@@ -300,6 +308,23 @@ bool Engine::verify(const ChipRecord &chip) {
     }
     progressEnd();
     return true;
+}
+
+// With the range enabled, a transfer larger than the chip's page (pages under 64 bytes)
+// can run past the range's end. The chip's own bytes there are read first and written
+// back unchanged, so no cell outside the range changes. Returns the address of that last
+// transfer, composed in the scratch block (the range's end when no transfer runs past
+// it), or no value when the chip could not be read.
+std::optional<std::uint64_t> Engine::readTailOfRange(const Bounds &b, std::uint32_t t) {
+    if (!m_buffers.range.enabled || b.end <= b.start || (b.end - b.start) % t == 0)
+        return b.end; // nothing to merge: no transfer starts there
+    const std::uint64_t last = b.start + std::uint64_t{b.end - b.start} / t * t;
+    m_scratch.resize(t);
+    if (!command(addressBlock(static_cast<std::uint32_t>(last)), true, last) ||
+        !readInto(m_scratch.data(), t, last))
+        return std::nullopt;
+    std::memcpy(m_scratch.data(), m_buffers.flash().data() + last, b.end - last);
+    return last;
 }
 
 bool Engine::write(const ChipRecord &chip) {
@@ -311,13 +336,16 @@ bool Engine::write(const ChipRecord &chip) {
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);
-    if (!command(addressBlock(b.start), false, b.start))
-        return false;
     const std::uint32_t t = transfer(chip);
+    const auto merged = readTailOfRange(b, t);
+    if (!merged || !command(addressBlock(b.start), false, b.start))
+        return false;
     std::uint8_t *flash = m_buffers.flash().data();
     for (std::uint64_t address = b.start; address < b.end; address += t) {
         std::uint8_t *source = flash + address;
-        if (address + t > kFlashBufferSize) { // the last transfer runs past the buffer
+        if (address == *merged) {
+            source = m_scratch.data();
+        } else if (address + t > kFlashBufferSize) { // the last transfer runs past the buffer
             m_scratch.assign(t, 0xFF);
             std::memcpy(m_scratch.data(), source, kFlashBufferSize - address);
             source = m_scratch.data();

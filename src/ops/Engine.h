@@ -67,6 +67,7 @@ private:
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
     bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
     bool eraseWholeChip(const ChipRecord &chip);
+    std::optional<std::uint64_t> readTailOfRange(const Bounds &b, std::uint32_t t);
     std::string text(TextName name) const;
 
     TUsbBulk &m_usb;

@@ -28,6 +28,12 @@ public:
     virtual void processEvents() = 0;
 
     virtual void showError(std::string_view text) = 0; // caption "Error"
+    // How an operation that has begun ends in failure: the text goes into the log as a
+    // line of its own, then into the error box.
+    void showFailure(std::string_view text) {
+        insertLogLine(timeText() + " " + std::string(text));
+        showError(text);
+    }
     virtual void beep() = 0;
     // Monotonic seconds, for elapsed times.
     virtual double seconds() const = 0;

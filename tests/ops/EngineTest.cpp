@@ -6,6 +6,7 @@ using ksim::Family;
 
 using Codes = std::vector<int>;
 using Sizes = std::vector<int>;
+using Bytes = std::vector<std::uint8_t>;
 
 TEST_F(EngineTest, ReadFillsTheBufferAndTrimsTrailingErasedBytes) {
     useChip(Family::Spi25, 0, 4096, 256, 0xEF4012);
@@ -63,6 +64,44 @@ TEST_F(EngineTest, FourByteAddressingAboveSixteenMiBOnly) {
     EXPECT_EQ(spi[0][4], 0xB7);
 }
 
+// A 32 MiB chip whose upper 16 MiB differ from the lower: every operation that moves
+// data must reach the upper half, which it does only after the 0xB7 block.
+TEST_F(EngineTest, EveryDataOperationUsesFourByteAddressesAboveSixteenMiB) {
+    constexpr std::uint32_t kSize = 32u << 20, kHalf = 16u << 20;
+    useChip(Family::Spi25, 0, kSize, 256);
+    chip.algorithm = 128;
+    auto &mem = sim.chip().memory();
+    // Different in every transfer and in the two halves.
+    for (std::uint32_t i = 0; i < kSize; ++i)
+        mem[i] = static_cast<std::uint8_t>((i >> 8) * 7 + (i >> 16) + (i >= kHalf ? 0x80 : 0));
+    run(Operation::Read);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_TRUE(std::equal(mem.begin(), mem.end(), buffers.flash().begin()));
+    EXPECT_EQ(commands().at(1), 11);
+
+    // Verify finds a difference that only the upper half holds.
+    buffers.flash()[kHalf + 0x1234] ^= 1;
+    run(Operation::Verify);
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Flash check error address:1001234h"});
+    host.errors.clear();
+
+    // Write puts the upper half where it belongs and leaves the lower half alone.
+    sim.chip().eraseAll();
+    buffers.range = {kHalf, kHalf + 0xFFF, true};
+    run(Operation::Write);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_TRUE(std::equal(mem.begin() + kHalf, mem.begin() + kHalf + 0x1000,
+                           buffers.flash().begin() + kHalf));
+    EXPECT_EQ(mem[0], 0xFF);
+
+    // Blank check sees the data in the upper half although the lower half is erased.
+    sim.clearLog();
+    run(Operation::BlankCheck);
+    EXPECT_EQ(host.errors, std::vector<std::string>{"The chip is not empty."});
+    EXPECT_EQ(dataReads().size(), kHalf / 256 + 1);
+    EXPECT_EQ(commands().at(1), 11);
+}
+
 TEST_F(EngineTest, FourByteModeReachesTheUpperHalf) {
     useChip(Family::Spi25, 0, 32u << 20, 256);
     chip.algorithm = 128;
@@ -101,7 +140,10 @@ TEST_F(EngineTest, EraseWhoseBusyFlagNeverClearsIsAFailure) {
     run(Operation::Erase);
     EXPECT_EQ(blocks(10).size(), 7u); // delay + 2 polls
     EXPECT_EQ(host.errors, (std::vector<std::string>{"Erase timed out: the chip is still busy."}));
-    EXPECT_EQ(host.log.size(), 1u); // the start line only
+    // The start line and the outcome, no completion line.
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{"14:03:27 Erase timed out: the chip is still busy.",
+                                        "14:03:27 Erase Flash ..."}));
     EXPECT_EQ(host.beeps, 1);
     EXPECT_EQ(commands().back(), 8); // bracket closed
 }
@@ -155,7 +197,8 @@ TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
     run(Operation::BlankCheck);
     EXPECT_EQ(dataReads().size(), 0x1234u / 256 + 1);
     EXPECT_EQ(host.errors, (std::vector<std::string>{"The chip is not empty."}));
-    EXPECT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"14:03:27 The chip is not empty.",
+                                                  "14:03:27 Bank Flash ..."}));
     EXPECT_TRUE(host.progressVisible); // left where it stopped
     EXPECT_EQ(host.beeps, 2);
     EXPECT_EQ(commands().back(), 8);
@@ -223,6 +266,37 @@ TEST_F(EngineTest, AddressRangeIsWidenedToWholePages) {
     EXPECT_TRUE(host.errors.empty());
 }
 
+// Pages of 16 bytes travel in transfers of 64: the last transfer of a range write runs
+// past the range, and the chip's own bytes there must come back unchanged.
+TEST_F(EngineTest, RangeWriteOnSmallPagesChangesNoCellOutsideTheRange) {
+    useChip(Family::I2c24, 1, 2048, 16);
+    auto &mem = sim.chip().memory();
+    std::fill(mem.begin(), mem.end(), 0x77);
+    std::fill_n(buffers.flash().begin(), 2048, 0x5A);
+    buffers.loadedLength = 2048;
+    buffers.range = {0x100, 0x10F, true}; // widened to 0x100-0x110
+    run(Operation::Write);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_EQ(mem[0xFF], 0x77);
+    EXPECT_EQ(Bytes(mem.begin() + 0x100, mem.begin() + 0x110), Bytes(16, 0x5A));
+    EXPECT_EQ(Bytes(mem.begin() + 0x110, mem.begin() + 0x140), Bytes(0x30, 0x77));
+    // The tail is read from the chip first, then the range goes out in one transfer.
+    EXPECT_EQ(commands(), (Codes{7, 5, 5, 8}));
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 0x100u);
+    EXPECT_EQ(dataWrites(), Sizes{64});
+
+    // Verify of the same range compares the range, not the chip's bytes past it.
+    run(Operation::Verify);
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_EQ(host.log[0], completion("Verify Complete!", "0.050"));
+
+    // A longer range: only its last transfer is merged.
+    buffers.range = {0x200, 0x28F, true};
+    run(Operation::Write);
+    EXPECT_EQ(Bytes(mem.begin() + 0x200, mem.begin() + 0x290), Bytes(0x90, 0x5A));
+    EXPECT_EQ(Bytes(mem.begin() + 0x290, mem.begin() + 0x2C0), Bytes(0x30, 0x77));
+}
+
 TEST_F(EngineTest, RangeOutsideTheBufferIsRefusedBeforeAnythingIsSent) {
     useChip(Family::Spi25, 0, 4096, 256);
     buffers.loadedLength = 16;
@@ -288,10 +362,13 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         {"short write", Operation::Write, 4, false, false, true,
          "Transfer to the programmer failed at address:0h"},
         {"setup lost", Operation::Read, 2, false, true, false,
-         "Transfer to the programmer failed at address:0h"},
+         "The chip parameters did not reach the programmer."},
         {"address block lost", Operation::Verify, 3, false, true, false,
          "Transfer to the programmer failed at address:0h"},
     };
+    for (std::size_t i = 0; i < 4096; ++i)
+        buffers.flash()[i] = static_cast<std::uint8_t>(i % 251);
+    const Bytes before(buffers.flash().begin(), buffers.flash().begin() + 4096);
     for (const Case &c : cases) {
         ActiveSimulator s;
         RecordingHost h;
@@ -300,6 +377,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         Connection conn(u, h, lang);
         Engine e(u, conn, h, buffers, lang);
         s.programmer().insert(ksim::Chip(Family::Spi25, 0, 4096));
+        std::fill(s.chip().memory().begin(), s.chip().memory().end(), 0x3C);
         buffers.loadedLength = 4096;
         buffers.range.enabled = false;
         s.faults.unplugAtTransfer = c.unplug ? c.faultAt : 0;
@@ -310,26 +388,53 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         chip.flashPage = 256;
         e.run(c.op, chip, 0, view);
         EXPECT_EQ(h.errors, (std::vector<std::string>{c.message})) << c.name;
-        EXPECT_EQ(h.log.size(), c.faultAt <= 2 ? 0u : 1u) << c.name; // no completion line
+        // The start line (once the bracket is open) and the outcome; no completion line.
+        ASSERT_EQ(h.log.size(), c.faultAt <= 2 ? 1u : 2u) << c.name;
+        EXPECT_EQ(h.log[0], "14:03:27 " + std::string(c.message)) << c.name;
         EXPECT_EQ(h.beeps, c.faultAt <= 2 ? 0 : 1) << c.name;
         EXPECT_FALSE(u.isOpen()) << c.name;
-        EXPECT_EQ(buffers.loadedLength, 4096) << c.name; // a failed read changes nothing
+        // A failed read changes nothing: not the loaded length, not one byte, not the view.
+        EXPECT_EQ(buffers.loadedLength, 4096) << c.name;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), buffers.flash().begin())) << c.name;
+        EXPECT_EQ(view.loads, 0) << c.name;
+        if (c.faultAt <= 2) { // a lost setup block says nothing of the programmer's state
+            EXPECT_TRUE(h.status.empty()) << c.name;
+        }
         EXPECT_FALSE(conn.busy()) << c.name;
     }
     ksim::Simulator::activate(&sim);
 }
 
-TEST_F(EngineTest, ProbeDuringAnOperationIsSkipped) {
+TEST_F(EngineTest, ProbeDuringAnOperationWaitsForItsEnd) {
     useChip(Family::Spi25, 0, 4096, 256);
     host.onEvents = [&] { connection.detectProgrammer(); };
     run(Operation::Read);
-    int opens = 0;
+    std::vector<ksim::LogEntry::Kind> opens;
     for (const auto &e : sim.log())
-        opens += e.kind == ksim::LogEntry::Open;
-    EXPECT_EQ(opens, 1);
+        if (e.kind == ksim::LogEntry::Open || e.kind == ksim::LogEntry::Close)
+            opens.push_back(e.kind);
+    // The read's own open and close, then the probe's, after the bracket.
+    EXPECT_EQ(opens, (std::vector{ksim::LogEntry::Open, ksim::LogEntry::Close, ksim::LogEntry::Open,
+                                  ksim::LogEntry::Close}));
     EXPECT_EQ(dataReads(), Sizes(16, 256));
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050"));
+    EXPECT_EQ(host.log[1], completion("Read Complete!", "0.050"));
+    EXPECT_EQ(host.log[0].substr(9),
+              "The programmer Korvat 2 is detected, and the working state is normal.");
+    EXPECT_EQ(connection.panelText(), "Connected");
+}
+
+TEST_F(EngineTest, ProgrammerUnpluggedDuringAnOperationShowsAsGoneAfterIt) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    host.onEvents = [&] {
+        sim.unplug();
+        connection.detectProgrammer(); // the device change, while the read holds it
+    };
+    run(Operation::Read);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(connection.panelText(), "Not connected");
+    EXPECT_TRUE(connection.panelRed());
+    EXPECT_EQ(host.status.back(), "Not connected");
 }
 
 TEST_F(EngineTest, SecondOperationIsRefusedWhileOneRuns) {
