@@ -33,6 +33,7 @@ void Firmware::powerOn() {
     m_reply.reset();
     m_streaming = false;
     m_busyPolls = 0;
+    m_erasing = false;
     m_bootRequested = false;
     m_chip.fourByteMode = false;
 }
@@ -83,8 +84,8 @@ void Firmware::command(std::span<const std::uint8_t> bytes) {
         break;
     case kPollStatus:
         reply[0] = (stuckBusy || m_busyPolls > 0) ? 1 : 0;
-        if (m_busyPolls > 0)
-            --m_busyPolls;
+        if (m_busyPolls > 0 && --m_busyPolls == 0 && !stuckBusy)
+            finishErase(); // the last busy poll: the cells are erased now
         m_reply = reply;
         break;
     case kSpiTransfer:
@@ -141,8 +142,11 @@ void Firmware::erase(std::uint16_t parameter) {
     switch (m_chip.family()) {
     case Family::Spi25:
         if (parameter == kWholeChip && !m_chip.writeProtected) {
-            m_chip.eraseAll();
+            // The chip is busy for erasePolls polls and erased only at the last of them.
+            m_erasing = true;
             m_busyPolls = erasePolls;
+            if (erasePolls == 0 && !stuckBusy)
+                finishErase();
         }
         break;
     case Family::I2c24: // one block of the host's page size at the given address
@@ -154,8 +158,13 @@ void Firmware::erase(std::uint16_t parameter) {
     }
 }
 
+void Firmware::finishErase() {
+    m_chip.eraseAll();
+    m_erasing = false;
+}
+
 int Firmware::data(std::span<const std::uint8_t> bytes) {
-    if (!m_streaming)
+    if (!m_streaming || m_erasing)
         return static_cast<int>(bytes.size()); // taken and dropped
     if (hostTalksToSocketChip())
         m_chip.program(m_address, bytes.data(), bytes.size());
@@ -170,7 +179,7 @@ std::optional<int> Firmware::read(std::span<std::uint8_t> out) {
         m_reply.reset();
         return static_cast<int>(n);
     }
-    if (!m_streaming)
+    if (!m_streaming || m_erasing) // a busy chip sends nothing: the host times out
         return std::nullopt;
     const std::size_t n = std::min<std::size_t>(out.size(), transferSize());
     if (!hostTalksToSocketChip()) {

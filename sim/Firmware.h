@@ -61,8 +61,10 @@ public:
 
     const ChipParameters &parameters() const { return m_params; }
     std::uint32_t address() const { return m_address; }
-    // The erase still in progress: polls left before the busy flag clears.
+    // The erase still in progress: polls left before the busy flag clears. Until the
+    // last of them the chip is not yet erased, takes no data and sends none.
     int busyPollsLeft() const { return m_busyPolls; }
+    bool erasing() const { return m_erasing; }
     bool bootRequested() const { return m_bootRequested && !m_reply; }
 
     // Polls the busy flag stays set after a whole-chip erase.
@@ -83,6 +85,7 @@ private:
     Block readIdReply() const;
     Block infoReply() const;
     void erase(std::uint16_t parameter);
+    void finishErase();
 
     Chip m_chip;
     ChipParameters m_params;
@@ -90,6 +93,7 @@ private:
     bool m_streaming = false;
     std::uint32_t m_address = 0;
     int m_busyPolls = 0;
+    bool m_erasing = false;
     bool m_bootRequested = false;
 };
 

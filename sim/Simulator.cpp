@@ -15,7 +15,8 @@ namespace ksim {
 class Device {
 public:
     Device(const DeviceIdentity &s, int number, bool isProgrammer)
-        : identity(s), index(number), firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr) {
+        : identity(s), index(number),
+          firmware(isProgrammer ? std::make_unique<Firmware>() : nullptr) {
         std::memset(&dev, 0, sizeof dev);
         std::memset(&config, 0, sizeof config);
         std::memset(&iface, 0, sizeof iface);
@@ -248,8 +249,8 @@ Device *Simulator::deviceOf(usb_dev_handle *handle) {
 }
 
 void Simulator::record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data,
-                       int size, int result) {
-    LogEntry e{kind, device.index, endpoint, {}, result};
+                       int size, int result, int timeout, int index) {
+    LogEntry e{kind, device.index, endpoint, {}, result, timeout, index};
     if (logData && data && size > 0) {
         const auto *p = static_cast<const std::uint8_t *>(data);
         e.data.assign(p, p + size);
@@ -310,8 +311,6 @@ int Simulator::stringDescriptor(const Device &device, int index, char *bytes, in
 
 int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, int value,
                           int index, char *bytes, int size, int timeout) {
-    (void)index;
-    (void)timeout;
     Device *device = deviceOf(handle);
     if (!device)
         return fail(kInvalid, "Invalid argument");
@@ -320,11 +319,13 @@ int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, 
         result = fail(kNoDevice, "No such device");
     else if (requestType == USB_ENDPOINT_IN && request == USB_REQ_GET_DESCRIPTOR &&
              (value >> 8) == USB_DT_STRING)
-        result = device->identity.stringFails ? fail(kStall, "Broken pipe")
-                                          : stringDescriptor(*device, value & 0xFF, bytes, size);
+        result = device->identity.stringFails
+                     ? fail(kStall, "Broken pipe")
+                     : stringDescriptor(*device, value & 0xFF, bytes, size);
     else if ((requestType & USB_TYPE_VENDOR) == 0)
         result = fail(kStall, "Broken pipe");
-    record(LogEntry::Control, *device, value, bytes, result > 0 ? result : 0, result);
+    record(LogEntry::Control, *device, value, bytes, result > 0 ? result : 0, result, timeout,
+           index);
     return result;
 }
 
@@ -398,7 +399,7 @@ int Simulator::bulkWrite(usb_dev_handle *handle, int ep, const char *bytes, int 
             result = fail(kInvalid, "Invalid argument");
         pace(n);
     }
-    record(LogEntry::BulkOut, *device, ep, bytes, result > 0 ? result : 0, result);
+    record(LogEntry::BulkOut, *device, ep, bytes, result > 0 ? result : 0, result, timeout);
     return result;
 }
 
@@ -430,7 +431,7 @@ int Simulator::bulkRead(usb_dev_handle *handle, int ep, char *bytes, int size, i
             }
         }
     }
-    record(LogEntry::BulkIn, *device, ep, bytes, result > 0 ? result : 0, result);
+    record(LogEntry::BulkIn, *device, ep, bytes, result > 0 ? result : 0, result, timeout);
     return result;
 }
 

@@ -56,6 +56,8 @@ struct LogEntry {
     int endpoint; // bulk endpoint, or the control request's wValue
     std::vector<std::uint8_t> data;
     int result;
+    int timeout = 0; // milliseconds the host allowed, for transfers and control requests
+    int index = 0;   // the control request's wIndex (the language of a string request)
 };
 
 class Simulator {
@@ -111,7 +113,7 @@ private:
     // Counts a bulk transfer and applies the faults; a negative value ends it.
     int startTransfer(Device &device, int timeout);
     void record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data, int size,
-                int result);
+                int result, int timeout = 0, int index = 0);
     void pace(int bytes) const;
     int stringDescriptor(const Device &device, int index, char *bytes, int size);
 

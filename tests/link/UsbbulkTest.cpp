@@ -268,3 +268,35 @@ TEST_F(Transport, VendorRequestGoesThroughTheControlPipe) {
     EXPECT_EQ(sim.log().back().kind, LogEntry::Control);
     EXPECT_EQ(sim.log().back().endpoint, 0x1234);
 }
+
+// Every transfer and request carries its fixed time-out, and every string request asks
+// for US English, as the simulator's log sees them.
+TEST_F(Transport, TimeOutsAndStringLanguageAsTheDeviceSeesThem) {
+    ASSERT_EQ(open(), 1);
+    CommandBlock b = getInfoBlock();
+    usb.USB_bulk_cmd(reinterpret_cast<char *>(b.data()), 64, 1);
+    char data[64] = {};
+    usb.USB_bulk_write(data, 64);
+    usb.USB_bulk_read(data, 64);
+    unsigned char setup[4] = {};
+    usb.USB_transmit(0, 0x22, setup, reinterpret_cast<unsigned char *>(data), 0);
+    usb.USB_bulk_close();
+
+    int strings = 0, bulk = 0, vendor = 0;
+    for (const auto &e : sim.log()) {
+        if (e.kind == LogEntry::Control && (e.endpoint >> 8) == 3) {
+            ++strings;
+            EXPECT_EQ(e.timeout, 1000);
+            EXPECT_EQ(e.index, 0x0409);
+        } else if (e.kind == LogEntry::Control) {
+            ++vendor;
+            EXPECT_EQ(e.timeout, 7000);
+        } else if (e.kind == LogEntry::BulkOut || e.kind == LogEntry::BulkIn) {
+            ++bulk;
+            EXPECT_EQ(e.timeout, 5000);
+        }
+    }
+    EXPECT_EQ(strings, 2); // manufacturer and product
+    EXPECT_EQ(vendor, 1);
+    EXPECT_EQ(bulk, 4);
+}

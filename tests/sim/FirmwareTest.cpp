@@ -83,11 +83,41 @@ TEST_F(Programmer, FlashProgrammingOnlyClearsBitsUntilErased) {
     end();
 }
 
+// Until its last busy poll a whole-chip erase has not happened yet, and the busy chip
+// takes no data and sends none: a host that stops polling early finds it out.
+TEST_F(Programmer, WholeChipEraseHappensOnlyAtTheLastBusyPoll) {
+    sim.chip().memory()[5] = 0x12;
+    sim.programmer().erasePolls = 3;
+    begin();
+    CommandBlock b = cmd(eraseBlock(kWholeChipErase), false);
+    for (int poll = 1; poll <= 3; ++poll) {
+        EXPECT_EQ(sim.chip().memory()[5], 0x12) << poll;
+        EXPECT_TRUE(sim.programmer().erasing());
+        cmd(addressBlock(0), true);
+        char data[256];
+        EXPECT_EQ(usb.USB_bulk_read(data, 256), -110) << poll; // nothing to read
+        write(4, std::vector<std::uint8_t>(256, 0x00));        // taken and dropped
+        EXPECT_EQ(sim.chip().memory()[4], 0xFF) << poll;
+        makePoll(b);
+        usb.USB_bulk_cmd(reinterpret_cast<char *>(b.data()), 64, 1);
+        EXPECT_TRUE(pollBusy(b)) << poll;
+    }
+    EXPECT_EQ(sim.chip().memory()[5], 0xFF); // erased at the third, the last busy poll
+    makePoll(b);
+    usb.USB_bulk_cmd(reinterpret_cast<char *>(b.data()), 64, 1);
+    EXPECT_FALSE(pollBusy(b));
+    write(0, std::vector<std::uint8_t>(256, 0x00));
+    EXPECT_EQ(sim.chip().memory()[5], 0x00);
+    end();
+}
+
 TEST_F(Programmer, StuckBusyFlagNeverClears) {
+    sim.chip().memory()[0] = 0x00;
     sim.programmer().stuckBusy = true;
     begin();
     EXPECT_EQ(pollsUntilIdle(50), -1);
     end();
+    EXPECT_EQ(sim.chip().memory()[0], 0x00); // the erase never finished
 }
 
 TEST_F(Programmer, EepromWritesReplaceBytesAndBlockEraseClearsOnePage) {
