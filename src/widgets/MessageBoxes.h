@@ -22,5 +22,7 @@ public:
     bool askYesNo(std::string_view question) override;
 
 private:
+    void giveFocusBack();
+
     QWidget *m_parent;
 };

@@ -1,15 +1,22 @@
 // The chip commands, the probe and the connection panel through the real main window,
 // against the simulated programmer in-process.
 #include "HexView.h"
+#include "MessageBoxes.h"
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
 #include "catalogue/Catalogue.h"
 #include "link/SimBinding.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSettings>
@@ -17,6 +24,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace korvat;
 
@@ -36,6 +44,19 @@ class OperationsTest : public QObject {
         w().findChild<QAction *>(QString::fromLatin1(action))->trigger();
     }
     QStringList log() { return w().RichEdit1->toPlainText().split(QLatin1Char('\n')); }
+    int programmerOpens() const {
+        int n = 0;
+        for (const auto &e : m_sim->log())
+            n += e.kind == ksim::LogEntry::Open;
+        return n;
+    }
+    // Opens a menu of the menu bar the way a click on its title does.
+    void openMenu(QMenu *menu) {
+        QMenuBar *bar = w().menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(QGuiApplication::focusWindow() == menu->windowHandle());
+    }
     const std::vector<std::string> &errors() const { return m_dialogs->errors; }
     // Runs inside the operation, from the first pending-events pump.
     template <typename Inside> void duringNextOperation(Inside inside) {
@@ -121,10 +142,14 @@ private slots:
         trigger("ToolVerify");
         QCOMPARE(errors().size(), std::size_t{1});
         QCOMPARE(errors()[0], std::string("Flash check error address:42h"));
-        QCOMPARE(static_cast<int>(log().size()), lines + 1); // the start line only
+        // The start line and the outcome, in the same words as the box.
+        QCOMPARE(static_cast<int>(log().size()), lines + 2);
+        QVERIFY(log()[0].endsWith(QStringLiteral(" Flash check error address:42h")));
+        QVERIFY(log()[1].endsWith(QStringLiteral(" Verify Flash ...")));
         trigger("ToolBank");
         QCOMPARE(errors().size(), std::size_t{2});
         QCOMPARE(errors()[1], std::string(text(txtNotBlank, 2)));
+        QVERIFY(log()[0].endsWith(QStringLiteral(" The chip is not empty.")));
     }
 
     void withoutTheProgrammerACommandSaysNotConnected() {
@@ -147,6 +172,57 @@ private slots:
         QVERIFY(w().findChild<QAction *>("ToolRead")->isEnabled());
     }
 
+    // A read that fails half-way must not leave the new chip's first bytes hidden in the
+    // buffer, where a Write to the next chip would program them and Verify confirm them.
+    void aFailedReadLeavesBufferViewAndLengthAsTheyWere() {
+        TForm4 *fill = w().fillWindow();
+        fill->Edit1->setText(QStringLiteral("00"));
+        fill->Edit3->setText(QStringLiteral("0"));
+        fill->Edit4->setText(QStringLiteral("FF"));
+        fill->BitBtn1Click();
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        // Setup 1-2, address 3-4, the first transfer 5; the second times out.
+        m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 6;
+        trigger("ToolRead");
+        QCOMPARE(errors().size(), std::size_t{1});
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        QCOMPARE(w().FlashEditor->dataSize(), std::size_t{0x100});
+        for (std::size_t i = 0; i < 0x200; ++i)
+            QCOMPARE(w().buffers().flash()[i], std::uint8_t(i < 0x100 ? 0x00 : 0xFF));
+
+        // The next chip gets what the window shows, and Verify agrees.
+        socket().memory().assign(kSize, 0xFF);
+        trigger("ToolWrite");
+        trigger("ToolVerify");
+        QCOMPARE(errors().size(), std::size_t{1});
+        QVERIFY(log()[0].contains(QStringLiteral("Verify Complete!")));
+        for (std::size_t i = 0; i < 0x100; ++i)
+            QCOMPARE(socket().memory()[i], std::uint8_t{0x00});
+    }
+
+    void aProgrammerUnpluggedDuringAnOperationTurnsThePanelRed() {
+        duringNextOperation([&] {
+            m_sim->unplug();
+            w().WMDeviceChange(); // put off while the read holds the programmer
+            QCOMPARE(w().Panel1->text(), QStringLiteral("Read Flash ..."));
+        });
+        trigger("ToolRead");
+        QCOMPARE(errors().size(), std::size_t{1});
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected"));
+        QVERIFY(w().Panel1->isRed());
+    }
+
+    void aLostSetupBlockHasItsOwnMessage() {
+        m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 2; // the setup's reply
+        const QString panel = w().Panel1->text();
+        trigger("ToolErase");
+        QCOMPARE(errors(),
+                 std::vector<std::string>{"The chip parameters did not reach the programmer."});
+        QVERIFY(log()[0].endsWith(
+            QStringLiteral(" The chip parameters did not reach the programmer.")));
+        QCOMPARE(w().Panel1->text(), panel);
+    }
+
     void nothingElseStartsWhileAnOperationRuns() {
         bool inside = false;
         duringNextOperation([&] {
@@ -158,14 +234,16 @@ private slots:
             QVERIFY(!w().ComboBox1->isEnabled());
             const int transfers = m_sim->transferCount();
             w().ToolEraseClick(); // a queued call: ignored, nothing sent
-            w().WMDeviceChange(); // a device change: the probe is skipped
+            w().WMDeviceChange(); // a device change: the probe waits for the end
             QCOMPARE(m_sim->transferCount(), transfers);
             QVERIFY(!w().close()); // the window stays while the operation runs
         });
+        w().RichEdit1->clear();
         trigger("ToolRead");
         QVERIFY(inside);
         QVERIFY(errors().empty());
-        QVERIFY(log()[0].contains(QStringLiteral("Read Complete!")));
+        QVERIFY(log()[1].contains(QStringLiteral("Read Complete!")));
+        QVERIFY(log()[0].contains(QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
         QVERIFY(w().findChild<QAction *>("ToolErase")->isEnabled());
         QVERIFY(w().ComboBox1->isEnabled());
         QVERIFY(!w().findChild<QAction *>("ToolAuto")->isEnabled()); // still to come
@@ -179,6 +257,72 @@ private slots:
         w().ToolFillClick();
         QTRY_VERIFY(w().RichEdit1->toPlainText().contains(
             QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
+    }
+
+    void closingAMessageBoxProbesAgain() {
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        QTest::mouseClick(w().FlashEditor->viewport(), Qt::LeftButton);
+        w().RichEdit1->clear();
+        // The window's own message boxes, closed with the keyboard.
+        MessageBoxes boxes(m_w.get());
+        QTimer::singleShot(0, m_w.get(), [&] {
+            QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
+        });
+        boxes.showError("x");
+        QTRY_VERIFY(w().RichEdit1->toPlainText().contains(
+            QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
+    }
+
+    // Menus, chip lists and tool tips are popups, not windows of the application: the
+    // focus coming back from them is no reason to look for the programmer again.
+    void popupsDoNotProbe() {
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        QTest::mouseClick(w().FlashEditor->viewport(), Qt::LeftButton); // focus in the view
+        w().RichEdit1->clear();
+        const int opens = programmerOpens();
+
+        QMenu *file = w().findChild<QMenu *>(QStringLiteral("O1"));
+        openMenu(file);
+        QTest::keyClick(file, Qt::Key_Escape);
+        QTRY_VERIFY(!file->isVisible());
+        QTRY_VERIFY(QGuiApplication::focusWindow() == w().windowHandle());
+
+        QTest::mouseClick(w().ComboBox1, Qt::LeftButton);
+        QWidget *list = w().ComboBox1->view()->window();
+        QTRY_VERIFY(QGuiApplication::focusWindow() == list->windowHandle());
+        QTest::keyClick(list, Qt::Key_Escape);
+        QTRY_VERIFY(!list->isVisible());
+        QTRY_VERIFY(QGuiApplication::focusWindow() == w().windowHandle());
+
+        QToolTip::showText(w().mapToGlobal(QPoint(40, 40)), QStringLiteral("tip"), m_w.get());
+        QTRY_VERIFY(QToolTip::isVisible());
+        QToolTip::hideText();
+        QTRY_VERIFY(QGuiApplication::focusWindow() == w().windowHandle());
+        QTest::qWait(50);
+
+        QCOMPARE(w().RichEdit1->toPlainText(), QString());
+        QCOMPARE(programmerOpens(), opens);
+    }
+
+    void languageChosenFromTheMenuLeavesTheLogEmpty() {
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        QTest::mouseClick(w().FlashEditor->viewport(), Qt::LeftButton);
+        w().RichEdit1->setPlainText(QStringLiteral("a line in the old language"));
+        QMenu *language = w().findChild<QMenu *>(QStringLiteral("L1"));
+        openMenu(language);
+        QAction *english = w().findChild<QAction *>(QStringLiteral("Enlish"));
+        while (language->activeAction() != english)
+            QTest::keyClick(language, Qt::Key_Down);
+        QTest::keyClick(language, Qt::Key_Return);
+        QTRY_VERIFY(!language->isVisible());
+        QTRY_VERIFY(QGuiApplication::focusWindow() == w().windowHandle());
+        QTest::qWait(50);
+        QVERIFY(english->isChecked());
+        QCOMPARE(w().RichEdit1->toPlainText(), QString());
     }
 
     void panelIsRedOnlyForNotConnectedInTheCurrentLanguage() {

@@ -111,15 +111,22 @@ void TForm1::setCommandsAvailable(bool available) {
     m_heldCommands.clear();
 }
 
-// The main window becomes active at start-up and again whenever one of the
-// application's own windows (a modal window, a message box) hands the focus back;
-// coming back from another application is not a reason to probe.
+// The main window becomes active at start-up and again whenever another of the
+// application's own windows (a modal window, a message box) hands the focus back.
+// Popups (menus, the chip lists' drop-downs, tool tips) are not such windows: the focus
+// going to them and back is no reason to look for the programmer, and neither is
+// coming back from another application (the focus window is then none in between).
 void TForm1::focusWindowChanged(QWindow *window) {
-    if (!window)
+    if (!window || isPopup(window))
         return;
     if (window == windowHandle() && m_lastFocus != window)
         FormActivate();
     m_lastFocus = window;
+}
+
+bool TForm1::isPopup(const QWindow *window) {
+    const Qt::WindowType type = window->type();
+    return type == Qt::Popup || type == Qt::ToolTip;
 }
 
 void TForm1::FormActivate() {
