@@ -1,16 +1,110 @@
 #include "AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace korvat {
 namespace {
+
 constexpr std::size_t kWritebackStep = 4u << 20;
+constexpr std::size_t kCopyBlock = 1u << 20;
+constexpr std::size_t kNameMax = 255; // longest file name the usual file systems take
+constexpr int kMaxLinks = 40;         // as many links as the kernel follows in one path
+constexpr std::string_view kTempSuffix = ".XXXXXX";
+
+// The folder part of a path with its final '/', or nothing for a bare name.
+std::string folderOf(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+// The path a chain of symbolic links ends at: the path itself when it is no link, the
+// missing file a dangling link names, or nothing when the chain does not end.
+std::string followLinks(std::string path) {
+    std::vector<char> link(PATH_MAX);
+    for (int i = 0; i <= kMaxLinks; ++i) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) == link.size())
+            return {};
+        const std::string next(link.data(), static_cast<std::size_t>(n));
+        // A relative link is relative to the folder the link is in.
+        path = next.front() == '/' ? next : folderOf(path) + next;
+    }
+    return {};
+}
+
+// A pattern for mkstemp naming a hidden file beside the target. The target's name is
+// cut so that the whole name stays within the limit, at the start of a UTF-8 character.
+std::string tempPattern(const std::string &target) {
+    const std::string folder = folderOf(target);
+    const std::string name = target.substr(folder.size());
+    std::size_t keep = std::min(name.size(), kNameMax - 1 - kTempSuffix.size());
+    while (keep > 0 && keep < name.size() &&
+           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return folder + "." + name.substr(0, keep) + std::string(kTempSuffix);
+}
+
+// Gives a replacement the owner, group and permissions of the file it replaces, or the
+// usual permissions of a new file; false when the system refuses any of them.
+bool takeOver(int fd, const struct stat *old) {
+    if (old == nullptr) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(fd, 0666 & ~mask) == 0;
+    }
+    struct stat now {};
+    if (fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid) &&
+        fchown(fd, old->st_uid, old->st_gid) != 0)
+        return false;
+    // After fchown, which may clear the set-user and set-group bits.
+    return fchmod(fd, old->st_mode & 07777) == 0;
+}
+
+// A file without a name in the system's temporary folder, so that nothing is left
+// behind whatever happens to the process.
+int anonymousFile() {
+    const char *env = std::getenv("TMPDIR");
+    const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+    // File systems without unnamed files: a named one, removed at once.
+    std::string name = folder + "/korvat-XXXXXX";
+    const int named = mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(name.c_str());
+    return named;
+}
+
+bool writeAll(int fd, const char *p, std::size_t size, off_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, p, size, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        at += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
 
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target)) {}
 
@@ -20,45 +114,59 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::open() {
     discard();
-    std::vector<char> name(m_target.begin(), m_target.end());
-    const std::string suffix = ".tmpXXXXXX";
-    name.insert(name.end(), suffix.begin(), suffix.end());
-    name.push_back('\0');
-    m_fd = mkstemp(name.data());
-    if (m_fd < 0)
-        return false;
-    m_temp = name.data();
     m_failed = false;
     m_written = m_kicked = 0;
-    // mkstemp creates the file for the owner only; give it the usual permissions,
-    // or keep those of the file it replaces.
+    m_final = followLinks(m_target);
+    if (m_final.empty())
+        return false;
     struct stat st {};
-    const mode_t mask = umask(0);
-    umask(mask);
-    const mode_t mode = stat(m_target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
-    fchmod(m_fd, mode);
+    const bool exists = ::stat(m_final.c_str(), &st) == 0;
+    const bool regular = exists && S_ISREG(st.st_mode);
+    // A rename would leave the old contents under the file's other names.
+    if (regular && st.st_nlink > 1)
+        return openInPlace();
+    // Replace where the folder takes a new file that can have the old one's owner,
+    // group and permissions; otherwise write the existing file over.
+    if (openReplacement()) {
+        if (takeOver(m_fd, exists ? &st : nullptr))
+            return true;
+        discard();
+    }
+    return regular && openInPlace();
+}
+
+bool AtomicFile::openReplacement() {
+    std::string name = tempPattern(m_final);
+    m_fd = mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    m_temp = name;
+    m_mode = Mode::Replace;
+    return true;
+}
+
+bool AtomicFile::openInPlace() {
+    m_targetFd = ::open(m_final.c_str(), O_WRONLY | O_CLOEXEC);
+    m_fd = m_targetFd < 0 ? -1 : anonymousFile();
+    if (m_fd < 0) {
+        discard();
+        return false;
+    }
+    m_mode = Mode::InPlace;
     return true;
 }
 
 bool AtomicFile::write(const void *data, std::size_t size) {
     if (m_fd < 0 || m_failed)
         return false;
-    const char *p = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(m_fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            m_failed = true;
-            return false;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        m_written += static_cast<std::size_t>(n);
+    if (!writeAll(m_fd, static_cast<const char *>(data), size, static_cast<off_t>(m_written))) {
+        m_failed = true;
+        return false;
     }
+    m_written += size;
     // Start writing back what has piled up, so that the flush in commit() finds most
     // of a large file already on its way to the disk.
-    if (m_written - m_kicked >= kWritebackStep) {
+    if (m_mode == Mode::Replace && m_written - m_kicked >= kWritebackStep) {
         sync_file_range(m_fd, static_cast<off_t>(m_kicked),
                         static_cast<off_t>(m_written - m_kicked), SYNC_FILE_RANGE_WRITE);
         m_kicked = m_written;
@@ -67,25 +175,44 @@ bool AtomicFile::write(const void *data, std::size_t size) {
 }
 
 bool AtomicFile::commit() {
-    if (m_fd < 0 || m_failed) {
-        discard();
-        return false;
-    }
+    const bool done =
+        m_fd >= 0 && !m_failed && (m_mode == Mode::Replace ? commitReplacement() : commitInPlace());
+    discard();
+    return done;
+}
+
+bool AtomicFile::commitReplacement() {
     const bool synced = fsync(m_fd) == 0;
-    const bool closed = ::close(m_fd) == 0;
-    m_fd = -1;
-    if (!synced || !closed || std::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        discard();
+    const bool closed = ::close(std::exchange(m_fd, -1)) == 0;
+    if (!synced || !closed || std::rename(m_temp.c_str(), m_final.c_str()) != 0)
         return false;
-    }
     m_temp.clear();
     return true;
 }
 
+// Copies the collected bytes over the target from its start and cuts off the rest.
+bool AtomicFile::commitInPlace() {
+    std::vector<char> block(std::min(m_written, kCopyBlock));
+    for (std::size_t at = 0; at < m_written;) {
+        const ssize_t n = ::pread(m_fd, block.data(), std::min(block.size(), m_written - at),
+                                  static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !writeAll(m_targetFd, block.data(), static_cast<std::size_t>(n),
+                                static_cast<off_t>(at)))
+            return false;
+        at += static_cast<std::size_t>(n);
+    }
+    const bool done =
+        ftruncate(m_targetFd, static_cast<off_t>(m_written)) == 0 && fsync(m_targetFd) == 0;
+    return ::close(std::exchange(m_targetFd, -1)) == 0 && done;
+}
+
 void AtomicFile::discard() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    for (int *fd : {&m_fd, &m_targetFd}) {
+        if (*fd >= 0)
+            ::close(std::exchange(*fd, -1));
+    }
     if (!m_temp.empty())
         ::unlink(m_temp.c_str());
     m_temp.clear();

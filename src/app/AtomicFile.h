@@ -2,6 +2,13 @@
 // Writes a file so that a crash or a full disk never leaves a half-written file in
 // place of a good one: the bytes go to a temporary file in the same folder, which is
 // renamed over the target only when everything was written and flushed.
+//
+// Symbolic links are followed, so the file they lead to is written and the links stay.
+// Renaming would lose what belongs to the old file rather than to its name, so the
+// target is written in place instead when it has further hard links, when its owner and
+// group cannot be given to the new file, or when its folder does not allow a new file.
+// The bytes are then collected in an anonymous file in the system's temporary folder
+// and copied over the target only by commit().
 
 #include <cstddef>
 #include <string>
@@ -12,25 +19,34 @@ namespace korvat {
 class AtomicFile {
 public:
     explicit AtomicFile(std::string target);
-    ~AtomicFile(); // removes the temporary file unless commit() succeeded
+    ~AtomicFile(); // leaves the target untouched and no temporary file unless committed
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
 
-    // Creates the temporary file; false when the folder does not allow it.
+    // Prepares the writing; false when neither a replacement nor writing in place works.
     bool open();
     // Appends bytes; false (and the file is spoilt) when not all were written.
     bool write(const void *data, std::size_t size);
-    // Flushes, closes and renames over the target; false when any step failed.
+    // Flushes and puts the bytes in place of the old contents; false when any step failed.
     bool commit();
 
     const std::string &target() const { return m_target; }
 
 private:
+    enum class Mode { Replace, InPlace };
+
+    bool openReplacement();
+    bool openInPlace();
+    bool commitReplacement();
+    bool commitInPlace();
     void discard();
 
     std::string m_target;
-    std::string m_temp;
-    int m_fd = -1;
+    std::string m_final; // the target with its symbolic links followed
+    std::string m_temp;  // the replacement's name while it exists
+    Mode m_mode = Mode::Replace;
+    int m_fd = -1;       // receives the bytes: the replacement or the anonymous file
+    int m_targetFd = -1; // the target itself when it is written in place
     bool m_failed = false;
     std::size_t m_written = 0; // bytes written so far
     std::size_t m_kicked = 0;  // bytes whose write-back has been started

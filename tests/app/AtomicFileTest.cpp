@@ -1,27 +1,142 @@
 #include "app/AtomicFile.h"
+#include "buffers/CodecFixture.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace korvat;
+using korvat::test::FileSizeLimit;
+using korvat::test::randomBytes;
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr int kCannotDropRoot = 2;
 
 std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void spit(const fs::path &p, const std::string &contents) {
+    std::ofstream(p, std::ios::binary) << contents;
+}
+
+std::size_t entries(const fs::path &folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+struct stat statOf(const fs::path &p) {
+    struct stat st {};
+    EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+    return st;
+}
+
+void setMode(const fs::path &p, mode_t mode) {
+    ASSERT_EQ(::chmod(p.c_str(), mode), 0) << p;
+}
+
+bool isRoot() {
+    return geteuid() == 0;
+}
+
+// As root, hands a file or folder to the user a check runs as (see asOrdinaryUser).
+void giveToChecker(const fs::path &p) {
+    if (isRoot()) {
+        ASSERT_EQ(::chown(p.c_str(), kNobody, kNobody), 0) << p;
+    }
+}
+
+// Root may write anything, so a refusal can only be seen by an ordinary user: as root,
+// the check runs in a child process that has given up root; otherwise directly.
+void asOrdinaryUser(const std::function<void()> &check) {
+    if (!isRoot())
+        return check();
+    std::fflush(nullptr); // or buffered output would be printed twice
+    const pid_t child = fork();
+    ASSERT_GE(child, 0) << "fork failed";
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(kCannotDropRoot);
+        check();
+        std::fflush(nullptr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status))
+        << "the check run as uid " << kNobody << " was ended by signal " << WTERMSIG(status);
+    const int exitCode = WEXITSTATUS(status);
+    ASSERT_NE(exitCode, kCannotDropRoot) << "could not switch to uid " << kNobody;
+    EXPECT_EQ(exitCode, 0) << "the check run as uid " << kNobody
+                           << " failed; its messages are printed above";
+}
+
 struct TempDir {
     fs::path path = fs::temp_directory_path() / ("korvat-atomic-" + std::to_string(getpid()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-    std::size_t entries() const { return std::distance(fs::directory_iterator(path), {}); }
+    TempDir() {
+        fs::create_directories(path);
+        fs::permissions(path, static_cast<fs::perms>(0755));
+    }
+    ~TempDir() {
+        // Folders a test made read-only must be writable again to be emptied.
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (it->is_directory(ec) && !it->is_symlink(ec))
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(path, ec);
+    }
+    std::size_t entries() const { return ::entries(path); }
+    fs::path folder(const std::string &name) const {
+        fs::create_directories(path / name);
+        return path / name;
+    }
 };
+
+// Points the system temporary folder at a folder of the test, so that anything left
+// behind there can be seen.
+struct StagingFolder {
+    fs::path path;
+    std::string old;
+    bool had = false;
+    explicit StagingFolder(fs::path folder) : path(std::move(folder)) {
+        fs::create_directories(path);
+        giveToChecker(path);
+        if (const char *value = std::getenv("TMPDIR")) {
+            old = value;
+            had = true;
+        }
+        setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~StagingFolder() { had ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
+};
+
+bool isUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if ((lead & 0xC0) == 0x80 || i + length > s.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -56,4 +171,229 @@ TEST(AtomicFile, FolderThatCannotBeWrittenFailsWithoutTouchingAnything) {
     EXPECT_FALSE(f.write("x", 1));
     EXPECT_FALSE(f.commit());
     EXPECT_EQ(dir.entries(), 0u);
+}
+
+TEST(AtomicFile, ReplacementKeepsPermissionsOwnerAndGroup) {
+    TempDir dir;
+    const auto target = dir.path / "a.bin";
+    spit(target, "old");
+    setMode(target, 0640);
+    const ino_t before = statOf(target).st_ino;
+    ASSERT_TRUE(writeFileAtomically(target, "new"));
+    EXPECT_EQ(slurp(target), "new");
+    EXPECT_EQ(statOf(target).st_mode & 07777, 0640u);
+    EXPECT_NE(statOf(target).st_ino, before); // replaced, not written over
+    EXPECT_EQ(dir.entries(), 1u);
+
+    if (!isRoot())
+        GTEST_SKIP() << "only root can give a file to another owner";
+    ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+    ASSERT_TRUE(writeFileAtomically(target, "newer"));
+    EXPECT_EQ(slurp(target), "newer");
+    EXPECT_EQ(statOf(target).st_uid, kNobody);
+    EXPECT_EQ(statOf(target).st_gid, kNobody);
+    EXPECT_EQ(statOf(target).st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.entries(), 1u);
+}
+
+TEST(AtomicFile, FileOfAnotherOwnerIsWrittenInPlaceKeepingItsOwner) {
+    if (!isRoot())
+        GTEST_SKIP() << "an ordinary user cannot make a file of another owner";
+    TempDir dir;
+    const auto folder = dir.folder("shared");
+    giveToChecker(folder); // the checker may create files there, so replacing is possible
+    const auto target = folder / "a.bin";
+    spit(target, "old contents");
+    setMode(target, 0666); // owned by root, writable by everyone
+    StagingFolder staging(dir.folder("staging"));
+    asOrdinaryUser([&] {
+        EXPECT_TRUE(writeFileAtomically(target, "new"));
+        EXPECT_EQ(slurp(target), "new");
+        EXPECT_EQ(entries(folder), 1u);
+        EXPECT_EQ(entries(staging.path), 0u);
+    });
+    EXPECT_EQ(statOf(target).st_uid, 0u);
+    EXPECT_EQ(statOf(target).st_gid, 0u);
+    EXPECT_EQ(slurp(target), "new");
+}
+
+TEST(AtomicFileLinks, LinkIsWrittenThroughAndStaysALink) {
+    TempDir dir;
+    spit(dir.path / "real.bin", "old");
+    fs::create_symlink("real.bin", dir.path / "link.bin");
+    ASSERT_TRUE(writeFileAtomically(dir.path / "link.bin", "new"));
+    EXPECT_EQ(slurp(dir.path / "real.bin"), "new");
+    ASSERT_TRUE(fs::is_symlink(dir.path / "link.bin"));
+    EXPECT_EQ(fs::read_symlink(dir.path / "link.bin"), "real.bin");
+    EXPECT_EQ(dir.entries(), 2u);
+}
+
+TEST(AtomicFileLinks, ChainOfRelativeAndAbsoluteLinksIsFollowed) {
+    TempDir dir;
+    const auto data = dir.folder("data");
+    const auto sub = dir.folder("sub");
+    spit(data / "real.bin", "old");
+    fs::create_symlink("../data/real.bin", sub / "l3"); // relative to its own folder
+    fs::create_symlink("sub/l3", dir.path / "l2");
+    fs::create_symlink(dir.path / "l2", dir.path / "l1"); // absolute
+    ASSERT_TRUE(writeFileAtomically(dir.path / "l1", "new"));
+    EXPECT_EQ(slurp(data / "real.bin"), "new");
+    EXPECT_EQ(fs::read_symlink(dir.path / "l1"), dir.path / "l2");
+    EXPECT_EQ(fs::read_symlink(dir.path / "l2"), "sub/l3");
+    EXPECT_EQ(fs::read_symlink(sub / "l3"), "../data/real.bin");
+    EXPECT_EQ(dir.entries(), 4u);
+    EXPECT_EQ(entries(sub), 1u);
+    EXPECT_EQ(entries(data), 1u);
+}
+
+TEST(AtomicFileLinks, DanglingLinkGetsItsTargetCreated) {
+    TempDir dir;
+    const auto data = dir.folder("data");
+    fs::create_symlink("data/new.bin", dir.path / "link.bin");
+    ASSERT_TRUE(writeFileAtomically(dir.path / "link.bin", "new"));
+    EXPECT_EQ(slurp(data / "new.bin"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "link.bin"));
+    EXPECT_EQ(entries(data), 1u);
+}
+
+TEST(AtomicFileLinks, LinkLoopFailsAndChangesNothing) {
+    TempDir dir;
+    fs::create_symlink("b", dir.path / "a");
+    fs::create_symlink("a", dir.path / "b");
+    EXPECT_FALSE(writeFileAtomically(dir.path / "a", "new"));
+    EXPECT_EQ(fs::read_symlink(dir.path / "a"), "b");
+    EXPECT_EQ(fs::read_symlink(dir.path / "b"), "a");
+    EXPECT_EQ(dir.entries(), 2u);
+}
+
+TEST(AtomicFileLinks, HardLinkedFileShowsTheNewContentsUnderBothNames) {
+    TempDir dir;
+    StagingFolder staging(dir.folder("staging"));
+    const auto a = dir.path / "a.bin";
+    const auto b = dir.path / "b.bin";
+    spit(a, "old contents");
+    fs::create_hard_link(a, b);
+    ASSERT_TRUE(writeFileAtomically(a, "new contents, longer"));
+    EXPECT_EQ(slurp(a), "new contents, longer");
+    EXPECT_EQ(slurp(b), "new contents, longer");
+    ASSERT_TRUE(writeFileAtomically(b, "short")); // the rest is cut off
+    EXPECT_EQ(slurp(a), "short");
+    EXPECT_EQ(statOf(a).st_ino, statOf(b).st_ino);
+    EXPECT_EQ(statOf(a).st_nlink, 2u);
+    EXPECT_EQ(dir.entries(), 3u);
+    EXPECT_EQ(entries(staging.path), 0u);
+}
+
+TEST(AtomicFileLinks, InPlaceWriteLeavesTheTargetAloneUntilCommit) {
+    TempDir dir;
+    StagingFolder staging(dir.folder("staging"));
+    const auto a = dir.path / "a.bin";
+    spit(a, "old");
+    fs::create_hard_link(a, dir.path / "b.bin");
+    {
+        AtomicFile f(a);
+        ASSERT_TRUE(f.open());
+        ASSERT_TRUE(f.write("new contents", 12));
+        EXPECT_EQ(slurp(a), "old");
+    }
+    EXPECT_EQ(slurp(a), "old");
+    EXPECT_EQ(dir.entries(), 3u);
+    EXPECT_EQ(entries(staging.path), 0u);
+}
+
+TEST(AtomicFileNames, NameOfTheLongestLengthIsSaved) {
+    TempDir dir;
+    std::string name;
+    for (int i = 0; i < 127; ++i)
+        name += "\xC3\xA4"; // two bytes each, so a cut at an odd length splits one
+    name += 'x';
+    ASSERT_EQ(name.size(), 255u);
+    const auto target = dir.path / name;
+    ASSERT_TRUE(writeFileAtomically(target, "old"));
+    EXPECT_EQ(slurp(target), "old");
+
+    AtomicFile f(target);
+    ASSERT_TRUE(f.open());
+    ASSERT_EQ(dir.entries(), 2u);
+    for (const auto &entry : fs::directory_iterator(dir.path)) {
+        const std::string temp = entry.path().filename();
+        if (temp == name)
+            continue;
+        EXPECT_LE(temp.size(), 255u);
+        EXPECT_EQ(temp.front(), '.') << "the temporary file is hidden";
+        EXPECT_TRUE(isUtf8(temp)) << "no character is cut in half";
+    }
+    ASSERT_TRUE(f.write("new", 3));
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(slurp(target), "new");
+    EXPECT_EQ(dir.entries(), 1u);
+}
+
+TEST(AtomicFileReadOnlyFolder, WritableFileIsWrittenInPlace) {
+    TempDir dir;
+    const auto folder = dir.folder("locked");
+    const auto target = folder / "a.bin";
+    spit(target, "old contents");
+    giveToChecker(target);
+    setMode(folder, 0555);
+    StagingFolder staging(dir.folder("staging"));
+    asOrdinaryUser([&] {
+        EXPECT_TRUE(writeFileAtomically(target, "new"));
+        EXPECT_EQ(slurp(target), "new");
+        EXPECT_EQ(entries(folder), 1u);
+        EXPECT_EQ(entries(staging.path), 0u);
+    });
+}
+
+TEST(AtomicFileReadOnlyFolder, FileThatIsNotWritableFailsAndChangesNothing) {
+    TempDir dir;
+    const auto folder = dir.folder("locked");
+    const auto target = folder / "a.bin";
+    spit(target, "old");
+    giveToChecker(target);
+    setMode(target, 0444);
+    setMode(folder, 0555);
+    StagingFolder staging(dir.folder("staging"));
+    asOrdinaryUser([&] {
+        EXPECT_FALSE(writeFileAtomically(target, "new"));
+        EXPECT_EQ(slurp(target), "old");
+        EXPECT_EQ(entries(folder), 1u);
+        EXPECT_EQ(entries(staging.path), 0u);
+    });
+}
+
+TEST(AtomicFileFullDisk, ReplacementLeavesTheOldFile) {
+    TempDir dir;
+    const auto target = dir.path / "a.bin";
+    spit(target, "old");
+    const auto data = randomBytes(1 << 16);
+    {
+        FileSizeLimit limit(4096);
+        AtomicFile f(target);
+        ASSERT_TRUE(f.open());
+        EXPECT_FALSE(f.write(data.data(), data.size()));
+        EXPECT_FALSE(f.commit());
+    }
+    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(dir.entries(), 1u);
+}
+
+TEST(AtomicFileFullDisk, InPlaceLeavesTheOldFile) {
+    TempDir dir;
+    StagingFolder staging(dir.folder("staging"));
+    const auto target = dir.path / "a.bin";
+    spit(target, "old");
+    fs::create_hard_link(target, dir.path / "b.bin");
+    const auto data = randomBytes(1 << 16);
+    {
+        FileSizeLimit limit(4096);
+        AtomicFile f(target);
+        ASSERT_TRUE(f.open());
+        EXPECT_FALSE(f.write(data.data(), data.size()));
+        EXPECT_FALSE(f.commit());
+    }
+    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(slurp(dir.path / "b.bin"), "old");
+    EXPECT_EQ(dir.entries(), 3u);
+    EXPECT_EQ(entries(staging.path), 0u);
 }
