@@ -1,5 +1,6 @@
 #include "FileIO.h"
 
+#include "CodecText.h"
 #include "IntelHex.h"
 #include "SRecord.h"
 #include "app/AtomicFile.h"
@@ -65,10 +66,13 @@ std::uint32_t loadRaw(const std::string &path, std::span<std::uint8_t> buffer, s
     }
     if (size <= skip)
         return 0;
+    // All of the size measured above, or nothing: a file that shrank or could not be
+    // read is not loaded in part.
+    const auto want = static_cast<std::size_t>(size - skip);
     std::size_t got = 0;
     if (lseek(f.fd, static_cast<off_t>(skip), SEEK_SET) < 0 ||
-        !readAll(f.fd, buffer.data(), static_cast<std::size_t>(size - skip), got)) {
-        sink.showError(kCannotOpen);
+        !readAll(f.fd, buffer.data(), want, got) || got != want) {
+        sink.showError(codec::kReadFailed);
         return 0;
     }
     return static_cast<std::uint32_t>(got);

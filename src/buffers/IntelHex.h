@@ -11,8 +11,10 @@
 
 namespace korvat {
 
-// Line window of the reader: longer records are refused as illegal lines.
-constexpr std::size_t kIntelHexWindow = 512;
+// Line window of the reader: the longest legal record (':', length, offset, type, 255
+// data bytes and the checksum as digits) with CR LF. A longer line is refused as an
+// illegal line before anything of it is stored.
+constexpr std::size_t kIntelHexWindow = 1 + 2 + 4 + 2 + 2 * 255 + 2 + 2;
 
 // One past the highest index written, or 0 after any failure (which the sink is told;
 // a file that cannot be opened fails silently). The buffer's size is the limit; bytes

@@ -1,10 +1,9 @@
 #include "LineReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvat {
@@ -15,41 +14,26 @@ constexpr std::size_t kBlock = 1 << 20;
 LineReader::LineReader(std::size_t window) : m_window(window) {}
 
 LineReader::~LineReader() {
-    if (m_map)
-        munmap(const_cast<char *>(m_map), m_mapSize);
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
 bool LineReader::open(const std::string &path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    struct stat st {};
-    if (fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        void *p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                       MAP_PRIVATE | MAP_POPULATE, m_fd, 0);
-        if (p != MAP_FAILED) {
-            madvise(p, static_cast<std::size_t>(st.st_size), MADV_SEQUENTIAL);
-            m_map = static_cast<const char *>(p);
-            m_mapSize = static_cast<std::size_t>(st.st_size);
-            m_end = m_mapSize;
-            m_eof = true;
-        }
-    }
-    return true;
+    return m_fd >= 0;
 }
 
-// Keeps at least one window of bytes ahead of the position unless the file ends.
+// Keeps more than one window of bytes ahead of the position unless the file ends, so
+// that a window without a line feed tells a line that is too long from the last one.
 bool LineReader::fill() {
-    if (m_map || m_end - m_pos >= m_window || m_eof)
+    if (m_end - m_pos > m_window || m_eof)
         return true;
     if (m_buffer.empty())
-        m_buffer.resize(kBlock + m_window);
+        m_buffer.resize(kBlock + m_window + 1);
     std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
     m_end -= m_pos;
     m_pos = 0;
-    while (m_end < m_window && !m_eof) {
+    while (m_end <= m_window && !m_eof) {
         const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
         if (n < 0 && errno == EINTR)
             continue;
@@ -62,19 +46,20 @@ bool LineReader::fill() {
     return true;
 }
 
-bool LineReader::next(std::string_view &line) {
+LineReader::Result LineReader::next(std::string_view &line) {
     if (m_fd < 0 || !fill())
-        return false;
-    const std::size_t avail = std::min(m_window, m_end - m_pos);
-    if (avail == 0)
-        return false;
-    const char *start = (m_map ? m_map : m_buffer.data()) + m_pos;
+        return Result::Failed;
+    const std::size_t ahead = m_end - m_pos;
+    if (ahead == 0)
+        return Result::End;
+    const std::size_t avail = std::min(m_window, ahead);
+    const char *start = m_buffer.data() + m_pos;
     const void *lf = std::memchr(start, '\n', avail);
     const std::size_t length =
         lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - start) + 1 : avail;
     line = {start, length};
     m_pos += length;
-    return true;
+    return lf || ahead <= m_window ? Result::Line : Result::TooLong;
 }
 
 } // namespace korvat

@@ -15,14 +15,24 @@ std::uint32_t RecordReader::readFile(const std::string &path, std::size_t window
         return 0;
     std::string_view text;
     for (;;) {
-        if (!in.next(text)) {
+        switch (in.next(text)) {
+        case LineReader::Result::Line:
+            if (!line(text))
+                return static_cast<std::uint32_t>(m_extent);
+            break;
+        case LineReader::Result::TooLong:
+            fail(codec::kIllegalLine);
+            return 0;
+        case LineReader::Result::End:
+            if (mayEndHere())
+                return static_cast<std::uint32_t>(m_extent);
+            [[fallthrough]];
+        case LineReader::Result::Failed:
             m_sink.showError(codec::kReadFailed);
             if (!endMessage.empty())
                 m_sink.showError(endMessage);
             return 0;
         }
-        if (!line(text))
-            return static_cast<std::uint32_t>(m_extent);
     }
 }
 

@@ -19,15 +19,20 @@ public:
         : m_buffer(buffer), m_sink(sink) {}
     virtual ~RecordReader() = default;
 
-    // Feeds the file's lines to line() until it returns false. Returns the extent, or
-    // 0 when the file cannot be opened (silently) or ends first ("File Read Operation
-    // Failed", then endMessage when there is one).
+    // Feeds the file's lines to line() until it returns false, and returns the extent.
+    // Returns 0 instead when the file cannot be opened (silently), when a line is longer
+    // than the window ("Illegal Line found"; nothing of that line is stored), or when
+    // the file cannot be read or ends before line() says so and mayEndHere() does not
+    // allow that ("File Read Operation Failed", then endMessage when there is one).
     std::uint32_t readFile(const std::string &path, std::size_t window,
                            std::string_view endMessage);
 
 protected:
     // Handles one line; false when reading ends, successfully or not.
     virtual bool line(std::string_view text) = 0;
+    // Whether the file may end after the lines handled so far, without the record that
+    // ends it otherwise.
+    virtual bool mayEndHere() const { return false; }
 
     // count hexadecimal digits at position at; "Illegal Char in File" when not.
     std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t count);

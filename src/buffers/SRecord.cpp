@@ -19,25 +19,52 @@ public:
 
 private:
     bool line(std::string_view text) override;
+    bool mayEndHere() const override { return m_countsAll; }
     bool data(std::string_view text, std::uint32_t addressBytes);
+    bool soundCount(std::string_view text, std::uint32_t countBytes) const;
+
+    std::uint32_t m_dataRecords = 0;
+    bool m_countsAll = false; // the last line is a sound count of all data records
 };
 
 bool Reader::line(std::string_view text) {
     if (text.empty() || text[0] != 'S')
         return fail(codec::kIllegalLine);
     const char type = text.size() > 1 ? text[1] : '\0';
+    m_countsAll = false;
     switch (type) {
     case '1':
     case '2':
     case '3':
+        ++m_dataRecords;
         return data(text, static_cast<std::uint32_t>(type - '0') + 1);
+    case '5':
+    case '6':
+        m_countsAll = soundCount(text, static_cast<std::uint32_t>(type - '5') + 2);
+        return true; // no message either way: only the end of the file asks for it
     case '7':
     case '8':
     case '9':
         return false; // the terminator ends the file unchecked
     default:
-        return true; // S0 header, S4-S6 and anything else are skipped
+        return true; // S0 header, S4 and anything else are skipped
     }
+}
+
+// An S5/S6 record whose countBytes-byte field holds the number of data records read,
+// with its length, checksum and line end all in order.
+bool Reader::soundCount(std::string_view text, std::uint32_t countBytes) const {
+    const std::size_t checkAt = kAddressAt + 2 * countBytes;
+    const auto length = hex::parse(text, 2, 2);
+    const auto count = hex::parse(text, kAddressAt, 2 * countBytes);
+    const auto check = hex::parse(text, checkAt, 2);
+    if (!length || !count || !check || *length != countBytes + 1 || *count != m_dataRecords ||
+        text.find_first_not_of("\r\n", checkAt + 2) != std::string_view::npos)
+        return false;
+    std::uint32_t sum = *length + *check;
+    for (std::uint32_t c = *count; c != 0; c >>= 8)
+        sum += c & 0xFF;
+    return (sum & 0xFF) == 0xFF;
 }
 
 bool Reader::data(std::string_view text, std::uint32_t k) {

@@ -1,7 +1,9 @@
 #pragma once
 // Motorola S-records: the reader places S1/S2/S3 data into a buffer at the addresses
-// they name and stops at S7/S8/S9; the writer writes a header, 16-byte data records of
-// the smallest type that addresses the whole buffer, and the matching terminator.
+// they name and stops at S7/S8/S9, or at the end of a file whose last record is an
+// S5/S6 record counting its data records; the writer writes a header, 16-byte data
+// records of the smallest type that addresses the whole buffer, and the matching
+// terminator.
 
 #include "MessageSink.h"
 
@@ -11,8 +13,10 @@
 
 namespace korvat {
 
-// Line window of the reader: longer records are refused as illegal lines.
-constexpr std::size_t kSRecordWindow = 100;
+// Line window of the reader: the longest legal record ('S', type, count and the 255
+// bytes it counts as digits) with CR LF. A longer line is refused as an illegal line
+// before anything of it is stored.
+constexpr std::size_t kSRecordWindow = 1 + 1 + 2 + 2 * 255 + 2;
 
 // One past the highest index written, or 0 after any failure (which the sink is told;
 // a file that cannot be opened fails silently). The buffer's size is the limit; bytes

@@ -1,6 +1,9 @@
 #include "buffers/FileIO.h"
 #include "CodecFixture.h"
 
+#include <cstdio>
+#include <sys/stat.h>
+
 using namespace korvat;
 using namespace korvat::test;
 
@@ -75,6 +78,38 @@ TEST_F(Files, RawFileFailures) {
               (Messages{"File is too big for Buffer", "Can't open File", "Can't open File"}));
     EXPECT_EQ(load(path("missing.hex")), 0u); // the text readers fail silently
     EXPECT_EQ(sink.messages.size(), 3u);
+}
+
+// A kernel attribute file states a page as its size but yields only its few bytes of
+// text: a regular file that reads shorter than its size, the way a file that shrinks
+// after it was opened does.
+TEST_F(Files, RawFileThatReadsShorterThanItsSizeIsNotLoaded) {
+    const char *shortFile = "/sys/devices/system/cpu/online";
+    struct stat st {};
+    if (stat(shortFile, &st) != 0 || slurp(shortFile).size() >= std::size_t(st.st_size))
+        GTEST_SKIP() << shortFile << " does not read shorter than its size here";
+    buffer.assign(std::size_t(st.st_size), 0xFF);
+    for (const char *name : {"short.bin", "short.cap"}) {
+        sink.messages.clear();
+        const std::string link = path(name);
+        ASSERT_EQ(symlink(shortFile, link.c_str()), 0);
+        EXPECT_EQ(load(link), 0u) << name;
+        EXPECT_EQ(sink.messages, Messages{"File Read Operation Failed"}) << name;
+    }
+}
+
+// Reading the link speed of the loopback interface fails: a regular file whose read
+// gives an error.
+TEST_F(Files, RawFileThatCannotBeReadIsNotLoaded) {
+    const char *failing = "/sys/class/net/lo/speed";
+    struct stat st {};
+    if (stat(failing, &st) != 0 || !S_ISREG(st.st_mode) || std::ifstream(failing).get() != EOF)
+        GTEST_SKIP() << failing << " does not fail to read here";
+    buffer.assign(std::size_t(st.st_size), 0xFF);
+    const std::string link = path("speed.bin");
+    ASSERT_EQ(symlink(failing, link.c_str()), 0);
+    EXPECT_EQ(load(link), 0u);
+    EXPECT_EQ(sink.messages, Messages{"File Read Operation Failed"});
 }
 
 TEST_F(Files, SaveWritesTheFormatOfTheName) {

@@ -17,6 +17,17 @@ protected:
     }
 };
 
+// srec_cat's one 255-byte data record at 0x100, the longest a record can be; its bytes
+// are (37 i + 11) mod 256.
+constexpr const char *kLongest =
+    ":FF0100000B30557A9FC4E90E33587DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD0F51"
+    "A3F6489AED3F81D42678CB1D6FB20456A8FB4D9FE23486D92B7DC01264B7095BADF04294E7398BDE"
+    "2072C51769BC0E50A2F54799EC3E80D32577CA1C6EB10355A7FA4C9EE13385D82A7CCF1163B6085A"
+    "ACFF4193E6388ADD2F71C41668BB0D5FA1F44698EB3D8FD22476C91B6DB00254A6F94B9DE03284D7"
+    "297BCE1062B50759ABFE4092E53789DC2E70C31567BA0C5EA0F34597EA3C8ED12375C81A6CBF0153"
+    "A5F84A9CEF3183D6287ACD1F61B40658AAFD4F91E43688DB2D7FC21466B90B5DAFF24496E93B8DD0"
+    "2274C7196BBE0052A4F7499BEE3082D52779CC166";
+
 } // namespace
 
 TEST_F(IntelHex, DataRecordAndEndRecord) {
@@ -95,12 +106,30 @@ TEST_F(IntelHex, ChecksumFailureKeepsTheBytesAlreadyStored) {
     EXPECT_EQ(buffer[1], 0x22);
 }
 
-TEST_F(IntelHex, LineLongerThanTheWindowIsRefused) {
-    std::string data;
-    for (int i = 0; i < 255; ++i)
-        data += "00";
-    EXPECT_EQ(read(":FF000000" + data + "01\n:00000001FF\n"), 0u);
-    EXPECT_EQ(sink.messages, Messages{"Illegal Char in File"});
+TEST_F(IntelHex, RecordsUpToTheLongestLegalOneLoad) {
+    EXPECT_EQ(kIntelHexWindow, 523u);
+    Bytes expected(255);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        expected[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    // As srec_cat writes it with CR LF, which fills the window exactly, and with LF.
+    for (const char *eol : {"\r\n", "\n"}) {
+        buffer.assign(buffer.size(), 0xFF);
+        EXPECT_EQ(read(std::string(":020000040000FA") + eol + kLongest + eol + ":00000001FF" + eol),
+                  0x1FFu);
+        EXPECT_EQ(Bytes(buffer.begin() + 0x100, buffer.begin() + 0x1FF), expected);
+    }
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(IntelHex, LineLongerThanTheWindowIsRefusedWithNothingStored) {
+    for (const std::string &text :
+         {std::string(kLongest) + " \r\n:00000001FF\n",
+          std::string(kLongest) + "\r\r\n:00000001FF\n", std::string(kLongest) + "\r\r\r"}) {
+        sink.messages.clear();
+        EXPECT_EQ(read(text), 0u);
+        EXPECT_EQ(sink.messages, Messages{"Illegal Line found"});
+        EXPECT_EQ(buffer, Bytes(buffer.size(), 0xFF));
+    }
 }
 
 TEST_F(IntelHex, WriterLayout) {
@@ -150,9 +179,9 @@ TEST_F(IntelHex, FailedWriteLeavesTheOldFile) {
     EXPECT_FALSE(writeIntelHex(path("no/such/dir.hex"), Bytes(4)));
 }
 
-TEST_F(IntelHex, FilesThatCannotBeMappedAreReadInBlocks) {
-    // An empty file and a pipe are read rather than mapped; lines that straddle the
-    // reader's blocks must come out whole.
+TEST_F(IntelHex, EmptyFilesFailAndPipesAreRead) {
+    // A pipe is read like any file; lines that straddle the reader's blocks must come
+    // out whole.
     EXPECT_EQ(read(""), 0u);
     EXPECT_EQ(sink.messages, (Messages{"File Read Operation Failed", "Error reading File"}));
     sink.messages.clear();
