@@ -5,6 +5,7 @@
 #include "app/AtomicFile.h"
 #include "app/TextTable.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,7 +14,6 @@
 namespace korvat {
 namespace {
 
-constexpr std::size_t kEndRecordZeroBytes = 20;
 constexpr std::size_t kNameTextMax = kNameTextSize - 1;
 
 std::string withPath(const char *format, const std::string &path) {
@@ -33,12 +33,16 @@ Catalogue::Catalogue() {
 }
 
 CatalogueResult Catalogue::load(const std::string &path, int language) {
+    // Only a file that is not there is no error; one that is there but cannot be read
+    // (no permission, a loop of links, not a plain file) is reported.
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
+    if (stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return {CatalogueOutcome::NoFile, {}};
-    std::ifstream in(path, std::ios::binary);
-    if (!in || S_ISDIR(st.st_mode))
-        return {CatalogueOutcome::CannotOpen, withPath("Cannot open file %s", path)};
+    const CatalogueResult cannotOpen{CatalogueOutcome::CannotOpen,
+                                     withPath("Cannot open file %s", path)};
+    std::ifstream in;
+    if (!S_ISREG(st.st_mode) || (in.open(path, std::ios::binary), !in))
+        return cannotOpen;
 
     const std::string damaged(text(txtCatalogueDamaged, language));
     // Never read more than the table holds plus one byte, so an oversized file is
@@ -47,7 +51,7 @@ CatalogueResult Catalogue::load(const std::string &path, int language) {
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const auto size = static_cast<std::size_t>(in.gcount());
     if (in.bad())
-        return {CatalogueOutcome::CannotOpen, withPath("Cannot open file %s", path)};
+        return cannotOpen;
     if (size > kCatalogueFileMax || size % sizeof(ChipRecord) != 0)
         return {CatalogueOutcome::Damaged, damaged};
 
@@ -101,7 +105,10 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
         rec.eepromPage = static_cast<std::uint8_t>(v[11]);
         rec.association = static_cast<std::uint16_t>(v[12]);
     }
-    std::memset(&table[rows.size()], 0, kEndRecordZeroBytes);
+    // The end record and every slot after it are cleared, so no record of the old
+    // table is left behind where a search of all slots could still find it.
+    std::memset(reinterpret_cast<char *>(&table[rows.size()]), 0,
+                (table.size() - rows.size()) * sizeof(ChipRecord));
     m_slots = table;
 
     const std::size_t bytes = (rows.size() + 1) * sizeof(ChipRecord);

@@ -103,6 +103,44 @@ TEST_F(CatalogueFile, FileThatCannotBeOpened) {
     EXPECT_EQ(r.message, "Cannot open file " + path);
 }
 
+TEST_F(CatalogueFile, OnlyAMissingFileIsSilent) {
+    fs::create_symlink("korvat.Dat", path); // a link to itself: there, but unreadable
+    const CatalogueResult loop = cat.load(path, 0);
+    EXPECT_EQ(loop.outcome, CatalogueOutcome::CannotOpen);
+    EXPECT_EQ(loop.message, "Cannot open file " + path);
+    fs::remove(path);
+
+    fs::create_symlink("elsewhere.Dat", path); // a link to nothing: no file
+    EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::NoFile);
+    fs::remove(path);
+
+    if (geteuid() != 0) { // permission bits do not stop root
+        writeBytes(record("a,b,c"));
+        fs::permissions(path, fs::perms::none);
+        EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::CannotOpen);
+    }
+}
+
+// A save of fewer chips than the table held clears every slot after its end record:
+// nothing that searches all slots (identification) can find a chip that is not listed.
+TEST_F(CatalogueFile, SaveLeavesNoOldRecordBehindItsEnd) {
+    std::string three;
+    for (const char *name : {"a,b,1", "a,b,2", "a,b,3"}) {
+        std::string r = record(name);
+        r[48] = 0x17; // chip ID
+        three += r;
+    }
+    writeBytes(three + record(""));
+    ASSERT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::Read);
+    ASSERT_EQ(cat.save({row("a", "b", "9", "0x42")}, path).outcome, CatalogueOutcome::Written);
+    const ChipRecord zero{};
+    for (int i = 1; i < kCatalogueSlots; ++i)
+        ASSERT_EQ(std::memcmp(&cat.slot(i), &zero, sizeof zero), 0) << "slot " << i;
+    const std::string bytes = readBytes();
+    ASSERT_EQ(bytes.size(), 2 * sizeof(ChipRecord));
+    EXPECT_EQ(bytes.substr(sizeof(ChipRecord)), std::string(sizeof(ChipRecord), '\0'));
+}
+
 TEST_F(CatalogueFile, SavingNoChipsWritesOneEndRecord) {
     const CatalogueResult r = cat.save({}, path);
     EXPECT_EQ(r.outcome, CatalogueOutcome::Written);
