@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "HexView.h"
+#include "IniSettings.h"
 #include "MessageBoxes.h"
 #include "QtText.h"
 #include "Unit3.h"
@@ -22,7 +23,6 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -174,29 +174,19 @@ void TForm1::resizeEvent(QResizeEvent *event) {
 }
 
 void TForm1::FormCreate() {
-    m_settings =
-        std::make_unique<QSettings>(m_basePath + QStringLiteral(".ini"), QSettings::IniFormat);
-    QSettings &s = *m_settings;
-    if (s.value(QStringLiteral("Environment/FormMax"), 0).toInt() != 0) {
+    m_settings = std::make_unique<IniSettings>(m_basePath + QStringLiteral(".ini"));
+    const Settings s = readSettings(*m_settings);
+    if (s.formMax) {
         setWindowState(Qt::WindowMaximized);
     } else {
-        move(s.value(QStringLiteral("Environment/FormLeft"), 10).toInt(),
-             s.value(QStringLiteral("Environment/FormTop"), 10).toInt());
-        resize(s.value(QStringLiteral("Environment/FormWidth"), 700).toInt(),
-               s.value(QStringLiteral("Environment/FormHeight"), 500).toInt());
+        move(s.placement.left, s.placement.top);
+        resize(s.placement.width, s.placement.height);
     }
-    // Positions and language come from a file a person may have edited: a negative
-    // position counts as 0, and a language outside 0 to 2 as Simplified Chinese, as the
-    // text table reads it.
-    for (int i = 0; i < 3; ++i)
-        m_saved[static_cast<std::size_t>(i)] =
-            std::max(0, s.value(QStringLiteral("CHIP/INDEX%1").arg(i + 1), 0).toInt());
-    const bool device = s.value(QStringLiteral("DEVICE/chip"), 0).toInt() != 0;
-    findChild<QAction *>(QStringLiteral("ToolDevice"))->setVisible(device);
-    findChild<QAction *>(QStringLiteral("N3"))->setVisible(device);
-    m_speed = s.value(QStringLiteral("DEVICE/SPEED"), 0).toInt();
-    const int language = s.value(QStringLiteral("DEVICE/LANGU"), 0).toInt();
-    m_language = language >= 0 && language < kLanguageCount ? language : 0;
+    m_saved = s.positions;
+    findChild<QAction *>(QStringLiteral("ToolDevice"))->setVisible(s.chipEditor);
+    findChild<QAction *>(QStringLiteral("N3"))->setVisible(s.chipEditor);
+    m_speed = s.speed;
+    m_language = s.language;
 }
 
 void TForm1::showEvent(QShowEvent *event) {
@@ -232,21 +222,10 @@ void TForm1::closeEvent(QCloseEvent *event) {
 }
 
 bool TForm1::FormClose() {
-    QSettings &s = *m_settings;
-    const std::pair<const char *, int> values[] = {{"CHIP/INDEX1", m_saved[0]},
-                                                   {"CHIP/INDEX2", m_saved[1]},
-                                                   {"CHIP/INDEX3", m_saved[2]},
-                                                   {"DEVICE/SPEED", m_speed},
-                                                   {"DEVICE/LANGU", m_language}};
-    for (const auto &[key, value] : values) {
-        s.setValue(QString::fromLatin1(key), value);
-        s.sync();
-        if (s.status() != QSettings::NoError) {
-            showError(QStringLiteral("Unable to write to %1").arg(s.fileName()));
-            return false;
-        }
-    }
-    return true;
+    const auto failure = writeSettings(*m_settings, m_saved, m_speed, m_language);
+    if (failure)
+        showError(qs(*failure));
+    return !failure;
 }
 
 void TForm1::showError(const QString &message) {

@@ -4,6 +4,7 @@
 // status bar, and hosts every command; the rules it applies are the core's.
 
 #include "WindowHost.h"
+#include "app/Settings.h"
 #include "buffers/Buffers.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Selection.h"
@@ -35,7 +36,6 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QSettings;
 class QTabWidget;
 class QTextEdit;
 class QToolBar;
@@ -129,7 +129,7 @@ private:
     int m_speed = 0;
     int m_language = 0;
     bool m_shown = false;
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<korvat::SettingsStore> m_settings;
     std::unique_ptr<MessageBoxes> m_messageBoxes;
     Dialogs *m_dialogs;
     TForm3 *m_search = nullptr;

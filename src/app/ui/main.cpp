@@ -1,5 +1,7 @@
 // The application: the main window over the settings and catalogue beside the
 // executable, or in the user's folders when the installed copy's folder is read-only.
+#include "MessageBoxes.h"
+#include "StartUp.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -32,7 +34,13 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvat"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
-    TForm1 window(basePath(), korvat::UsbApi::load());
-    window.show();
-    return QApplication::exec();
+    MessageBoxes boxes(nullptr);
+    const std::unique_ptr<QWidget> window = startUp(
+        [] {
+            auto w = std::make_unique<TForm1>(basePath(), korvat::UsbApi::load());
+            w->show();
+            return std::unique_ptr<QWidget>(std::move(w));
+        },
+        boxes);
+    return window ? QApplication::exec() : 1;
 }
