@@ -1,6 +1,7 @@
 #include "About.h"
 #include "HexView.h"
 #include "RecordingDialogs.h"
+#include "StartUp.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -8,18 +9,23 @@
 #include "catalogue/Catalogue.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +143,26 @@ private slots:
         QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("FLASH"));
     }
 
+    // An error that escapes start-up is shown, and the application ends: no window.
+    void anErrorAtStartUpIsShownAndEndsTheApplication() {
+        RecordingDialogs dialogs;
+        QVERIFY(!startUp([]() -> std::unique_ptr<QWidget> { throw std::bad_alloc(); }, dialogs));
+        QVERIFY(!startUp([]() -> std::unique_ptr<QWidget> { throw std::runtime_error("broken"); },
+                         dialogs));
+        QCOMPARE(dialogs.errors,
+                 (std::vector<std::string>{
+                     "Out of memory: the program's buffers could not be allocated.", "broken"}));
+        const auto window = startUp(
+            [&] {
+                auto w = std::make_unique<TForm1>(base(), UsbApi::unavailable(), &m_dialogs);
+                w->show();
+                return std::unique_ptr<QWidget>(std::move(w));
+            },
+            dialogs);
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(dialogs.errors.size(), std::size_t{2});
+    }
+
     void outOfRangeSettingsAreClamped() {
         writeSettings({{"DEVICE/LANGU", 9}, {"CHIP/INDEX2", -4}});
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
@@ -227,6 +253,58 @@ private slots:
         QCOMPARE(w.buffers().range.start, 0x1F);
         w.Edit3->clear(); // an empty edit keeps the value
         QCOMPARE(w.buffers().range.start, 0x1F);
+    }
+
+    // Opened from "查找" (a modal window): typing goes straight to the search box, every
+    // time, and the slot column stays a sliver however the list is filled.
+    void searchBoxHasTheFocusAndThePosColumnDoesNotStretch() {
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        TForm3 *search = w.searchWindow();
+        for (int opening = 0; opening < 2; ++opening) {
+            QVERIFY(whileModal(w, &TForm1::BitBtn2Click, [&] {
+                const auto close = qScopeGuard([&] { search->reject(); });
+                QTRY_COMPARE(QApplication::focusWidget(), search->ComboBox1);
+                QCOMPARE(search->ComboBox1->lineEdit()->selectedText(),
+                         search->ComboBox1->currentText());
+                QTest::keyClicks(QApplication::focusWidget(), "W25");
+                QCOMPARE(search->ListView1->topLevelItemCount(), 2);
+                QCOMPARE(search->ListView1->columnWidth(3), 1);
+                search->ListView1->setFocus(); // the person moves on to the list
+            }));
+        }
+        QVERIFY(!search->ListView1->header()->stretchLastSection());
+    }
+
+    // Eight hexadecimal digits fit in both address edits in every language, at the
+    // default size and maximised, and the window stays at its 700 x 500.
+    void addressEditsShowEightDigits() {
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (const bool maximised : {false, true}) {
+            if (maximised)
+                w.showMaximized();
+            for (void (TForm1::*language)() :
+                 {&TForm1::ChinaClick, &TForm1::fantiClick, &TForm1::EnlishClick}) {
+                (w.*language)();
+                QApplication::processEvents();
+                if (!maximised)
+                    QCOMPARE(w.size(), QSize(700, 500));
+                for (QLineEdit *edit : {w.Edit3, w.Edit4}) {
+                    edit->setText(QStringLiteral("7FFFFFFF"));
+                    QStyleOptionFrame option;
+                    option.initFrom(edit);
+                    const QRect text =
+                        edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+                    QVERIFY2(text.width() - 4 >=
+                                 edit->fontMetrics().horizontalAdvance(edit->text()),
+                             qPrintable(edit->objectName()));
+                }
+                screenshot(&w, maximised ? "main-maximised" : "main-range");
+            }
+        }
     }
 
     void searchListsMatchesWithTheirCase() {

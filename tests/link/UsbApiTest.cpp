@@ -2,7 +2,6 @@
 #include "SimBinding.h"
 #include "link/Usbbulk.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace korvat;
@@ -37,19 +36,4 @@ TEST(UsbApi, MissingLibraryBehavesLikeAnAbsentProgrammer) {
     char block[64] = {};
     EXPECT_EQ(usb.USB_bulk_cmd(block, 64, 1), kNoDevice);
     EXPECT_EQ(pauses.size(), 1u);
-}
-
-// Run by CTest with the drop-in library first on the library path: the core's own
-// run-time binding finds it by the real library's name.
-TEST(DropInBinding, CoreFindsTheSimulatedProgrammerThroughTheDropIn) {
-    if (!std::getenv("KORVAT_DROPIN"))
-        GTEST_SKIP() << "runs under CTest with the drop-in library on the path";
-    TUsbBulk usb(UsbApi::load(), {}, [](int) {});
-    ASSERT_EQ(usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                            kProgrammerProduct),
-              1);
-    char block[64] = {0, 12};
-    EXPECT_EQ(usb.USB_bulk_cmd(block, 64, 1), 64);
-    EXPECT_STREQ(block + 51, "KV2000001");
-    usb.USB_bulk_close();
 }

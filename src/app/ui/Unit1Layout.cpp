@@ -39,6 +39,19 @@ QAction *newAction(QObject *owner, const char *name) {
     a->setEnabled(false);
     return a;
 }
+// A hex view fills its tab page to the frame, leaving it every row it can show.
+void fillPage(QWidget *page, QWidget *view) {
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+}
+
+// Tighter spacing for the row under the hex views.
+void compact(QLayout *layout) {
+    layout->setSpacing(4);
+    const QMargins m = layout->contentsMargins();
+    layout->setContentsMargins(6, m.top(), 6, m.bottom());
+}
 } // namespace
 
 QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler) {
@@ -188,11 +201,11 @@ QWidget *TForm1::buildWorkArea() {
     TabSheet3 = named(new QWidget, "TabSheet3");
     FlashEditor = named(new HexView(TabSheet1), "FlashEditor");
     FlashEditor->setRulerVisible(true);
-    (new QVBoxLayout(TabSheet1))->addWidget(FlashEditor);
+    fillPage(TabSheet1, FlashEditor);
     EepromEditor = named(new HexView(TabSheet2), "EepromEditor");
     EepromEditor->setGroupSize(2);
     EepromEditor->setOffsetPrefix(QStringLiteral("0x"));
-    (new QVBoxLayout(TabSheet2))->addWidget(EepromEditor);
+    fillPage(TabSheet2, EepromEditor);
     PageControl1->addTab(TabSheet1, QString());
     PageControl1->addTab(TabSheet2, QString());
     PageControl1->addTab(TabSheet3, QString());
@@ -206,16 +219,22 @@ QWidget *TForm1::buildWorkArea() {
     Label8 = named(new QLabel(GroupBox4), "Label8");
     Edit3 = named(new QLineEdit(QStringLiteral("0000"), GroupBox4), "Edit3");
     Edit4 = named(new QLineEdit(QStringLiteral("FFFF"), GroupBox4), "Edit4");
-    installHexKeyFilter(Edit3, 8);
-    installHexKeyFilter(Edit4, 8);
+    for (QLineEdit *edit : {Edit3, Edit4}) {
+        installHexKeyFilter(edit, 8);
+        setMinimumDigits(edit, 8);
+    }
     Edit3->setEnabled(false);
     Edit4->setEnabled(false);
-    // One row, so the hex view above keeps as many rows as it can.
+    // Start above end, so that both edits show whole eight-digit addresses beside the
+    // auto options at the default width in every language.
+    compact(range);
+    range->setVerticalSpacing(2);
     range->addWidget(CheckBox5, 0, 0);
     range->addWidget(Label7, 0, 1);
     range->addWidget(Edit3, 0, 2);
-    range->addWidget(Label8, 0, 3);
-    range->addWidget(Edit4, 0, 4);
+    range->addWidget(Label8, 1, 1);
+    range->addWidget(Edit4, 1, 2);
+    range->setColumnStretch(3, 1);
     connect(CheckBox5, &QCheckBox::clicked, this, &TForm1::CheckBox5Click);
     connect(Edit3, &QLineEdit::textChanged, this, &TForm1::Edit3Change);
     connect(Edit4, &QLineEdit::textChanged, this, &TForm1::Edit4Change);
@@ -223,6 +242,7 @@ QWidget *TForm1::buildWorkArea() {
 
     GroupBox2 = named(new QGroupBox(area), "GroupBox2");
     auto *autoOptions = new QHBoxLayout(GroupBox2);
+    compact(autoOptions);
     CheckBox1 = named(new QCheckBox(GroupBox2), "CheckBox1");
     CheckBox2 = named(new QCheckBox(GroupBox2), "CheckBox2");
     CheckBox3 = named(new QCheckBox(GroupBox2), "CheckBox3");

@@ -33,6 +33,9 @@ TForm3::TForm3(const Catalogue &catalogue, Choose choose, QWidget *parent)
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setFixedSize(273, 257);
+    // The columns keep their widths; "pos" stays all but invisible.
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setMinimumSectionSize(1);
     BitBtn1 = named(new QPushButton(this), "BitBtn1");
     BitBtn2 = named(new QPushButton(this), "BitBtn2");
     auto *grid = new QGridLayout(this);
@@ -71,6 +74,9 @@ void TForm3::resetColumns() {
 void TForm3::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     resetColumns(); // the text of the previous opening stays; the list waits for a change
+    // Typing goes to the search box at once, over the text of the previous opening.
+    ComboBox1->setFocus(Qt::OtherFocusReason);
+    ComboBox1->lineEdit()->selectAll();
 }
 
 void TForm3::ComboBox1Change() {
