@@ -54,6 +54,16 @@ void choose(TForm1 &w, const char *name) {
     search->BitBtn1Click();
 }
 
+// A 25-series chip in the simulated socket with data up to its last byte; the
+// simulator keeps no transfer bytes in its log.
+void insertFullChip(ksim::Simulator &sim, std::uint32_t id, std::uint32_t size) {
+    sim.logData = false;
+    sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, id, size));
+    std::uint8_t v = 0;
+    for (auto &cell : sim.chip().memory())
+        cell = v += 13;
+}
+
 // Starts the window on the shipped catalogue, lets prepare load the FLASH view with
 // 64 MiB, and reports the process's peak and its private memory with that view.
 template <typename Prepare> void peakMemory(benchmark::State &state, Prepare prepare) {
@@ -98,11 +108,7 @@ void BM_ReadThroughWindow16MiB(benchmark::State &state) {
     QTemporaryDir dir;
     const QString base = freshBase(dir);
     korvat::test::ActiveSimulator sim;
-    sim.logData = false;
-    sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4018, 16u << 20));
-    std::uint8_t v = 0;
-    for (auto &cell : sim.chip().memory()) // data up to the last byte
-        cell = v += 13;
+    insertFullChip(sim, 0xEF4018, 16u << 20);
     RecordingDialogs dialogs;
     TForm1 w(base, korvat::test::simulatedUsb(), &dialogs);
     w.show();
@@ -131,11 +137,7 @@ void BM_PeakMemoryRead64MiB(benchmark::State &state) {
     QTemporaryDir dir;
     const QString base = freshBase(dir);
     korvat::test::ActiveSimulator sim;
-    sim.logData = false;
-    sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xC8401A, 64u << 20));
-    std::uint8_t v = 0;
-    for (auto &cell : sim.chip().memory())
-        cell = v += 13;
+    insertFullChip(sim, 0xC8401A, 64u << 20);
     for (auto _ : state) {
         RecordingDialogs dialogs;
         TForm1 w(base, korvat::test::simulatedUsb(), &dialogs);
