@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -74,11 +75,9 @@ bool takeOver(int fd, const struct stat *old) {
     return fchmod(fd, old->st_mode & 07777) == 0;
 }
 
-// A file without a name in the system's temporary folder, so that nothing is left
-// behind whatever happens to the process.
-int anonymousFile() {
-    const char *env = std::getenv("TMPDIR");
-    const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
+// A file without a name in the folder, so that nothing is left behind whatever happens
+// to the process.
+int anonymousFile(const std::string &folder) {
     const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0)
         return fd;
@@ -106,7 +105,8 @@ bool writeAll(int fd, const char *p, std::size_t size, off_t at) {
 
 } // namespace
 
-AtomicFile::AtomicFile(std::string target) : m_target(std::move(target)) {}
+AtomicFile::AtomicFile(std::string target, std::string stagingFolder)
+    : m_target(std::move(target)), m_staging(std::move(stagingFolder)) {}
 
 AtomicFile::~AtomicFile() {
     discard();
@@ -122,15 +122,22 @@ bool AtomicFile::open() {
     struct stat st {};
     const bool exists = ::stat(m_final.c_str(), &st) == 0;
     const bool regular = exists && S_ISREG(st.st_mode);
+    // A file this user may not write is not replaced behind its back.
+    if (exists && ::access(m_final.c_str(), W_OK) != 0)
+        return false;
     // A rename would leave the old contents under the file's other names.
     if (regular && st.st_nlink > 1)
         return openInPlace();
     // Replace where the folder takes a new file that can have the old one's owner,
-    // group and permissions; otherwise write the existing file over.
+    // group and permissions; otherwise write the existing file over. Only a folder
+    // that refuses this user leads there: a full disk, say, fails the save, as writing
+    // over the file could then leave it cut short.
     if (openReplacement()) {
         if (takeOver(m_fd, exists ? &st : nullptr))
             return true;
         discard();
+    } else if (errno != EACCES && errno != EPERM) {
+        return false;
     }
     return regular && openInPlace();
 }
@@ -147,7 +154,7 @@ bool AtomicFile::openReplacement() {
 
 bool AtomicFile::openInPlace() {
     m_targetFd = ::open(m_final.c_str(), O_WRONLY | O_CLOEXEC);
-    m_fd = m_targetFd < 0 ? -1 : anonymousFile();
+    m_fd = m_targetFd < 0 ? -1 : anonymousFile(m_staging);
     if (m_fd < 0) {
         discard();
         return false;
@@ -190,8 +197,14 @@ bool AtomicFile::commitReplacement() {
     return true;
 }
 
-// Copies the collected bytes over the target from its start and cuts off the rest.
+// Copies the collected bytes over the target from its start and cuts off the rest. The
+// room for them is taken first, so a disk that cannot hold them fails the save before
+// the target changes.
 bool AtomicFile::commitInPlace() {
+    const int reserved = fallocate(m_targetFd, FALLOC_FL_KEEP_SIZE, 0,
+                                   static_cast<off_t>(std::max<std::size_t>(m_written, 1)));
+    if (reserved != 0 && errno != EOPNOTSUPP)
+        return false;
     std::vector<char> block(std::min(m_written, kCopyBlock));
     for (std::size_t at = 0; at < m_written;) {
         const ssize_t n = ::pread(m_fd, block.data(), std::min(block.size(), m_written - at),
@@ -218,8 +231,9 @@ void AtomicFile::discard() {
     m_temp.clear();
 }
 
-bool writeFileAtomically(const std::string &path, std::string_view contents) {
-    AtomicFile file(path);
+bool writeFileAtomically(const std::string &path, std::string_view contents,
+                         const std::string &stagingFolder) {
+    AtomicFile file(path, stagingFolder);
     return file.open() && file.write(contents.data(), contents.size()) && file.commit();
 }
 

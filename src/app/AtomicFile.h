@@ -1,16 +1,18 @@
 #pragma once
-// Writes a file so that a crash or a full disk never leaves a half-written file in
+// Writes a file so that a crash or a failed write never leaves a half-written file in
 // place of a good one: the bytes go to a temporary file in the same folder, which is
 // renamed over the target only when everything was written and flushed.
 //
 // Symbolic links are followed, so the file they lead to is written and the links stay.
-// Renaming would lose what belongs to the old file rather than to its name, so the
-// target is written in place instead when it has further hard links, when its owner and
-// group cannot be given to the new file, or when its folder does not allow a new file.
-// The bytes are then collected in an anonymous file in the system's temporary folder
-// and copied over the target only by commit().
+// A file that cannot be written is refused, as writing to it would be. Renaming would
+// lose what belongs to the old file rather than to its name, so the target is written
+// in place instead when it has further hard links, when its owner and group cannot be
+// given to the new file, or when its folder does not let this user add a file. The
+// bytes are then collected in an unnamed file in the staging folder and copied over the
+// target only by commit(), once the room for them is reserved.
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -18,7 +20,8 @@ namespace korvat {
 
 class AtomicFile {
 public:
-    explicit AtomicFile(std::string target);
+    // stagingFolder: where the bytes wait when the target is written in place.
+    explicit AtomicFile(std::string target, std::string stagingFolder = P_tmpdir);
     ~AtomicFile(); // leaves the target untouched and no temporary file unless committed
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -42,6 +45,7 @@ private:
     void discard();
 
     std::string m_target;
+    std::string m_staging;
     std::string m_final; // the target with its symbolic links followed
     std::string m_temp;  // the replacement's name while it exists
     Mode m_mode = Mode::Replace;
@@ -53,6 +57,7 @@ private:
 };
 
 // One-shot form: the whole contents at once.
-bool writeFileAtomically(const std::string &path, std::string_view contents);
+bool writeFileAtomically(const std::string &path, std::string_view contents,
+                         const std::string &stagingFolder = P_tmpdir);
 
 } // namespace korvat

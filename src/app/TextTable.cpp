@@ -59,6 +59,8 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // The setup block with the chip's parameters was not taken or not answered.
     {"芯片参数没有送达编程器。", "芯片參數沒有送達編程器。",
      "The chip parameters did not reach the programmer."},
+    // The block a chip is read into could not be allocated.
+    {"内存不足，无法读出芯片。", "內存不足，無法讀出芯片。", "Not enough memory to read the chip."},
 }};
 
 } // namespace

@@ -44,6 +44,7 @@ enum TextName {
     txtRangeBackwards,
     txtRangeOutsideBuffer,
     txtSetupFailed,
+    txtReadOutOfMemory,
     kTextNameCount
 };
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace korvat {
 namespace {
@@ -230,15 +231,19 @@ bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
     if (!enter4ByteIfNeeded(chip, 0))
         return false;
     preamble(txtReadRunning);
-    progressStart(chip.capacity);
-    if (!command(addressBlock(0), true, 0))
-        return false;
     const std::uint32_t t = transfer(chip);
     const std::size_t kept = std::min(chip.capacity, kFlashBufferSize);
     // Whole transfers of what the buffer keeps; a chip larger than the buffer is still
     // read to its end, its bytes past the buffer through the scratch block.
     const std::size_t blockSize = (kept + t - 1) / t * t;
-    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[blockSize]);
+    const std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize]);
+    if (!block) {
+        m_host.showFailure(text(txtReadOutOfMemory));
+        return false;
+    }
+    progressStart(chip.capacity);
+    if (!command(addressBlock(0), true, 0))
+        return false;
     m_scratch.resize(t);
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
         std::uint8_t *out = offset < blockSize ? block.get() + offset : m_scratch.data();

@@ -1,27 +1,28 @@
 #include "app/AtomicFile.h"
+#include "OrdinaryUser.h"
 #include "buffers/CodecFixture.h"
 
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace korvat;
+using korvat::test::asOrdinaryUser;
 using korvat::test::FileSizeLimit;
+using korvat::test::giveToChecker;
+using korvat::test::isRoot;
+using korvat::test::kNobody;
 using korvat::test::randomBytes;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
-constexpr int kCannotDropRoot = 2;
+constexpr std::size_t kTempSuffixLength = 7; // ".XXXXXX"
 
 std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
@@ -44,42 +45,6 @@ struct stat statOf(const fs::path &p) {
 
 void setMode(const fs::path &p, mode_t mode) {
     ASSERT_EQ(::chmod(p.c_str(), mode), 0) << p;
-}
-
-bool isRoot() {
-    return geteuid() == 0;
-}
-
-// As root, hands a file or folder to the user a check runs as (see asOrdinaryUser).
-void giveToChecker(const fs::path &p) {
-    if (isRoot()) {
-        ASSERT_EQ(::chown(p.c_str(), kNobody, kNobody), 0) << p;
-    }
-}
-
-// Root may write anything, so a refusal can only be seen by an ordinary user: as root,
-// the check runs in a child process that has given up root; otherwise directly.
-void asOrdinaryUser(const std::function<void()> &check) {
-    if (!isRoot())
-        return check();
-    std::fflush(nullptr); // or buffered output would be printed twice
-    const pid_t child = fork();
-    ASSERT_GE(child, 0) << "fork failed";
-    if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
-            _exit(kCannotDropRoot);
-        check();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status))
-        << "the check run as uid " << kNobody << " was ended by signal " << WTERMSIG(status);
-    const int exitCode = WEXITSTATUS(status);
-    ASSERT_NE(exitCode, kCannotDropRoot) << "could not switch to uid " << kNobody;
-    EXPECT_EQ(exitCode, 0) << "the check run as uid " << kNobody
-                           << " failed; its messages are printed above";
 }
 
 struct TempDir {
@@ -105,22 +70,14 @@ struct TempDir {
     }
 };
 
-// Points the system temporary folder at a folder of the test, so that anything left
-// behind there can be seen.
+// A staging folder of the test's own for in-place writes, so that anything left behind
+// there can be seen.
 struct StagingFolder {
     fs::path path;
-    std::string old;
-    bool had = false;
     explicit StagingFolder(fs::path folder) : path(std::move(folder)) {
         fs::create_directories(path);
         giveToChecker(path);
-        if (const char *value = std::getenv("TMPDIR")) {
-            old = value;
-            had = true;
-        }
-        setenv("TMPDIR", path.c_str(), 1);
     }
-    ~StagingFolder() { had ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
 };
 
 bool isUtf8(std::string_view s) {
@@ -207,7 +164,7 @@ TEST(AtomicFile, FileOfAnotherOwnerIsWrittenInPlaceKeepingItsOwner) {
     setMode(target, 0666); // owned by root, writable by everyone
     StagingFolder staging(dir.folder("staging"));
     asOrdinaryUser([&] {
-        EXPECT_TRUE(writeFileAtomically(target, "new"));
+        EXPECT_TRUE(writeFileAtomically(target, "new", staging.path));
         EXPECT_EQ(slurp(target), "new");
         EXPECT_EQ(entries(folder), 1u);
         EXPECT_EQ(entries(staging.path), 0u);
@@ -273,10 +230,10 @@ TEST(AtomicFileLinks, HardLinkedFileShowsTheNewContentsUnderBothNames) {
     const auto b = dir.path / "b.bin";
     spit(a, "old contents");
     fs::create_hard_link(a, b);
-    ASSERT_TRUE(writeFileAtomically(a, "new contents, longer"));
+    ASSERT_TRUE(writeFileAtomically(a, "new contents, longer", staging.path));
     EXPECT_EQ(slurp(a), "new contents, longer");
     EXPECT_EQ(slurp(b), "new contents, longer");
-    ASSERT_TRUE(writeFileAtomically(b, "short")); // the rest is cut off
+    ASSERT_TRUE(writeFileAtomically(b, "short", staging.path)); // the rest is cut off
     EXPECT_EQ(slurp(a), "short");
     EXPECT_EQ(statOf(a).st_ino, statOf(b).st_ino);
     EXPECT_EQ(statOf(a).st_nlink, 2u);
@@ -291,7 +248,7 @@ TEST(AtomicFileLinks, InPlaceWriteLeavesTheTargetAloneUntilCommit) {
     spit(a, "old");
     fs::create_hard_link(a, dir.path / "b.bin");
     {
-        AtomicFile f(a);
+        AtomicFile f(a, staging.path);
         ASSERT_TRUE(f.open());
         ASSERT_TRUE(f.write("new contents", 12));
         EXPECT_EQ(slurp(a), "old");
@@ -338,7 +295,7 @@ TEST(AtomicFileReadOnlyFolder, WritableFileIsWrittenInPlace) {
     setMode(folder, 0555);
     StagingFolder staging(dir.folder("staging"));
     asOrdinaryUser([&] {
-        EXPECT_TRUE(writeFileAtomically(target, "new"));
+        EXPECT_TRUE(writeFileAtomically(target, "new", staging.path));
         EXPECT_EQ(slurp(target), "new");
         EXPECT_EQ(entries(folder), 1u);
         EXPECT_EQ(entries(staging.path), 0u);
@@ -355,11 +312,48 @@ TEST(AtomicFileReadOnlyFolder, FileThatIsNotWritableFailsAndChangesNothing) {
     setMode(folder, 0555);
     StagingFolder staging(dir.folder("staging"));
     asOrdinaryUser([&] {
-        EXPECT_FALSE(writeFileAtomically(target, "new"));
+        EXPECT_FALSE(writeFileAtomically(target, "new", staging.path));
         EXPECT_EQ(slurp(target), "old");
         EXPECT_EQ(entries(folder), 1u);
         EXPECT_EQ(entries(staging.path), 0u);
     });
+}
+
+TEST(AtomicFileReadOnlyFile, IsRefusedEvenWhereItsFolderTakesNewFiles) {
+    TempDir dir;
+    const auto folder = dir.folder("open");
+    giveToChecker(folder);
+    const auto target = folder / "a.bin";
+    spit(target, "old");
+    giveToChecker(target);
+    setMode(target, 0444);
+    asOrdinaryUser([&] {
+        EXPECT_FALSE(writeFileAtomically(target, "new"));
+        EXPECT_EQ(slurp(target), "old");
+        EXPECT_EQ(entries(folder), 1u);
+    });
+    EXPECT_EQ(statOf(target).st_mode & 07777, 0444u);
+}
+
+// Where the folder takes no new file for another reason than this user's rights (here
+// the temporary file's path would be too long; a full disk is alike), the file is not
+// written over in place, where it could be left cut short: the save fails.
+TEST(AtomicFileFullDisk, FolderThatTakesNoNewFileIsNotWrittenOver) {
+    TempDir dir;
+    std::string folder = dir.path.string();
+    const std::string name = "a.bin";
+    const std::size_t suffix = 1 + 1 + kTempSuffixLength; // "/" + "." + ".XXXXXX"
+    while (folder.size() + 1 + name.size() + suffix < PATH_MAX)
+        folder += "/" + std::string(std::min<std::size_t>(200, PATH_MAX - folder.size() -
+                                                                   name.size() - suffix - 1),
+                                    'd');
+    fs::create_directories(folder);
+    const fs::path target = folder + "/" + name;
+    spit(target, "old");
+    ASSERT_EQ(slurp(target), "old");
+    EXPECT_FALSE(writeFileAtomically(target, "new"));
+    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(entries(folder), 1u);
 }
 
 TEST(AtomicFileFullDisk, ReplacementLeavesTheOldFile) {
@@ -387,7 +381,7 @@ TEST(AtomicFileFullDisk, InPlaceLeavesTheOldFile) {
     const auto data = randomBytes(1 << 16);
     {
         FileSizeLimit limit(4096);
-        AtomicFile f(target);
+        AtomicFile f(target, staging.path);
         ASSERT_TRUE(f.open());
         EXPECT_FALSE(f.write(data.data(), data.size()));
         EXPECT_FALSE(f.commit());

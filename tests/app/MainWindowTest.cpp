@@ -149,9 +149,10 @@ private slots:
         QVERIFY(!startUp([]() -> std::unique_ptr<QWidget> { throw std::bad_alloc(); }, dialogs));
         QVERIFY(!startUp([]() -> std::unique_ptr<QWidget> { throw std::runtime_error("broken"); },
                          dialogs));
-        QCOMPARE(dialogs.errors,
-                 (std::vector<std::string>{
-                     "Out of memory: the program's buffers could not be allocated.", "broken"}));
+        QVERIFY(!startUp([]() -> std::unique_ptr<QWidget> { throw 7; }, dialogs));
+        QCOMPARE(dialogs.errors, (std::vector<std::string>{
+                                     "Out of memory: the program's buffers could not be allocated.",
+                                     "broken", "The program could not start."}));
         const auto window = startUp(
             [&] {
                 auto w = std::make_unique<TForm1>(base(), UsbApi::unavailable(), &m_dialogs);
@@ -160,7 +161,7 @@ private slots:
             },
             dialogs);
         QVERIFY(window && window->isVisible());
-        QCOMPARE(dialogs.errors.size(), std::size_t{2});
+        QCOMPARE(dialogs.errors.size(), std::size_t{3});
     }
 
     void outOfRangeSettingsAreClamped() {
@@ -293,14 +294,15 @@ private slots:
                 if (!maximised)
                     QCOMPARE(w.size(), QSize(700, 500));
                 for (QLineEdit *edit : {w.Edit3, w.Edit4}) {
-                    edit->setText(QStringLiteral("7FFFFFFF"));
                     QStyleOptionFrame option;
                     option.initFrom(edit);
                     const QRect text =
                         edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-                    QVERIFY2(text.width() - 4 >=
-                                 edit->fontMetrics().horizontalAdvance(edit->text()),
-                             qPrintable(edit->objectName()));
+                    for (const char digit : {'0', '8', 'B', 'D', 'F'}) {
+                        const QString address(8, QLatin1Char(digit));
+                        QVERIFY2(text.width() - 4 >= edit->fontMetrics().horizontalAdvance(address),
+                                 qPrintable(edit->objectName() + QLatin1Char(' ') + address));
+                    }
                 }
                 screenshot(&w, maximised ? "main-maximised" : "main-range");
             }

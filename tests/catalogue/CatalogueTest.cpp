@@ -1,4 +1,5 @@
 #include "catalogue/Catalogue.h"
+#include "OrdinaryUser.h"
 #include "catalogue/CatalogueCsv.h"
 
 #include <cstring>
@@ -114,11 +115,13 @@ TEST_F(CatalogueFile, OnlyAMissingFileIsSilent) {
     EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::NoFile);
     fs::remove(path);
 
-    if (geteuid() != 0) { // permission bits do not stop root
-        writeBytes(record("a,b,c"));
-        fs::permissions(path, fs::perms::none);
-        EXPECT_EQ(cat.load(path, 0).outcome, CatalogueOutcome::CannotOpen);
-    }
+    writeBytes(record("a,b,c"));
+    fs::permissions(path, fs::perms::none);
+    test::asOrdinaryUser([&] {
+        const CatalogueResult locked = cat.load(path, 0);
+        EXPECT_EQ(locked.outcome, CatalogueOutcome::CannotOpen);
+        EXPECT_EQ(locked.message, "Cannot open file " + path);
+    });
 }
 
 // A save of fewer chips than the table held clears every slot after its end record:

@@ -1,5 +1,11 @@
 #include "EngineFixture.h"
 
+#include <cstdio>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace korvat;
 using namespace korvat::test;
 using ksim::Family;
@@ -40,6 +46,44 @@ TEST_F(EngineTest, ReadFillsTheBufferAndTrimsTrailingErasedBytes) {
     run(Operation::Read);
     EXPECT_EQ(buffers.loadedLength, 0);
 }
+
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer's own memory needs no address limit
+// The block a chip is read into cannot be had: the read ends with its message, the
+// bracket is closed and nothing of the buffer changes. Run in a child process whose
+// address space leaves room for small allocations only.
+TEST_F(EngineTest, ReadWithoutMemoryForItsBlockFailsAndChangesNothing) {
+    useChip(Family::Spi25, 0, 64u << 20, 256);
+    buffers.flash()[0] = 0x12;
+    buffers.loadedLength = 2;
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlimit limit{static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE)) + (16u << 20),
+                           RLIM_INFINITY};
+        setrlimit(RLIMIT_AS, &limit);
+        run(Operation::Read);
+        const bool ok =
+            host.errors == std::vector<std::string>{"Not enough memory to read the chip."} &&
+            host.log.size() == 2 && host.log[0] == "14:03:27 Not enough memory to read the chip." &&
+            buffers.flash()[0] == 0x12 && buffers.loadedLength == 2 && view.loads == 0 &&
+            !connection.busy() && !usb.isOpen() && commands() == Codes{7, 11, 8};
+        if (!ok) { // the parent's failure points here
+            std::fprintf(stderr, "the read without memory showed:");
+            for (const auto &e : host.errors)
+                std::fprintf(stderr, " [%s]", e.c_str());
+            std::fprintf(stderr, "\n");
+        }
+        std::fflush(nullptr);
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+#endif
 
 TEST_F(EngineTest, SmallPagesTravelInTransfersOf64) {
     useChip(Family::I2c24, 1, 1024, 8);

@@ -14,6 +14,8 @@ std::unique_ptr<QWidget> startUp(const std::function<std::unique_ptr<QWidget>()>
         messages.showError("Out of memory: the program's buffers could not be allocated.");
     } catch (const std::exception &e) {
         messages.showError(e.what());
+    } catch (...) {
+        messages.showError("The program could not start.");
     }
     return nullptr;
 }

@@ -36,6 +36,7 @@ TForm3::TForm3(const Catalogue &catalogue, Choose choose, QWidget *parent)
     // The columns keep their widths; "pos" stays all but invisible.
     ListView1->header()->setStretchLastSection(false);
     ListView1->header()->setMinimumSectionSize(1);
+    ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     BitBtn1 = named(new QPushButton(this), "BitBtn1");
     BitBtn2 = named(new QPushButton(this), "BitBtn2");
     auto *grid = new QGridLayout(this);
