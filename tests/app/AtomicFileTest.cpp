@@ -286,13 +286,21 @@ TEST(AtomicFileNames, NameOfTheLongestLengthIsSaved) {
     EXPECT_EQ(dir.entries(), 1u);
 }
 
-TEST(AtomicFileReadOnlyFolder, WritableFileIsWrittenInPlace) {
-    TempDir dir;
+// A file with the given contents and mode in a folder of dir that takes no new file.
+fs::path fileInLockedFolder(const TempDir &dir, const std::string &contents, mode_t mode) {
     const auto folder = dir.folder("locked");
     const auto target = folder / "a.bin";
-    spit(target, "old contents");
+    spit(target, contents);
     giveToChecker(target);
+    setMode(target, mode);
     setMode(folder, 0555);
+    return target;
+}
+
+TEST(AtomicFileReadOnlyFolder, WritableFileIsWrittenInPlace) {
+    TempDir dir;
+    const auto target = fileInLockedFolder(dir, "old contents", 0644);
+    const auto folder = target.parent_path();
     StagingFolder staging(dir.folder("staging"));
     asOrdinaryUser([&] {
         EXPECT_TRUE(writeFileAtomically(target, "new", staging.path));
@@ -304,12 +312,8 @@ TEST(AtomicFileReadOnlyFolder, WritableFileIsWrittenInPlace) {
 
 TEST(AtomicFileReadOnlyFolder, FileThatIsNotWritableFailsAndChangesNothing) {
     TempDir dir;
-    const auto folder = dir.folder("locked");
-    const auto target = folder / "a.bin";
-    spit(target, "old");
-    giveToChecker(target);
-    setMode(target, 0444);
-    setMode(folder, 0555);
+    const auto target = fileInLockedFolder(dir, "old", 0444);
+    const auto folder = target.parent_path();
     StagingFolder staging(dir.folder("staging"));
     asOrdinaryUser([&] {
         EXPECT_FALSE(writeFileAtomically(target, "new", staging.path));

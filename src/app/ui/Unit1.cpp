@@ -32,6 +32,15 @@ using namespace korvat;
 
 Q_LOGGING_CATEGORY(lcLink, "korvat.link", QtWarningMsg)
 
+namespace {
+
+bool isPopup(const QWindow *window) {
+    const Qt::WindowType type = window->type();
+    return type == Qt::Popup || type == Qt::ToolTip;
+}
+
+} // namespace
+
 TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), m_basePath(basePath),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
@@ -122,11 +131,6 @@ void TForm1::focusWindowChanged(QWindow *window) {
     if (window == windowHandle() && m_lastFocus != window)
         FormActivate();
     m_lastFocus = window;
-}
-
-bool TForm1::isPopup(const QWindow *window) {
-    const Qt::WindowType type = window->type();
-    return type == Qt::Popup || type == Qt::ToolTip;
 }
 
 void TForm1::FormActivate() {

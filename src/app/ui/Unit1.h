@@ -112,7 +112,6 @@ private:
     // while an operation runs, and restores them after.
     void setCommandsAvailable(bool available);
     void focusWindowChanged(QWindow *window);
-    static bool isPopup(const QWindow *window);
     void execModal(QDialog *window);
     void showError(const QString &text);
     using Handler = void (TForm1::*)();
