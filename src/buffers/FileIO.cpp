@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <initializer_list>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +23,23 @@ constexpr std::string_view kCannotCreate = "创建文件失败";
 
 bool is(const std::string &ext, const char *wanted) {
     return strcasecmp(ext.c_str(), wanted) == 0;
+}
+
+bool isAnyOf(const std::string &ext, std::initializer_list<const char *> wanted) {
+    for (const char *w : wanted)
+        if (is(ext, w))
+            return true;
+    return false;
+}
+
+// Besides ".hex" and ".src", the names other tools give these text formats, so that
+// their text is never taken for raw bytes and written into a chip.
+bool isIntelHexName(const std::string &ext) {
+    return isAnyOf(ext, {".hex", ".ihex", ".ihx"});
+}
+
+bool isSRecordName(const std::string &ext) {
+    return isAnyOf(ext, {".s19", ".s28", ".s37", ".srec", ".mot"});
 }
 
 enum class Kind { Raw, Capsule, IntelHex, SRecord };
@@ -123,8 +141,10 @@ std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, 
             return 0;
         }
         kind = c == ':' ? Kind::IntelHex : c == 'S' ? Kind::SRecord : Kind::Raw;
-    } else if (is(ext, ".hex")) {
+    } else if (isIntelHexName(ext)) {
         kind = Kind::IntelHex;
+    } else if (isSRecordName(ext)) {
+        kind = Kind::SRecord;
     } else if (is(ext, ".cap")) {
         kind = Kind::Capsule;
     }
@@ -147,9 +167,10 @@ bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Promp
     if (stat(path.c_str(), &st) == 0 && !prompter.askYesNo(text(txtOverwriteQuestion, language)))
         return false;
     const std::string ext = fileExtension(path);
-    if (!is(ext, ".src") && !is(ext, ".hex"))
+    const bool sRecord = is(ext, ".src") || isSRecordName(ext);
+    if (!sRecord && !isIntelHexName(ext))
         return saveRaw(path, data, sink, language);
-    const bool ok = is(ext, ".src") ? writeSRecord(path, data) : writeIntelHex(path, data);
+    const bool ok = sRecord ? writeSRecord(path, data) : writeIntelHex(path, data);
     if (!ok)
         sink.showError(text(txtWriteError, language));
     return ok;

@@ -23,7 +23,11 @@ std::string fileExtension(const std::string &path);
 // after any failure, which the sink has been told about.
 std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink);
 
-// Saves the bytes: ".src" as S-records, ".hex" as Intel HEX, anything else raw. An
+// Text formats by extension, letter case ignored: ".hex", ".ihex", ".ihx" are Intel HEX
+// both ways; ".s19", ".s28", ".s37", ".srec", ".mot" are S-records both ways; ".src" is
+// saved as S-records but loaded raw; ".eep" is told by its first character.
+
+// Saves the bytes: S-records or Intel HEX by the names above, anything else raw. An
 // existing file is replaced only after Yes to the overwrite question, and only once
 // everything was written; on failure it is left as it was. True when the file was saved.
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,

@@ -33,10 +33,16 @@ TEST_F(Files, ExtensionDecidesTheFormat) {
         EXPECT_EQ(load(file(name, hex)), hex.size()) << name; // raw: the text itself
         EXPECT_EQ(buffer[0], ':') << name;
     }
-    for (const char *name : {"image.HEX", "image.hex"}) {
+    for (const char *name : {"image.HEX", "image.hex", "image.ihex", "image.IHX"}) {
         buffer.assign(buffer.size(), 0xFF);
         EXPECT_EQ(load(file(name, hex)), 1u) << name;
         EXPECT_EQ(buffer[0], 0x41) << name;
+    }
+    const std::string srec = "S104000042B9\nS9030000FC\n";
+    for (const char *name : {"fw.s19", "fw.S28", "fw.s37", "fw.srec", "fw.MOT"}) {
+        buffer.assign(buffer.size(), 0xFF);
+        EXPECT_EQ(load(file(name, srec)), 1u) << name;
+        EXPECT_EQ(buffer[0], 0x42) << name;
     }
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -117,8 +123,14 @@ TEST_F(Files, SaveWritesTheFormatOfTheName) {
     data[1] = 0x00;
     ASSERT_TRUE(save(path("a.src"), data));
     EXPECT_EQ(slurp(path("a.src")).substr(0, 18), "S00600004844521B\r\n");
-    ASSERT_TRUE(save(path("a.HEX"), data));
-    EXPECT_EQ(slurp(path("a.HEX")).substr(0, 9), ":20000000");
+    for (const char *name : {"a.s19", "a.S28", "a.s37", "a.srec", "a.mot"}) {
+        ASSERT_TRUE(save(path(name), data)) << name;
+        EXPECT_EQ(slurp(path(name)), slurp(path("a.src"))) << name;
+    }
+    for (const char *name : {"a.HEX", "a.ihex", "a.ihx"}) {
+        ASSERT_TRUE(save(path(name), data)) << name;
+        EXPECT_EQ(slurp(path(name)).substr(0, 9), ":20000000") << name;
+    }
     for (const char *name : {"a.bin", "a.rom", "a.cap", "a.eep", "a"}) {
         ASSERT_TRUE(save(path(name), data)) << name;
         EXPECT_EQ(slurp(path(name)), std::string(data.begin(), data.end())) << name;
