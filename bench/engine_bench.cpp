@@ -30,13 +30,15 @@ struct BenchHost : OperationHost {
     std::string timeText() const override { return "12:00:00"; }
     void setProgressVisible(bool) override {}
     void setProgressMaximum(std::uint32_t m) override { maximum = m ? m : 1; }
-    void setProgressValue(std::uint32_t v) override {
+    bool setProgressValue(std::uint32_t v) override {
         const auto x = static_cast<std::uint32_t>(std::uint64_t{v} * kBarPixels / maximum);
-        if (x != drawn) {
-            drawn = x;
-            redraws += 2; // both bars
-        }
+        if (x == drawn)
+            return false;
+        drawn = x;
+        redraws += 2; // both bars
+        return true;
     }
+    void setTransferText(std::string_view, std::string_view) override {}
     void processEvents() override { ++pumps; }
     void showError(std::string_view) override {}
     void beep() override {}

@@ -86,6 +86,7 @@ void Engine::run(Operation op, const ChipRecord &chip, int speed, BufferView &fl
         ok = verify(chip);
         break;
     }
+    clearTransferText(); // however it ended, nothing is transferring any more
     if (ok) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
@@ -135,25 +136,44 @@ void Engine::preamble(TextName startText) {
     m_host.insertLogLine(m_host.timeText() + " " + m_connection.panelText());
 }
 
-void Engine::progressStart(std::uint32_t maximum) {
+void Engine::progressStart(std::uint32_t maximum, std::uint64_t end) {
     m_host.setProgressMaximum(maximum);
     m_host.setProgressValue(0);
     m_host.setProgressVisible(true);
+    m_meter.start(end, m_host.seconds());
 }
 
+// The rate and time left are measured when the bars move, so they change no more often
+// than the bars do. Without a started meter (the whole-chip erase counts status polls,
+// not bytes) there are none.
 void Engine::progress(std::uint32_t value) {
-    m_host.setProgressValue(value);
+    if (m_host.setProgressValue(value) && m_meter.running() &&
+        m_meter.sample(value, m_host.seconds()))
+        m_host.setTransferText(m_meter.rateText(), m_meter.timeLeftText());
     m_host.processEvents();
 }
 
 void Engine::progressEnd() {
     m_host.setProgressValue(0);
     m_host.setProgressVisible(false);
+    clearTransferText();
+}
+
+void Engine::clearTransferText() {
+    m_meter.reset();
+    m_host.setTransferText("", "");
+}
+
+// The rate and time left go before the error box opens: they describe a transfer that
+// is over.
+bool Engine::fail(const std::string &message) {
+    clearTransferText();
+    m_host.showFailure(message);
+    return false;
 }
 
 bool Engine::failAt(std::uint64_t address) {
-    m_host.showFailure(text(txtTransferFailed) + addressText(address));
-    return false;
+    return fail(text(txtTransferFailed) + addressText(address));
 }
 
 bool Engine::command(CommandBlock block, bool reply, std::uint64_t address) {
@@ -172,6 +192,7 @@ bool Engine::readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t addre
 
 bool Engine::eraseWholeChip(const ChipRecord &chip) {
     m_host.setProgressMaximum(chip.delay);
+    m_meter.reset(); // the bar counts polls: no rate, no time left
     CommandBlock block = eraseBlock(kWholeChipErase);
     if (!exchangeBlock(m_usb, block, false))
         return failAt(0);
@@ -182,10 +203,8 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
             return failAt(0);
         if (count > chip.delay) {
             // The budget is spent: finished only if this last poll says so.
-            if (pollBusy(block)) {
-                m_host.showFailure(text(txtEraseTimeout));
-                return false;
-            }
+            if (pollBusy(block))
+                return fail(text(txtEraseTimeout));
             return true;
         }
         ++count;
@@ -206,6 +225,7 @@ bool Engine::erase(const ChipRecord &chip) {
         break;
     case 1: // one block erase per page, by the low 16 bits of its address
         m_host.setProgressMaximum(chip.capacity);
+        m_meter.start(chip.capacity, m_host.seconds());
         for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
             ok = command(eraseBlock(static_cast<std::uint16_t>(a)), false, a);
             progress(static_cast<std::uint32_t>(a));
@@ -237,10 +257,8 @@ bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
     // read to its end, its bytes past the buffer through the scratch block.
     const std::size_t blockSize = (kept + t - 1) / t * t;
     const std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize]);
-    if (!block) {
-        m_host.showFailure(text(txtReadOutOfMemory));
-        return false;
-    }
+    if (!block)
+        return fail(text(txtReadOutOfMemory));
     progressStart(chip.capacity);
     if (!command(addressBlock(0), true, 0))
         return false;
@@ -271,10 +289,8 @@ bool Engine::blankCheck(const ChipRecord &chip) {
         if (!readInto(m_scratch.data(), t, offset))
             return false;
         if (std::any_of(m_scratch.begin(), m_scratch.end(),
-                        [](std::uint8_t b) { return b != 0xFF; })) {
-            m_host.showFailure(text(txtNotBlank));
-            return false;
-        }
+                        [](std::uint8_t b) { return b != 0xFF; }))
+            return fail(text(txtNotBlank));
         progress(static_cast<std::uint32_t>(offset));
     }
     progressEnd();
@@ -289,7 +305,8 @@ bool Engine::verify(const ChipRecord &chip) {
     const Bounds b = *bounds;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
-    progressStart(static_cast<std::uint32_t>(m_buffers.loadedLength));
+    // The bar runs to the loaded length; the time left to the last byte compared.
+    progressStart(static_cast<std::uint32_t>(m_buffers.loadedLength), b.end);
     if (!command(addressBlock(b.start), true, b.start))
         return false;
     const std::uint32_t t = transfer(chip);
@@ -303,12 +320,10 @@ bool Engine::verify(const ChipRecord &chip) {
             return false;
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, compareEnd - address));
         const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
-        if (diff.first != m_scratch.begin() + n) {
-            m_host.showFailure(
+        if (diff.first != m_scratch.begin() + n)
+            return fail(
                 text(txtVerifyMismatch) +
                 addressText(address + static_cast<std::uint64_t>(diff.first - m_scratch.begin())));
-            return false;
-        }
         progress(static_cast<std::uint32_t>(address));
     }
     progressEnd();

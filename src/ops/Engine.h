@@ -8,6 +8,7 @@
 #include "app/TextTable.h"
 #include "catalogue/ChipRecord.h"
 #include "ops/CommandBlock.h"
+#include "ops/ProgressMeter.h"
 
 #include <cstdint>
 #include <optional>
@@ -59,9 +60,15 @@ private:
     // a write first rounds the loaded length up to whole pages.
     std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength);
     void preamble(TextName startText);
-    void progressStart(std::uint32_t maximum);
+    // The bars over [0, maximum); the rate and time left of the bytes moved with them,
+    // up to end.
+    void progressStart(std::uint32_t maximum, std::uint64_t end);
+    void progressStart(std::uint32_t maximum) { progressStart(maximum, maximum); }
     void progress(std::uint32_t value);
     void progressEnd();
+    void clearTransferText();
+    // Ends the operation in failure with text; always false.
+    bool fail(const std::string &text);
     bool failAt(std::uint64_t address);
     bool command(CommandBlock block, bool reply, std::uint64_t address);
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
@@ -76,6 +83,7 @@ private:
     Buffers &m_buffers;
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
+    ProgressMeter m_meter;
 };
 
 } // namespace korvat

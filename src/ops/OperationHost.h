@@ -1,7 +1,8 @@
 #pragma once
 // What the chip operations need of the window they run in: the status panel, the
-// activity log, the two progress bars (always moved together), event pumping, message
-// boxes, the beep, the clock and the one sleep through which every prescribed wait goes.
+// activity log, the two progress bars (always moved together), the transfer rate and
+// time left, event pumping, message boxes, the beep, the clock and the one sleep through
+// which every prescribed wait goes.
 
 #include <cstdint>
 #include <string>
@@ -23,7 +24,11 @@ public:
 
     virtual void setProgressVisible(bool visible) = 0;
     virtual void setProgressMaximum(std::uint32_t maximum) = 0;
-    virtual void setProgressValue(std::uint32_t value) = 0;
+    // True when the bars were redrawn: only then is a new rate or time left worth showing.
+    virtual bool setProgressValue(std::uint32_t value) = 0;
+    // The transfer rate ("850 KiB/s") and the time left ("1:05") of the running operation;
+    // empty texts clear them.
+    virtual void setTransferText(std::string_view rate, std::string_view timeLeft) = 0;
     // Lets the window handle what is pending (repaint, clicks, device changes).
     virtual void processEvents() = 0;
 

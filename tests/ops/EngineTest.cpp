@@ -1,10 +1,12 @@
 #include "EngineFixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -489,4 +491,67 @@ TEST_F(EngineTest, SecondOperationIsRefusedWhileOneRuns) {
                                "The programmer is busy. Wait for the current operation to end."}));
     EXPECT_EQ(commands(), (Codes{7, 5, 8}));
     EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050"));
+}
+
+// The texts shown while an operation ran: the rates and times left before the first
+// clearing, and whether everything after it clears too.
+namespace {
+using Texts = std::pair<std::string, std::string>;
+std::vector<Texts> shownBeforeClearing(const std::vector<Texts> &calls, bool *clearedAfter) {
+    const Texts cleared{"", ""};
+    const auto first = std::find(calls.begin(), calls.end(), cleared);
+    *clearedAfter = first != calls.end() &&
+                    std::all_of(first, calls.end(), [&](const Texts &t) { return t == cleared; });
+    return {calls.begin(), first};
+}
+} // namespace
+
+TEST_F(EngineTest, ReadShowsItsRateAndTimeLeftAndClearsThemAtTheEnd) {
+    useChip(Family::Spi25, 0, 65536, 256);
+    host.clockStep = 1.0 / 64; // one 256-byte transfer per pump: 16 KiB/s
+    run(Operation::Read);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    bool cleared = false;
+    // Every half second (32 transfers): 8 KiB of 64 KiB done, 3.5 s left, then 3.0 s,
+    // 2.5 s (the same text, not shown again), 2.0 s...
+    EXPECT_EQ(shownBeforeClearing(host.transferTexts, &cleared),
+              (std::vector<Texts>{{"16 KiB/s", "0:04"},
+                                  {"16 KiB/s", "0:03"},
+                                  {"16 KiB/s", "0:02"},
+                                  {"16 KiB/s", "0:01"}}));
+    EXPECT_TRUE(cleared);
+
+    // A read that fails half-way clears them too.
+    host.transferTexts.clear();
+    sim.faults.unplugAtTransfer = sim.transferCount() + 4 + 140; // the 140th data read
+    run(Operation::Read);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(
+        shownBeforeClearing(host.transferTexts, &cleared),
+        (std::vector<Texts>{{"16 KiB/s", "0:04"}, {"16 KiB/s", "0:03"}, {"16 KiB/s", "0:02"}}));
+    EXPECT_TRUE(cleared);
+    EXPECT_EQ(host.transferTexts.back(), (Texts{"", ""}));
+}
+
+TEST_F(EngineTest, EraseShowsARateOnlyWhenItsBarCountsBytes) {
+    // The whole-chip erase's bar counts status polls: no rate, no time left.
+    useChip(Family::Spi25, 0, 4096, 256);
+    sim.programmer().erasePolls = 30;
+    host.clockStep = 0.1;
+    run(Operation::Erase);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    bool cleared = false;
+    EXPECT_TRUE(shownBeforeClearing(host.transferTexts, &cleared).empty());
+    EXPECT_TRUE(cleared);
+
+    // The 24-series erase goes a page at a time through the chip's bytes.
+    host.transferTexts.clear();
+    useChip(Family::I2c24, 1, 131072, 4096);
+    run(Operation::Erase);
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    // Five pages in the first half second: 20 KiB of 128 KiB done, 2.7 s left.
+    const auto shown = shownBeforeClearing(host.transferTexts, &cleared);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), (Texts{"40 KiB/s", "0:03"}));
+    EXPECT_TRUE(cleared);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A window stand-in for the operation tests: it records what the operations show, keeps
-// a fake clock that the prescribed waits advance, and can run a hook from inside
-// processEvents, as a click or a device change would arrive.
+// a fake clock that the prescribed waits (and, by clockStep, every event pump) advance,
+// and can run a hook from inside processEvents, as a click or a device change would
+// arrive.
 
 #include "buffers/BufferView.h"
 #include "ops/OperationHost.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvat::test {
@@ -25,6 +27,9 @@ struct RecordingHost : OperationHost {
     int beeps = 0;
     int sleptMs = 0;
     double clock = 100.0;
+    double clockStep = 0; // seconds each processEvents adds to the clock
+    // Every rate and time left shown, in order; a pair of empty texts clears them.
+    std::vector<std::pair<std::string, std::string>> transferTexts;
     std::function<void()> onEvents;
 
     void setStatusText(std::string_view text) override { status.emplace_back(text); }
@@ -35,11 +40,16 @@ struct RecordingHost : OperationHost {
     std::string timeText() const override { return time; }
     void setProgressVisible(bool v) override { progressVisible = v; }
     void setProgressMaximum(std::uint32_t m) override { progressMaximum = m; }
-    void setProgressValue(std::uint32_t v) override {
+    bool setProgressValue(std::uint32_t v) override {
         progressValue = v;
         ++progressUpdates;
+        return true; // every value is drawn
+    }
+    void setTransferText(std::string_view rate, std::string_view timeLeft) override {
+        transferTexts.emplace_back(rate, timeLeft);
     }
     void processEvents() override {
+        clock += clockStep;
         if (onEvents) {
             auto hook = std::move(onEvents); // once, and not from inside itself
             hook();
