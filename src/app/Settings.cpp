@@ -40,11 +40,12 @@ Settings readSettings(SettingsStore &store) {
     s.speed = readInt(store, "DEVICE/SPEED", 0);
     const int language = readInt(store, "DEVICE/LANGU", 0);
     s.language = language >= 0 && language < kLanguageCount ? language : 0;
+    s.lastFolder = store.read("Environment/LastFolder").value_or("");
     return s;
 }
 
 std::optional<std::string> writeSettings(SettingsStore &store, const std::array<int, 3> &positions,
-                                         int speed, int language) {
+                                         int speed, int language, std::string_view lastFolder) {
     const std::pair<std::string_view, int> values[] = {{"CHIP/INDEX1", positions[0]},
                                                        {"CHIP/INDEX2", positions[1]},
                                                        {"CHIP/INDEX3", positions[2]},
@@ -53,6 +54,8 @@ std::optional<std::string> writeSettings(SettingsStore &store, const std::array<
     for (const auto &[key, value] : values)
         if (!store.write(key, value))
             return "Unable to write to " + store.location();
+    if (!lastFolder.empty() && !store.writeText("Environment/LastFolder", lastFolder))
+        return "Unable to write to " + store.location();
     return std::nullopt;
 }
 

@@ -18,6 +18,7 @@ public:
     virtual std::optional<std::string> read(std::string_view key) = 0;
     // Stores one value and saves it; false when it could not be saved.
     virtual bool write(std::string_view key, int value) = 0;
+    virtual bool writeText(std::string_view key, std::string_view value) = 0;
     // The file's path, for messages.
     virtual std::string location() const = 0;
 };
@@ -36,17 +37,20 @@ struct Settings {
     bool chipEditor = false;        // DEVICE/chip: the chip editor can be reached
     int speed = 0;
     int language = 0;
+    std::string lastFolder; // where the open and save dialogs last were
 };
 
 // Reads the keys in their order: FormMax, then (only when it is false) FormTop,
-// FormLeft, FormHeight and FormWidth, then INDEX1 to INDEX3, chip, SPEED, LANGU. A
+// FormLeft, FormHeight and FormWidth, then INDEX1 to INDEX3, chip, SPEED, LANGU, and
+// Environment/LastFolder. A
 // missing key or one that is not an integer keeps its default; a negative position
 // counts as 0 and a language outside 0 to 2 as 0 (Simplified Chinese).
 Settings readSettings(SettingsStore &store);
 
-// Writes INDEX1, INDEX2, INDEX3, SPEED and LANGU in that order and stops at the first
-// that cannot be written: the message "Unable to write to <path>" then, else nothing.
+// Writes INDEX1, INDEX2, INDEX3, SPEED and LANGU in that order, then LastFolder when
+// a dialog has been used, and stops at the first that cannot be written: the message
+// "Unable to write to <path>" then, else nothing.
 std::optional<std::string> writeSettings(SettingsStore &store, const std::array<int, 3> &positions,
-                                         int speed, int language);
+                                         int speed, int language, std::string_view lastFolder = {});
 
 } // namespace korvat

@@ -61,6 +61,14 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
      "The chip parameters did not reach the programmer."},
     // The block a chip is read into could not be allocated.
     {"内存不足，无法读出芯片。", "內存不足，無法讀出芯片。", "Not enough memory to read the chip."},
+    // A file is loaded into a copy of its buffer first; the copy could not be allocated.
+    {"内存不足，无法打开文件。", "內存不足，無法打開文件。", "Not enough memory to open the file."},
+    // Several files were dropped on the window (%d: how many).
+    {"拖入了 %d 个文件，只打开了第一个。", "拖入了 %d 個文件，只打開了第一個。",
+     "%d files were dropped; only the first was opened."},
+    // Tool tip of the checksum panel (%X: the last byte covered).
+    {"FLASH 缓冲区 0 至 %Xh 字节的 CRC-32", "FLASH 緩衝區 0 至 %Xh 字節的 CRC-32",
+     "CRC-32 of FLASH buffer bytes 0 to %Xh"},
 }};
 
 } // namespace

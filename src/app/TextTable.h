@@ -45,6 +45,9 @@ enum TextName {
     txtRangeOutsideBuffer,
     txtSetupFailed,
     txtReadOutOfMemory,
+    txtOpenOutOfMemory,
+    txtDroppedSeveral,
+    txtChecksumTip,
     kTextNameCount
 };
 

@@ -21,12 +21,15 @@ struct MapStore : SettingsStore {
         return it == values.end() ? std::nullopt : std::optional(it->second);
     }
     bool write(std::string_view key, int value) override {
+        return writeText(key, std::to_string(value));
+    }
+    bool writeText(std::string_view key, std::string_view value) override {
         if (key == failFrom) {
             writes.emplace_back("!");
             return false;
         }
         writes.emplace_back(key);
-        values[std::string(key)] = std::to_string(value);
+        values[std::string(key)] = value;
         return true;
     }
     std::string location() const override { return "/home/user/korvat.ini"; }
@@ -51,7 +54,9 @@ TEST(Settings, DefaultsWithoutAFile) {
     EXPECT_EQ(store.reads,
               (Keys{"Environment/FormMax", "Environment/FormTop", "Environment/FormLeft",
                     "Environment/FormHeight", "Environment/FormWidth", "CHIP/INDEX1", "CHIP/INDEX2",
-                    "CHIP/INDEX3", "DEVICE/chip", "DEVICE/SPEED", "DEVICE/LANGU"}));
+                    "CHIP/INDEX3", "DEVICE/chip", "DEVICE/SPEED", "DEVICE/LANGU",
+                    "Environment/LastFolder"}));
+    EXPECT_EQ(s.lastFolder, "");
 }
 
 TEST(Settings, MaximisedWindowSkipsThePlacement) {
@@ -62,7 +67,7 @@ TEST(Settings, MaximisedWindowSkipsThePlacement) {
     const Settings s = readSettings(store);
     EXPECT_TRUE(s.formMax); // any non-zero integer
     EXPECT_EQ(s.placement.width, 700);
-    EXPECT_EQ(store.reads.size(), 7u);
+    EXPECT_EQ(store.reads.size(), 8u);
     EXPECT_EQ(store.reads[1], "CHIP/INDEX1");
     EXPECT_TRUE(s.chipEditor);
     EXPECT_EQ(s.speed, 258);
@@ -103,4 +108,18 @@ TEST(Settings, FirstValueThatCannotBeWrittenStopsTheRest) {
               std::optional<std::string>("Unable to write to /home/user/korvat.ini"));
     EXPECT_EQ(store.writes, (Keys{"CHIP/INDEX1", "CHIP/INDEX2", "!"}));
     EXPECT_FALSE(store.values.contains("DEVICE/LANGU"));
+}
+
+TEST(Settings, LastFolderIsKeptOnceADialogWasUsed) {
+    MapStore store;
+    store.values["Environment/LastFolder"] = "/home/user/图片 images";
+    EXPECT_EQ(readSettings(store).lastFolder, "/home/user/图片 images");
+
+    MapStore fresh;
+    EXPECT_EQ(writeSettings(fresh, {1, 2, 3}, 4, 2, "/srv/images"), std::nullopt);
+    EXPECT_EQ(fresh.writes.back(), "Environment/LastFolder");
+    EXPECT_EQ(fresh.values["Environment/LastFolder"], "/srv/images");
+    fresh.failFrom = "Environment/LastFolder";
+    EXPECT_EQ(writeSettings(fresh, {1, 2, 3}, 4, 2, "/srv"),
+              std::optional<std::string>("Unable to write to /home/user/korvat.ini"));
 }

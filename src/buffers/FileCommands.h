@@ -1,0 +1,94 @@
+#pragma once
+// The Open and Save commands: which dialog is shown with which filters, where a file is
+// loaded (FLASH or EEPROM buffer, at the start of the address range), the capacity
+// question, the loaded length, the views and the log line; and the folder the dialogs
+// start in.
+
+#include "app/TextTable.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvat {
+
+class BufferView;
+class Buffers;
+class MessageSink;
+class OperationHost;
+class Prompter;
+struct ChipRecord;
+
+// Dialog filters as description and pattern pairs separated by vertical bars.
+extern const std::string_view kOpenFilter;
+extern const std::string_view kSaveFilter;
+
+// The pairs as name filters the file dialogs take, in their order: the description,
+// followed by its pattern in parentheses unless the description already ends with it.
+// "*.*" stands for every file, also one without an extension.
+std::vector<std::string> nameFilters(std::string_view pairs);
+
+// What a file dialog is asked to show.
+struct FileChoice {
+    std::vector<std::string> filters;
+    std::size_t selected = 0;  // the filter selected when it opens
+    std::string defaultSuffix; // added to a name typed without an extension
+    std::string folder;        // where it starts
+};
+
+// The open and save dialogs. The save dialog asks nothing about an existing file.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // The chosen path, or nothing when the person cancelled.
+    virtual std::optional<std::string> chooseOpen(const FileChoice &choice) = 0;
+    virtual std::optional<std::string> chooseSave(const FileChoice &choice) = 0;
+};
+
+// The tab of the main window that an opened file goes to.
+enum class BufferTab { Flash, Eeprom, Other };
+
+class FileCommands {
+public:
+    FileCommands(Buffers &buffers, BufferView &flashView, BufferView &eepromView,
+                 OperationHost &log, Prompter &prompter, MessageSink &sink, FileChooser &chooser,
+                 const int &language);
+
+    // Open: the dialog, then openPath. False when nothing was opened.
+    bool open(BufferTab tab, const ChipRecord &chip);
+    // Loads the file into the tab's buffer and logs it. False when the person answered
+    // No to the capacity question or the file could not be staged; the buffers, the
+    // views and the log are then as they were.
+    bool openPath(const std::string &path, BufferTab tab, const ChipRecord &chip);
+    // Files dropped on the window: the first is opened, and the log says when there
+    // were more.
+    bool openDropped(const std::vector<std::string> &paths, BufferTab tab, const ChipRecord &chip);
+    // Save: the dialog, then the chip's whole capacity of the FLASH buffer in the format
+    // of the name. True when the file was saved.
+    bool save(const ChipRecord &chip);
+
+    // The folder the dialogs start in: the last one used while it exists, else home.
+    std::string startFolder() const;
+    const std::string &lastFolder() const { return m_lastFolder; }
+    void setLastFolder(std::string folder) { m_lastFolder = std::move(folder); }
+
+private:
+    bool loadIntoFlash(const std::string &path, const ChipRecord &chip);
+    bool loadIntoEeprom(const std::string &path, const ChipRecord &chip);
+    void log(std::string_view line);
+    std::string text(TextName name) const;
+
+    Buffers &m_buffers;
+    BufferView &m_flashView;
+    BufferView &m_eepromView;
+    OperationHost &m_log;
+    Prompter &m_prompter;
+    MessageSink &m_sink;
+    FileChooser &m_chooser;
+    const int &m_language;
+    std::string m_lastFolder;
+};
+
+} // namespace korvat
