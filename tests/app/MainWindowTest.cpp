@@ -394,9 +394,10 @@ private slots:
                                      "ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify",
                                      "ToolBulk", "|", "ToolDevice", "ToolAbout"}));
         QVERIFY(action(w, "ToolBulk")->isCheckable());
-        for (const char *name : {"ToolFill", "ToolAbout", "ToolRead", "E1", "Fill", "N5", "Q1"})
+        for (const char *name : {"ToolOpen", "ToolSave", "ToolFill", "ToolAbout", "ToolRead", "O2",
+                                 "S1", "E1", "Fill", "N5", "Q1"})
             QVERIFY2(action(w, name)->isEnabled(), name);
-        for (const char *name : {"ToolOpen", "ToolAuto", "ToolBulk", "O2", "A1", "N4"})
+        for (const char *name : {"ToolAuto", "ToolBulk", "A1", "N4"})
             QVERIFY2(!action(w, name)->isEnabled(), name);
     }
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 using namespace korvat;
@@ -107,6 +109,73 @@ private slots:
         trigger("R1");
         QCOMPARE(static_cast<int>(log().size()), lines + 2);
         QVERIFY(completion.match(log()[0]).hasMatch());
+    }
+
+    // While a read runs, panel 2 shows its rate and panel 3 its time left, and the bar its
+    // percentage; afterwards panel 2 is empty and panel 3 shows the buffer's checksum again.
+    void aReadShowsItsRateAndTimeLeftThenTheChecksum() {
+        // The window's own host: the test stands in for the checksum's supplier.
+        WindowHost &host = const_cast<WindowHost &>(w().host());
+        QLabel *rate = w().StatusPanels[2];
+        QLabel *time = w().StatusPanels[3];
+        QVERIFY(w().Progress->isTextVisible());
+        QCOMPARE(w().Progress->format(), QStringLiteral("%p%"));
+        QVERIFY(!w().Progress2->isTextVisible());
+
+        // What the panels show at every event pump of the read. Once the bar has moved
+        // (the meter's first sample), the clock jumps by more than a measuring interval,
+        // so the next bar movement has a rate to show whatever the machine's speed.
+        struct Seen {
+            QString rate, time, timeTip, percent;
+        };
+        std::vector<Seen> seen;
+        bool slept = false;
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, m_w.get(), [&] {
+            if (!w().operationRunning())
+                return;
+            seen.push_back({rate->text(), time->text(), time->toolTip(), w().Progress->text()});
+            if (!slept && w().Progress->value() > 0) {
+                slept = true;
+                QThread::msleep(700);
+                host.showChecksum(QStringLiteral("Sum 1234h"), QStringLiteral("the sum's tip"));
+            }
+        });
+        watch.start();
+        trigger("ToolRead");
+        watch.stop();
+        QVERIFY(errors().empty());
+        QVERIFY(slept);
+
+        static const QRegularExpression rateText(QStringLiteral("^\\d+(\\.\\d)? [KM]iB/s$"));
+        static const QRegularExpression timeText(QStringLiteral("^\\d+:\\d\\d$"));
+        static const QRegularExpression percent(QStringLiteral("^\\d{1,3}%$"));
+        const auto shown =
+            std::find_if(seen.begin(), seen.end(), [](const Seen &s) { return !s.rate.isEmpty(); });
+        QVERIFY(shown != seen.end());
+        QVERIFY2(rateText.match(shown->rate).hasMatch(), qPrintable(shown->rate));
+        QVERIFY2(timeText.match(shown->time).hasMatch(), qPrintable(shown->time));
+        // The checksum set meanwhile waits behind the time left, its tip too.
+        QVERIFY(shown->timeTip.isEmpty());
+        QVERIFY2(percent.match(shown->percent).hasMatch(), qPrintable(shown->percent));
+
+        // Afterwards: no rate, and panel 3 shows the checksum last given to the host.
+        QCOMPARE(rate->text(), QString());
+        QVERIFY(!host.checksumText().isEmpty());
+        QCOMPARE(time->text(), host.checksumText());
+        QCOMPARE(time->toolTip(), host.checksumToolTip());
+
+        // Directly: a checksum given while the time left shows appears once it is cleared.
+        host.setTransferText("1.0 MiB/s", "0:07");
+        host.showChecksum(QStringLiteral("Sum 5678h"), QStringLiteral("another tip"));
+        QCOMPARE(rate->text(), QStringLiteral("1.0 MiB/s"));
+        QCOMPARE(time->text(), QStringLiteral("0:07"));
+        QCOMPARE(time->toolTip(), QString());
+        host.setTransferText("", "");
+        QCOMPARE(rate->text(), QString());
+        QCOMPARE(time->text(), QStringLiteral("Sum 5678h"));
+        QCOMPARE(time->toolTip(), QStringLiteral("another tip"));
     }
 
     void logTimesLeaveOutOnlyTheTimeZone() {

@@ -1,10 +1,12 @@
 #pragma once
-// Stands in for the message boxes in window tests: records what would have been shown
-// and answers questions from a script, so nothing blocks offscreen.
+// Stands in for the message boxes and file dialogs in window tests: records what would
+// have been shown and answers questions and file choices from a script, so nothing
+// blocks offscreen.
 
 #include "MessageBoxes.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,25 @@ public:
         return answer;
     }
 
+    std::optional<std::string> chooseOpen(const korvat::FileChoice &choice) override {
+        return choose(choice);
+    }
+    std::optional<std::string> chooseSave(const korvat::FileChoice &choice) override {
+        return choose(choice);
+    }
+
     std::vector<std::string> errors, information, questions;
     std::deque<bool> answers;
+    std::vector<korvat::FileChoice> choices;      // what each file dialog was asked to show
+    std::deque<std::optional<std::string>> files; // the paths chosen; none is a cancel
+
+private:
+    std::optional<std::string> choose(const korvat::FileChoice &choice) {
+        choices.push_back(choice);
+        if (files.empty())
+            return std::nullopt;
+        auto chosen = files.front();
+        files.pop_front();
+        return chosen;
+    }
 };

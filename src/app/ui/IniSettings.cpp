@@ -10,7 +10,15 @@ std::optional<std::string> IniSettings::read(std::string_view key) {
 }
 
 bool IniSettings::write(std::string_view key, int value) {
-    m_settings.setValue(qs(key), value);
+    return store(qs(key), value);
+}
+
+bool IniSettings::writeText(std::string_view key, std::string_view value) {
+    return store(qs(key), qs(value));
+}
+
+bool IniSettings::store(const QString &key, const QVariant &value) {
+    m_settings.setValue(key, value);
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;
 }

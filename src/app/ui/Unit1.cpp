@@ -11,22 +11,28 @@
 #include "WindowCaptions.h"
 #include "app/Captions.h"
 #include "app/TextTable.h"
+#include "buffers/Checksum.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 using namespace korvat;
 
@@ -73,13 +79,19 @@ TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *p
 
     // The programmer: link diagnostics go to the debug log (korvat.link), every wait
     // the protocol prescribes goes through the host.
-    m_host = std::make_unique<WindowHost>(*Panel1, *RichEdit1, *Progress, *Progress2, *m_dialogs,
-                                          m_language);
+    m_host =
+        std::make_unique<WindowHost>(*Panel1, *RichEdit1, *Progress, *Progress2, *StatusPanels[2],
+                                     *StatusPanels[3], *m_dialogs, m_language);
     m_usb = std::make_unique<TUsbBulk>(
         std::move(usb), [](const std::string &line) { qCDebug(lcLink, "%s", line.c_str()); },
         [this](int ms) { m_host->sleep(ms); });
     m_connection = std::make_unique<Connection>(*m_usb, *m_host, m_language);
     m_engine = std::make_unique<Engine>(*m_usb, *m_connection, *m_host, m_buffers, m_language);
+    m_files = std::make_unique<FileCommands>(m_buffers, *FlashEditor, *EepromEditor, *m_host,
+                                             *m_dialogs, *m_dialogs, *m_dialogs, m_language);
+    m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
+    connect(m_fill, &TForm4::filled, this, &TForm1::refreshChecksum);
+    setAcceptDrops(true);
     m_usbMonitor = new UsbMonitor(this);
     connect(m_usbMonitor, &UsbMonitor::deviceChanged, this, &TForm1::WMDeviceChange);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &TForm1::focusWindowChanged);
@@ -91,6 +103,83 @@ void TForm1::runOperation(Operation operation) {
     setCommandsAvailable(false);
     m_engine->run(operation, m_catalogue.slot(m_currentChip), m_speed, *FlashEditor);
     setCommandsAvailable(true);
+    // A read fills the buffer, a write pulls the view's edits and rounds the loaded
+    // length; the others change neither.
+    if (operation == Operation::Read || operation == Operation::Write)
+        refreshChecksum();
+    else
+        showChecksum();
+}
+
+BufferTab TForm1::currentTab() const {
+    QWidget *tab = PageControl1->currentWidget();
+    return tab == TabSheet1   ? BufferTab::Flash
+           : tab == TabSheet2 ? BufferTab::Eeprom
+                              : BufferTab::Other;
+}
+
+void TForm1::ToolOpenClick() {
+    if (m_connection->busy())
+        return;
+    if (m_files->open(currentTab(), m_catalogue.slot(m_currentChip)))
+        refreshChecksum();
+}
+
+void TForm1::ToolSaveClick() {
+    if (m_connection->busy())
+        return;
+    m_files->save(m_catalogue.slot(m_currentChip));
+}
+
+namespace {
+
+// The local files among what is dragged, in their order.
+std::vector<std::string> localFiles(const QMimeData *data) {
+    std::vector<std::string> paths;
+    if (data)
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    return paths;
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event) {
+    if (!m_connection->busy() && !localFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent *event) {
+    if (!m_connection->busy() && !localFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+// The file is opened once the drop has finished, so a question it asks does not hold up
+// the application the file came from.
+void TForm1::dropEvent(QDropEvent *event) {
+    std::vector<std::string> paths = localFiles(event->mimeData());
+    if (m_connection->busy() || paths.empty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths = std::move(paths)] {
+            if (!m_connection->busy() &&
+                m_files->openDropped(paths, currentTab(), m_catalogue.slot(m_currentChip)))
+                refreshChecksum();
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm1::refreshChecksum() {
+    m_checksum = checksumText(m_buffers.flash(), m_buffers.loadedLength);
+    showChecksum();
+}
+
+void TForm1::showChecksum() {
+    m_host->showChecksum(QString::fromStdString(m_checksum),
+                         qs(checksumToolTip(m_buffers.loadedLength, m_language)));
 }
 
 void TForm1::setCommandsAvailable(bool available) {
@@ -191,6 +280,7 @@ void TForm1::FormCreate() {
     findChild<QAction *>(QStringLiteral("N3"))->setVisible(s.chipEditor);
     m_speed = s.speed;
     m_language = s.language;
+    m_settingsFolder = s.lastFolder;
 }
 
 void TForm1::showEvent(QShowEvent *event) {
@@ -226,7 +316,8 @@ void TForm1::closeEvent(QCloseEvent *event) {
 }
 
 bool TForm1::FormClose() {
-    const auto failure = writeSettings(*m_settings, m_saved, m_speed, m_language);
+    const auto failure =
+        writeSettings(*m_settings, m_saved, m_speed, m_language, m_files->lastFolder());
     if (failure)
         showError(qs(*failure));
     return !failure;
@@ -265,6 +356,7 @@ void TForm1::showSelection(int chosen, int family, int maker, int model) {
     fill(ComboBox3, m_lists.models, model);
     Edit4->setText(
         QString::fromStdString(m_buffers.resetForChip(chip, *FlashEditor, *EepromEditor)));
+    refreshChecksum();
     Label9->setVisible(chip.voltage == 1);
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1),
                              qs(firstTabCaption(ComboBox1->currentIndex())));
@@ -329,4 +421,5 @@ void TForm1::applyLanguage() {
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);
     m_host->recolourPanel();
+    showChecksum();
 }

@@ -6,6 +6,7 @@
 #include "WindowHost.h"
 #include "app/Settings.h"
 #include "buffers/Buffers.h"
+#include "buffers/FileCommands.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Selection.h"
 #include "link/Connection.h"
@@ -62,6 +63,7 @@ public:
     const korvat::Catalogue &catalogue() const { return m_catalogue; }
     const korvat::Connection &connection() const { return *m_connection; }
     const WindowHost &host() const { return *m_host; }
+    const korvat::FileCommands &fileCommands() const { return *m_files; }
     // An operation holds the programmer; the commands are disabled meanwhile.
     bool operationRunning() const { return m_connection->busy(); }
 
@@ -77,6 +79,8 @@ public slots:
     void Edit4Change();
     void Q1Click() { close(); }
     void BitBtn2Click(); // the chip search
+    void ToolOpenClick();
+    void ToolSaveClick();
     void ToolFillClick();
     void ToolAboutClick();
     void ToolReadClick() { runOperation(korvat::Operation::Read); }
@@ -91,6 +95,10 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Files dragged from a file manager are opened as Open opens them.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildMenus();
@@ -114,6 +122,11 @@ private:
     void focusWindowChanged(QWindow *window);
     void execModal(QDialog *window);
     void showError(const QString &text);
+    korvat::BufferTab currentTab() const;
+    // The CRC-32 of the FLASH buffer's loaded bytes in status panel 3; computed again
+    // after every change of those bytes or of the loaded length.
+    void refreshChecksum();
+    void showChecksum();
     using Handler = void (TForm1::*)();
     QAction *menuAction(QMenu *menu, const char *name, Handler handler = nullptr);
     QAction *toolAction(const char *name, const char *icon, Handler handler = nullptr);
@@ -138,6 +151,9 @@ private:
     std::unique_ptr<korvat::TUsbBulk> m_usb;
     std::unique_ptr<korvat::Connection> m_connection;
     std::unique_ptr<korvat::Engine> m_engine;
+    std::unique_ptr<korvat::FileCommands> m_files;
+    std::string m_checksum;
+    std::string m_settingsFolder; // the last folder as read from the settings, until used
     UsbMonitor *m_usbMonitor = nullptr;
     QWindow *m_lastFocus = nullptr; // the last window of ours that had the focus
     std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled

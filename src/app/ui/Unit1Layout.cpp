@@ -68,8 +68,8 @@ void TForm1::buildMenus() {
     QMenuBar *bar = named(menuBar(), "MainMenu1");
     auto menu = [&](const char *name) { return named(bar->addMenu(QString()), name); };
     QMenu *file = menu("O1");
-    menuAction(file, "O2");
-    menuAction(file, "S1");
+    menuAction(file, "O2", &TForm1::ToolOpenClick);
+    menuAction(file, "S1", &TForm1::ToolSaveClick);
     file->addSeparator();
     menuAction(file, "Q1", &TForm1::Q1Click);
     menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick);
@@ -110,8 +110,8 @@ void TForm1::buildToolBar() {
     ToolBar1->setIconSize(QSize(48, 48));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->setFixedHeight(72);
-    toolAction("ToolOpen", "open");
-    toolAction("ToolSave", "save");
+    toolAction("ToolOpen", "open", &TForm1::ToolOpenClick);
+    toolAction("ToolSave", "save", &TForm1::ToolSaveClick);
     ToolBar1->addSeparator();
     toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
     toolAction("ToolBank", "bank", &TForm1::ToolBankClick);
@@ -281,9 +281,10 @@ void TForm1::buildStatusBar() {
     Progress = named(new QProgressBar(bar), "Progress");
     Progress2 = named(new QProgressBar(bar), "Progress2");
     for (QProgressBar *p : {Progress, Progress2}) {
-        p->setTextVisible(false);
+        p->setTextVisible(p == Progress); // the upper bar shows its percentage
         p->setVisible(false);
     }
+    Progress->setFormat(QStringLiteral("%p%"));
     placeProgressBars();
 }
 

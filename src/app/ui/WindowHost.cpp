@@ -31,9 +31,10 @@ void ConnectionPanel::paintEvent(QPaintEvent *) {
 }
 
 WindowHost::WindowHost(ConnectionPanel &panel, QTextEdit &log, QProgressBar &progress,
-                       QProgressBar &progress2, Dialogs &dialogs, const int &language)
-    : m_panel(panel), m_log(log), m_progress(progress), m_progress2(progress2), m_dialogs(dialogs),
-      m_language(language) {
+                       QProgressBar &progress2, QLabel &ratePanel, QLabel &timePanel,
+                       Dialogs &dialogs, const int &language)
+    : m_panel(panel), m_log(log), m_progress(progress), m_progress2(progress2),
+      m_ratePanel(ratePanel), m_timePanel(timePanel), m_dialogs(dialogs), m_language(language) {
     m_clock.start();
 }
 
@@ -89,22 +90,50 @@ void WindowHost::setProgressVisible(bool visible) {
 void WindowHost::setProgressMaximum(std::uint32_t maximum) {
     m_maximum = maximum;
     m_drawn = -1;
+    m_percent = -1;
     for (QProgressBar *bar : {&m_progress, &m_progress2}) {
         bar->setRange(0, static_cast<int>(std::min<std::uint32_t>(maximum, INT32_MAX)));
     }
 }
 
-void WindowHost::setProgressValue(std::uint32_t value) {
-    // Only a change of the filled width is worth a redraw.
+bool WindowHost::setProgressValue(std::uint32_t value) {
+    // Only a change of the filled width, or of the percentage the bar shows (truncated,
+    // as the bar computes it), is worth a redraw.
     const long long width = std::max(1, m_progress.width());
     const long long drawn = m_maximum ? static_cast<long long>(value) * width / m_maximum : 0;
-    if (drawn == m_drawn)
-        return;
+    const long long percent = m_maximum ? static_cast<long long>(value) * 100 / m_maximum : 0;
+    if (drawn == m_drawn && percent == m_percent)
+        return false;
     m_drawn = drawn;
+    m_percent = percent;
     ++m_barUpdates;
     const int v = static_cast<int>(std::min<std::uint32_t>(value, INT32_MAX));
     m_progress.setValue(v);
     m_progress2.setValue(v);
+    return true;
+}
+
+void WindowHost::setTransferText(std::string_view rate, std::string_view timeLeft) {
+    const QString r = qs(rate);
+    if (m_ratePanel.text() != r)
+        m_ratePanel.setText(r);
+    m_timeLeftShown = !timeLeft.empty();
+    // While the time left shows, the panel's tool tip would describe the checksum it hides.
+    const QString t = m_timeLeftShown ? qs(timeLeft) : m_checksum;
+    const QString tip = m_timeLeftShown ? QString() : m_checksumTip;
+    if (m_timePanel.text() != t)
+        m_timePanel.setText(t);
+    if (m_timePanel.toolTip() != tip)
+        m_timePanel.setToolTip(tip);
+}
+
+void WindowHost::showChecksum(const QString &text, const QString &toolTip) {
+    m_checksum = text;
+    m_checksumTip = toolTip;
+    if (!m_timeLeftShown) {
+        m_timePanel.setText(text);
+        m_timePanel.setToolTip(toolTip);
+    }
 }
 
 void WindowHost::processEvents() {

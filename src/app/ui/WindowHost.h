@@ -1,7 +1,7 @@
 #pragma once
 // WindowHost: what the chip operations show, on the main window's controls: the
-// connection panel, the activity log, the two progress bars, message boxes, the beep
-// and the clock.
+// connection panel, the activity log, the two progress bars, the rate and time-left
+// panels, message boxes, the beep and the clock.
 
 #include "ops/OperationHost.h"
 
@@ -29,8 +29,11 @@ private:
 
 class WindowHost : public korvat::OperationHost {
 public:
+    // ratePanel and timePanel are status bar panels 2 and 3; panel 3 shows the buffer's
+    // checksum while no time left is shown.
     WindowHost(ConnectionPanel &panel, QTextEdit &log, QProgressBar &progress,
-               QProgressBar &progress2, Dialogs &dialogs, const int &language);
+               QProgressBar &progress2, QLabel &ratePanel, QLabel &timePanel, Dialogs &dialogs,
+               const int &language);
 
     void setStatusText(std::string_view text) override;
     void insertLogLine(std::string_view line) override;
@@ -38,12 +41,19 @@ public:
     std::string timeText() const override;
     void setProgressVisible(bool visible) override;
     void setProgressMaximum(std::uint32_t maximum) override;
-    void setProgressValue(std::uint32_t value) override;
+    bool setProgressValue(std::uint32_t value) override;
+    void setTransferText(std::string_view rate, std::string_view timeLeft) override;
     void processEvents() override;
     void showError(std::string_view text) override;
     void beep() override;
     double seconds() const override;
     void sleep(int milliseconds) override;
+
+    // The buffer's checksum for panel 3, with its tool tip: shown now, or once the
+    // running operation's time left is cleared.
+    void showChecksum(const QString &text, const QString &toolTip);
+    const QString &checksumText() const { return m_checksum; }
+    const QString &checksumToolTip() const { return m_checksumTip; }
 
     // A time format with its time-zone fields ('t' outside quotes) taken out.
     static QString withoutTimeZone(const QString &format);
@@ -57,11 +67,15 @@ private:
     ConnectionPanel &m_panel;
     QTextEdit &m_log;
     QProgressBar &m_progress, &m_progress2;
+    QLabel &m_ratePanel, &m_timePanel;
     Dialogs &m_dialogs;
     const int &m_language;
     QElapsedTimer m_clock;
     std::uint32_t m_maximum = 0;
-    long long m_drawn = -1; // the bar's filled width in pixels at its last update
+    long long m_drawn = -1;   // the bar's filled width in pixels at its last update
+    long long m_percent = -1; // and the percentage it showed
+    QString m_checksum, m_checksumTip;
+    bool m_timeLeftShown = false;
     long long m_slept = 0;
     long long m_barUpdates = 0;
 };

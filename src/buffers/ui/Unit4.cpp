@@ -94,4 +94,6 @@ void TForm4::BitBtn1Click() {
     request.endText = Edit4->text().toStdString();
     if (const auto error = fillFlash(m_buffers, m_flashView, request, localSeconds(), m_language))
         m_messages.showError(*error);
+    else
+        emit filled();
 }

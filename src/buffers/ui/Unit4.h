@@ -23,6 +23,9 @@ public:
 
     void applyLanguage(int language);
 
+signals:
+    void filled(); // the FLASH buffer and its loaded length changed
+
 public slots:
     void BitBtn1Click(); // fill
     void BitBtn2Click() { reject(); }
