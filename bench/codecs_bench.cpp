@@ -1,7 +1,10 @@
-// Reading and writing a 16 MiB image of random bytes as Intel HEX and as S-records.
+// Reading and writing a 16 MiB image of random bytes as Intel HEX and as S-records, and
+// the buffer checksum of a full 64 MiB buffer.
+#include "buffers/Checksum.h"
 #include "buffers/IntelHex.h"
 #include "buffers/SRecord.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <random>
@@ -73,6 +76,17 @@ void BM_ReadSRecord(benchmark::State &s) {
     readBench<writeSRecord, readSRecord>(s, ".src");
 }
 
+// What the checksum panel costs after a 64 MiB chip was read or opened.
+void BM_Checksum64MiB(benchmark::State &state) {
+    std::vector<std::uint8_t> flash(64u << 20);
+    for (std::size_t i = 0; i < flash.size(); i += kImage)
+        std::copy(image().begin(), image().end(), flash.begin() + static_cast<std::ptrdiff_t>(i));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(checksumText(flash, static_cast<std::int64_t>(flash.size())));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * flash.size()));
+}
+
+BENCHMARK(BM_Checksum64MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteIntelHex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadIntelHex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteSRecord)->Unit(benchmark::kMillisecond);

@@ -1,10 +1,11 @@
-// The main window with the shipped catalogue: start-up to shown, and the peak memory
-// with a 64 MiB chip selected and its view loaded.
+// The main window with the shipped catalogue: start-up to shown, the peak memory with a
+// 64 MiB chip selected and its view loaded, a Read, and Open and Save of large images.
 #include "HexView.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "app/RecordingDialogs.h"
+#include "buffers/FileIO.h"
 #include "link/SimBinding.h"
 
 #include <QApplication>
@@ -155,6 +156,73 @@ void BM_PeakMemoryRead64MiB(benchmark::State &state) {
     state.counters["peak_MiB"] = peakMiB();
 }
 
+// A file of size bytes that are not all alike, in the format of its name, written by
+// the program's own saver.
+QString imageFile(QTemporaryDir &dir, const char *name, std::uint32_t size) {
+    std::vector<std::uint8_t> image(size);
+    std::uint8_t v = 0;
+    for (auto &b : image)
+        b = v += 29;
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    RecordingDialogs quiet;
+    korvat::saveFile(path.toStdString(), image, quiet, quiet, 2);
+    return path;
+}
+
+// Open from the toolbar, the dialog answering at once: the load, the view reload and
+// the checksum, as the person waits for them.
+void openThroughWindow(benchmark::State &state, const char *chip, const char *name,
+                       std::uint32_t size) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    const QString file = imageFile(dir, name, size);
+    RecordingDialogs dialogs;
+    TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        state.SkipWithError("the window was not shown");
+    choose(w, chip);
+    for (auto _ : state) {
+        dialogs.files.push_back(file.toStdString());
+        w.ToolOpenClick();
+        if (w.buffers().loadedLength != static_cast<std::int32_t>(size) || !dialogs.errors.empty())
+            state.SkipWithError("the file was not opened whole");
+    }
+}
+
+void BM_OpenThroughWindow16MiBHex(benchmark::State &state) {
+    openThroughWindow(state, "W25Q128", "image.hex", 16u << 20);
+}
+
+void BM_OpenThroughWindow64MiBRaw(benchmark::State &state) {
+    openThroughWindow(state, "GD25B512MF", "image.bin", 64u << 20);
+}
+
+// Save from the menu as Intel HEX, a full 16 MiB chip, until the file is on the disk.
+void BM_SaveThroughWindow16MiBHex(benchmark::State &state) {
+    QTemporaryDir dir;
+    const QString base = freshBase(dir);
+    const QString source = imageFile(dir, "image.bin", 16u << 20);
+    RecordingDialogs dialogs;
+    TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        state.SkipWithError("the window was not shown");
+    choose(w, "W25Q128");
+    dialogs.files.push_back(source.toStdString());
+    w.ToolOpenClick();
+    const QString target = dir.filePath(QStringLiteral("saved.hex"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile::remove(target);
+        dialogs.files.push_back(target.toStdString());
+        state.ResumeTiming();
+        w.ToolSaveClick();
+        if (!QFile::exists(target) || !dialogs.errors.empty())
+            state.SkipWithError("nothing was saved");
+    }
+}
+
 void BM_StartUpToShown(benchmark::State &state) {
     QTemporaryDir dir;
     const QString base = freshBase(dir);
@@ -176,6 +244,9 @@ BENCHMARK(BM_PeakMemoryWith64MiBChipFull)->Iterations(1)->Unit(benchmark::kMilli
 BENCHMARK(BM_ReadThroughWindow16MiB)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeakMemoryRead64MiB)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartUpToShown)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenThroughWindow16MiBHex)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenThroughWindow64MiBRaw)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveThroughWindow16MiBHex)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
