@@ -5,6 +5,8 @@
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
+#include "buffers/Checksum.h"
+#include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "link/SimBinding.h"
 
@@ -176,6 +178,48 @@ private slots:
         QCOMPARE(rate->text(), QString());
         QCOMPARE(time->text(), QStringLiteral("Sum 5678h"));
         QCOMPARE(time->toolTip(), QStringLiteral("another tip"));
+    }
+
+    // A person's round trip: open an image as Intel HEX, erase, write and verify it, read
+    // it back and save it as raw, Intel HEX and S-records; each file loads back to the
+    // checksum the image had, which the read shows too.
+    void imageRoundTripKeepsItsChecksum() {
+        std::vector<std::uint8_t> image(kSize);
+        for (std::uint32_t i = 0; i < kSize; ++i)
+            image[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 11));
+        image.back() = 0x5A; // the read counts up to the last byte that is not 0xFF
+        const QString hex = m_dir.filePath(QStringLiteral("image.hex"));
+        QVERIFY(saveFile(hex.toStdString(), image, *m_dialogs, *m_dialogs, 2));
+        const QString sum =
+            QStringLiteral("%1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
+
+        m_dialogs->files = {hex.toStdString()};
+        trigger("ToolOpen");
+        QCOMPARE(w().StatusPanels[3]->text(), sum);
+        for (const char *command : {"ToolErase", "ToolWrite", "ToolVerify"})
+            trigger(command);
+        QVERIFY(errors().empty());
+        QVERIFY(log()[0].contains(QStringLiteral("Verify Complete!")));
+        QVERIFY(std::equal(image.begin(), image.end(), socket().memory().begin()));
+
+        w().selectChip(0, 0, 0);
+        QCOMPARE(w().StatusPanels[3]->text(), QString());
+        trigger("ToolRead");
+        QCOMPARE(w().StatusPanels[3]->text(), sum);
+        QCOMPARE(w().StatusPanels[2]->text(), QString());
+
+        for (const char *name : {"back.bin", "back.hex", "back.s19"}) {
+            m_dialogs->files = {m_dir.filePath(QString::fromLatin1(name)).toStdString()};
+            trigger("ToolSave");
+        }
+        for (const char *name : {"back.bin", "back.hex", "back.s19"}) {
+            w().selectChip(0, 0, 0);
+            m_dialogs->files = {m_dir.filePath(QString::fromLatin1(name)).toStdString()};
+            trigger("ToolOpen");
+            QVERIFY2(w().StatusPanels[3]->text() == sum, name);
+        }
+        QVERIFY(errors().empty());
+        QVERIFY(m_dialogs->questions.empty());
     }
 
     void logTimesLeaveOutOnlyTheTimeZone() {
