@@ -55,6 +55,14 @@ void choose(TForm1 &w, const char *name) {
     search->BitBtn1Click();
 }
 
+// Shows the window and selects the chip, as a person starts.
+void showWithChip(benchmark::State &state, TForm1 &w, const char *chip) {
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        state.SkipWithError("the window was not shown");
+    choose(w, chip);
+}
+
 // A 25-series chip in the simulated socket with data up to its last byte; the
 // simulator keeps no transfer bytes in its log.
 void insertFullChip(ksim::Simulator &sim, std::uint32_t id, std::uint32_t size) {
@@ -112,10 +120,7 @@ void BM_ReadThroughWindow16MiB(benchmark::State &state) {
     insertFullChip(sim, 0xEF4018, 16u << 20);
     RecordingDialogs dialogs;
     TForm1 w(base, korvat::test::simulatedUsb(), &dialogs);
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        state.SkipWithError("the window was not shown");
-    choose(w, "W25Q128");
+    showWithChip(state, w, "W25Q128");
     for (auto _ : state) {
         const long long slept = w.host().sleptMilliseconds();
         QElapsedTimer clock;
@@ -178,10 +183,7 @@ void openThroughWindow(benchmark::State &state, const char *chip, const char *na
     const QString file = imageFile(dir, name, size);
     RecordingDialogs dialogs;
     TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        state.SkipWithError("the window was not shown");
-    choose(w, chip);
+    showWithChip(state, w, chip);
     for (auto _ : state) {
         dialogs.files.push_back(file.toStdString());
         w.ToolOpenClick();
@@ -205,10 +207,7 @@ void BM_SaveThroughWindow16MiBHex(benchmark::State &state) {
     const QString source = imageFile(dir, "image.bin", 16u << 20);
     RecordingDialogs dialogs;
     TForm1 w(base, korvat::UsbApi::unavailable(), &dialogs);
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        state.SkipWithError("the window was not shown");
-    choose(w, "W25Q128");
+    showWithChip(state, w, "W25Q128");
     dialogs.files.push_back(source.toStdString());
     w.ToolOpenClick();
     const QString target = dir.filePath(QStringLiteral("saved.hex"));

@@ -4,13 +4,13 @@
 // blocks offscreen.
 
 #include "MessageBoxes.h"
+#include "buffers/ChoiceScript.h"
 
 #include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
-class RecordingDialogs : public Dialogs {
+class RecordingDialogs : public Dialogs, public korvat::test::ChoiceScript {
 public:
     void showError(std::string_view text) override { errors.emplace_back(text); }
     void showInformation(std::string_view text) override { information.emplace_back(text); }
@@ -24,24 +24,12 @@ public:
     }
 
     std::optional<std::string> chooseOpen(const korvat::FileChoice &choice) override {
-        return choose(choice);
+        return next(choice);
     }
     std::optional<std::string> chooseSave(const korvat::FileChoice &choice) override {
-        return choose(choice);
+        return next(choice);
     }
 
     std::vector<std::string> errors, information, questions;
     std::deque<bool> answers;
-    std::vector<korvat::FileChoice> choices;      // what each file dialog was asked to show
-    std::deque<std::optional<std::string>> files; // the paths chosen; none is a cancel
-
-private:
-    std::optional<std::string> choose(const korvat::FileChoice &choice) {
-        choices.push_back(choice);
-        if (files.empty())
-            return std::nullopt;
-        auto chosen = files.front();
-        files.pop_front();
-        return chosen;
-    }
 };

@@ -1,30 +1,22 @@
 #include "buffers/FileCommands.h"
+#include "ChoiceScript.h"
 #include "CodecFixture.h"
 #include "buffers/Buffers.h"
 #include "catalogue/ChipRecord.h"
 #include "ops/RecordingHost.h"
 
 #include <cstdlib>
-#include <deque>
 
 using namespace korvat;
 using namespace korvat::test;
 
 namespace {
 
-struct ScriptedChooser : FileChooser {
-    std::vector<FileChoice> asked;
-    std::deque<std::optional<std::string>> paths;
+// The file dialogs: choices are recorded in ScriptedChooser::choices, paths come from
+// ScriptedChooser::files.
+struct ScriptedChooser : FileChooser, ChoiceScript {
     std::optional<std::string> chooseOpen(const FileChoice &c) override { return next(c); }
     std::optional<std::string> chooseSave(const FileChoice &c) override { return next(c); }
-    std::optional<std::string> next(const FileChoice &c) {
-        asked.push_back(c);
-        if (paths.empty())
-            return std::nullopt;
-        auto p = paths.front();
-        paths.pop_front();
-        return p;
-    }
 };
 
 class OpenAndSave : public FileTest {
@@ -44,7 +36,7 @@ protected:
         chip.eepromSize = 0x200;
     }
     bool open(const std::string &p, BufferTab tab = BufferTab::Flash) {
-        chooser.paths.push_back(p);
+        chooser.files.push_back(p);
         return files.open(tab, chip);
     }
     std::uint8_t flash(std::size_t at) { return buffers.flash()[at]; }
@@ -68,10 +60,10 @@ TEST(FileFilters, BecomeNameFiltersInTheirOrder) {
 
 TEST_F(OpenAndSave, OpenDialogAndLogLine) {
     EXPECT_FALSE(files.open(BufferTab::Flash, chip)); // cancelled: nothing happens
-    ASSERT_EQ(chooser.asked.size(), 1u);
-    EXPECT_EQ(chooser.asked[0].filters, nameFilters(kOpenFilter));
-    EXPECT_EQ(chooser.asked[0].selected, 0u);
-    EXPECT_EQ(chooser.asked[0].defaultSuffix, "");
+    ASSERT_EQ(chooser.choices.size(), 1u);
+    EXPECT_EQ(chooser.choices[0].filters, nameFilters(kOpenFilter));
+    EXPECT_EQ(chooser.choices[0].selected, 0u);
+    EXPECT_EQ(chooser.choices[0].defaultSuffix, "");
     EXPECT_TRUE(host.log.empty());
     EXPECT_EQ(flashView.loads, 0);
 
@@ -198,7 +190,7 @@ TEST_F(OpenAndSave, DroppedFilesOpenTheFirst) {
     EXPECT_EQ(flash(0), 'b');
     EXPECT_EQ(host.log[0], "14:03:27 3 files were dropped; only the first was opened.");
     EXPECT_EQ(host.log[1], "14:03:27 Open" + b);
-    EXPECT_TRUE(chooser.asked.empty()); // no dialog
+    EXPECT_TRUE(chooser.choices.empty()); // no dialog
 
     // Nothing opened, nothing said about the rest.
     prompter.answer = false;
@@ -217,11 +209,11 @@ TEST_F(OpenAndSave, SaveWritesTheWholeCapacity) {
     flashView.changed = true; // pending edits are not saved
 
     EXPECT_FALSE(files.save(chip)); // cancelled
-    ASSERT_EQ(chooser.asked.size(), 1u);
-    EXPECT_EQ(chooser.asked[0].filters, nameFilters(kSaveFilter));
-    EXPECT_EQ(chooser.asked[0].defaultSuffix, "hex");
+    ASSERT_EQ(chooser.choices.size(), 1u);
+    EXPECT_EQ(chooser.choices[0].filters, nameFilters(kSaveFilter));
+    EXPECT_EQ(chooser.choices[0].defaultSuffix, "hex");
 
-    chooser.paths.push_back(path("out.bin"));
+    chooser.files.push_back(path("out.bin"));
     ASSERT_TRUE(files.save(chip));
     const std::string saved = slurp(path("out.bin"));
     ASSERT_EQ(saved.size(), chip.capacity);
@@ -231,7 +223,7 @@ TEST_F(OpenAndSave, SaveWritesTheWholeCapacity) {
     // An existing file and No: left as it was.
     const std::string old = file("old.hex", "old");
     prompter.answer = false;
-    chooser.paths.push_back(old);
+    chooser.files.push_back(old);
     EXPECT_FALSE(files.save(chip));
     EXPECT_EQ(slurp(old), "old");
     EXPECT_EQ(prompter.asked, Messages{"File already exists. Is it covered? "});
@@ -248,10 +240,10 @@ TEST_F(OpenAndSave, DialogsStartInTheLastFolderUsed) {
     ASSERT_TRUE(open(file("images/a.bin", "a")));
     EXPECT_EQ(files.lastFolder(), (dir / "images").string());
     EXPECT_FALSE(files.save(chip));
-    EXPECT_EQ(chooser.asked.back().folder, (dir / "images").string());
+    EXPECT_EQ(chooser.choices.back().folder, (dir / "images").string());
 
     files.setLastFolder((dir / "gone").string());
     EXPECT_FALSE(files.open(BufferTab::Flash, chip));
-    EXPECT_EQ(chooser.asked.back().folder, dir.string());
+    EXPECT_EQ(chooser.choices.back().folder, dir.string());
     setenv("HOME", savedHome.c_str(), 1);
 }
