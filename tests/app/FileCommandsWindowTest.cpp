@@ -100,11 +100,14 @@ class FileCommandsWindowTest : public QObject {
         QCOMPARE(w().PageControl1->currentWidget(), page);
     }
     // A drag from a file manager, delivered to the window the way the platform does.
-    bool drop(const QList<QUrl> &urls) {
+    bool drop(const QList<QUrl> &urls, QWidget *onto = nullptr) {
         QMimeData data;
         data.setUrls(urls);
+        data.setText(urls.isEmpty() ? QString() : urls[0].toString()); // as file managers do
         QWindow *window = w().windowHandle();
-        const QPoint at = w().FlashEditor->mapTo(&w(), w().FlashEditor->rect().center());
+        if (!onto)
+            onto = w().FlashEditor;
+        const QPoint at = onto->mapTo(&w(), onto->rect().center());
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(window, &enter);
         QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -302,6 +305,7 @@ private slots:
 
     void droppedFilesOpenLikeOpen() {
         QVERIFY(!drop({QUrl(QStringLiteral("https://example.org/image.bin"))}));
+        QVERIFY(!drop({QUrl::fromLocalFile(m_dir.path())})); // a folder is no file to open
         const QString a = file("a.bin", "aaaa"), b = file("b.hex", ":0100000041BE\n:00000001FF\n");
         QVERIFY(drop({QUrl::fromLocalFile(a)}));
         QTRY_COMPARE(loaded(), 4);
@@ -314,6 +318,14 @@ private slots:
             QStringLiteral(" 2 files were dropped; only the first was opened.")));
         QVERIFY(w().RichEdit1->toPlainText().section(QLatin1Char('\n'), 1, 1).endsWith(b));
         QVERIFY(m_dialogs->choices.empty()); // no dialog
+
+        // Onto the start address edit, the range ticked: the file lands at the start.
+        QTest::mouseClick(w().CheckBox5, Qt::LeftButton);
+        w().Edit3->setText(QStringLiteral("10"));
+        QVERIFY(drop({QUrl::fromLocalFile(a)}, w().Edit3));
+        QTRY_COMPARE(loaded(), 0x14);
+        QCOMPARE(w().Edit3->text(), QStringLiteral("10"));
+        QCOMPARE(flash(0x10), std::uint8_t('a'));
     }
 
     void checksumFollowsTheFill() {

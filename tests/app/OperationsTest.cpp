@@ -234,12 +234,18 @@ private slots:
         w().FlashEditor->setFocus();
         QTest::keyClicks(w().FlashEditor, "a5");
         QVERIFY(w().FlashEditor->modified());
+        QCOMPARE(w().StatusPanels[3]->text(), QString()); // nothing loaded yet
         trigger("W1");
         QVERIFY(errors().empty());
         QVERIFY(log()[0].contains(QStringLiteral("Write Complete!")));
         QCOMPARE(socket().memory()[0], std::uint8_t{0xA5});
         QCOMPARE(socket().memory()[1], std::uint8_t{0xFF});
         QVERIFY(!w().FlashEditor->modified());
+        // The pulled edits are the loaded bytes now: the whole view, and the checksum with it.
+        std::vector<std::uint8_t> pulled(kSize, 0xFF);
+        pulled[0] = 0xA5;
+        QCOMPARE(w().StatusPanels[3]->text(),
+                 QStringLiteral("%1").arg(crc32Of(pulled), 8, 16, QLatin1Char('0')).toUpper());
     }
 
     void verifyAndBlankCheckReportWhatDiffers() {

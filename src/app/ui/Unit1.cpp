@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -91,7 +92,11 @@ TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *p
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
     connect(m_fill, &TForm4::filled, this, &TForm1::refreshChecksum);
+    // A file dropped anywhere on the window is opened: the address edits, which would
+    // take the dragged text, leave it to the window.
     setAcceptDrops(true);
+    Edit3->setAcceptDrops(false);
+    Edit4->setAcceptDrops(false);
     m_usbMonitor = new UsbMonitor(this);
     connect(m_usbMonitor, &UsbMonitor::deviceChanged, this, &TForm1::WMDeviceChange);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &TForm1::focusWindowChanged);
@@ -133,12 +138,12 @@ void TForm1::ToolSaveClick() {
 
 namespace {
 
-// The local files among what is dragged, in their order.
+// The local files among what is dragged, in their order; folders are not files to open.
 std::vector<std::string> localFiles(const QMimeData *data) {
     std::vector<std::string> paths;
     if (data)
         for (const QUrl &url : data->urls())
-            if (url.isLocalFile())
+            if (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isDir())
                 paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     return paths;
 }
