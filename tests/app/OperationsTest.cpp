@@ -61,6 +61,14 @@ class OperationsTest : public QObject {
         QTRY_VERIFY(QGuiApplication::focusWindow() == menu->windowHandle());
     }
     const std::vector<std::string> &errors() const { return m_dialogs->errors; }
+    // Addresses 0 to FF become 0x00 through the fill window; the loaded length 0x100.
+    void fillFirstPageWithZeros() {
+        TForm4 *fill = w().fillWindow();
+        fill->Edit1->setText(QStringLiteral("00"));
+        fill->Edit3->setText(QStringLiteral("0"));
+        fill->Edit4->setText(QStringLiteral("FF"));
+        fill->BitBtn1Click();
+    }
     // Runs inside the operation, from the first pending-events pump.
     template <typename Inside> void duringNextOperation(Inside inside) {
         QTimer::singleShot(0, m_w.get(), inside);
@@ -249,11 +257,7 @@ private slots:
     }
 
     void verifyAndBlankCheckReportWhatDiffers() {
-        TForm4 *fill = w().fillWindow();
-        fill->Edit1->setText(QStringLiteral("00"));
-        fill->Edit3->setText(QStringLiteral("0"));
-        fill->Edit4->setText(QStringLiteral("FF"));
-        fill->BitBtn1Click();
+        fillFirstPageWithZeros();
         socket().memory()[0x42] = 0x99;
         std::fill_n(socket().memory().begin(), 0x42, 0x00);
         const int lines = static_cast<int>(log().size());
@@ -293,11 +297,7 @@ private slots:
     // A read that fails half-way must not leave the new chip's first bytes hidden in the
     // buffer, where a Write to the next chip would program them and Verify confirm them.
     void aFailedReadLeavesBufferViewAndLengthAsTheyWere() {
-        TForm4 *fill = w().fillWindow();
-        fill->Edit1->setText(QStringLiteral("00"));
-        fill->Edit3->setText(QStringLiteral("0"));
-        fill->Edit4->setText(QStringLiteral("FF"));
-        fill->BitBtn1Click();
+        fillFirstPageWithZeros();
         QCOMPARE(w().buffers().loadedLength, 0x100);
         // Setup 1-2, address 3-4, the first transfer 5; the second times out.
         m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 6;
