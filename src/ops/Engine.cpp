@@ -156,7 +156,6 @@ void Engine::progress(std::uint32_t value) {
 void Engine::progressEnd() {
     m_host.setProgressValue(0);
     m_host.setProgressVisible(false);
-    clearTransferText();
 }
 
 void Engine::clearTransferText() {
