@@ -155,8 +155,9 @@ void TForm1::dragEnterEvent(QDragEnterEvent *event) {
         event->acceptProposedAction();
 }
 
+// Moves follow only an accepted entry, whose data was looked at then.
 void TForm1::dragMoveEvent(QDragMoveEvent *event) {
-    if (!m_connection->busy() && !localFiles(event->mimeData()).empty())
+    if (!m_connection->busy())
         event->acceptProposedAction();
 }
 
