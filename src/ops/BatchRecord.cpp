@@ -1,0 +1,239 @@
+#include "BatchRecord.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <linux/falloc.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace korvat {
+namespace {
+
+constexpr std::string_view kHeader = "time,pass,type,maker,model,id,result,step,address,crc32,"
+                                     "seconds";
+constexpr std::string_view kFileName = "korvat-batch.csv";
+constexpr std::uint32_t kIdMask = 0xFFFFFF;
+
+// Local date and time with the offset written "+01:00", as ISO 8601 has it; strftime's
+// %z gives "+0100". Empty when the time cannot be broken down.
+std::string localTimeText(std::int64_t when) {
+    const auto t = static_cast<std::time_t>(when);
+    std::tm tm{};
+    if (static_cast<std::int64_t>(t) != when || localtime_r(&t, &tm) == nullptr)
+        return {};
+    std::array<char, 64> text{};
+    const std::size_t n = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S%z", &tm);
+    if (n < 5)
+        return {};
+    std::string s(text.data(), n);
+    const char sign = s[n - 5];
+    if (sign == '+' || sign == '-')
+        s.insert(n - 2, 1, ':');
+    return s;
+}
+
+// Upper-case hexadecimal, at least width digits.
+std::string hexText(std::uint64_t value, int width) {
+    std::array<char, 24> text{};
+    const int n = std::snprintf(text.data(), text.size(), "%0*llX", width,
+                                static_cast<unsigned long long>(value));
+    return {text.data(), static_cast<std::size_t>(n)};
+}
+
+// Three decimals with a '.': std::to_chars ignores the locale, unlike printf.
+std::string secondsText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0)
+        seconds = 0;
+    std::array<char, 400> text{}; // room for the largest double in fixed notation
+    const auto [end, error] =
+        std::to_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed, 3);
+    if (error != std::errc())
+        return "0.000";
+    return {text.data(), end};
+}
+
+// A field as CSV readers take it: in double quotes, with its double quotes doubled, when
+// it holds a character that would otherwise end the field or the line.
+std::string csvField(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+bool writeAll(int fd, const char *p, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// False when the file may not grow to size bytes in this process, where a write would
+// stop half-way.
+bool withinSizeLimit(std::uint64_t size) {
+    rlimit limit{};
+    return getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+           size <= limit.rlim_cur;
+}
+
+// The last byte of the file open on fd, read through fd; nothing when it cannot be read
+// (a file this user may only write).
+std::optional<char> lastByte(int fd, off_t size, bool readable) {
+    char c = 0;
+    if (!readable || size <= 0)
+        return std::nullopt;
+    ssize_t n = 0;
+    do
+        n = ::pread(fd, &c, 1, size - 1);
+    while (n < 0 && errno == EINTR);
+    return n == 1 ? std::optional<char>(c) : std::nullopt;
+}
+
+// Flushes a new file's folder entry to the disk. The folder may not be readable to this
+// user, so this is done where it can be and its failure is not the record's.
+void syncFolderOf(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+std::string_view stepWord(PassStep step) {
+    switch (step) {
+    case PassStep::None:
+        return "";
+    case PassStep::Erase:
+        return "erase";
+    case PassStep::Write:
+        return "write";
+    case PassStep::Verify:
+        return "verify";
+    case PassStep::Transfer:
+        return "transfer";
+    case PassStep::NotConnected:
+        return "not-connected";
+    case PassStep::NothingLoaded:
+        return "nothing-loaded";
+    }
+    return "";
+}
+
+std::string recordLine(const PassRecord &record) {
+    const PassOutcome &outcome = record.outcome;
+    const bool failed = !outcome.passed;
+    const std::string fields[] = {
+        localTimeText(record.when),
+        std::to_string(record.number),
+        record.type,
+        record.maker,
+        record.model,
+        std::to_string(record.idType) + ":" + hexText(record.chipId & kIdMask, 6),
+        failed ? "FAIL" : "PASS",
+        std::string(failed ? stepWord(outcome.failedStep) : std::string_view()),
+        failed && outcome.failedAddress ? hexText(*outcome.failedAddress, 1) : std::string(),
+        outcome.writtenCrc ? hexText(*outcome.writtenCrc, 8) : std::string(),
+        secondsText(outcome.seconds),
+    };
+    std::string line;
+    for (const std::string &field : fields) {
+        if (&field != fields)
+            line += ',';
+        line += csvField(field);
+    }
+    return line;
+}
+
+std::string_view recordHeader() {
+    return kHeader;
+}
+
+BatchRecord::BatchRecord(std::string path) : m_path(std::move(path)) {}
+
+bool BatchRecord::append(const PassRecord &record) {
+    return appendText(recordLine(record));
+}
+
+bool BatchRecord::ready() {
+    return appendText({});
+}
+
+// Adds text as a line (nothing for empty text) after the header, which comes first when
+// the file is empty. Everything goes out in one write at the end of the file.
+bool BatchRecord::appendText(std::string_view text) {
+    // Read access too where the file allows it, to see whether it ends in a line break.
+    // O_NONBLOCK keeps a FIFO at the path from holding the pass up; it is refused below.
+    constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    bool readable = true;
+    int fd = ::open(m_path.c_str(), O_RDWR | kFlags, 0644);
+    if (fd < 0 && errno == EACCES) {
+        readable = false;
+        fd = ::open(m_path.c_str(), O_WRONLY | kFlags, 0644);
+    }
+    if (fd < 0)
+        return false;
+
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const bool empty = st.st_size == 0;
+    std::string bytes;
+    if (empty) {
+        bytes.append(kHeader).append("\n");
+    } else if (!text.empty()) {
+        const std::optional<char> last = lastByte(fd, st.st_size, readable);
+        if (last && *last != '\n')
+            bytes += '\n';
+    }
+    if (!text.empty())
+        bytes.append(text).append("\n");
+    if (bytes.empty())
+        return ::close(fd) == 0;
+
+    // A full disk or the process's file size limit would stop the write half-way; see
+    // to both before anything is written.
+    const auto end = static_cast<std::uint64_t>(st.st_size);
+    bool ok = withinSizeLimit(end + bytes.size());
+    if (ok && fallocate(fd, FALLOC_FL_KEEP_SIZE, st.st_size, static_cast<off_t>(bytes.size())) != 0)
+        ok = errno != ENOSPC && errno != EDQUOT; // file systems without it just write
+    ok = ok && writeAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && empty)
+        syncFolderOf(m_path);
+    return ok;
+}
+
+std::string batchRecordPathFor(const std::string &settingsPath) {
+    const auto slash = settingsPath.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : settingsPath.substr(0, slash + 1);
+    return folder + std::string(kFileName);
+}
+
+} // namespace korvat

@@ -1,0 +1,93 @@
+#pragma once
+// The production record of batch mode: every programming pass of a batch run adds one
+// CSV line to a record file beside the settings file, so what was programmed when, and
+// what failed where, can be traced afterwards. Lines are only ever appended: a record
+// never loses or changes what it already holds.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvat {
+
+// Which step of a pass failed.
+enum class PassStep { None, Erase, Write, Verify, Transfer, NotConnected, NothingLoaded };
+
+// The record's word for a step: "", "erase", "write", "verify", "transfer",
+// "not-connected", "nothing-loaded".
+std::string_view stepWord(PassStep step);
+
+struct PassOutcome {
+    bool passed = false;
+    PassStep failedStep = PassStep::None;
+    std::optional<std::uint64_t> failedAddress; // first failing chip address, when known
+    std::optional<std::uint32_t> writtenCrc;    // CRC-32 of the bytes the write covered
+    double seconds = 0;                         // elapsed seconds of the pass
+};
+
+struct PassRecord {
+    std::int64_t when = 0;          // seconds since the epoch (local time is printed)
+    int number = 0;                 // pass number in this batch run, from 1
+    std::string type, maker, model; // the selected chip's name items
+    int idType = 0;                 // detection type code
+    std::uint32_t chipId = 0;       // detected 24-bit ID
+    PassOutcome outcome;
+};
+
+// One CSV line without its line end, fields in the order of recordHeader():
+//   time     local date and time with its offset, "2026-12-08T14:03:27+01:00" (empty
+//            when the system cannot express the time)
+//   pass     the pass number
+//   type, maker, model
+//   id       "<type code>:<6 upper-case hex digits>", "1:EF4017"; "2:000000" for a type
+//            without an ID (only the low 24 bits of chipId are printed)
+//   result   "PASS" or "FAIL"
+//   step     stepWord() of the failed step; empty for a PASS
+//   address  first failing address in upper-case hex, "1F00"; empty for a PASS or when
+//            unknown
+//   crc32    eight upper-case hex digits, or empty when unknown
+//   seconds  elapsed seconds with three decimals and a '.' whatever the locale,
+//            "12.345" (negative or non-finite times print as "0.000")
+// A field holding a comma, a double quote, CR or LF is put in double quotes, with its
+// double quotes doubled, as CSV readers expect.
+std::string recordLine(const PassRecord &record);
+
+// The first line of every record file:
+// "time,pass,type,maker,model,id,result,step,address,crc32,seconds".
+std::string_view recordHeader();
+
+// The record file. Each call opens, writes, flushes to the disk and closes it, so a
+// crash or a pulled plug loses at most the pass being recorded.
+class BatchRecord {
+public:
+    explicit BatchRecord(std::string path);
+
+    const std::string &path() const { return m_path; }
+
+    // Adds the record's line, preceded by the header when the file is new or empty; the
+    // file is created with permissions 0644 (less the umask). The bytes are written in
+    // one go at the file's end and flushed to the disk; earlier content is never
+    // rewritten or cut. Room for them is reserved first where the file system allows,
+    // so a full disk refuses the line rather than leaving a piece of it. When the file
+    // does not end in a line break (a line cut short by a crash), one is added first, so
+    // the new line always starts a line of its own. False when the file cannot be
+    // opened, written in full, flushed or closed.
+    bool append(const PassRecord &record);
+
+    // Makes sure records can be added: opens the file for appending, creating it with
+    // its header when missing or empty. False when that fails. Meant for the start of a
+    // run, so that a production line never runs unrecorded.
+    bool ready();
+
+private:
+    bool appendText(std::string_view text);
+
+    std::string m_path;
+};
+
+// The record file's path for a settings file's path: "korvat-batch.csv" in the same
+// folder (the current folder for a bare file name).
+std::string batchRecordPathFor(const std::string &settingsPath);
+
+} // namespace korvat
