@@ -100,20 +100,28 @@ void Connection::endOperation() {
     runSkippedProbe();
 }
 
-int Connection::readChipIdentity(const ChipRecord &chip, int speed,
-                                 std::array<std::uint8_t, 4> &out) {
-    if (refuseWhileBusy())
-        return -1;
+ChipIdentity Connection::readChipIdentity(const ChipRecord &chip, int speed) {
+    ChipIdentity id;
+    if (m_busy) {
+        id.reach = ChipIdentity::Reach::Busy;
+        return id;
+    }
     if (!open())
-        return 0;
+        return id;
     m_busy = true;
     CommandBlock block = readIdBlock(chip, speed);
-    const bool ok = exchangeBlock(m_usb, block, true);
+    if (!exchangeBlock(m_usb, block, true)) {
+        // No reply is no answer about the socket: the link failed. Whether the
+        // programmer is still there is left to the probe.
+        id.reach = ChipIdentity::Reach::LinkFailed;
+        closeBracket();
+        runSkippedProbe();
+        return id;
+    }
     endOperation();
-    if (!ok) // no reply: nothing was identified
-        block.fill(0);
-    std::copy_n(block.begin(), 4, out.begin());
-    return 7;
+    id.reach = ChipIdentity::Reach::Answered;
+    std::copy_n(block.begin(), 4, id.reply.begin());
+    return id;
 }
 
 } // namespace korvat

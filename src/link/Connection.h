@@ -15,6 +15,23 @@ namespace korvat {
 class OperationHost;
 class TUsbBulk;
 
+// What the chip-identity exchange found out.
+struct ChipIdentity {
+    enum class Reach {
+        Answered,     // the reply's bytes 0-3 are in reply
+        NotReachable, // the programmer could not be opened; nothing was sent
+        Busy,         // an operation holds the programmer; nothing was sent
+        LinkFailed,   // the programmer was opened but a transfer failed
+    };
+    Reach reach = Reach::NotReachable;
+    std::array<std::uint8_t, 4> reply{};
+
+    bool answered() const { return reach == Reach::Answered; }
+    int typeCode() const { return reply[0]; }
+    // The three ID bytes as one number: first * 65536 + second * 256 + third.
+    std::uint32_t chipId() const { return std::uint32_t{reply[1]} << 16 | reply[2] << 8 | reply[3]; }
+};
+
 // Sends one block; with reply, waits and reads the 64-byte reply into it. True only
 // when every transfer moved the whole block.
 bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply);
@@ -39,9 +56,9 @@ public:
     // CMD_END, close, panel "Connected", then any probe put off meanwhile.
     void endOperation();
 
-    // The detection exchange: 7 and reply bytes 0-3 in out, 0 when the programmer could
-    // not be opened (nothing shown), -1 when an operation holds it (the host was told).
-    int readChipIdentity(const ChipRecord &chip, int speed, std::array<std::uint8_t, 4> &out);
+    // The detection exchange: open, CMD_READ_ID with the chip's parameters, CMD_END,
+    // close. Shows nothing; the callers decide what each outcome means to the person.
+    ChipIdentity readChipIdentity(const ChipRecord &chip, int speed);
 
     // An operation holds the programmer open.
     bool busy() const { return m_busy; }

@@ -69,26 +69,39 @@ TEST_F(EngineTest, BracketAroundAnOperation) {
 
 TEST_F(EngineTest, ChipIdentityExchange) {
     useChip(ksim::Family::Spi25, 0, 4096, 256, 0xC84017);
-    std::array<std::uint8_t, 4> id{};
-    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), 7);
-    EXPECT_EQ(id, (std::array<std::uint8_t, 4>{1, 0xC8, 0x40, 0x17}));
+    ChipIdentity id = connection.readChipIdentity(chip, 0);
+    EXPECT_TRUE(id.answered());
+    EXPECT_EQ(id.reply, (std::array<std::uint8_t, 4>{1, 0xC8, 0x40, 0x17}));
+    EXPECT_EQ(id.typeCode(), 1);
+    EXPECT_EQ(id.chipId(), 0xC84017u);
     EXPECT_EQ(commands(), (std::vector<int>{9, 8}));
     EXPECT_EQ(connection.panelText(), "Connected");
 
     sim.unplug();
-    id = {9, 9, 9, 9};
     host.status.clear();
-    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), 0);
-    EXPECT_EQ(id, (std::array<std::uint8_t, 4>{9, 9, 9, 9}));
+    id = connection.readChipIdentity(chip, 0);
+    EXPECT_EQ(id.reach, ChipIdentity::Reach::NotReachable);
     EXPECT_TRUE(host.errors.empty());
     EXPECT_TRUE(host.status.empty());
 }
 
-TEST_F(EngineTest, ChipIdentityWhileAnOperationRunsIsRefused) {
+// A reply that never comes is a failed link, not an empty socket.
+TEST_F(EngineTest, ChipIdentityWithoutAReplyIsALinkFailure) {
+    useChip(ksim::Family::Spi25, 0, 4096, 256, 0xC84017);
+    sim.faults.timeoutAtTransfer = sim.transferCount() + 2; // the reply to CMD_READ_ID
+    const ChipIdentity id = connection.readChipIdentity(chip, 0);
+    EXPECT_EQ(id.reach, ChipIdentity::Reach::LinkFailed);
+    EXPECT_FALSE(connection.busy());
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(EngineTest, ChipIdentityWhileAnOperationRunsIsNotAsked) {
     ASSERT_EQ(connection.beginOperation(chip, 0), 1);
-    std::array<std::uint8_t, 4> id{};
-    EXPECT_EQ(connection.readChipIdentity(chip, 0, id), -1);
-    EXPECT_EQ(host.errors.size(), 1u);
+    const auto sent = commands().size();
+    EXPECT_EQ(connection.readChipIdentity(chip, 0).reach, ChipIdentity::Reach::Busy);
+    EXPECT_EQ(commands().size(), sent);
+    EXPECT_TRUE(host.errors.empty());
     EXPECT_TRUE(usb.isOpen()); // the operation still holds the programmer
     connection.endOperation();
 }
