@@ -69,6 +69,26 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // Tool tip of the checksum panel (%X: the last byte covered).
     {"FLASH 缓冲区 0 至 %Xh 字节的 CRC-32", "FLASH 緩衝區 0 至 %Xh 字節的 CRC-32",
      "CRC-32 of FLASH buffer bytes 0 to %Xh"},
+    // The chip-identity exchange reached the programmer but a transfer failed.
+    {"读取芯片ID时编程器通信失败。", "讀取芯片ID時編程器通信失敗。",
+     "Transfer to the programmer failed while reading the chip ID."},
+    // After the detection box: other catalogue chips with the same ID, by model.
+    {"同一ID还有：", "同一ID還有：", "Also matches: "},
+    // A batch pass in the log: %1 its number, %2 passed so far, %3 failed so far, %4
+    // the step that failed.
+    {"#%1 通过，已通过 %2，失败 %3", "#%1 通過，已通過 %2，失敗 %3", "#%1 PASS, %2 passed, %3 failed"},
+    {"#%1 失败（%4），已通过 %2，失败 %3", "#%1 失敗（%4），已通過 %2，失敗 %3",
+     "#%1 FAIL (%4), %2 passed, %3 failed"},
+    {"擦除", "擦除", "erase"},
+    {"编程", "編程", "write"},
+    {"校验", "校驗", "verify"},
+    {"通信", "通信", "transfer"},
+    {"编程器未接入", "編程器未接入", "not connected"},
+    {"没有数据", "沒有數據", "nothing loaded"},
+    // The first line of a batch run: where its passes are recorded.
+    {"批量记录文件：", "批量記錄文件：", "Batch record file: "},
+    {"无法写入批量记录文件，批量模式已停止：", "無法寫入批量記錄文件，批量模式已停止：",
+     "Cannot write the batch record file; batch mode stopped: "},
 }};
 
 } // namespace

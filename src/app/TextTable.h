@@ -48,6 +48,18 @@ enum TextName {
     txtOpenOutOfMemory,
     txtDroppedSeveral,
     txtChecksumTip,
+    txtIdentityFailed,
+    txtAlsoMatches,
+    txtPassLine,
+    txtFailLine,
+    txtStepErase,
+    txtStepWrite,
+    txtStepVerify,
+    txtStepTransfer,
+    txtStepNotConnected,
+    txtStepNothingLoaded,
+    txtBatchRecordFile,
+    txtBatchRecordFailed,
     kTextNameCount
 };
 

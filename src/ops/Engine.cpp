@@ -87,14 +87,16 @@ void Engine::run(Operation op, const ChipRecord &chip, int speed, BufferView &fl
         break;
     }
     clearTransferText(); // however it ended, nothing is transferring any more
-    if (ok) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
-        m_host.insertLogLine(m_host.timeText() + " " + text(textsOf(op).done) + text(txtUseTime) +
-                             seconds + " s");
-    }
+    if (ok)
+        logCompletion(textsOf(op).done, started);
     m_host.beep();
     m_connection.endOperation();
+}
+
+void Engine::logCompletion(TextName done, double started) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
+    m_host.insertLogLine(m_host.timeText() + " " + text(done) + text(txtUseTime) + seconds + " s");
 }
 
 std::optional<Bounds> Engine::alignedRange(const ChipRecord &chip) const {
@@ -165,14 +167,15 @@ void Engine::clearTransferText() {
 
 // The rate and time left go before the error box opens: they describe a transfer that
 // is over.
-bool Engine::fail(const std::string &message) {
+bool Engine::fail(const std::string &message, PassStep step, std::optional<std::uint64_t> address) {
+    m_failure = {step, address};
     clearTransferText();
     m_host.showFailure(message);
     return false;
 }
 
 bool Engine::failAt(std::uint64_t address) {
-    return fail(text(txtTransferFailed) + addressText(address));
+    return fail(text(txtTransferFailed) + addressText(address), PassStep::Transfer, address);
 }
 
 bool Engine::command(CommandBlock block, bool reply, std::uint64_t address) {
@@ -203,7 +206,7 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
         if (count > chip.delay) {
             // The budget is spent: finished only if this last poll says so.
             if (pollBusy(block))
-                return fail(text(txtEraseTimeout));
+                return fail(text(txtEraseTimeout), PassStep::Erase);
             return true;
         }
         ++count;
@@ -319,10 +322,10 @@ bool Engine::verify(const ChipRecord &chip) {
             return false;
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, compareEnd - address));
         const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
-        if (diff.first != m_scratch.begin() + n)
-            return fail(
-                text(txtVerifyMismatch) +
-                addressText(address + static_cast<std::uint64_t>(diff.first - m_scratch.begin())));
+        if (diff.first != m_scratch.begin() + n) {
+            const std::uint64_t at = address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
+            return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
+        }
         progress(static_cast<std::uint32_t>(address));
     }
     progressEnd();
@@ -348,10 +351,12 @@ std::optional<std::uint64_t> Engine::readTailOfRange(const Bounds &b, std::uint3
 
 bool Engine::write(const ChipRecord &chip) {
     preamble(txtWriteRunning);
+    m_written.reset();
     const auto bounds = coveredBytes(chip, true);
     if (!bounds)
         return false;
     const Bounds b = *bounds;
+    m_written = b;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);

@@ -7,6 +7,7 @@
 
 #include "app/TextTable.h"
 #include "catalogue/ChipRecord.h"
+#include "ops/BatchRecord.h"
 #include "ops/CommandBlock.h"
 #include "ops/ProgressMeter.h"
 
@@ -24,6 +25,13 @@ class TUsbBulk;
 
 enum class Operation { Erase, Read, BlankCheck, Write, Verify };
 
+// The steps of an Auto pass, as the three option boxes tick them.
+struct AutoSteps {
+    bool erase = true;
+    bool write = true;
+    bool verify = true;
+};
+
 // The chip addresses a write or verify covers, [start, end); the buffer data lies at the
 // same addresses.
 struct Bounds {
@@ -40,6 +48,12 @@ public:
     // view's edits first; Write and Verify do nothing with a loaded length of 0 and
     // refuse an address range outside the FLASH buffer.
     void run(Operation operation, const ChipRecord &chip, int speed, BufferView &flashView);
+
+    // Auto: pull the view's edits; nothing when nothing is loaded (no value); else one
+    // bracket around the ticked steps, 350 ms before verify, the completion line after a
+    // verify that passed, the beep. The first step that fails ends the pass there.
+    std::optional<PassOutcome> runAuto(const ChipRecord &chip, int speed, BufferView &flashView,
+                                       AutoSteps steps);
 
     // The engines, inside an open bracket; true on success.
     bool erase(const ChipRecord &chip);
@@ -68,7 +82,11 @@ private:
     void progressEnd();
     void clearTransferText();
     // Ends the operation in failure with text; always false.
-    bool fail(const std::string &text);
+    bool fail(const std::string &text, PassStep step = PassStep::None,
+              std::optional<std::uint64_t> address = std::nullopt);
+    void logCompletion(TextName done, double started);
+    // Which step of an Auto pass a failed engine ends, and where.
+    PassOutcome failedStep(PassStep engineStep) const;
     bool failAt(std::uint64_t address);
     bool command(CommandBlock block, bool reply, std::uint64_t address);
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
@@ -84,6 +102,11 @@ private:
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
     ProgressMeter m_meter;
+    struct Failure {
+        PassStep step = PassStep::None;
+        std::optional<std::uint64_t> address;
+    } m_failure;                      // how the last engine failed, when it did
+    std::optional<Bounds> m_written; // what the last write covered
 };
 
 } // namespace korvat

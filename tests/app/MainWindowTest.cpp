@@ -394,10 +394,10 @@ private slots:
                                      "ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify",
                                      "ToolBulk", "|", "ToolDevice", "ToolAbout"}));
         QVERIFY(action(w, "ToolBulk")->isCheckable());
-        for (const char *name : {"ToolOpen", "ToolSave", "ToolFill", "ToolAbout", "ToolRead", "O2",
-                                 "S1", "E1", "Fill", "N5", "Q1"})
+        for (const char *name : {"ToolOpen", "ToolSave", "ToolFill", "ToolAbout", "ToolRead",
+                                 "ToolAuto", "ToolBulk", "O2", "S1", "A1", "E1", "Fill", "N5", "Q1"})
             QVERIFY2(action(w, name)->isEnabled(), name);
-        for (const char *name : {"ToolAuto", "ToolBulk", "A1", "N4"})
+        for (const char *name : {"ToolDevice", "N4"})
             QVERIFY2(!action(w, name)->isEnabled(), name);
     }
 

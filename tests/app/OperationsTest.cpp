@@ -369,7 +369,8 @@ private slots:
         QVERIFY(log()[0].contains(QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
         QVERIFY(w().findChild<QAction *>("ToolErase")->isEnabled());
         QVERIFY(w().ComboBox1->isEnabled());
-        QVERIFY(!w().findChild<QAction *>("ToolAuto")->isEnabled()); // still to come
+        QVERIFY(w().findChild<QAction *>("ToolAuto")->isEnabled());
+        QVERIFY(!w().findChild<QAction *>("ToolDevice")->isEnabled()); // still to come
     }
 
     void closingAModalWindowProbesAgain() {

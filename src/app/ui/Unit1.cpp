@@ -31,6 +31,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <utility>
@@ -188,31 +189,62 @@ void TForm1::showChecksum() {
                          qs(checksumToolTip(m_buffers.loadedLength, m_language)));
 }
 
-void TForm1::setCommandsAvailable(bool available) {
-    if (!available) {
-        m_heldCommands.clear();
-        for (const char *name :
-             {"ToolOpen",  "ToolSave", "ToolFill",   "ToolBank", "ToolAuto",   "ToolErase",
-              "ToolWrite", "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",
-              "S1",        "Fill",     "A1",         "E1",       "W1",         "R1",
-              "V1",        "N7",       "N3",         "N4"}) {
-            auto *a = findChild<QAction *>(QString::fromLatin1(name));
-            m_heldCommands.emplace_back(a, a->isEnabled());
-            a->setEnabled(false);
-        }
-        for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4}) {
-            m_heldCommands.emplace_back(w, w->isEnabled());
-            w->setEnabled(false);
-        }
-        return;
+namespace {
+
+using Held = std::vector<std::pair<QObject *, bool>>;
+
+// Disables the action or widget and remembers whether it was enabled.
+void hold(Held &held, QObject *object) {
+    if (auto *a = qobject_cast<QAction *>(object)) {
+        held.emplace_back(a, a->isEnabled());
+        a->setEnabled(false);
+    } else if (auto *w = qobject_cast<QWidget *>(object)) {
+        held.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
     }
-    for (auto [object, enabled] : m_heldCommands) {
+}
+
+void release(Held &held) {
+    for (auto [object, enabled] : held) {
         if (auto *a = qobject_cast<QAction *>(object))
             a->setEnabled(enabled);
         else
             static_cast<QWidget *>(object)->setEnabled(enabled);
     }
+    held.clear();
+}
+
+} // namespace
+
+void TForm1::setCommandsAvailable(bool available) {
+    if (available) {
+        release(m_heldCommands);
+        return;
+    }
     m_heldCommands.clear();
+    for (const char *name :
+         {"ToolOpen", "ToolSave", "ToolFill", "ToolBank", "ToolAuto", "ToolErase",  "ToolWrite",
+          "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",   "S1",         "Fill",
+          "A1",       "E1",       "W1",       "R1",       "V1",       "N7",         "N3",
+          "N4"})
+        hold(m_heldCommands, findChild<QAction *>(QString::fromLatin1(name)));
+    for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4})
+        hold(m_heldCommands, w);
+}
+
+// Every button of the toolbar but the toggle itself, and everything on the main panel.
+void TForm1::holdForBatch(bool on) {
+    if (!on) {
+        release(m_heldForBatch);
+        return;
+    }
+    if (!m_heldForBatch.empty())
+        return; // pressed again before the running loop saw the release
+    for (QAction *a : ToolBar1->actions())
+        if (!a->isSeparator() && a->objectName() != QLatin1String("ToolBulk"))
+            hold(m_heldForBatch, a);
+    for (QWidget *w : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        hold(m_heldForBatch, w);
 }
 
 // The main window becomes active at start-up and again whenever another of the
@@ -317,6 +349,8 @@ void TForm1::closeEvent(QCloseEvent *event) {
         QApplication::beep();
         return;
     }
+    if (m_batchRunning)
+        stop(); // the loop ends at its next look at the toggle
     FormClose();
     event->accept();
 }

@@ -12,6 +12,7 @@
 #include "link/Connection.h"
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
+#include "ops/Batch.h"
 #include "ops/Engine.h"
 
 #include <QLabel>
@@ -41,7 +42,8 @@ class QTabWidget;
 class QTextEdit;
 class QToolBar;
 
-class TForm1 : public QMainWindow {
+// Batch mode's view of the window (detection, a pass, the toggle) is private to it.
+class TForm1 : public QMainWindow, private korvat::BatchWindow {
     Q_OBJECT
 public:
     // basePath: the executable's path without extension; the settings file is
@@ -78,7 +80,10 @@ public slots:
     void Edit3Change();
     void Edit4Change();
     void Q1Click() { close(); }
+    void BitBtn1Click(); // chip identification
     void BitBtn2Click(); // the chip search
+    void ToolAutoClick();
+    void ToolBulkClick(); // the batch toggle: starts the loop when pressed
     void ToolOpenClick();
     void ToolSaveClick();
     void ToolFillClick();
@@ -123,6 +128,16 @@ private:
     void execModal(QDialog *window);
     void showError(const QString &text);
     korvat::BufferTab currentTab() const;
+    // Batch mode: the toolbar (but the toggle) and the main panel are held disabled while
+    // it runs; the menu stays.
+    void holdForBatch(bool hold);
+    // BatchWindow
+    bool batchOn() const override;
+    korvat::ChipIdentity detect() override;
+    std::optional<korvat::PassOutcome> runPass() override;
+    korvat::NameParts chipName() const override;
+    void pause(int milliseconds) override;
+    void stop() override;
     // The CRC-32 of the FLASH buffer's loaded bytes in status panel 3; computed again
     // after every change of those bytes or of the loaded length.
     void refreshChecksum();
@@ -157,6 +172,8 @@ private:
     UsbMonitor *m_usbMonitor = nullptr;
     QWindow *m_lastFocus = nullptr; // the last window of ours that had the focus
     std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
+    std::vector<std::pair<QObject *, bool>> m_heldForBatch;
+    bool m_batchRunning = false; // the batch loop is on the stack
 
 public:
     // Controls, named as the system names them (also their object names).

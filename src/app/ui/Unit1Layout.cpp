@@ -74,7 +74,7 @@ void TForm1::buildMenus() {
     menuAction(file, "Q1", &TForm1::Q1Click);
     menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick);
     QMenu *op = menu("O3");
-    menuAction(op, "A1");
+    menuAction(op, "A1", &TForm1::ToolAutoClick);
     op->addSeparator();
     menuAction(op, "E1", &TForm1::ToolEraseClick);
     menuAction(op, "W1", &TForm1::ToolWriteClick);
@@ -116,12 +116,12 @@ void TForm1::buildToolBar() {
     toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
     toolAction("ToolBank", "bank", &TForm1::ToolBankClick);
     ToolBar1->addSeparator();
-    toolAction("ToolAuto", "auto");
+    toolAction("ToolAuto", "auto", &TForm1::ToolAutoClick);
     toolAction("ToolErase", "erase", &TForm1::ToolEraseClick);
     toolAction("ToolWrite", "write", &TForm1::ToolWriteClick);
     toolAction("ToolRead", "read", &TForm1::ToolReadClick);
     toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick);
-    toolAction("ToolBulk", "bulk")->setCheckable(true);
+    toolAction("ToolBulk", "bulk", &TForm1::ToolBulkClick)->setCheckable(true);
     ToolBar1->addSeparator();
     toolAction("ToolDevice", "device");
     toolAction("ToolAbout", "about", &TForm1::ToolAboutClick);
@@ -147,7 +147,7 @@ QWidget *TForm1::buildChipPanel() {
     auto *buttons = new QHBoxLayout;
     BitBtn1 = named(new QPushButton(GroupBox1), "BitBtn1");
     BitBtn2 = named(new QPushButton(GroupBox1), "BitBtn2");
-    BitBtn1->setEnabled(false); // identification comes with the chip operations
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
     chip->addLayout(buttons);

@@ -1,0 +1,101 @@
+// The main window's commands for the chip in the socket: identification, Auto
+// programming and batch mode.
+#include "Unit1.h"
+
+#include "HexView.h"
+#include "MessageBoxes.h"
+#include "QtText.h"
+#include "SocketPicture.h"
+#include "app/TextTable.h"
+#include "ops/Identify.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QTimer>
+#include <ctime>
+
+using namespace korvat;
+
+void TForm1::BitBtn1Click() {
+    const ChipIdentity id =
+        m_connection->readChipIdentity(m_catalogue.slot(m_currentChip), m_speed);
+    const Detection found = identifyChip(
+        id, m_catalogue,
+        {m_lists,
+         {ComboBox1->currentIndex(), ComboBox2->currentIndex(), ComboBox3->currentIndex()},
+         [this](int type, int maker, int model) { selectChip(type, maker, model); }},
+        m_language);
+    if (found.picture != SocketShown::Unchanged)
+        Image1->setPixmap(socketPicture(found.picture == SocketShown::Chip ? SocketPicture::Chip
+                                                                           : SocketPicture::Empty));
+    if (found.error)
+        m_dialogs->showError(found.message);
+    else
+        m_dialogs->showInformation(found.message);
+}
+
+void TForm1::ToolAutoClick() {
+    if (m_connection->busy())
+        return; // a pass of batch mode holds the programmer: the menu's Auto waits for it
+    setCommandsAvailable(false);
+    runPass();
+    setCommandsAvailable(true);
+}
+
+std::optional<PassOutcome> TForm1::runPass() {
+    const auto outcome = m_engine->runAuto(
+        m_catalogue.slot(m_currentChip), m_speed, *FlashEditor,
+        {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()});
+    refreshChecksum(); // the pass may have pulled the view's edits
+    return outcome;
+}
+
+// Pressed: the loop runs here, inside the click, until the toggle is released; the
+// release is handled while the loop processes the window's events. A single operation
+// from the menu runs between two detections (the loop waits for it), and while a pass
+// holds the programmer it is refused.
+void TForm1::ToolBulkClick() {
+    QAction *toggle = findChild<QAction *>(QStringLiteral("ToolBulk"));
+    if (!toggle->isChecked()) {
+        toggle->setText(qs(text(txtBulk, m_language)));
+        holdForBatch(false);
+        return;
+    }
+    holdForBatch(true);
+    toggle->setText(qs(text(txtStop, m_language)));
+    if (m_batchRunning)
+        return; // the loop still runs: it carries on
+    m_batchRunning = true;
+    BatchRecord record(batchRecordPathFor((m_basePath + QStringLiteral(".ini")).toStdString()));
+    BatchLoop(*this, *m_host, record, m_language, [] {
+        return static_cast<std::int64_t>(std::time(nullptr));
+    }).run();
+    m_batchRunning = false;
+}
+
+bool TForm1::batchOn() const {
+    return findChild<QAction *>(QStringLiteral("ToolBulk"))->isChecked();
+}
+
+ChipIdentity TForm1::detect() {
+    return m_connection->readChipIdentity(m_catalogue.slot(m_currentChip), m_speed);
+}
+
+NameParts TForm1::chipName() const {
+    return splitForSelection(m_catalogue.name(m_currentChip));
+}
+
+void TForm1::pause(int milliseconds) {
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, &wait, &QEventLoop::quit);
+    wait.exec();
+}
+
+void TForm1::stop() {
+    if (batchOn()) {
+        findChild<QAction *>(QStringLiteral("ToolBulk"))->setChecked(false);
+        ToolBulkClick();
+    }
+}

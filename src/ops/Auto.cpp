@@ -1,0 +1,70 @@
+// Auto programming: erase, write and verify of the current chip in one bracket.
+#include "Engine.h"
+
+#include "buffers/BufferView.h"
+#include "buffers/Buffers.h"
+#include "buffers/Checksum.h"
+#include "link/Connection.h"
+#include "ops/OperationHost.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvat {
+namespace {
+
+// The programmer needs a moment between the last write and the first read of verify.
+constexpr int kBeforeVerifyMs = 350;
+
+} // namespace
+
+PassOutcome Engine::failedStep(PassStep engineStep) const {
+    PassOutcome outcome;
+    outcome.failedStep = m_failure.step != PassStep::None ? m_failure.step : engineStep;
+    outcome.failedAddress = m_failure.address;
+    return outcome;
+}
+
+std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed,
+                                           BufferView &flashView, AutoSteps steps) {
+    if (m_connection.busy())
+        return std::nullopt; // a pass never overlaps another operation
+    m_buffers.pullViewEdits(flashView, chip);
+    if (m_buffers.loadedLength <= 0)
+        return std::nullopt;
+    if (!m_connection.beginOperation(chip, speed)) {
+        PassOutcome outcome;
+        outcome.failedStep = PassStep::NotConnected;
+        return outcome;
+    }
+    const double started = m_host.seconds();
+    m_failure = {};
+    m_written.reset();
+    // The first step that fails ends the pass: a chip whose erase failed is not written,
+    // and one fault shows one error box.
+    std::optional<PassOutcome> failed;
+    if (steps.erase && !erase(chip))
+        failed = failedStep(PassStep::Erase);
+    if (!failed && steps.write && !write(chip))
+        failed = failedStep(PassStep::Write);
+    if (!failed && steps.verify) {
+        m_host.sleep(kBeforeVerifyMs);
+        if (!verify(chip))
+            failed = failedStep(PassStep::Verify);
+        else
+            logCompletion(txtAutoDone, started);
+    }
+    clearTransferText();
+    PassOutcome outcome = failed.value_or(PassOutcome{});
+    outcome.passed = !failed;
+    if (m_written)
+        outcome.writtenCrc = crc32Of(m_buffers.flash().subspan(
+            m_written->start, std::min<std::uint32_t>(m_written->end, kFlashBufferSize) -
+                                  m_written->start));
+    outcome.seconds = std::abs(m_host.seconds() - started);
+    m_host.beep();
+    m_connection.endOperation();
+    return outcome;
+}
+
+} // namespace korvat

@@ -1,0 +1,119 @@
+#include "Batch.h"
+
+#include "app/TextTable.h"
+#include "ops/OperationHost.h"
+
+namespace korvat {
+namespace {
+
+constexpr int kDetectionIntervalMs = 150;
+
+TextName stepText(PassStep step) {
+    switch (step) {
+    case PassStep::Erase:
+        return txtStepErase;
+    case PassStep::Write:
+        return txtStepWrite;
+    case PassStep::Verify:
+        return txtStepVerify;
+    case PassStep::Transfer:
+        return txtStepTransfer;
+    case PassStep::NotConnected:
+        return txtStepNotConnected;
+    case PassStep::NothingLoaded:
+    case PassStep::None:
+        break;
+    }
+    return txtStepNothingLoaded;
+}
+
+void replace(std::string &text, std::string_view mark, const std::string &with) {
+    if (const auto at = text.find(mark); at != std::string::npos)
+        text.replace(at, mark.size(), with);
+}
+
+} // namespace
+
+bool PresenceCounter::see(int typeCode) {
+    if (typeCode == 0)
+        m_count = 0;
+    if (m_count < 5) {
+        if (typeCode >= 1 && typeCode <= 127)
+            ++m_count;
+        return false;
+    }
+    if (m_count == 5) {
+        m_count = 6;
+        return true;
+    }
+    return false;
+}
+
+std::string passLine(int number, const PassOutcome &outcome, int passed, int failed,
+                     int language) {
+    std::string line(text(outcome.passed ? txtPassLine : txtFailLine, language));
+    replace(line, "%1", std::to_string(number));
+    replace(line, "%2", std::to_string(passed));
+    replace(line, "%3", std::to_string(failed));
+    replace(line, "%4", std::string(text(stepText(outcome.failedStep), language)));
+    return line;
+}
+
+BatchLoop::BatchLoop(BatchWindow &window, OperationHost &host, BatchRecord &record,
+                     const int &language, std::function<std::int64_t()> now)
+    : m_window(window), m_host(host), m_record(record), m_language(language),
+      m_now(std::move(now)) {}
+
+void BatchLoop::run() {
+    if (!m_record.ready()) {
+        refuseUnrecorded();
+        return;
+    }
+    log(std::string(text(txtBatchRecordFile, m_language)) + m_record.path());
+    PresenceCounter counter;
+    for (;;) {
+        // An unreachable programmer (or a failed exchange) tells nothing about the
+        // socket: the counter keeps its value.
+        const ChipIdentity id = m_window.detect();
+        if (id.answered() && counter.see(id.typeCode()) && !pass(id))
+            return;
+        m_host.processEvents();
+        if (!m_window.batchOn())
+            return;
+        m_window.pause(kDetectionIntervalMs);
+    }
+}
+
+// One Auto pass, its log line and its record; false when the record could not be
+// written, which ends the run.
+bool BatchLoop::pass(const ChipIdentity &id) {
+    PassRecord record;
+    record.when = m_now();
+    const NameParts name = m_window.chipName();
+    record.type = name.type;
+    record.maker = name.maker;
+    record.model = name.model;
+    record.idType = id.typeCode();
+    record.chipId = id.chipId();
+    PassOutcome nothing;
+    nothing.failedStep = PassStep::NothingLoaded;
+    record.outcome = m_window.runPass().value_or(nothing);
+    (record.outcome.passed ? m_passed : m_failed) += 1;
+    record.number = passes();
+    log(passLine(record.number, record.outcome, m_passed, m_failed, m_language));
+    if (m_record.append(record))
+        return true;
+    refuseUnrecorded();
+    return false;
+}
+
+void BatchLoop::refuseUnrecorded() {
+    m_window.stop();
+    m_host.showFailure(std::string(text(txtBatchRecordFailed, m_language)) + m_record.path());
+}
+
+void BatchLoop::log(const std::string &line) {
+    m_host.insertLogLine(m_host.timeText() + " " + line);
+}
+
+} // namespace korvat

@@ -1,0 +1,99 @@
+#include "Identify.h"
+
+#include "app/TextTable.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/NameText.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvat {
+namespace {
+
+std::string entryAt(const std::vector<std::string> &list, int position) {
+    return position >= 0 && position < static_cast<int>(list.size())
+               ? list[static_cast<std::size_t>(position)]
+               : std::string();
+}
+
+// The models of the other records with the found chip's ID, each named once.
+std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id, int language) {
+    std::vector<std::string> models;
+    for (int slot = found + 1; slot < catalogue.chipCount(); ++slot) {
+        if (catalogue.slot(slot).chipId != id)
+            continue;
+        std::string model = splitForSelection(catalogue.name(slot)).model;
+        if (std::find(models.begin(), models.end(), model) == models.end())
+            models.push_back(std::move(model));
+    }
+    if (models.empty())
+        return {};
+    std::string line = "\n" + std::string(text(txtAlsoMatches, language));
+    for (std::size_t i = 0; i < models.size(); ++i)
+        line += (i ? ", " : "") + models[i];
+    return line;
+}
+
+Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, SelectionView &s,
+                     int language) {
+    const int found = findChipById(catalogue, id.chipId());
+    if (found < 0) {
+        if (s.positions[0] != 0)
+            s.select(0, 0, 0);
+        char bytes[16];
+        std::snprintf(bytes, sizeof bytes, "%2.2X %2.2X %2.2X", id.reply[1], id.reply[2],
+                      id.reply[3]);
+        return {SocketShown::Unchanged, true,
+                std::string(text(txtUnknownId, language)) + bytes +
+                    std::string(text(txtChooseCompatible, language))};
+    }
+    // Each list is looked up after the call before it has refilled it.
+    const NameParts name = splitForSelection(catalogue.name(found));
+    const int type = findIgnoringCase(s.lists.families, name.type);
+    s.select(type, s.positions[1], s.positions[2]);
+    const int maker = findIgnoringCase(s.lists.makers, name.maker);
+    s.select(type, maker, s.positions[2]);
+    const int model = findIgnoringCase(s.lists.models, name.model);
+    s.select(type, maker, model);
+    return {SocketShown::Chip, false,
+            std::string(text(txtChipDetected, language)) + entryAt(s.lists.models, model) +
+                std::string(text(txtChipTypeLine, language)) + entryAt(s.lists.families, type) +
+                alsoMatching(catalogue, found, id.chipId(), language)};
+}
+
+} // namespace
+
+int findChipById(const Catalogue &catalogue, std::uint32_t id) {
+    for (int slot = 0; slot < catalogue.chipCount(); ++slot)
+        if (catalogue.slot(slot).chipId == id)
+            return slot;
+    return -1;
+}
+
+Detection identifyChip(const ChipIdentity &id, const Catalogue &catalogue, SelectionView selection,
+                       int language) {
+    switch (id.reach) {
+    case ChipIdentity::Reach::NotReachable:
+    case ChipIdentity::Reach::Busy:
+        return {SocketShown::Unchanged, true, std::string(text(txtNotConnected, language))};
+    case ChipIdentity::Reach::LinkFailed:
+        return {SocketShown::Unchanged, true, std::string(text(txtIdentityFailed, language))};
+    case ChipIdentity::Reach::Answered:
+        break;
+    }
+    const int code = id.typeCode();
+    if (code == 1)
+        return chipWithId(id, catalogue, selection, language);
+    if (code == 2 || code == 3) {
+        const int type = code - 1;
+        if (selection.positions[0] != type)
+            selection.select(type, 0, 0);
+        return {SocketShown::Chip, false,
+                std::string(text(txtTypeDetected, language)) +
+                    entryAt(selection.lists.families, type) +
+                    std::string(text(txtSelectManually, language))};
+    }
+    return {SocketShown::Empty, true, std::string(text(txtNoChip, language))};
+}
+
+} // namespace korvat
