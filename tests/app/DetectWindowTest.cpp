@@ -1,0 +1,126 @@
+// The Detect button through the real main window, against the simulated programmer.
+#include "RecordingDialogs.h"
+#include "SocketPicture.h"
+#include "Unit1.h"
+#include "catalogue/Catalogue.h"
+#include "link/SimBinding.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace korvat;
+
+class DetectWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<test::ActiveSimulator> m_sim;
+    std::unique_ptr<RecordingDialogs> m_dialogs;
+    std::unique_ptr<TForm1> m_w;
+
+    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
+    TForm1 &w() { return *m_w; }
+    void socket(ksim::Chip chip) { m_sim->programmer().insert(std::move(chip)); }
+    QImage picture() const { return m_w->Image1->pixmap().toImage(); }
+    static QImage shown(SocketPicture which) { return socketPicture(which).toImage(); }
+    QString lists() {
+        return w().ComboBox1->currentText() + QLatin1Char('/') + w().ComboBox2->currentText() +
+               QLatin1Char('/') + w().ComboBox3->currentText();
+    }
+
+private slots:
+    void initTestCase() {
+        auto row = [](std::string type, std::string maker, std::string model, std::string id) {
+            return GridRow{type, maker, model, id,  "1048576", "256", "0",
+                           "0",  "100", "0",   "0", "0",       "0"};
+        };
+        Catalogue cat;
+        QVERIFY(cat.save({row("25_SPI_FLASH", "Winbond", "W25Q80", "0xEF4014"),
+                          row("24_EEPROM", "Atmel", "AT24C02", "0"),
+                          row("93_EEPROM", "Atmel", "AT93C46", "0"),
+                          row("25_SPI_FLASH", "GigaDevice", "GD25Q80", "0xC84014"),
+                          row("25_SPI_FLASH", "GigaDevice", "GD25Q80E", "0xC84014")},
+                         (base() + ".Dat").toStdString())
+                    .outcome == CatalogueOutcome::Written);
+    }
+
+    void init() {
+        QFile::remove(base() + ".ini");
+        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
+        m_sim = std::make_unique<test::ActiveSimulator>();
+        m_dialogs = std::make_unique<RecordingDialogs>();
+        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QVERIFY(w().BitBtn1->isEnabled());
+        w().RichEdit1->clear();
+    }
+
+    void cleanup() {
+        m_w.reset();
+        m_sim.reset();
+    }
+
+    void chipWithAnIdIsSelectedAndShown() {
+        socket(ksim::Chip(ksim::Family::Spi25, 0xC84014, 1u << 20));
+        w().buffers().loadedLength = 0x10;
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(lists(), QStringLiteral("25_SPI_FLASH/GigaDevice/GD25Q80"));
+        QCOMPARE(m_dialogs->information,
+                 std::vector<std::string>{"The chip was detected:GD25Q80\n\n Chip type25_SPI_FLASH"
+                                          "\nAlso matches: GD25Q80E"});
+        QVERIFY(m_dialogs->errors.empty());
+        QCOMPARE(picture(), shown(SocketPicture::Chip));
+        // Selecting the chip reset the buffers as any selection does; the log is untouched.
+        QCOMPARE(w().buffers().loadedLength, 0);
+        QVERIFY(w().RichEdit1->toPlainText().isEmpty());
+    }
+
+    void typeOnlyChipsAndAnEmptySocket() {
+        socket(ksim::Chip(ksim::Family::Microwire93, 0, 128)); // answers type code 3
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(w().ComboBox1->currentText(), QStringLiteral("93_EEPROM"));
+        QCOMPARE(picture(), shown(SocketPicture::Chip));
+        QVERIFY(m_dialogs->information.back().starts_with("Chip type is detected:93_EEPROM"));
+
+        socket(ksim::Chip());
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->errors,
+                 std::vector<std::string>{"No chips detected, please put the chip to try again!"});
+        QCOMPARE(picture(), shown(SocketPicture::Empty));
+        QCOMPARE(w().ComboBox1->currentText(), QStringLiteral("93_EEPROM"));
+    }
+
+    void unknownIdAndNoProgrammer() {
+        socket(ksim::Chip(ksim::Family::Spi25, 0x123456, 1u << 20));
+        const QImage before = picture();
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->errors,
+                 std::vector<std::string>{
+                     "Unknown chip ID =12 34 56Please choose the compatibility type manually."});
+        QCOMPARE(picture(), before);
+        QCOMPARE(lists(), QStringLiteral("25_SPI_FLASH/Winbond/W25Q80"));
+
+        m_sim->unplug();
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->errors.back(), std::string("Not connected"));
+    }
+
+    // No reply to the question is a failed link, not an empty socket.
+    void aFailedExchangeIsNotAnEmptySocket() {
+        socket(ksim::Chip(ksim::Family::Spi25, 0xEF4014, 1u << 20));
+        m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 2;
+        const QImage before = picture();
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->errors, std::vector<std::string>{"Transfer to the programmer failed "
+                                                             "while reading the chip ID."});
+        QCOMPARE(picture(), before);
+    }
+};
+
+QTEST_MAIN(DetectWindowTest)
+#include "DetectWindowTest.moc"

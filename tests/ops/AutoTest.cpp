@@ -1,0 +1,210 @@
+// Auto programming and the batch loop's rules, over the in-process simulator.
+#include "EngineFixture.h"
+#include "buffers/Checksum.h"
+#include "ops/Batch.h"
+
+#include <deque>
+
+using namespace korvat;
+using namespace korvat::test;
+using ksim::Family;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class AutoTest : public EngineTest {
+protected:
+    void SetUp() override {
+        useChip(Family::Spi25, 0, 0x1000, 256, 0xEF4012);
+        for (std::uint32_t i = 0; i < 0x1000; ++i)
+            buffers.flash()[i] = static_cast<std::uint8_t>(i * 3);
+        buffers.loadedLength = 0x1000;
+        sim.chip().memory().assign(0x1000, 0x00); // written before: a write alone fails
+    }
+    std::optional<PassOutcome> pass(AutoSteps steps = {}) {
+        return engine.runAuto(chip, 0, view, steps);
+    }
+    bool chipHoldsTheBuffer() {
+        return std::equal(sim.chip().memory().begin(), sim.chip().memory().end(),
+                          buffers.flash().begin());
+    }
+    static bool isCompletion(const std::string &line) {
+        return line.starts_with("14:03:27 AUTO Complete!Use time ") && line.ends_with(" s");
+    }
+};
+
+} // namespace
+
+TEST_F(AutoTest, EveryStepInOneBracketAndOneCompletionLine) {
+    host.sleptMs = 0;
+    const auto outcome = pass();
+    ASSERT_TRUE(outcome);
+    EXPECT_TRUE(outcome->passed);
+    EXPECT_EQ(outcome->failedStep, PassStep::None);
+    EXPECT_TRUE(chipHoldsTheBuffer());
+    EXPECT_EQ(outcome->writtenCrc, crc32Of(buffers.flash().first(0x1000)));
+    // One setup, one end; erase, write and verify in between.
+    const auto sent = commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), 7), 1);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), 8), 1);
+    EXPECT_EQ(sent.front(), 7);
+    EXPECT_EQ(sent.back(), 8);
+    ASSERT_EQ(host.log.size(), 4u);
+    EXPECT_TRUE(isCompletion(host.log[0])) << host.log[0];
+    EXPECT_EQ(host.log[1], "14:03:27 Verify Flash ...");
+    EXPECT_EQ(host.log[2], "14:03:27 Write Flash ...");
+    EXPECT_EQ(host.log[3], "14:03:27 Erase Flash ...");
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_GE(host.sleptMs, 350); // the wait before verify, besides the erase polls
+    EXPECT_FALSE(connection.busy());
+}
+
+TEST_F(AutoTest, EachCombinationOfTheBoxes) {
+    int slept[8] = {};
+    for (int mask = 0; mask < 8; ++mask) {
+        const AutoSteps steps{(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0};
+        sim.chip().memory().assign(0x1000, 0xFF);
+        sim.clearLog();
+        host.log.clear();
+        host.sleptMs = 0;
+        const auto outcome = pass(steps);
+        ASSERT_TRUE(outcome) << mask;
+        std::vector<int> expected{7};
+        if (steps.erase)
+            expected.push_back(2);
+        const auto sent = commands();
+        EXPECT_EQ(sent.front(), 7) << mask;
+        EXPECT_EQ(sent.back(), 8) << mask;
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), 2), steps.erase ? 1 : 0) << mask;
+        // The chip was erased, so writing makes it the buffer; without a write verify
+        // finds the erased chip different.
+        EXPECT_EQ(chipHoldsTheBuffer(), steps.write) << mask;
+        EXPECT_EQ(outcome->passed, !steps.verify || steps.write) << mask;
+        EXPECT_EQ(outcome->writtenCrc.has_value(), steps.write) << mask;
+        slept[mask] = host.sleptMs;
+        // A completion line only after a verify that passed.
+        EXPECT_EQ(isCompletion(host.log.empty() ? "" : host.log.front()),
+                  steps.verify && steps.write)
+            << mask;
+        host.errors.clear();
+    }
+    // Verify adds the 350 ms before it and the reply wait of its address block.
+    for (int mask = 0; mask < 4; ++mask)
+        EXPECT_EQ(slept[mask | 4] - slept[mask], 350 + 50) << mask;
+}
+
+TEST_F(AutoTest, AFailingStepEndsThePass) {
+    // A protected chip takes no erase and no data: verify is the step that finds it.
+    sim.chip().writeProtected = true;
+    auto outcome = pass();
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->passed);
+    EXPECT_EQ(outcome->failedStep, PassStep::Verify);
+    EXPECT_EQ(outcome->failedAddress, 1u); // the old contents differ first at 1
+    EXPECT_EQ(host.errors, Lines{"Flash check error address:1h"});
+    EXPECT_FALSE(isCompletion(host.log.front()));
+
+    // A transfer that fails during the write: no verify follows, one box.
+    sim.chip().writeProtected = false;
+    host.errors.clear();
+    host.log.clear();
+    sim.clearLog();
+    sim.faults.timeoutAtTransfer = sim.transferCount() + 12; // inside the write's data
+    outcome = pass({false, true, true});
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->passed);
+    EXPECT_EQ(outcome->failedStep, PassStep::Transfer);
+    EXPECT_TRUE(outcome->failedAddress.has_value());
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.log.back(), "14:03:27 Write Flash ...");
+    for (const std::string &line : host.log)
+        EXPECT_EQ(line.find("Verify Flash"), std::string::npos) << line;
+    EXPECT_FALSE(connection.busy());
+    EXPECT_EQ(host.beeps, 2);
+
+    // An erase that never ends: neither write nor verify.
+    sim.faults.timeoutAtTransfer = 0;
+    sim.programmer().stuckBusy = true;
+    host.errors.clear();
+    host.log.clear();
+    outcome = pass();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->failedStep, PassStep::Erase);
+    EXPECT_EQ(host.log.size(), 2u); // the erase's start line and its failure
+    EXPECT_EQ(host.errors, Lines{"Erase timed out: the chip is still busy."});
+}
+
+TEST_F(AutoTest, NothingLoadedDoesNothingAtAll) {
+    buffers.loadedLength = 0;
+    sim.clearLog();
+    EXPECT_FALSE(pass({false, false, true}));
+    EXPECT_TRUE(sim.log().empty());
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(host.beeps, 0);
+
+    // One byte: the programmer is opened, 350 ms pass, verify runs.
+    buffers.loadedLength = 1;
+    std::copy_n(buffers.flash().begin(), 0x1000, sim.chip().memory().begin());
+    host.sleptMs = 0;
+    const auto outcome = pass({false, false, true});
+    ASSERT_TRUE(outcome);
+    EXPECT_TRUE(outcome->passed);
+    EXPECT_GE(host.sleptMs, 350);
+    EXPECT_EQ(commands().front(), 7);
+    EXPECT_TRUE(isCompletion(host.log.front()));
+
+    // The view's edits are pulled first, as for Write.
+    buffers.loadedLength = 0;
+    view.load(std::vector<std::uint8_t>(0x20, 0x5A));
+    view.changed = true;
+    ASSERT_TRUE(pass({false, false, false}));
+    EXPECT_EQ(buffers.loadedLength, 0x20);
+    EXPECT_EQ(buffers.flash()[0x1F], 0x5A);
+}
+
+TEST_F(AutoTest, NoProgrammer) {
+    sim.unplug();
+    const auto outcome = pass();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->failedStep, PassStep::NotConnected);
+    EXPECT_EQ(host.errors, Lines{"Not connected"});
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST(PresenceCounter, PassOnTheSixthDetectionThatSeesAChip) {
+    PresenceCounter counter;
+    std::string passes;
+    for (int code : {1, 1, 1, 1, 1, 1, 1, 1, 0, 2, 3, 1, 1, 1, 1})
+        passes += counter.see(code) ? 'P' : '.';
+    EXPECT_EQ(passes, ".....P........P"); // once per chip; the empty socket rearms
+    EXPECT_EQ(counter.count(), 6);
+    EXPECT_FALSE(counter.see(3)); // the chip stays: no second pass
+}
+
+TEST(PresenceCounter, CodesAbove127NeitherCountNorReset) {
+    PresenceCounter counter;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(counter.see(200));
+    EXPECT_EQ(counter.count(), 0);
+    for (int code : {1, 1, 200, 1, 1, 200})
+        EXPECT_FALSE(counter.see(code));
+    EXPECT_EQ(counter.count(), 4);
+    EXPECT_FALSE(counter.see(1));
+    EXPECT_TRUE(counter.see(200)); // counted five: the next detection starts the pass
+    EXPECT_FALSE(counter.see(200));
+    EXPECT_FALSE(counter.see(0)); // an empty socket rearms
+    EXPECT_EQ(counter.count(), 0);
+}
+
+TEST(BatchLog, PassLines) {
+    PassOutcome ok;
+    ok.passed = true;
+    EXPECT_EQ(passLine(12, ok, 11, 1, 2), "#12 PASS, 11 passed, 1 failed");
+    PassOutcome bad;
+    bad.failedStep = PassStep::Verify;
+    EXPECT_EQ(passLine(3, bad, 1, 2, 2), "#3 FAIL (verify), 1 passed, 2 failed");
+    EXPECT_EQ(passLine(3, bad, 1, 2, 0), "#3 失败（校验），已通过 1，失败 2");
+    bad.failedStep = PassStep::NotConnected;
+    EXPECT_EQ(passLine(4, bad, 1, 3, 2), "#4 FAIL (not connected), 1 passed, 3 failed");
+}
