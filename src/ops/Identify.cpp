@@ -16,6 +16,10 @@ std::string entryAt(const std::vector<std::string> &list, int position) {
                : std::string();
 }
 
+// Names after which the line only says there are more: the ID-less EEPROMs all share
+// ID 0 and would fill the box.
+constexpr std::size_t kMostNamed = 6;
+
 // The models of the other records with the found chip's ID, each named once.
 std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id, int language) {
     std::vector<std::string> models;
@@ -29,9 +33,18 @@ std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id
     if (models.empty())
         return {};
     std::string line = "\n" + std::string(text(txtAlsoMatches, language));
-    for (std::size_t i = 0; i < models.size(); ++i)
+    for (std::size_t i = 0; i < models.size() && i < kMostNamed; ++i)
         line += (i ? ", " : "") + models[i];
-    return line;
+    return models.size() > kMostNamed ? line + ", ..." : line;
+}
+
+// Where the lists stand after a selection: a position past the refilled list leaves it
+// without selection.
+std::array<int, 3> shownPositions(const SelectionLists &lists, int type, int maker, int model) {
+    auto within = [](const std::vector<std::string> &list, int at) {
+        return at >= 0 && at < static_cast<int>(list.size()) ? at : -1;
+    };
+    return {within(lists.families, type), within(lists.makers, maker), within(lists.models, model)};
 }
 
 Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, SelectionView &s,
@@ -47,12 +60,15 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
                 std::string(text(txtUnknownId, language)) + bytes +
                     std::string(text(txtChooseCompatible, language))};
     }
-    // Each list is looked up after the call before it has refilled it.
+    // Each list is looked up after the call before it has refilled it; the positions
+    // not looked up yet are where the lists then stand.
     const NameParts name = splitForSelection(catalogue.name(found));
     const int type = findIgnoringCase(s.lists.families, name.type);
     s.select(type, s.positions[1], s.positions[2]);
+    auto shown = shownPositions(s.lists, type, s.positions[1], s.positions[2]);
     const int maker = findIgnoringCase(s.lists.makers, name.maker);
-    s.select(type, maker, s.positions[2]);
+    s.select(type, maker, shown[2]);
+    shown = shownPositions(s.lists, type, maker, shown[2]);
     const int model = findIgnoringCase(s.lists.models, name.model);
     s.select(type, maker, model);
     return {SocketShown::Chip, false,

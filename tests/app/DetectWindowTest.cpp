@@ -70,6 +70,7 @@ private slots:
         w().buffers().loadedLength = 0x10;
         QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
         QCOMPARE(lists(), QStringLiteral("25_SPI_FLASH/GigaDevice/GD25Q80"));
+        QCOMPARE(w().savedPositions(), (std::array<int, 3>{0, 1, 0})); // kept at close
         QCOMPARE(m_dialogs->information,
                  std::vector<std::string>{"The chip was detected:GD25Q80\n\n Chip type25_SPI_FLASH"
                                           "\nAlso matches: GD25Q80E"});

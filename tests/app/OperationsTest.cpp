@@ -357,6 +357,13 @@ private slots:
             QVERIFY(!w().ComboBox1->isEnabled());
             const int transfers = m_sim->transferCount();
             w().ToolEraseClick(); // a queued call: ignored, nothing sent
+            bool fillOpened = false;
+            QTimer::singleShot(0, m_w.get(), [&] {
+                fillOpened = w().fillWindow()->isVisible();
+                w().fillWindow()->reject();
+            });
+            w().ToolFillClick(); // the fill would change the buffer the operation reads
+            QVERIFY(!fillOpened);
             w().WMDeviceChange(); // a device change: the probe waits for the end
             QCOMPARE(m_sim->transferCount(), transfers);
             QVERIFY(!w().close()); // the window stays while the operation runs

@@ -4,6 +4,7 @@
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -74,6 +75,17 @@ TEST_F(IdentifyTest, SharedIdSelectsTheLowestSlotAndNamesTheOthers) {
     EXPECT_EQ(calls.front(), (std::array<int, 3>{0, 0, 0}));
     EXPECT_EQ(d.message, "The chip was detected:W25Q64FV\n\n Chip type25_SPI_FLASH"
                          "\nAlso matches: W25Q64JV, W25Q64JW");
+}
+
+TEST_F(IdentifyTest, ManySharersAreNamedUpToSix) {
+    for (int i = 0; i < 8; ++i) {
+        ChipRecord &r = catalogue.slot(7 + i);
+        std::snprintf(r.nameText, sizeof r.nameText, "24_EEPROM,Maker,M%d", i);
+        r.chipId = 0;
+    }
+    const Detection d = detect({1, 0, 0, 0});
+    EXPECT_TRUE(d.message.ends_with("\nAlso matches: AT93C46, M0, M1, M2, M3, M4, ..."))
+        << d.message;
 }
 
 TEST_F(IdentifyTest, UnknownIdKeepsOrSelectsTheFirstType) {

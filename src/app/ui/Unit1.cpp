@@ -223,13 +223,25 @@ void TForm1::setCommandsAvailable(bool available) {
     }
     m_heldCommands.clear();
     for (const char *name :
-         {"ToolOpen", "ToolSave", "ToolFill", "ToolBank", "ToolAuto", "ToolErase",  "ToolWrite",
-          "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",   "S1",         "Fill",
-          "A1",       "E1",       "W1",       "R1",       "V1",       "N7",         "N3",
-          "N4"})
+         {"ToolOpen",  "ToolSave", "ToolFill",   "ToolBank", "ToolAuto",   "ToolErase",
+          "ToolWrite", "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",
+          "S1",        "Fill",     "A1",         "E1",       "W1",         "R1",
+          "V1",        "N7",       "N3",         "N4"})
         hold(m_heldCommands, findChild<QAction *>(QString::fromLatin1(name)));
     for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4})
         hold(m_heldCommands, w);
+}
+
+// A pass of batch mode. The chip lists and the address range stay held while it runs,
+// also when the toggle is released meanwhile: the pass reads the buffer and the range
+// to its end.
+std::optional<PassOutcome> TForm1::runPass() {
+    Held held;
+    hold(held, GroupBox1);
+    hold(held, GroupBox4);
+    const auto outcome = autoPass();
+    release(held);
+    return outcome;
 }
 
 // Every button of the toolbar but the toggle itself, and everything on the main panel.
@@ -280,6 +292,8 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::ToolFillClick() {
+    if (m_connection->busy())
+        return; // a batch pass reads the buffer the fill would change
     m_fill->Edit4->setText(
         QString::fromStdString(hexText(m_catalogue.slot(m_currentChip).capacity - 1u)));
     execModal(m_fill);

@@ -135,6 +135,7 @@ private:
     bool batchOn() const override;
     korvat::ChipIdentity detect() override;
     std::optional<korvat::PassOutcome> runPass() override;
+    std::optional<korvat::PassOutcome> autoPass(); // the whole of Auto
     korvat::NameParts chipName() const override;
     void pause(int milliseconds) override;
     void stop() override;

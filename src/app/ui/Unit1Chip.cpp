@@ -10,9 +10,11 @@
 #include "ops/Identify.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QGroupBox>
 #include <QTimer>
 #include <ctime>
 
@@ -25,7 +27,10 @@ void TForm1::BitBtn1Click() {
         id, m_catalogue,
         {m_lists,
          {ComboBox1->currentIndex(), ComboBox2->currentIndex(), ComboBox3->currentIndex()},
-         [this](int type, int maker, int model) { selectChip(type, maker, model); }},
+         [this](int type, int maker, int model) {
+             m_saved = {type, maker, model}; // the settings keep what identification chose
+             selectChip(type, maker, model);
+         }},
         m_language);
     if (found.picture != SocketShown::Unchanged)
         Image1->setPixmap(socketPicture(found.picture == SocketShown::Chip ? SocketPicture::Chip
@@ -36,18 +41,21 @@ void TForm1::BitBtn1Click() {
         m_dialogs->showInformation(found.message);
 }
 
+// Refused while batch mode runs: a production line programs only recorded passes.
 void TForm1::ToolAutoClick() {
-    if (m_connection->busy())
-        return; // a pass of batch mode holds the programmer: the menu's Auto waits for it
+    if (m_connection->busy() || m_batchRunning) {
+        QApplication::beep();
+        return;
+    }
     setCommandsAvailable(false);
-    runPass();
+    autoPass();
     setCommandsAvailable(true);
 }
 
-std::optional<PassOutcome> TForm1::runPass() {
-    const auto outcome = m_engine->runAuto(
-        m_catalogue.slot(m_currentChip), m_speed, *FlashEditor,
-        {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()});
+std::optional<PassOutcome> TForm1::autoPass() {
+    const auto outcome =
+        m_engine->runAuto(m_catalogue.slot(m_currentChip), m_speed, *FlashEditor,
+                          {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()});
     refreshChecksum(); // the pass may have pulled the view's edits
     return outcome;
 }
