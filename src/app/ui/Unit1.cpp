@@ -199,7 +199,8 @@ void hold(Held &held, QObject *object) {
         held.emplace_back(a, a->isEnabled());
         a->setEnabled(false);
     } else if (auto *w = qobject_cast<QWidget *>(object)) {
-        held.emplace_back(w, w->isEnabled());
+        // Its own state, not what a disabled parent makes of it.
+        held.emplace_back(w, !w->testAttribute(Qt::WA_ForceDisabled));
         w->setEnabled(false);
     }
 }

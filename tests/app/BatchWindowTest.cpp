@@ -1,0 +1,371 @@
+// Batch mode through the real main window against the in-process simulated programmer:
+// one Auto pass per chip put in, the controls held while it runs, how detections are
+// counted, and the production record each pass leaves.
+//
+// The toggle's click runs the batch loop until the toggle is released, so everything a
+// test does while batch mode runs happens from a timer the loop's event processing fires,
+// or from a script that changes the socket just before a given detection reaches the
+// programmer (the window's USB calls pass through counting wrappers).
+#include "BatchFixture.h"
+
+class BatchWindowTest : public QObject, protected BatchFixture {
+    Q_OBJECT
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // A chip put in gets one pass on the sixth detection that sees it, and a chip left in
+    // the socket none more; after an empty socket the next chip gets its own.
+    void everyChipPutInIsProgrammedOnce() {
+        // Detections 1-8 see the first chip (its pass at 6), 9 an empty socket, 10-15 the
+        // second chip, which has another ID (its pass at 15).
+        std::optional<ksim::Chip> first;
+        m_wire.beforeDetection = [&](int n) {
+            if (n == 9) { // the first chip comes out
+                first = m_sim->chip();
+                m_sim->programmer().insert(ksim::Chip());
+            } else if (n == 10) {
+                m_sim->programmer().insert(flashChip(0xC84014, 99));
+            }
+        };
+        bool firstSeen = false;
+        runBatch([&] {
+            if (m_wire.setupsAfter.size() == 1 && !w().operationRunning() && !firstSeen) {
+                firstSeen = true;
+                QVERIFY(programmed(m_sim->chip(), kFlashSize));
+                QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
+            }
+            if ((m_wire.setupsAfter.size() == 2 || m_wire.detections >= 16) &&
+                !w().operationRunning())
+                release();
+        });
+        QVERIFY(firstSeen);
+        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{6, 15}));
+        QVERIFY(errors().empty());
+        QVERIFY(first && programmed(*first, kFlashSize));
+        QVERIFY(programmed(m_sim->chip(), kFlashSize));
+        QCOMPARE(autoCompletions(), 2);
+        QVERIFY(chipChoiceUsable()); // batch mode over: the next chip can be chosen
+        QCOMPARE(passLines(),
+                 (QStringList{"#1 PASS, 1 passed, 0 failed", "#2 PASS, 2 passed, 0 failed"}));
+        // The run's first line names the record file.
+        QVERIFY2(log().last().endsWith(QStringLiteral(" Batch record file: ") + recordPath()),
+                 qPrintable(log().last()));
+        QCOMPARE(logLinesEndingWith(QStringLiteral("Batch record file: ") + recordPath()).size(),
+                 1);
+
+        const QStringList record = recordLines();
+        QCOMPARE(record.size(), 3);
+        QCOMPARE(record[0], QStringLiteral("time,pass,type,maker,model,id,result,step,address,"
+                                           "crc32,seconds"));
+        const std::vector<std::uint8_t> written(0x100, kFill);
+        const QString crc = hex8(crc32Of(written));
+        static const QRegularExpression time(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+        static const QRegularExpression seconds(QStringLiteral("^\\d+\\.\\d{3}$"));
+        const char *ids[] = {"1:EF4014", "1:C84014"};
+        for (int i = 1; i <= 2; ++i) {
+            const QStringList f = record[i].split(QLatin1Char(','));
+            QCOMPARE(f.size(), 11);
+            QVERIFY2(time.match(f[0]).hasMatch(), qPrintable(f[0]));
+            QCOMPARE(f[1], QString::number(i));
+            QCOMPARE(f.mid(2, 3), (QStringList{"25_SPI_FLASH", "Winbond", "W25Q80"}));
+            QCOMPARE(f[5], QString::fromLatin1(ids[i - 1]));
+            QCOMPARE(f.mid(6, 3), (QStringList{"PASS", "", ""}));
+            QCOMPARE(f[9], crc);
+            QVERIFY2(seconds.match(f[10]).hasMatch(), qPrintable(f[10]));
+            QVERIFY(f[10].toDouble() >= 0.35); // the wait before verify is part of the pass
+        }
+    }
+
+    // While batch mode runs only the toggle is usable on the toolbar and nothing on the
+    // main panel; the menu stays. Releasing puts every control back as it was.
+    void batchModeHoldsTheToolbarAndThePanelButNotTheMenu() {
+        m_sim->programmer().insert(ksim::Chip()); // nothing to program
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        const auto before = enabledStates();
+        QVERIFY(before.at(action("ToolErase")));
+        QVERIFY(w().GroupBox1->isEnabled());
+        bool looked = false, released = false;
+        int detectionsAtRelease = 0;
+        runBatch([&] {
+            if (m_wire.detections < 2 || looked)
+                return;
+            looked = true;
+            QCOMPARE(bulk()->text(), QStringLiteral("STOP"));
+            QVERIFY(bulk()->isEnabled());
+            QVERIFY(bulk()->isChecked());
+            for (QAction *a : w().ToolBar1->actions())
+                if (!a->isSeparator() && a != bulk())
+                    QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+            for (QWidget *c :
+                 w().centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+            QVERIFY(!w().ComboBox1->isEnabled());
+            QVERIFY(!w().CheckBox1->isEnabled());
+            QVERIFY(!w().RichEdit1->isEnabled());
+            for (QAction *a : w().menuBar()->actions())
+                QVERIFY2(a->isEnabled() == before.at(a), qPrintable(a->text()));
+            QVERIFY(w().findChild<QMenu *>(QStringLiteral("O3"))->menuAction()->isEnabled());
+            for (const char *name : {"E1", "A1", "R1", "W1", "V1", "N7"})
+                QVERIFY2(action(name)->isEnabled(), name);
+
+            detectionsAtRelease = m_wire.detections;
+            bulk()->trigger(); // released: back at once, while the loop is still on the stack
+            released = true;
+            QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+            QVERIFY(enabledStates() == before);
+        });
+        QVERIFY(looked && released);
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        QVERIFY(enabledStates() == before);
+        // A release during the wait lets at most the detection already due go out.
+        QVERIFY(m_wire.detections <= detectionsAtRelease + 1);
+        QVERIFY(m_wire.setupsAfter.empty());
+        QVERIFY(errors().empty());
+    }
+
+    // The captions follow the language, also when it is switched from the menu while
+    // batch mode runs: the toggle still reads STOP, in the new language.
+    void theToggleShowsStopOrBulk() {
+        m_sim->programmer().insert(ksim::Chip());
+        w().ChinaClick();
+        QCOMPARE(bulk()->text(), QStringLiteral("批量"));
+        QString pressed, switched;
+        runBatch([&] {
+            if (m_wire.detections == 1 && pressed.isEmpty()) {
+                pressed = bulk()->text();
+                action("Enlish")->trigger();
+                switched = bulk()->text();
+                release();
+            }
+        });
+        QCOMPARE(pressed, QStringLiteral("停止"));
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        // A language switch sets every caption from its table, the toggle's too.
+        QCOMPARE(switched, QStringLiteral("BULK"));
+    }
+
+    // Type codes above 127 neither count towards the five detections nor reset the count;
+    // with five counted, such a detection starts the pass.
+    void typeCode200NeitherCountsNorResets() {
+        selectModel("24C02");
+        fillFirstPage();
+        w().RichEdit1->clear();
+        m_sim->programmer().insert(ksim::Chip());
+        // Detection by detection: 1 empty, 2-4 code 200, 5-7 a chip (three), 8 code 200
+        // (still three), 9-10 a chip (five), 11 code 200: the pass. Had code 200 counted,
+        // the pass would have come at 7; had it reset the count, or not started the pass,
+        // none would have come.
+        m_wire.beforeDetection = [&](int n) {
+            if (n == 2)
+                m_sim->programmer().insert(eepromChip());
+            if (n >= 2)
+                m_sim->chip().idType = (n >= 5 && n <= 7) || n == 9 || n == 10 ? 2 : 200;
+        };
+        runBatch([&] {
+            if ((m_wire.setupsAfter.size() == 1 || m_wire.detections >= 12) &&
+                !w().operationRunning())
+                release();
+        });
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{11});
+        QVERIFY(errors().empty());
+        QVERIFY(programmed(m_sim->chip(), kEepromSize));
+        QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
+        const QStringList record = recordLines();
+        QCOMPARE(record.size(), 2);
+        const QStringList f = record[1].split(QLatin1Char(','));
+        QCOMPARE(f.mid(1, 7),
+                 (QStringList{"1", "24_EEPROM", "Generic", "24C02", "200:000000", "PASS", ""}));
+    }
+
+    // An operation from the menu runs between two detections: the loop waits for it, the
+    // held controls stay held meanwhile, and once batch mode ends every control is usable
+    // again, the chip choice inside the main panel too.
+    void aMenuOperationRunsBetweenDetections() {
+        const auto before = enabledStates();
+        QVERIFY(chipChoiceUsable());
+        bool erased = false;
+        runBatch([&] {
+            if (erased || m_wire.detections != 2)
+                return;
+            erased = true;
+            QCOMPARE(m_sim->chip().memory()[0x200], std::uint8_t{0x00});
+            action("E1")->trigger();
+            QCOMPARE(m_wire.detections, 2);
+            QCOMPARE(m_sim->chip().memory()[0x200], std::uint8_t{0xFF});
+            QVERIFY(!logLinesEndingWith(QStringLiteral("Erase Flash ...")).isEmpty());
+            QVERIFY(!action("ToolErase")->isEnabled());
+            QVERIFY(!w().ComboBox1->isEnabled());
+            QVERIFY(bulk()->isEnabled());
+            QVERIFY(bulk()->isChecked());
+            release();
+        });
+        QVERIFY(erased);
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{2}); // the erase's; no pass
+        QVERIFY(errors().empty());
+        QVERIFY(enabledStates() == before);
+        QVERIFY(chipChoiceUsable());
+    }
+
+    // Released during a pass: the controls come back at once, nothing else may start or
+    // change the buffer meanwhile, the pass runs to its end and is recorded, and no
+    // detection follows it.
+    void releasedDuringAPassTheLoopEndsAfterIt() {
+        const auto before = enabledStates();
+        bool inside = false, fillOpened = false;
+        runBatch([&] {
+            if (inside || !w().operationRunning() || m_wire.setupsAfter.size() != 1)
+                return;
+            inside = true;
+            bulk()->trigger();
+            QVERIFY(!bulk()->isChecked());
+            QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+            QVERIFY(enabledStates() == before);
+            QVERIFY(w().operationRunning()); // the pass goes on
+            const int transfers = m_sim->transferCount();
+            w().ToolEraseClick(); // the programmer is held: ignored
+            w().ToolAutoClick();
+            QCOMPARE(m_sim->transferCount(), transfers);
+            // Nor may the buffer the pass writes from change under it: the fill window
+            // does not open.
+            QTimer::singleShot(0, w().fillWindow(), [&] {
+                if (!w().fillWindow()->isVisible())
+                    return;
+                fillOpened = true;
+                w().fillWindow()->Edit1->setText(QStringLiteral("00"));
+                w().fillWindow()->BitBtn1Click();
+                w().fillWindow()->reject();
+            });
+            action("Fill")->trigger();
+            QVERIFY(!fillOpened);
+        });
+        QVERIFY(inside);
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{6});
+        QCOMPARE(m_wire.detections, 6); // the loop ended right after the pass
+        QVERIFY(errors().empty());
+        QVERIFY(programmed(m_sim->chip(), kFlashSize));
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        QCOMPARE(autoCompletions(), 1);
+        QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
+        QCOMPARE(recordLines().size(), 2);
+        QVERIFY(recordLines()[1].contains(QStringLiteral(",1:EF4014,PASS,,,")));
+        QVERIFY(enabledStates() == before);
+        QVERIFY(chipChoiceUsable());
+    }
+
+    // A programmer that cannot be reached, or a detection whose reply is lost, tells
+    // nothing about the socket: no box, and the count goes on where it was.
+    void anUnreachableProgrammerKeepsTheCount() {
+        int lookupsAtUnplug = 0;
+        bool unplugged = false, replugged = false;
+        // Detection 5 (the second after the replug) loses its reply.
+        m_wire.beforeDetection = [&](int n) {
+            if (n == 5)
+                m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 2;
+        };
+        runBatch([&] {
+            if (!unplugged && m_wire.detections == 3) {
+                unplugged = true;
+                m_sim->unplug();
+                lookupsAtUnplug = m_wire.lookups;
+            } else if (unplugged && !replugged && m_wire.lookups >= lookupsAtUnplug + 2) {
+                // Two rounds found no programmer.
+                QCOMPARE(m_wire.detections, 3);
+                m_sim->plug();
+                replugged = true;
+            }
+            if (m_wire.setupsAfter.size() == 1 && !w().operationRunning())
+                release();
+        });
+        QVERIFY(replugged);
+        // Counted: 1-3, then 4 and 6 (5 failed); 7 starts the pass. Had the count been
+        // lost it would have come at 10 or later.
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{7});
+        QVERIFY(errors().empty());
+        QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
+        QVERIFY(programmed(m_sim->chip(), kFlashSize));
+    }
+
+    // A chip that does not take the data fails its pass at verify: the box, the counts in
+    // the log, the step and the address in the record. The next chip still passes.
+    void aFailedPassIsLoggedAndRecorded() {
+        ksim::Chip locked(ksim::Family::Spi25, 0xEF4014, kFlashSize);
+        std::fill_n(locked.memory().begin(), 0x10, kFill); // differs first at 10h
+        std::fill(locked.memory().begin() + 0x10, locked.memory().end(), std::uint8_t{0});
+        locked.writeProtected = true;
+        m_sim->programmer().insert(locked);
+        // Detections 1-6 see the locked chip (its pass at 6), 7 an empty socket, 8-13 a
+        // chip that takes the data (its pass at 13).
+        m_wire.beforeDetection = [&](int n) {
+            if (n == 7)
+                m_sim->programmer().insert(ksim::Chip());
+            else if (n == 8)
+                m_sim->programmer().insert(flashChip(0xEF4014, 5));
+        };
+        runBatch([&] {
+            if (m_wire.setupsAfter.size() == 2 && !w().operationRunning())
+                release();
+        });
+        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{6, 13}));
+        QCOMPARE(errors(), std::vector<std::string>{"Flash check error address:10h"});
+        QCOMPARE(passLines(), (QStringList{"#1 FAIL (verify), 0 passed, 1 failed",
+                                           "#2 PASS, 1 passed, 1 failed"}));
+        QCOMPARE(autoCompletions(), 1); // the second pass's only
+        QVERIFY(programmed(m_sim->chip(), kFlashSize));
+        const QStringList record = recordLines();
+        QCOMPARE(record.size(), 3);
+        const QStringList failed = record[1].split(QLatin1Char(','));
+        QCOMPARE(
+            failed.mid(1, 9),
+            (QStringList{"1", "25_SPI_FLASH", "Winbond", "W25Q80", "1:EF4014", "FAIL", "verify",
+                         "10", hex8(crc32Of(std::vector<std::uint8_t>(0x100, kFill)))}));
+        QCOMPARE(
+            record[2].split(QLatin1Char(',')).mid(1, 8),
+            (QStringList{"2", "25_SPI_FLASH", "Winbond", "W25Q80", "1:EF4014", "PASS", "", ""}));
+    }
+
+    // A record file that cannot be written refuses the run before any detection.
+    void anUnwritableRecordRefusesTheRun() {
+        QVERIFY(QDir().mkdir(recordPath()));
+        const auto before = enabledStates();
+        runBatch([] {}, 2000);
+        QCOMPARE(errors(),
+                 std::vector<std::string>{"Cannot write the batch record file; batch mode "
+                                          "stopped: " +
+                                          recordPath().toStdString()});
+        QCOMPARE(m_wire.detections, 0);
+        QVERIFY(m_wire.setupsAfter.empty());
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        QVERIFY(enabledStates() == before);
+        QVERIFY(passLines().isEmpty());
+    }
+
+    // A pass whose record cannot be written ends batch mode right after it.
+    void aRecordLostDuringTheRunStopsIt() {
+        const auto before = enabledStates();
+        bool swapped = false;
+        runBatch([&] {
+            if (!swapped && w().operationRunning()) {
+                swapped = true; // the record file becomes a folder during the first pass
+                QVERIFY(QFile::remove(recordPath()));
+                QVERIFY(QDir().mkdir(recordPath()));
+            }
+        });
+        QVERIFY(swapped);
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{6});
+        QCOMPARE(m_wire.detections, 6);
+        QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
+        QCOMPARE(errors(),
+                 std::vector<std::string>{"Cannot write the batch record file; batch mode "
+                                          "stopped: " +
+                                          recordPath().toStdString()});
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        QVERIFY(enabledStates() == before);
+        QVERIFY(chipChoiceUsable());
+    }
+};
+
+QTEST_MAIN(BatchWindowTest)
+#include "BatchWindowTest.moc"
