@@ -5,6 +5,7 @@
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
+#include "WindowFill.h"
 #include "buffers/Checksum.h"
 #include "catalogue/Catalogue.h"
 #include "link/SimBinding.h"
@@ -156,11 +157,7 @@ protected:
     }
     // Addresses 0 to FF become kFill through the fill window: the loaded length is 0x100.
     void fillFirstPage() {
-        TForm4 *fill = w().fillWindow();
-        fill->Edit1->setText(QStringLiteral("A5"));
-        fill->Edit3->setText(QStringLiteral("0"));
-        fill->Edit4->setText(QStringLiteral("FF"));
-        fill->BitBtn1Click();
+        fillThroughWindow(w(), "A5", "0", "FF");
         QCOMPARE(w().buffers().loadedLength, 0x100);
     }
     static bool programmed(const ksim::Chip &chip, std::uint32_t end) {

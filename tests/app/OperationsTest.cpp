@@ -5,6 +5,7 @@
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
+#include "WindowFill.h"
 #include "buffers/Checksum.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
@@ -62,13 +63,7 @@ class OperationsTest : public QObject {
     }
     const std::vector<std::string> &errors() const { return m_dialogs->errors; }
     // Addresses 0 to FF become 0x00 through the fill window; the loaded length 0x100.
-    void fillFirstPageWithZeros() {
-        TForm4 *fill = w().fillWindow();
-        fill->Edit1->setText(QStringLiteral("00"));
-        fill->Edit3->setText(QStringLiteral("0"));
-        fill->Edit4->setText(QStringLiteral("FF"));
-        fill->BitBtn1Click();
-    }
+    void fillFirstPageWithZeros() { fillThroughWindow(w(), "00", "0", "FF"); }
     // Runs inside the operation, from the first pending-events pump.
     template <typename Inside> void duringNextOperation(Inside inside) {
         QTimer::singleShot(0, m_w.get(), inside);
