@@ -21,10 +21,8 @@
 using namespace korvat;
 
 void TForm1::BitBtn1Click() {
-    const ChipIdentity id =
-        m_connection->readChipIdentity(m_catalogue.slot(m_currentChip), m_speed);
     const Detection found = identifyChip(
-        id, m_catalogue,
+        detect(), m_catalogue,
         {m_lists,
          {ComboBox1->currentIndex(), ComboBox2->currentIndex(), ComboBox3->currentIndex()},
          [this](int type, int maker, int model) {
@@ -76,7 +74,7 @@ void TForm1::ToolBulkClick() {
     if (m_batchRunning)
         return; // the loop still runs: it carries on
     m_batchRunning = true;
-    BatchRecord record(batchRecordPathFor((m_basePath + QStringLiteral(".ini")).toStdString()));
+    BatchRecord record(batchRecordPathFor(m_settings->location()));
     BatchLoop(*this, *m_host, record, m_language, [] {
         return static_cast<std::int64_t>(std::time(nullptr));
     }).run();
