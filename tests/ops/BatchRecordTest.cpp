@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <locale>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -180,19 +181,26 @@ TEST(BatchRecordLine, SecondsHaveThreeDecimals) {
 }
 
 TEST(BatchRecordLine, SecondsUseAPointWhateverTheLocale) {
+    // The program's C++ locale with a decimal comma, as streams would use it.
+    struct Comma : std::numpunct<char> {
+        char do_decimal_point() const override { return ','; }
+    };
+    const std::locale oldGlobal =
+        std::locale::global(std::locale(std::locale::classic(), new Comma));
+    const std::string withStreams = secondsOf(12.3456);
+    std::locale::global(oldGlobal);
+    EXPECT_EQ(withStreams, "12.346");
+
+    // And the C locale of a country that writes a comma, where one is installed.
     const std::string old = std::setlocale(LC_ALL, nullptr);
-    bool commaLocale = false;
     for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
         if (std::setlocale(LC_ALL, name) != nullptr) {
-            commaLocale = true;
+            const std::string seconds = secondsOf(12.3456);
+            std::setlocale(LC_ALL, old.c_str());
+            EXPECT_EQ(seconds, "12.346") << name;
             break;
         }
     }
-    if (!commaLocale)
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    const std::string seconds = secondsOf(12.3456);
-    std::setlocale(LC_ALL, old.c_str());
-    EXPECT_EQ(seconds, "12.346");
 }
 
 TEST(BatchRecordLine, FieldsWithSeparatorsAreQuoted) {
