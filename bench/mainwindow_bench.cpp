@@ -147,10 +147,7 @@ void BM_PeakMemoryRead64MiB(benchmark::State &state) {
     for (auto _ : state) {
         RecordingDialogs dialogs;
         TForm1 w(base, korvat::test::simulatedUsb(), &dialogs);
-        w.show();
-        if (!QTest::qWaitForWindowExposed(&w))
-            state.SkipWithError("the window was not shown");
-        choose(w, "GD25B512MF");
+        showWithChip(state, w, "GD25B512MF");
         const double before = peakMiB();
         w.ToolReadClick();
         if (w.buffers().loadedLength != 64 << 20 || !dialogs.errors.empty())
