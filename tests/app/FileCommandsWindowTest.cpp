@@ -357,9 +357,13 @@ private slots:
         trigger("ToolSave");
         QCOMPARE(m_dialogs->choices.back().folder, folder.toStdString());
 
+        // A folder that is gone: the home folder instead.
         QDir(folder).removeRecursively();
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", m_dir.path().toLocal8Bit());
         trigger("ToolOpen");
-        QCOMPARE(m_dialogs->choices.back().folder, QDir::homePath().toStdString());
+        qputenv("HOME", home);
+        QCOMPARE(m_dialogs->choices.back().folder, m_dir.path().toStdString());
     }
 
     // The platform's own dialog and message box, as a person uses them.
