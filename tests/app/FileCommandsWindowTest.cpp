@@ -359,10 +359,11 @@ private slots:
 
         // A folder that is gone: the home folder instead.
         QDir(folder).removeRecursively();
+        const bool hadHome = qEnvironmentVariableIsSet("HOME");
         const QByteArray home = qgetenv("HOME");
         qputenv("HOME", m_dir.path().toLocal8Bit());
         trigger("ToolOpen");
-        qputenv("HOME", home);
+        hadHome ? qputenv("HOME", home) : qunsetenv("HOME");
         QCOMPARE(m_dialogs->choices.back().folder, m_dir.path().toStdString());
     }
 
