@@ -232,7 +232,8 @@ TEST_F(OpenAndSave, SaveWritesTheWholeCapacity) {
 
 TEST_F(OpenAndSave, DialogsStartInTheLastFolderUsed) {
     const char *home = std::getenv("HOME");
-    const std::string savedHome = home ? home : "";
+    const std::optional<std::string> savedHome =
+        home ? std::optional<std::string>(home) : std::nullopt;
     setenv("HOME", dir.c_str(), 1);
     EXPECT_EQ(files.startFolder(), dir.string());
 
@@ -245,5 +246,5 @@ TEST_F(OpenAndSave, DialogsStartInTheLastFolderUsed) {
     files.setLastFolder((dir / "gone").string());
     EXPECT_FALSE(files.open(BufferTab::Flash, chip));
     EXPECT_EQ(chooser.choices.back().folder, dir.string());
-    setenv("HOME", savedHome.c_str(), 1);
+    savedHome ? setenv("HOME", savedHome->c_str(), 1) : unsetenv("HOME");
 }
