@@ -26,6 +26,28 @@ std::string rowMessage(std::size_t row, const std::string &what) {
     return "Row " + std::to_string(row + 1) + ": " + what;
 }
 
+// What each integer cell's field can hold, by grid column: the file keeps its widths,
+// so a larger value is refused rather than cut to its low bits.
+struct FieldWidth {
+    const char *name;
+    std::int64_t most;
+};
+constexpr FieldWidth kWidths[kGridColumns] = {
+    {"type", 0},
+    {"maker", 0},
+    {"model", 0},
+    {"chip ID", 0xFFFFFF},
+    {"FLASH", 0xFFFFFFFF},
+    {"FLASH page", 0xFFFF},
+    {"family", 0xFF},
+    {"sub-type", 0xFF},
+    {"delay", 0xFFFF},
+    {"voltage", 0xFF},
+    {"EEPROM", 0xFFFF},
+    {"EEPROM page", 0xFF},
+    {"association", 0xFFFF},
+};
+
 } // namespace
 
 Catalogue::Catalogue() {
@@ -88,10 +110,15 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
 
         std::int64_t v[kGridColumns] = {};
         for (int c = 3; c < kGridColumns; ++c) {
-            const auto value = parseInteger(row[static_cast<std::size_t>(c)]);
+            const std::string &cell = row[static_cast<std::size_t>(c)];
+            const auto value = parseInteger(cell);
             if (!value)
-                return {CatalogueOutcome::BadCell,
-                        notAnIntegerMessage(row[static_cast<std::size_t>(c)])};
+                return {CatalogueOutcome::BadCell, notAnIntegerMessage(cell)};
+            if (*value < 0 || *value > kWidths[c].most)
+                return {CatalogueOutcome::BadCell, "Row " + std::to_string(r + 1) + ", column " +
+                                                       kWidths[c].name + ": " + cell +
+                                                       " does not fit the field (0 to " +
+                                                       std::to_string(kWidths[c].most) + ")."};
             v[c] = *value;
         }
         rec.chipId = static_cast<std::uint32_t>(v[3]);

@@ -154,7 +154,7 @@ TEST_F(CatalogueFile, SavingNoChipsWritesOneEndRecord) {
 
 TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
     GridRow r = {" 25 ", "Winbond ", " W25Q256", "0xEF4019", "33554432", "256", "0",
-                 "129",  "65636",    "1",        "8192",     "128",      "3"};
+                 "129",  "65535",    "1",        "8192",     "128",      "3"};
     ASSERT_EQ(cat.save({r}, path).outcome, CatalogueOutcome::Written);
     const ChipRecord &c = cat.slot(0);
     EXPECT_STREQ(c.nameText, "25,Winbond,W25Q256");
@@ -163,7 +163,7 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
     EXPECT_EQ(c.flashPage, 256);
     EXPECT_EQ(c.family, 0);
     EXPECT_EQ(c.algorithm, 129);
-    EXPECT_EQ(c.delay, 100); // low 16 bits of 65636
+    EXPECT_EQ(c.delay, 65535);
     EXPECT_EQ(c.voltage, 1);
     EXPECT_EQ(c.eepromSize, 8192);
     EXPECT_EQ(c.eepromPage, 128);
@@ -175,6 +175,36 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
     ASSERT_EQ(again.load(path, 0).outcome, CatalogueOutcome::Read);
     EXPECT_EQ(std::memcmp(&again.slot(0), &c, sizeof c), 0);
     EXPECT_EQ(gridRowFor(again.slot(0))[3], "0xEF4019");
+}
+
+// The file keeps its widths: a value its field cannot hold is refused, naming the row
+// and the column, and nothing is cut to its low bits.
+TEST_F(CatalogueFile, ValuesWiderThanTheirFieldsAreRefused) {
+    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "4294967295", "65535", "255",
+                          "255", "65535", "255", "65535",    "255",        "65535"};
+    ASSERT_EQ(cat.save({good}, path).outcome, CatalogueOutcome::Written);
+    const auto before = readBytes();
+    const struct {
+        int column;
+        const char *cell, *message;
+    } cases[] = {
+        {3, "0x1000000",
+         "Row 2, column chip ID: 0x1000000 does not fit the field (0 to 16777215)."},
+        {8, "65536", "Row 2, column delay: 65536 does not fit the field (0 to 65535)."},
+        {10, "70000", "Row 2, column EEPROM: 70000 does not fit the field (0 to 65535)."},
+        {11, "256", "Row 2, column EEPROM page: 256 does not fit the field (0 to 255)."},
+        {12, "$10000", "Row 2, column association: $10000 does not fit the field (0 to 65535)."},
+        {4, "-1", "Row 2, column FLASH: -1 does not fit the field (0 to 4294967295)."},
+        {6, "256", "Row 2, column family: 256 does not fit the field (0 to 255)."},
+    };
+    for (const auto &c : cases) {
+        GridRow bad = good;
+        bad[static_cast<std::size_t>(c.column)] = c.cell;
+        const CatalogueResult result = cat.save({good, bad}, path);
+        EXPECT_EQ(result.outcome, CatalogueOutcome::BadCell) << c.cell;
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(readBytes(), before) << c.cell; // no file written
+    }
 }
 
 TEST_F(CatalogueFile, ChipIdInDecimalOrHexSavesTheSameValue) {
