@@ -22,10 +22,6 @@ std::string withPath(const char *format, const std::string &path) {
     return s;
 }
 
-std::string rowMessage(std::size_t row, const std::string &what) {
-    return "Row " + std::to_string(row + 1) + ": " + what;
-}
-
 // What each integer cell's field can hold, by grid column: the file keeps its widths,
 // so a larger value is refused rather than cut to its low bits.
 struct FieldWidth {
@@ -84,6 +80,53 @@ CatalogueResult Catalogue::load(const std::string &path, int language) {
     return {CatalogueOutcome::Read, {}};
 }
 
+std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
+    ChipRecord rec;
+    std::memset(&rec, 0, sizeof rec);
+
+    // The name text, and the first of its three cells that cannot be stored or at which
+    // it passes the field.
+    const std::string joined = std::string(trimBlanks(row[0])) + "," +
+                               std::string(trimBlanks(row[1])) + "," +
+                               std::string(trimBlanks(row[2]));
+    std::size_t bytes = 0;
+    for (int c = 0; c < 3; ++c) {
+        const auto part = utf8ToGbk(trimBlanks(row[static_cast<std::size_t>(c)]));
+        if (!part)
+            return RowProblem{c, "the name \"" + joined +
+                                     "\" holds characters that cannot be stored."};
+        bytes += part->size() + (c ? 1 : 0);
+        if (bytes > kNameTextMax)
+            return RowProblem{c, "the name \"" + joined + "\" is longer than " +
+                                     std::to_string(kNameTextMax) + " bytes."};
+    }
+    const std::string gbk = *utf8ToGbk(joined);
+    std::memcpy(rec.nameText, gbk.c_str(), gbk.size() + 1);
+
+    std::int64_t v[kGridColumns] = {};
+    for (int c = 3; c < kGridColumns; ++c) {
+        const std::string &cell = row[static_cast<std::size_t>(c)];
+        const auto value = parseInteger(cell);
+        if (!value)
+            return RowProblem{c, notAnIntegerMessage(cell)};
+        if (*value < 0 || *value > kWidths[c].most)
+            return RowProblem{c, cell + " does not fit the field (0 to " +
+                                     std::to_string(kWidths[c].most) + ")."};
+        v[c] = *value;
+    }
+    rec.chipId = static_cast<std::uint32_t>(v[3]);
+    rec.capacity = static_cast<std::uint32_t>(v[4]);
+    rec.flashPage = static_cast<std::uint16_t>(v[5]);
+    rec.family = static_cast<std::uint8_t>(v[6]);
+    rec.algorithm = static_cast<std::uint8_t>(v[7]);
+    rec.delay = static_cast<std::uint16_t>(v[8]);
+    rec.voltage = static_cast<std::uint8_t>(v[9]);
+    rec.eepromSize = static_cast<std::uint16_t>(v[10]);
+    rec.eepromPage = static_cast<std::uint8_t>(v[11]);
+    rec.association = static_cast<std::uint16_t>(v[12]);
+    return rec;
+}
+
 CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path) {
     if (rows.size() >= static_cast<std::size_t>(kCatalogueSlots))
         return {CatalogueOutcome::BadCell,
@@ -91,46 +134,16 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
 
     auto table = m_slots;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        const GridRow &row = rows[r];
-        ChipRecord &rec = table[r];
-
-        const std::string joined = std::string(trimBlanks(row[0])) + "," +
-                                   std::string(trimBlanks(row[1])) + "," +
-                                   std::string(trimBlanks(row[2]));
-        const auto gbk = utf8ToGbk(joined);
-        if (!gbk)
-            return {CatalogueOutcome::BadCell,
-                    rowMessage(r, "the name \"" + joined +
-                                      "\" holds characters that cannot be stored.")};
-        if (gbk->size() > kNameTextMax)
-            return {CatalogueOutcome::BadCell,
-                    rowMessage(r, "the name \"" + joined + "\" is longer than " +
-                                      std::to_string(kNameTextMax) + " bytes.")};
-        std::memcpy(rec.nameText, gbk->c_str(), gbk->size() + 1);
-
-        std::int64_t v[kGridColumns] = {};
-        for (int c = 3; c < kGridColumns; ++c) {
-            const std::string &cell = row[static_cast<std::size_t>(c)];
-            const auto value = parseInteger(cell);
-            if (!value)
-                return {CatalogueOutcome::BadCell, notAnIntegerMessage(cell)};
-            if (*value < 0 || *value > kWidths[c].most)
-                return {CatalogueOutcome::BadCell, "Row " + std::to_string(r + 1) + ", column " +
-                                                       kWidths[c].name + ": " + cell +
-                                                       " does not fit the field (0 to " +
-                                                       std::to_string(kWidths[c].most) + ")."};
-            v[c] = *value;
+        auto record = recordFor(rows[r]);
+        if (const auto *problem = std::get_if<RowProblem>(&record)) {
+            // The conversion error reads as the toolkit's own; the others say where.
+            const int c = problem->column;
+            if (c >= 3 && !parseInteger(rows[r][static_cast<std::size_t>(c)]))
+                return {CatalogueOutcome::BadCell, problem->what};
+            return {CatalogueOutcome::BadCell, "Row " + std::to_string(r + 1) + ", column " +
+                                                   kWidths[c].name + ": " + problem->what};
         }
-        rec.chipId = static_cast<std::uint32_t>(v[3]);
-        rec.capacity = static_cast<std::uint32_t>(v[4]);
-        rec.flashPage = static_cast<std::uint16_t>(v[5]);
-        rec.family = static_cast<std::uint8_t>(v[6]);
-        rec.algorithm = static_cast<std::uint8_t>(v[7]);
-        rec.delay = static_cast<std::uint16_t>(v[8]);
-        rec.voltage = static_cast<std::uint8_t>(v[9]);
-        rec.eepromSize = static_cast<std::uint16_t>(v[10]);
-        rec.eepromPage = static_cast<std::uint8_t>(v[11]);
-        rec.association = static_cast<std::uint16_t>(v[12]);
+        table[r] = std::get<ChipRecord>(record);
     }
     // The end record and every slot after it are cleared, so no record of the old
     // table is left behind where a search of all slots could still find it.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace korvat {
@@ -55,6 +56,18 @@ public:
 private:
     std::array<ChipRecord, kCatalogueSlots> m_slots;
 };
+
+// Why a grid row cannot be stored: the first column at fault and what is wrong there.
+struct RowProblem {
+    int column;
+    std::string what;
+};
+
+// The record a grid row stands for, or its first problem: a name text that GBK cannot
+// express or that passes 47 bytes, a cell that breaks the integer text rule ("'%s' is
+// not a valid integer value"), a value its field cannot hold. Bytes after the name's
+// terminating zero are zero.
+std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row);
 
 // The grid row that shows a record (editor): name cut by the editor's rule, chip ID
 // as "0x%X", every other field in unsigned decimal.

@@ -1,42 +1,124 @@
 #include "CatalogueCsv.h"
 
+#include <algorithm>
+#include <variant>
+
 namespace korvat {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view columnName(int column) {
+    std::string_view header = kCatalogueCsvHeader;
+    for (int c = 0; c < column; ++c)
+        header.remove_prefix(header.find(',') + 1);
+    return header.substr(0, header.find(','));
+}
+
+// Reads one record from the front of text and removes it, with its line end. Quoted
+// cells may hold commas, doubled quotes and line breaks; lines counts the line ends
+// consumed. False when a quoted cell is not closed or is followed by something else
+// than a comma or the line end.
+bool takeRecord(std::string_view &text, std::vector<std::string> &cells, int &lines) {
+    cells.assign(1, {});
+    std::size_t i = 0;
+    bool quoted = false, wasQuoted = false;
+    while (i < text.size()) {
+        const char ch = text[i++];
+        if (quoted) {
+            if (ch == '"' && i < text.size() && text[i] == '"') {
+                cells.back() += '"';
+                ++i;
+            } else if (ch == '"') {
+                quoted = false;
+            } else {
+                lines += ch == '\n';
+                cells.back() += ch;
+            }
+        } else if (ch == '"' && cells.back().empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (ch == ',') {
+            cells.emplace_back();
+            wasQuoted = false;
+        } else if (ch == '\n') {
+            ++lines;
+            break;
+        } else if (ch == '\r' && (i == text.size() || text[i] == '\n')) {
+            continue;
+        } else if (wasQuoted) {
+            return false;
+        } else {
+            cells.back() += ch;
+        }
+    }
+    text.remove_prefix(i);
+    return !quoted;
+}
+
+std::string quoted(const std::string &cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos)
+        return cell;
+    std::string out = "\"";
+    for (char ch : cell) {
+        out += ch;
+        if (ch == '"')
+            out += '"';
+    }
+    return out + '"';
+}
+
+} // namespace
 
 CatalogueCsv parseCatalogueCsv(std::string_view text) {
     CatalogueCsv out;
-    int number = 0;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (number == 1) {
-            if (line != kCatalogueCsvHeader) {
-                out.error = "line 1: the header must read " + std::string(kCatalogueCsvHeader);
-                return out;
-            }
-            continue;
-        }
-        if (line.empty())
-            continue;
+    auto fail = [&out](int line, const std::string &what) {
+        out.rows.clear();
+        out.error = "line " + std::to_string(line) + what;
+        return out;
+    };
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    const std::string_view header = text.substr(0, text.find('\n'));
+    if (header != kCatalogueCsvHeader &&
+        !(header.ends_with('\r') && header.substr(0, header.size() - 1) == kCatalogueCsvHeader)) {
+        out.error = "line 1: the header must read " + std::string(kCatalogueCsvHeader);
+        return out;
+    }
+    text.remove_prefix(std::min(text.size(), header.size() + 1));
+
+    std::vector<std::string> cells;
+    for (int next = 2; !text.empty();) {
+        const int line = next;
+        int ends = 0;
+        if (!takeRecord(text, cells, ends))
+            return fail(line, ": a quoted cell is not closed where it should be");
+        next += std::max(ends, 1);
+        if (cells.size() == 1 && cells[0].empty())
+            continue; // an empty line
+        if (cells.size() != kGridColumns)
+            return fail(line, ": " + std::to_string(cells.size()) + " cells, not " +
+                                  std::to_string(kGridColumns));
         GridRow row;
-        std::size_t cell = 0;
-        for (std::size_t from = 0;; ++cell) {
-            const auto comma = line.find(',', from);
-            if (cell < row.size())
-                row[cell] = std::string(line.substr(from, comma - from));
-            if (comma == std::string_view::npos)
-                break;
-            from = comma + 1;
-        }
-        if (cell + 1 != row.size()) {
-            out.error = "line " + std::to_string(number) + ": " + std::to_string(cell + 1) +
-                        " cells, not " + std::to_string(row.size());
-            return out;
-        }
+        std::move(cells.begin(), cells.end(), row.begin());
+        const auto record = recordFor(row);
+        if (const auto *problem = std::get_if<RowProblem>(&record))
+            return fail(line, ", column " + std::string(columnName(problem->column)) + ": " +
+                                  problem->what);
+        if (out.rows.size() == kCatalogueSlots - 1)
+            return fail(line, ": more chips than the catalogue holds (" +
+                                  std::to_string(kCatalogueSlots - 1) + ")");
         out.rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+std::string writeCatalogueCsv(const std::vector<GridRow> &rows) {
+    std::string out(kCatalogueCsvHeader);
+    out += '\n';
+    for (const GridRow &row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            out += (c ? "," : "") + quoted(row[c]);
+        out += '\n';
     }
     return out;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The catalogue's source form: UTF-8 text, one chip per line in the columns of the
-// chip editor's grid, after one header line that names them. No quoting: cells hold
-// no commas.
+// The catalogue's exchange form: UTF-8 text, one chip per line in the columns of the
+// chip editor's grid, after one header line that names them. A cell that holds a comma,
+// a double quote or a line break is quoted, with its quotes doubled. The catalogue's
+// source in data/ and the editor's Import and Export use it.
 
 #include "Catalogue.h"
 
@@ -17,9 +18,16 @@ constexpr std::string_view kCatalogueCsvHeader =
 
 struct CatalogueCsv {
     std::vector<GridRow> rows;
-    std::string error; // the first problem, with its line number; empty when read
+    std::string error; // the first problem, with its line and column; empty when read
 };
 
+// Reads the text whole or not at all: a wrong header, a line with another number of
+// cells, a row the catalogue file could not hold, or more chips than it holds, gives no
+// rows and names the first such line (and column, where there is one). A byte order
+// mark, line ends of CR LF and empty lines are accepted.
 CatalogueCsv parseCatalogueCsv(std::string_view text);
+
+// The header line and one line per row, each ended by LF.
+std::string writeCatalogueCsv(const std::vector<GridRow> &rows);
 
 } // namespace korvat

@@ -2,6 +2,8 @@
 
 #include "Family.h"
 #include "IntegerText.h"
+#include "NameText.h"
+#include "Selection.h"
 
 #include <array>
 
@@ -210,6 +212,40 @@ void writeControls(const EditorControls &c, GridRow &row) {
     if (inList(c.eepromPage, kPageTexts.size()))
         row[kEepromPage] = power(c.eepromPage);
     row[kAssociation] = c.associationText;
+}
+
+std::vector<GridRow> gridRowsFor(const Catalogue &catalogue) {
+    std::vector<GridRow> rows;
+    for (int i = 0; i < catalogue.chipCount(); ++i)
+        rows.push_back(gridRowFor(catalogue.slot(i)));
+    return rows;
+}
+
+EditorNameLists editorNameLists(const std::vector<GridRow> &rows) {
+    EditorNameLists lists;
+    auto addOnce = [](std::vector<std::string> &list, const std::string &text) {
+        if (findIgnoringCase(list, text) < 0)
+            list.push_back(text);
+    };
+    for (const GridRow &row : rows) {
+        addOnce(lists.types, row[kType]);
+        if (!row[kMaker].empty())
+            addOnce(lists.makers, row[kMaker]);
+        addOnce(lists.models, row[kModel]);
+    }
+    return lists;
+}
+
+bool rowMatchesFilter(const GridRow &row, std::string_view filter) {
+    auto lower = [](std::string_view text) {
+        std::string s(text);
+        for (char &ch : s)
+            if (ch >= 'A' && ch <= 'Z')
+                ch = static_cast<char>(ch + 32);
+        return s;
+    };
+    const std::string name = lower(row[kType] + "," + row[kMaker] + "," + row[kModel]);
+    return name.find(lower(trimBlanks(filter))) != std::string::npos;
 }
 
 } // namespace korvat

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvat {
 
@@ -59,5 +60,19 @@ LoadResult loadControls(const GridRow &row, const EditorControls &current);
 // position outside the list, leaves its cell as it was; so does cell 7 when the sub-type
 // position is not in the family's list.
 void writeControls(const EditorControls &controls, GridRow &row);
+
+// The editor's grid: one row per chip of the catalogue, in slot order.
+std::vector<GridRow> gridRowsFor(const Catalogue &catalogue);
+
+// The type, maker and model lists of the editor: each text once, letter case aside, as
+// first met in the rows; an empty maker is left out.
+struct EditorNameLists {
+    std::vector<std::string> types, makers, models;
+};
+EditorNameLists editorNameLists(const std::vector<GridRow> &rows);
+
+// Whether the row's name ("type,maker,model") holds the trimmed filter text, letter case
+// aside. Every row holds an empty filter.
+bool rowMatchesFilter(const GridRow &row, std::string_view filter);
 
 } // namespace korvat

@@ -96,4 +96,27 @@ int chooseFoundChip(const Catalogue &catalogue, SelectionLists &lists, int &curr
     return result;
 }
 
+ChipPositions reselectChip(const Catalogue &catalogue, SelectionLists &lists, int &currentChip,
+                           const NameParts &name) {
+    lists = {};
+    for (int i = 0; i < kCatalogueSlots && !catalogue.slot(i).isEnd(); ++i) {
+        NameParts parts = splitForSelection(catalogue.name(i));
+        if (!equalIgnoringCase(parts.type, name.type) ||
+            !equalIgnoringCase(parts.maker, name.maker) ||
+            !equalIgnoringCase(parts.model, name.model))
+            continue;
+        const SearchRow row{std::move(parts.type), std::move(parts.maker), std::move(parts.model),
+                            i};
+        selectChip(catalogue, lists, currentChip, 0, 0, 0); // the family list first
+        const int chosen = chooseFoundChip(catalogue, lists, currentChip, row);
+        return {chosen, findIgnoringCase(lists.families, row.type),
+                findIgnoringCase(lists.makers, row.maker),
+                findIgnoringCase(lists.models, row.model)};
+    }
+    const int chosen = selectChip(catalogue, lists, currentChip, 0, 0, 0);
+    if (chosen < 0)
+        currentChip = 0;
+    return {chosen, 0, 0, 0};
+}
+
 } // namespace korvat

@@ -9,6 +9,7 @@
 namespace korvat {
 
 class Catalogue;
+struct NameParts;
 
 // Texts in the order they first occur; each once, spelled as first met (matches ignore
 // letter case). The family list is never cleared; the maker and model lists are
@@ -48,5 +49,17 @@ std::vector<SearchRow> searchCatalogue(const Catalogue &catalogue, std::string_v
 // are not touched. Returns the last call's result.
 int chooseFoundChip(const Catalogue &catalogue, SelectionLists &lists, int &currentChip,
                     const SearchRow &row);
+
+// Where the lists show a chip after a selection, and the slot chosen (-1: none).
+struct ChipPositions {
+    int chosen;
+    int family, maker, model;
+};
+
+// After the catalogue was replaced under the lists: rebuilds all three lists and
+// selects again the first chip named type, maker and model (letter case aside), else
+// the first chip. With no chip at all nothing is chosen and currentChip becomes 0.
+ChipPositions reselectChip(const Catalogue &catalogue, SelectionLists &lists, int &currentChip,
+                           const NameParts &name);
 
 } // namespace korvat

@@ -1,6 +1,5 @@
 #include "catalogue/Catalogue.h"
 #include "OrdinaryUser.h"
-#include "catalogue/CatalogueCsv.h"
 
 #include <cstring>
 #include <filesystem>
@@ -303,18 +302,4 @@ TEST(GridRow, EditorRowShowsEveryField) {
     EXPECT_EQ(g[3], "0xEF4017");
     EXPECT_EQ(g[4], "8388608");
     EXPECT_EQ(g[8], "65535");
-}
-
-TEST(CatalogueCsv, ReadsRowsAndRefusesMalformedLines) {
-    const std::string header(kCatalogueCsvHeader);
-    const CatalogueCsv ok = parseCatalogueCsv(header + "\r\n25,W,X,0x1,64,1,0,0,100,0,0,0,0\n\n");
-    ASSERT_EQ(ok.error, "");
-    ASSERT_EQ(ok.rows.size(), 1u);
-    EXPECT_EQ(ok.rows[0][2], "X");
-    EXPECT_EQ(ok.rows[0][12], "0");
-
-    EXPECT_EQ(parseCatalogueCsv("type,maker\n").error.rfind("line 1: the header", 0), 0u);
-    EXPECT_EQ(parseCatalogueCsv(header + "\n25,W,X,0x1\n").error, "line 2: 4 cells, not 13");
-    EXPECT_EQ(parseCatalogueCsv(header + "\n25,W,X,0x1,64,1,0,0,100,0,0,0,0,extra\n").error,
-              "line 2: 14 cells, not 13");
 }

@@ -335,3 +335,36 @@ TEST(EditorRows, RecordRowLoadsIntoControls) {
     EXPECT_EQ(r.controls.eepromSize, 0);
     EXPECT_EQ(r.controls.eepromPage, 0);
 }
+
+// The grid shows the chips in slot order; the name lists take each text once, as first
+// spelled, and no empty maker; the filter looks at the whole name, letter case aside.
+TEST(EditorGrid, RowsNameListsAndFilter) {
+    Catalogue cat;
+    const char *names[] = {"SPI,Winbond,W25Q64", "spi,WINBOND,W25Q32", "I2C,,AT24C02",
+                           "SPI,Atmel,w25q64"};
+    for (int i = 0; i < 4; ++i)
+        std::strcpy(cat.slot(i).nameText, names[i]);
+    cat.slot(1).chipId = 0xEF4016;
+    const std::vector<GridRow> rows = gridRowsFor(cat);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1][3], "0xEF4016");
+    EXPECT_EQ(rows[2][1], "");
+
+    const EditorNameLists lists = editorNameLists(rows);
+    using List = std::vector<std::string>;
+    EXPECT_EQ(lists.types, (List{"SPI", "I2C"}));
+    EXPECT_EQ(lists.makers, (List{"Winbond", "Atmel"}));
+    EXPECT_EQ(lists.models, (List{"W25Q64", "W25Q32", "AT24C02"}));
+
+    auto shown = [&](std::string_view filter) {
+        List models;
+        for (const GridRow &r : rows)
+            if (rowMatchesFilter(r, filter))
+                models.push_back(r[2]);
+        return models;
+    };
+    EXPECT_EQ(shown(" w25q64 "), (List{"W25Q64", "w25q64"}));
+    EXPECT_EQ(shown("winbond,w25"), (List{"W25Q64", "W25Q32"})); // across the comma
+    EXPECT_EQ(shown("").size(), 4u);
+    EXPECT_TRUE(shown("W25X").empty());
+}

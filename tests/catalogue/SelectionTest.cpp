@@ -1,6 +1,8 @@
 #include "catalogue/Selection.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/NameText.h"
 
+#include <array>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -105,4 +107,35 @@ TEST(Search, ChoosingAFoundChipSelectsItThroughTheLists) {
     EXPECT_EQ(s.current, 3);
     EXPECT_EQ(s.lists.makers, (List{"Atmel", "ST"}));
     EXPECT_EQ(s.lists.models, List{"M24C02"});
+}
+
+// After an edit of the catalogue the same chip stays current by its name, wherever its
+// slot went; the lists hold only what the new catalogue holds.
+TEST(Selection, ReselectingFindsTheChipByItsNameAfterTheSlotsMoved) {
+    Fixture s{"SPI,W,A", "I2C,At,X", "SPI,W,B"};
+    ASSERT_EQ(s.select(0, 0, 1), 2);
+    std::memset(&s.cat.slot(0), 0, sizeof(ChipRecord)); // the first chip deleted: all move up
+    std::strcpy(s.cat.slot(0).nameText, "I2C,At,X");
+    std::strcpy(s.cat.slot(1).nameText, "SPI,W,B");
+    std::memset(&s.cat.slot(2), 0, sizeof(ChipRecord));
+
+    const ChipPositions p = reselectChip(s.cat, s.lists, s.current, {"spi", "w", "b"});
+    EXPECT_EQ(p.chosen, 1);
+    EXPECT_EQ(s.current, 1);
+    EXPECT_EQ(s.lists.families, (List{"I2C", "SPI"})); // rebuilt, not appended to
+    EXPECT_EQ((std::array{p.family, p.maker, p.model}), (std::array{1, 0, 0}));
+    EXPECT_EQ(s.lists.models, List{"B"});
+
+    // A chip that is gone: the first chip.
+    const ChipPositions gone = reselectChip(s.cat, s.lists, s.current, {"SPI", "W", "A"});
+    EXPECT_EQ(gone.chosen, 0);
+    EXPECT_EQ(s.current, 0);
+    EXPECT_EQ(s.lists.models, List{"X"});
+
+    // No chip at all: nothing chosen, and the current slot is the end record.
+    Fixture empty{};
+    empty.current = 5;
+    EXPECT_EQ(reselectChip(empty.cat, empty.lists, empty.current, {"SPI", "W", "A"}).chosen, -1);
+    EXPECT_EQ(empty.current, 0);
+    EXPECT_TRUE(empty.lists.families.empty());
 }
