@@ -4,22 +4,14 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueCsv.h"
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 int main(int argc, char **argv) {
     if (argc != 3) {
         std::cerr << "usage: catalogue_build SOURCE.csv TARGET.Dat\n";
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-        std::cerr << argv[1] << ": cannot be read\n";
-        return 1;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const korvat::CatalogueCsv csv = korvat::parseCatalogueCsv(text);
+    const korvat::CatalogueCsv csv = korvat::readCatalogueCsvFile(argv[1]);
     if (!csv.error.empty()) {
         std::cerr << argv[1] << ": " << csv.error << '\n';
         return 1;

@@ -63,6 +63,32 @@ constexpr Caption kMenu[] = {
     {"N4", {"硬件信息(&D)", "硬件信息(&D)", "Hardware(&D)"}},
 };
 
+constexpr Caption kEditor[] = {
+    {"window", {"芯片编辑", "芯片編輯", "Chip Editor"}},
+    {"GroupBox1", {"配置", "配置", "Config"}},
+    {"Label1", {"种类", "種類", "Type"}},
+    {"Label2", {"厂商", "廠商", "Manufacturer"}},
+    {"Label3", {"芯片型号", "芯片型號", "Name"}},
+    {"Label4", {"延时", "延時", "Delay"}},
+    {"Label5", {"芯片类型", "芯片類型", "Class"}},
+    {"Label6", {"FLASH", "FLASH", "FLASH"}},
+    {"Label7", {"FLASH页", "FLASH頁", "FLASH Page"}},
+    {"Label8", {"工作电压", "工作電壓", "Voltage"}},
+    {"Label9", {"算法", "算法", "Algorithm"}},
+    {"Label10", {"芯片ID", "芯片ID", "Chip ID"}},
+    {"Label11", {"EEPROM", "EEPROM", "EEPROM"}},
+    {"Label12", {"EEPROM页", "EEPROM頁", "EEPROM page"}},
+    {"Label13", {"扩展关联", "擴展關聯", "Extend"}},
+    {"BtnDelete", {"删除", "删除", "Delete"}},
+    {"BtnAdd", {"添加", "添加", "Add"}},
+    {"BtnEdit", {"编辑", "編輯", "Edit"}},
+    {"BtnSave", {"保存", "保存", "Save"}},
+    {"BtnExit", {"退出", "退出", "Quit"}},
+    {"BtnImport", {"导入", "導入", "Import"}},
+    {"BtnExport", {"导出", "導出", "Export"}},
+    {"LabelFilter", {"筛选", "篩選", "Filter"}},
+};
+
 constexpr Caption kSearch[] = {
     {"window", {"芯片选择", "芯片選擇", "Chip Select"}},
     {"Label1", {"查找", "查找", "Find"}},
@@ -100,6 +126,9 @@ std::span<const Caption> mainWindowCaptions() {
 }
 std::span<const Caption> mainMenuCaptions() {
     return kMenu;
+}
+std::span<const Caption> editorWindowCaptions() {
+    return kEditor;
 }
 std::span<const Caption> searchWindowCaptions() {
     return kSearch;

@@ -18,6 +18,7 @@ struct Caption {
 
 std::span<const Caption> mainWindowCaptions(); // title, status panel 0, controls, toolbar
 std::span<const Caption> mainMenuCaptions();
+std::span<const Caption> editorWindowCaptions(); // and its Import, Export and filter
 std::span<const Caption> searchWindowCaptions(); // and its three list columns
 std::span<const Caption> fillWindowCaptions();
 std::span<const Caption> aboutBoxCaptions();

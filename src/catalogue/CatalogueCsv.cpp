@@ -1,12 +1,15 @@
 #include "CatalogueCsv.h"
 
 #include <algorithm>
+#include <fstream>
 #include <variant>
 
 namespace korvat {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// 999 lines of quoted cells at their widest stay far below this.
+constexpr std::size_t kCsvFileMax = 4 << 20;
 
 std::string_view columnName(int column) {
     std::string_view header = kCatalogueCsvHeader;
@@ -110,6 +113,21 @@ CatalogueCsv parseCatalogueCsv(std::string_view text) {
         out.rows.push_back(std::move(row));
     }
     return out;
+}
+
+CatalogueCsv readCatalogueCsvFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kCsvFileMax + 1, '\0');
+    if (in)
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!in && !in.eof())
+        return {{}, "Cannot open file " + path};
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kCsvFileMax)
+        return {{},
+                "the file is larger than a catalogue's could be (" +
+                    std::to_string(kCsvFileMax >> 20) + " MiB)"};
+    return parseCatalogueCsv(text);
 }
 
 std::string writeCatalogueCsv(const std::vector<GridRow> &rows) {

@@ -27,6 +27,10 @@ struct CatalogueCsv {
 // mark, line ends of CR LF and empty lines are accepted.
 CatalogueCsv parseCatalogueCsv(std::string_view text);
 
+// Reads a file with parseCatalogueCsv. A file that cannot be read gives "Cannot open
+// file %s"; one larger than a full catalogue's text could be is refused unread.
+CatalogueCsv readCatalogueCsvFile(const std::string &path);
+
 // The header line and one line per row, each ended by LF.
 std::string writeCatalogueCsv(const std::vector<GridRow> &rows);
 

@@ -33,6 +33,10 @@ struct ChipRecord {
     std::string_view storedName() const;
 };
 
+// Whether two records describe the same chip: the same name text and fields, whatever
+// their name bytes hold after the terminating zero.
+bool sameChip(const ChipRecord &a, const ChipRecord &b);
+
 static_assert(sizeof(ChipRecord) == 68);
 static_assert(offsetof(ChipRecord, nameText) == 0);
 static_assert(offsetof(ChipRecord, chipId) == 48);

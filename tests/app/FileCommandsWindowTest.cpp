@@ -1,5 +1,6 @@
 // Open, Save, dropped files and the buffer checksum through the real main window.
 #include "HexView.h"
+#include "Modal.h"
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
@@ -32,27 +33,6 @@ using namespace korvat;
 namespace {
 
 constexpr std::uint32_t kCapacity = 0x10000;
-
-// Runs inside the next modal window of type T as soon as it is up.
-template <typename T, typename Inside> void whenModal(Inside inside) {
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, inside] {
-        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            inside(modal);
-        }
-    });
-    poll->start(10);
-}
-
-// Types the name into the dialog's file name box and presses Enter.
-void type(QFileDialog *dialog, const QString &name) {
-    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    QVERIFY(edit);
-    edit->setText(name);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 } // namespace
 
@@ -376,7 +356,7 @@ private slots:
             QCOMPARE(dialog->nameFilters().first(), QStringLiteral("Binary (*.bin)"));
             QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Binary (*.bin)"));
             QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
-            type(dialog, p);
+            typeFileName(dialog, p);
         });
         trigger("ToolOpen");
         QCOMPARE(loaded(), 0x40);
@@ -385,7 +365,7 @@ private slots:
         whenModal<QFileDialog>([&](QFileDialog *dialog) {
             QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
             QCOMPARE(dialog->directory().absolutePath(), m_dir.path());
-            type(dialog, path(QStringLiteral("typed")));
+            typeFileName(dialog, path(QStringLiteral("typed")));
         });
         trigger("ToolSave");
         QFile typed(path(QStringLiteral("typed.hex")));
@@ -404,7 +384,7 @@ private slots:
                 asked = box->windowTitle() + QLatin1Char('|') + box->text();
                 box->button(QMessageBox::No)->click();
             });
-            type(dialog, typed.fileName());
+            typeFileName(dialog, typed.fileName());
         });
         trigger("ToolSave");
         QCOMPARE(asked, QStringLiteral("Info|File already exists. Is it covered? "));

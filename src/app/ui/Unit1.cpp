@@ -5,6 +5,7 @@
 #include "IniSettings.h"
 #include "MessageBoxes.h"
 #include "QtText.h"
+#include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "UsbMonitor.h"
@@ -67,6 +68,8 @@ TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *p
     FormCreate();
     // The secondary windows live as long as the main window. Choosing a found chip
     // does not change the saved positions.
+    m_editor = new TForm2(m_catalogue, (m_basePath + QStringLiteral(".Dat")).toStdString(),
+                          *m_dialogs, m_language, this);
     m_search = new TForm3(
         m_catalogue,
         [this](const SearchRow &row) {
@@ -398,6 +401,14 @@ void TForm1::showSelection(int chosen, int family, int maker, int model) {
         PageControl1->setTabVisible(PageControl1->indexOf(TabSheet2), chip.eepromSize != 0);
         PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), chip.association != 0);
     }
+    showLists(family, maker, model);
+    Edit4->setText(
+        QString::fromStdString(m_buffers.resetForChip(chip, *FlashEditor, *EepromEditor)));
+    refreshChecksum();
+    Label9->setVisible(chip.voltage == 1);
+}
+
+void TForm1::showLists(int family, int maker, int model) {
     // Lists filled from code run no change handler.
     auto fill = [](QComboBox *box, const std::vector<std::string> &items, int position) {
         const QSignalBlocker quiet(box);
@@ -409,10 +420,6 @@ void TForm1::showSelection(int chosen, int family, int maker, int model) {
     fill(ComboBox1, m_lists.families, family);
     fill(ComboBox2, m_lists.makers, maker);
     fill(ComboBox3, m_lists.models, model);
-    Edit4->setText(
-        QString::fromStdString(m_buffers.resetForChip(chip, *FlashEditor, *EepromEditor)));
-    refreshChecksum();
-    Label9->setVisible(chip.voltage == 1);
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1),
                              qs(firstTabCaption(ComboBox1->currentIndex())));
 }
@@ -472,6 +479,7 @@ void TForm1::applyLanguage() {
             setCaption(*this, c.control, t);
     }
     applyCaptions(*this, mainMenuCaptions(), m_language);
+    m_editor->applyLanguage(m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);

@@ -27,6 +27,7 @@ class QDialog;
 class HexView;
 class MessageBoxes;
 class TAboutBox;
+class TForm2;
 class TForm3;
 class TForm4;
 class UsbMonitor;
@@ -88,6 +89,7 @@ public slots:
     void ToolSaveClick();
     void ToolFillClick();
     void ToolAboutClick();
+    void ToolDeviceClick(); // the chip editor
     void ToolReadClick() { runOperation(korvat::Operation::Read); }
     void ToolEraseClick() { runOperation(korvat::Operation::Erase); }
     void ToolWriteClick() { runOperation(korvat::Operation::Write); }
@@ -119,6 +121,12 @@ private:
     // Shows the lists at the positions, the chosen chip's sizes and tabs, and resets
     // the buffers and views for the current chip.
     void showSelection(int chosen, int family, int maker, int model);
+    // The three lists at the positions and the first tab's caption, nothing else.
+    void showLists(int family, int maker, int model);
+    // After the editor closed: the lists rebuilt from the catalogue as it now stands,
+    // with the chip that was current (by its name) selected again. The buffers are kept
+    // when that chip's record did not change.
+    void catalogueEdited(const korvat::NameParts &current, const korvat::ChipRecord &before);
     void placeProgressBars();
     void runOperation(korvat::Operation operation);
     // Disables the commands that touch the programmer, the chip choice or the buffers
@@ -160,6 +168,7 @@ private:
     std::unique_ptr<korvat::SettingsStore> m_settings;
     std::unique_ptr<MessageBoxes> m_messageBoxes;
     Dialogs *m_dialogs;
+    TForm2 *m_editor = nullptr;
     TForm3 *m_search = nullptr;
     TForm4 *m_fill = nullptr;
     TAboutBox *m_about = nullptr;
@@ -192,6 +201,7 @@ public:
     QToolBar *ToolBar1;
     std::array<QLabel *, 5> StatusPanels{};
     ConnectionPanel *Panel1 = nullptr;
+    TForm2 *editorWindow() const { return m_editor; }
     TForm3 *searchWindow() const { return m_search; }
     TForm4 *fillWindow() const { return m_fill; }
     TAboutBox *aboutBox() const { return m_about; }

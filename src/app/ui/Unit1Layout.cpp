@@ -81,8 +81,8 @@ void TForm1::buildMenus() {
     menuAction(op, "R1", &TForm1::ToolReadClick);
     menuAction(op, "V1", &TForm1::ToolVerifyClick);
     menuAction(op, "N7", &TForm1::ToolBankClick);
-    QAction *device = named(bar->addAction(QString()), "N3");
-    device->setEnabled(false);
+    connect(named(bar->addAction(QString()), "N3"), &QAction::triggered, this,
+            &TForm1::ToolDeviceClick);
     named(bar->addAction(QString()), "N4")->setEnabled(false);
     QMenu *lang = menu("L1");
     for (auto [n, slot] :
@@ -123,7 +123,7 @@ void TForm1::buildToolBar() {
     toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick);
     toolAction("ToolBulk", "bulk", &TForm1::ToolBulkClick)->setCheckable(true);
     ToolBar1->addSeparator();
-    toolAction("ToolDevice", "device");
+    toolAction("ToolDevice", "device", &TForm1::ToolDeviceClick);
     toolAction("ToolAbout", "about", &TForm1::ToolAboutClick);
 }
 

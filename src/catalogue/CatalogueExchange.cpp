@@ -1,0 +1,62 @@
+#include "CatalogueExchange.h"
+
+#include "CatalogueCsv.h"
+#include "app/AtomicFile.h"
+#include "app/Prompter.h"
+#include "app/TextTable.h"
+#include "buffers/FileCommands.h"
+#include "buffers/MessageSink.h"
+
+#include <filesystem>
+
+namespace korvat {
+namespace {
+
+FileChoice csvChoice(const std::string &folder) {
+    return {{"CSV (*.csv)", "All files (*)"}, 0, "csv", folder};
+}
+
+} // namespace
+
+CatalogueExchange::CatalogueExchange(FileChooser &chooser, Prompter &prompter, MessageSink &sink,
+                                     const int &language)
+    : m_chooser(chooser), m_prompter(prompter), m_sink(sink), m_language(language) {}
+
+std::optional<std::vector<GridRow>> CatalogueExchange::importRows(std::size_t rowsInGrid) {
+    const auto path = m_chooser.chooseOpen(csvChoice(m_folder));
+    if (!path)
+        return std::nullopt;
+    m_folder = std::filesystem::path(*path).parent_path().string();
+    CatalogueCsv csv = readCatalogueCsvFile(*path);
+    if (!csv.error.empty()) {
+        m_sink.showError(csv.error.starts_with("Cannot open") ? csv.error
+                                                              : *path + ": " + csv.error);
+        return std::nullopt;
+    }
+    constexpr std::size_t most = kCatalogueSlots - 1;
+    if (rowsInGrid + csv.rows.size() > most) {
+        m_sink.showError(*path + ": its " + std::to_string(csv.rows.size()) +
+                         " chips and the grid's " + std::to_string(rowsInGrid) +
+                         " are more than the catalogue holds (" + std::to_string(most) + ")");
+        return std::nullopt;
+    }
+    return std::move(csv.rows);
+}
+
+bool CatalogueExchange::exportRows(const std::vector<GridRow> &rows) {
+    const auto path = m_chooser.chooseSave(csvChoice(m_folder));
+    if (!path)
+        return false;
+    m_folder = std::filesystem::path(*path).parent_path().string();
+    std::error_code error;
+    if (std::filesystem::exists(*path, error) &&
+        !m_prompter.askYesNo(text(txtOverwriteQuestion, m_language)))
+        return false;
+    if (!writeFileAtomically(*path, writeCatalogueCsv(rows))) {
+        m_sink.showError("Cannot create file " + *path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace korvat
