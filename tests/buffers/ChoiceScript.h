@@ -25,4 +25,10 @@ struct ChoiceScript {
     }
 };
 
+// File dialogs of the core answered from the script.
+struct ScriptedChooser : FileChooser, ChoiceScript {
+    std::optional<std::string> chooseOpen(const FileChoice &c) override { return next(c); }
+    std::optional<std::string> chooseSave(const FileChoice &c) override { return next(c); }
+};
+
 } // namespace korvat::test

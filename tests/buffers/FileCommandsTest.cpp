@@ -12,13 +12,6 @@ using namespace korvat::test;
 
 namespace {
 
-// The file dialogs: choices are recorded in ScriptedChooser::choices, paths come from
-// ScriptedChooser::files.
-struct ScriptedChooser : FileChooser, ChoiceScript {
-    std::optional<std::string> chooseOpen(const FileChoice &c) override { return next(c); }
-    std::optional<std::string> chooseSave(const FileChoice &c) override { return next(c); }
-};
-
 class OpenAndSave : public FileTest {
 protected:
     Buffers buffers;

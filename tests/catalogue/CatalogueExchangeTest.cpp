@@ -9,11 +9,6 @@ using namespace korvat::test;
 
 namespace {
 
-struct ScriptedChooser : FileChooser, ChoiceScript {
-    std::optional<std::string> chooseOpen(const FileChoice &c) override { return next(c); }
-    std::optional<std::string> chooseSave(const FileChoice &c) override { return next(c); }
-};
-
 const GridRow kChip = {"SPI", "Winbond", "W25Q64", "0xEF4017", "8388608", "256", "0",
                        "0",   "100",     "0",      "0",        "4",       "0"};
 
