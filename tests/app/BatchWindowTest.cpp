@@ -7,6 +7,9 @@
 // or from a script that changes the socket just before a given detection reaches the
 // programmer (the window's USB calls pass through counting wrappers).
 #include "BatchFixture.h"
+#include "Unit2.h"
+
+#include <QTimer>
 
 class BatchWindowTest : public QObject, protected BatchFixture {
     Q_OBJECT
@@ -110,6 +113,15 @@ private slots:
             QVERIFY(w().findChild<QMenu *>(QStringLiteral("O3"))->menuAction()->isEnabled());
             for (const char *name : {"E1", "A1", "R1", "W1", "V1", "N7"})
                 QVERIFY2(action(name)->isEnabled(), name);
+            // The chip editor does not open: a save could change the chip's record or
+            // reset the buffer the next pass writes from.
+            bool editorOpened = false;
+            QTimer::singleShot(0, w().editorWindow(), [&] {
+                editorOpened = w().editorWindow()->isVisible();
+                w().editorWindow()->reject();
+            });
+            w().ToolDeviceClick();
+            QVERIFY(!editorOpened);
 
             detectionsAtRelease = m_wire.detections;
             bulk()->trigger(); // released: back at once, while the loop is still on the stack

@@ -251,6 +251,8 @@ private slots:
     void doubleClickLoadsAChipRowButNotTheTitleRow() {
         auto w = window();
         inEditor(*w, [&](TForm2 &e) {
+            clickRow(e.StringGrid1, 2); // a chip row is selected, W25Q64
+            QCOMPARE(e.selectedRow(), 3);
             QHeaderView *titles = e.StringGrid1->horizontalHeader();
             QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {},
                                QPoint(titles->sectionViewportPosition(2) + 10, 5));
@@ -289,17 +291,37 @@ private slots:
     void badCellStopsTheLoadHalfway() {
         auto w = window();
         inEditor(*w, [&](TForm2 &e) {
+            typeInto(e.ComboBox3, QStringLiteral("LATE"));
+            pick(e.ComboBox5, QStringLiteral("16MB"));
             typeInto(e.Edit1, QStringLiteral("soon"));
             pick(e.ComboBox7, QStringLiteral("1.8V"));
             press(e.BtnAdd);
             doubleClickRow(e.StringGrid1, 0); // the controls from a good row
+            QCOMPARE(e.ComboBox5->currentText(), QStringLiteral("1MB"));
             QCOMPARE(e.ComboBox7->currentText(), QStringLiteral("3.3V"));
             doubleClickRow(e.StringGrid1, 5);
             QCOMPARE(m_dialogs.errors,
                      std::vector<std::string>{"'soon' is not a valid integer value"});
-            QCOMPARE(e.Edit1->text(), QStringLiteral("100")); // the delay was not loaded
+            // Loaded up to the delay, nothing after it.
+            QCOMPARE(e.ComboBox3->currentText(), QStringLiteral("LATE"));
+            QCOMPARE(e.ComboBox5->currentText(), QStringLiteral("16MB"));
+            QCOMPARE(e.Edit1->text(), QStringLiteral("100"));
             QCOMPARE(e.ComboBox7->currentText(), QStringLiteral("3.3V"));
-            QCOMPARE(e.ComboBox3->currentText(), QStringLiteral("W25Q80"));
+        });
+    }
+
+    // The first row is current when the editor opens; a click on it still selects it.
+    void aClickSelectsTheRowAlreadyCurrent() {
+        auto w = window();
+        inEditor(*w, [&](TForm2 &e) {
+            QCOMPARE(e.StringGrid1->currentRow(), 0);
+            QCOMPARE(e.selectedRow(), 0);
+            doubleClickRow(e.StringGrid1, 0);
+            QCOMPARE(e.selectedRow(), 1);
+            QCOMPARE(e.ComboBox9->currentText(), QStringLiteral("0xEF4014"));
+            typeInto(e.ComboBox9, QStringLiteral("0xEF4099"));
+            press(e.BtnEdit);
+            QCOMPARE(cell(e.StringGrid1, 0, 3), QStringLiteral("0xEF4099"));
         });
     }
 
@@ -572,7 +594,13 @@ private slots:
             press(e.BtnDelete);
             QCOMPARE(models(e.StringGrid1),
                      (QStringList{"W25Q80", "AT93C66", "AT24C16", "MX25L6405"}));
-            QCOMPARE(e.StringGrid1->currentRow(), 0);      // the nearest row in sight
+            QCOMPARE(e.StringGrid1->currentRow(), 0); // the nearest row in sight
+            QCOMPARE(e.selectedRow(), 1);             // and the selection with it
+            const GridRow hidden = e.gridRows()[1];
+            typeInto(e.ComboBox9, QStringLiteral("0x77"));
+            press(e.BtnEdit);
+            QCOMPARE(cell(e.StringGrid1, 0, 3), QStringLiteral("0x77"));
+            QCOMPARE(e.gridRows()[1], hidden);
             QTest::keyClick(e.EditFilter, Qt::Key_Return); // presses no button
             QCOMPARE(e.StringGrid1->rowCount(), 4);
             QVERIFY(m_dialogs.choices.empty());

@@ -5,13 +5,17 @@
 #include "Unit2.h"
 #include "catalogue/NameText.h"
 
+#include <QApplication>
 #include <QComboBox>
 
 using namespace korvat;
 
 void TForm1::ToolDeviceClick() {
-    if (m_connection->busy())
+    // A running batch keeps using the chip's record and the buffer between passes.
+    if (m_connection->busy() || m_batchRunning) {
+        QApplication::beep();
         return;
+    }
     const NameParts current{ComboBox1->currentText().toStdString(),
                             ComboBox2->currentText().toStdString(),
                             ComboBox3->currentText().toStdString()};

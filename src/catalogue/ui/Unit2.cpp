@@ -109,10 +109,13 @@ TForm2::TForm2(Catalogue &catalogue, std::string cataloguePath, Dialogs &dialogs
     column->addStretch(1);
     column->addLayout(buttons);
 
+    // A row is selected by the keyboard, and by a click also on the row already current.
     connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int row) {
         if (row >= 0)
             StringGrid1SelectCell(row + 1);
     });
+    connect(StringGrid1, &QTableWidget::cellPressed, this,
+            [this](int row) { StringGrid1SelectCell(row + 1); });
     connect(StringGrid1, &QTableWidget::cellDoubleClicked, this, &TForm2::StringGrid1DblClick);
     connect(ComboBox4, &QComboBox::currentIndexChanged, this, &TForm2::ComboBox4Change);
     connect(EditFilter, &QLineEdit::textChanged, this, &TForm2::EditFilterChange);
@@ -208,8 +211,13 @@ void TForm2::StringGrid1SelectCell(int row) {
     m_selectedRow = row;
 }
 
+bool TForm2::chipRowSelected() const {
+    return m_selectedRow >= 1 && m_selectedRow <= StringGrid1->rowCount() &&
+           !StringGrid1->isRowHidden(m_selectedRow - 1);
+}
+
 void TForm2::StringGrid1DblClick() {
-    if (m_selectedRow < 1 || m_selectedRow > StringGrid1->rowCount())
+    if (!chipRowSelected())
         return; // the title row holds no chip
     const LoadResult loaded = loadControls(rowAt(m_selectedRow - 1), controls());
     showControls(loaded.controls);
@@ -225,6 +233,8 @@ void TForm2::fillSubtypes(int family) {
     fill(ComboBox8, subtypeList(family));
 }
 
+// The new row shows whatever the filter holds, so the person sees what was added; the
+// filter hides rows again when its text changes. The same goes for Edit and Import.
 void TForm2::BtnAddClick() {
     GridRow row;
     writeControls(controls(), row);
@@ -236,7 +246,7 @@ void TForm2::BtnAddClick() {
 }
 
 void TForm2::BtnEditClick() {
-    if (m_selectedRow < 1 || m_selectedRow > StringGrid1->rowCount())
+    if (!chipRowSelected())
         return; // nothing selected yet: there is no row to overwrite
     GridRow row = rowAt(m_selectedRow - 1);
     writeControls(controls(), row);
@@ -251,9 +261,9 @@ void TForm2::BtnDeleteClick() {
         const QSignalBlocker quiet(StringGrid1);
         StringGrid1->removeRow(row);
     }
+    // The current row stays in place: the row that moved up, or the new last one, the
+    // nearest in sight. A selected row goes with it, so Edit writes the row in sight.
     const int count = StringGrid1->rowCount();
-    m_selectedRow = std::min(m_selectedRow, count);
-    // The current row stays in place: the row that moved up, or the new last one.
     int next = row;
     while (next < count && StringGrid1->isRowHidden(next))
         ++next;
@@ -261,6 +271,8 @@ void TForm2::BtnDeleteClick() {
         for (next = row - 1; next >= 0 && StringGrid1->isRowHidden(next);)
             --next;
     setCurrentQuietly(next);
+    if (m_selectedRow > 0)
+        m_selectedRow = next + 1;
 }
 
 void TForm2::BtnSaveClick() {
@@ -294,8 +306,7 @@ void TForm2::EditFilterChange() {
     const int current = StringGrid1->currentRow();
     if (current >= 0 && StringGrid1->isRowHidden(current))
         setCurrentQuietly(-1);
-    if (m_selectedRow >= 1 && m_selectedRow <= StringGrid1->rowCount() &&
-        StringGrid1->isRowHidden(m_selectedRow - 1))
+    if (m_selectedRow >= 1 && !chipRowSelected())
         m_selectedRow = 0;
 }
 

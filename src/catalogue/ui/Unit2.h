@@ -63,6 +63,8 @@ public:
 
 private:
     void FormShow();
+    // Whether the selected row is a chip row the filter shows.
+    bool chipRowSelected() const;
     QWidget *buildConfig();
     korvat::EditorControls controls() const;
     void showControls(const korvat::EditorControls &controls);
