@@ -25,11 +25,6 @@
 
 using namespace korvat;
 
-void screenshot(QWidget *window, const char *name) {
-    if (const QByteArray folder = qgetenv("KORVAT_SCREENSHOT"); !folder.isEmpty())
-        window->grab().save(QString::fromLocal8Bit(folder + "/" + name + ".png"));
-}
-
 namespace {
 
 GridRow chip(std::string name, std::string id, std::string capacity, std::string family,

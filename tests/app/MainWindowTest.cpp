@@ -1,5 +1,6 @@
 #include "About.h"
 #include "HexView.h"
+#include "Modal.h"
 #include "RecordingDialogs.h"
 #include "StartUp.h"
 #include "Unit1.h"
@@ -35,12 +36,6 @@
 #include <QTreeWidget>
 
 using namespace korvat;
-
-// KORVAT_SCREENSHOT=folder saves pictures of the windows there, for a look at them.
-void screenshot(QWidget *window, const char *name) {
-    if (const QByteArray folder = qgetenv("KORVAT_SCREENSHOT"); !folder.isEmpty())
-        window->grab().save(QString::fromLocal8Bit(folder + "/" + name + ".png"));
-}
 
 // Runs the handler, which opens a modal window, and acts inside it before it closes.
 template <typename Inside> bool whileModal(TForm1 &w, void (TForm1::*handler)(), Inside inside) {

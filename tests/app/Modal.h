@@ -1,6 +1,6 @@
 #pragma once
-// Acting inside modal windows the way a person would: waiting for the window to come
-// up, and typing a file name into a file dialog.
+// Acting inside windows the way a person would: waiting for a modal window to come up,
+// typing a file name into a file dialog; and pictures of the windows for a look at them.
 
 #include <QApplication>
 #include <QFileDialog>
@@ -27,4 +27,10 @@ inline void typeFileName(QFileDialog *dialog, const QString &name) {
     QVERIFY(edit);
     edit->setText(name);
     QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// KORVAT_SCREENSHOT=folder saves pictures of the windows there, for a look at them.
+inline void screenshot(QWidget *window, const char *name) {
+    if (const QByteArray folder = qgetenv("KORVAT_SCREENSHOT"); !folder.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(folder + "/" + name + ".png"));
 }
