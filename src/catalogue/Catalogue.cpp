@@ -108,7 +108,7 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
         const std::string &cell = row[static_cast<std::size_t>(c)];
         const auto value = parseInteger(cell);
         if (!value)
-            return RowProblem{c, notAnIntegerMessage(cell)};
+            return RowProblem{c, notAnIntegerMessage(cell), true};
         if (*value < 0 || *value > kWidths[c].most)
             return RowProblem{c, cell + " does not fit the field (0 to " +
                                      std::to_string(kWidths[c].most) + ")."};
@@ -137,11 +137,11 @@ CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::str
         auto record = recordFor(rows[r]);
         if (const auto *problem = std::get_if<RowProblem>(&record)) {
             // The conversion error reads as the toolkit's own; the others say where.
-            const int c = problem->column;
-            if (c >= 3 && !parseInteger(rows[r][static_cast<std::size_t>(c)]))
+            if (problem->notAnInteger)
                 return {CatalogueOutcome::BadCell, problem->what};
             return {CatalogueOutcome::BadCell, "Row " + std::to_string(r + 1) + ", column " +
-                                                   kWidths[c].name + ": " + problem->what};
+                                                   kWidths[problem->column].name + ": " +
+                                                   problem->what};
         }
         table[r] = std::get<ChipRecord>(record);
     }

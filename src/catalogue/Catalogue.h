@@ -61,6 +61,7 @@ private:
 struct RowProblem {
     int column;
     std::string what;
+    bool notAnInteger = false; // what is then the conversion error alone
 };
 
 // The record a grid row stands for, or its first problem: a name text that GBK cannot
