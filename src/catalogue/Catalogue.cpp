@@ -89,18 +89,17 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
     const std::string joined = std::string(trimBlanks(row[0])) + "," +
                                std::string(trimBlanks(row[1])) + "," +
                                std::string(trimBlanks(row[2]));
-    std::size_t bytes = 0;
+    std::string gbk;
     for (int c = 0; c < 3; ++c) {
         const auto part = utf8ToGbk(trimBlanks(row[static_cast<std::size_t>(c)]));
         if (!part)
             return RowProblem{c, "the name \"" + joined +
                                      "\" holds characters that cannot be stored."};
-        bytes += part->size() + (c ? 1 : 0);
-        if (bytes > kNameTextMax)
+        gbk += (c ? "," : "") + *part;
+        if (gbk.size() > kNameTextMax)
             return RowProblem{c, "the name \"" + joined + "\" is longer than " +
                                      std::to_string(kNameTextMax) + " bytes."};
     }
-    const std::string gbk = *utf8ToGbk(joined);
     std::memcpy(rec.nameText, gbk.c_str(), gbk.size() + 1);
 
     std::int64_t v[kGridColumns] = {};
