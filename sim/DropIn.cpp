@@ -1,9 +1,13 @@
-// The drop-in libusb-0.1.so.4: the libusb 0.1 calls under their own names, served by
-// a simulator that takes its scenario from the file named by KORVAT_SIM and sets
-// itself up again whenever that file changes, so chips can be swapped while a program
-// runs. Without the variable (or file) it presents the programmer with its default chip.
+// The drop-in libusb-0.1.so.4: the libusb 0.1 calls and the hidapi calls under their
+// own names, served by one simulator that takes its scenario from the file named by
+// KORVAT_SIM and sets itself up again whenever that file changes, so chips can be
+// swapped while a program runs. Without the variable (or file) it presents the
+// programmer with its default chip. The build also names the file
+// libhidapi-hidraw.so.0; the dynamic loader maps one file once whatever name it is
+// opened by, so the programmer and its boot loader share one simulator.
 
 #include "Scenario.h"
+#include "SimHid.h"
 #include "SimUsb.h"
 #include "Simulator.h"
 
@@ -118,6 +122,91 @@ __attribute__((visibility("default"))) int usb_bulk_read(usb_dev_handle *dev, in
 
 __attribute__((visibility("default"))) char *usb_strerror(void) {
     return ksim::usb::strerror();
+}
+
+// The hidapi calls. Enumerations (and hid_open, which enumerates) are the HID side's
+// bus scans: they take up a changed scenario like the libusb scans do.
+
+__attribute__((visibility("default"))) int hid_init(void) {
+    refresh();
+    g_sim->hid().clearLog();
+    return ksim::hid::init();
+}
+
+__attribute__((visibility("default"))) int hid_exit(void) {
+    return ksim::hid::exit();
+}
+
+__attribute__((visibility("default"))) struct hid_device_info *
+hid_enumerate(unsigned short vendor_id, unsigned short product_id) {
+    refresh();
+    return ksim::hid::enumerate(vendor_id, product_id);
+}
+
+__attribute__((visibility("default"))) void hid_free_enumeration(struct hid_device_info *devs) {
+    ksim::hid::freeEnumeration(devs);
+}
+
+__attribute__((visibility("default"))) hid_device *
+hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t *serial_number) {
+    refresh();
+    return ksim::hid::open(vendor_id, product_id, serial_number);
+}
+
+__attribute__((visibility("default"))) hid_device *hid_open_path(const char *path) {
+    return ksim::hid::openPath(path);
+}
+
+__attribute__((visibility("default"))) int hid_write(hid_device *dev, const unsigned char *data,
+                                                     size_t length) {
+    return ksim::hid::write(dev, data, length);
+}
+
+__attribute__((visibility("default"))) int hid_read_timeout(hid_device *dev, unsigned char *data,
+                                                            size_t length, int milliseconds) {
+    return ksim::hid::readTimeout(dev, data, length, milliseconds);
+}
+
+__attribute__((visibility("default"))) int hid_read(hid_device *dev, unsigned char *data,
+                                                    size_t length) {
+    return ksim::hid::read(dev, data, length);
+}
+
+__attribute__((visibility("default"))) int hid_set_nonblocking(hid_device *dev, int nonblock) {
+    return ksim::hid::setNonblocking(dev, nonblock);
+}
+
+__attribute__((visibility("default"))) int
+hid_send_feature_report(hid_device *dev, const unsigned char *data, size_t length) {
+    return ksim::hid::sendFeatureReport(dev, data, length);
+}
+
+__attribute__((visibility("default"))) int
+hid_get_feature_report(hid_device *dev, unsigned char *data, size_t length) {
+    return ksim::hid::getFeatureReport(dev, data, length);
+}
+
+__attribute__((visibility("default"))) void hid_close(hid_device *dev) {
+    ksim::hid::close(dev);
+}
+
+__attribute__((visibility("default"))) int
+hid_get_manufacturer_string(hid_device *dev, wchar_t *string, size_t maxlen) {
+    return ksim::hid::getManufacturerString(dev, string, maxlen);
+}
+
+__attribute__((visibility("default"))) int hid_get_product_string(hid_device *dev, wchar_t *string,
+                                                                  size_t maxlen) {
+    return ksim::hid::getProductString(dev, string, maxlen);
+}
+
+__attribute__((visibility("default"))) int
+hid_get_serial_number_string(hid_device *dev, wchar_t *string, size_t maxlen) {
+    return ksim::hid::getSerialNumberString(dev, string, maxlen);
+}
+
+__attribute__((visibility("default"))) const wchar_t *hid_error(hid_device *dev) {
+    return ksim::hid::error(dev);
 }
 
 } // extern "C"

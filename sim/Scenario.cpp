@@ -62,6 +62,22 @@ bool parseDecoy(const std::string &name, Decoy &decoy) {
     return false;
 }
 
+bool parseHidDecoy(const std::string &name, HidDecoy &decoy) {
+    static const std::pair<const char *, HidDecoy> kNames[] = {
+        {"open-fails", HidDecoy::OpenFails},
+        {"string-fails", HidDecoy::StringFails},
+        {"other-ids", HidDecoy::OtherIds},
+        {"other-manufacturer", HidDecoy::OtherManufacturer},
+        {"wide-strings", HidDecoy::WideStrings},
+    };
+    for (const auto &[text, value] : kNames)
+        if (name == text) {
+            decoy = value;
+            return true;
+        }
+    return false;
+}
+
 bool readImage(const std::string &path, std::vector<std::uint8_t> &image) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -75,6 +91,37 @@ struct Line {
     std::string key;
     std::vector<std::string> args;
 };
+
+// boot-loader SETTING [VALUE]
+std::string applyBootLoader(Simulator &sim, const std::vector<std::string> &a) {
+    BootLoader &boot = sim.bootLoader();
+    if (a.size() == 1 && a[0] == "present") {
+        boot.showNow();
+        return {};
+    }
+    std::uint64_t n = 0;
+    if (a.size() != 2 || !parseNumber(a[1], n))
+        return "boot-loader needs a setting and a number, or present";
+    const std::string &what = a[0];
+    const bool count = n <= 1000000;
+    if (what == "appear-after" && count)
+        boot.appearAfterSearches = static_cast<int>(n);
+    else if (what == "address" && n <= 0xFFFFFFFFu)
+        boot.loadAddress = static_cast<std::uint32_t>(n);
+    else if (what == "page-size" && n <= 0xFFFF)
+        boot.pageSize = static_cast<std::uint16_t>(n);
+    else if (what == "return-delay" && count)
+        boot.returnDelayMs = static_cast<int>(n);
+    else if (what == "fail-write" && count && n > 0)
+        boot.failWriteAt = static_cast<int>(n);
+    else if (what == "fail-read" && count && n > 0)
+        boot.failReadAt = static_cast<int>(n);
+    else if (what == "silent-after" && count)
+        boot.silentAfter = static_cast<int>(n);
+    else
+        return "unknown boot-loader setting " + what + " " + a[1];
+    return {};
+}
 
 std::string applyLine(Simulator &sim, const Line &line, const std::string &baseDir) {
     const auto &a = line.args;
@@ -123,6 +170,17 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
         if (a.size() != 1 || !parseDecoy(a[0], decoy))
             return "unknown decoy";
         sim.addDecoy(decoy);
+    } else if (line.key == "upgraded-firmware") {
+        if (a.size() != 1)
+            return "upgraded-firmware needs a firmware version";
+        sim.bootLoader().upgradedFirmwareVersion = a[0];
+    } else if (line.key == "boot-loader") {
+        return applyBootLoader(sim, a);
+    } else if (line.key == "hid-decoy") {
+        HidDecoy decoy;
+        if (a.size() != 1 || !parseHidDecoy(a[0], decoy))
+            return "unknown hid-decoy";
+        sim.addHidDecoy(decoy);
     } else if (line.key == "fault") {
         if (a.size() == 1 && a[0] == "stuck-busy")
             fw.stuckBusy = true;

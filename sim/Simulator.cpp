@@ -88,7 +88,9 @@ constexpr std::uint8_t kReplyEp = 0x81;
 
 } // namespace
 
-Simulator::Simulator() : m_error("No error") {
+Simulator::Simulator()
+    : m_error("No error"), m_bootLoaderDevice(std::make_unique<BootLoader>(*this)),
+      m_hid(std::make_unique<HidBus>(*this, *m_bootLoaderDevice)) {
     addDevice(DeviceIdentity{}, true);
     rebuild();
 }
@@ -176,10 +178,26 @@ void Simulator::unplug() {
 }
 
 void Simulator::plug() {
-    m_bootLoader = false;
-    Device *d = firstProgrammer();
-    d->present = true;
-    d->firmware->powerOn();
+    powerUp(*firstProgrammer());
+}
+
+void Simulator::powerUp(Device &device) {
+    m_bootRequested = false;
+    m_restarted = nullptr;
+    m_bootLoaderDevice->stop();
+    device.present = true;
+    device.firmware->powerOn();
+}
+
+void Simulator::returnFromBootLoader() {
+    BootLoader &boot = *m_bootLoaderDevice;
+    if (!boot.programmerReturnDue())
+        return;
+    Device &device = m_restarted ? *m_restarted : *firstProgrammer();
+    const bool upgraded = !boot.upgradedFirmwareVersion.empty() && boot.dataReports() > 0;
+    powerUp(device);
+    if (upgraded)
+        device.firmware->firmwareVersion = boot.upgradedFirmwareVersion;
 }
 
 bool Simulator::programmerPresent() const {
@@ -224,11 +242,13 @@ int Simulator::rebuild() {
 }
 
 int Simulator::findBusses() {
+    returnFromBootLoader();
     rebuild();
     return static_cast<int>(m_busses.size());
 }
 
 int Simulator::findDevices() {
+    returnFromBootLoader();
     return rebuild();
 }
 
@@ -427,7 +447,9 @@ int Simulator::bulkRead(usb_dev_handle *handle, int ep, char *bytes, int size, i
             // its boot loader takes its place.
             if (device->firmware->bootRequested()) {
                 device->present = false;
-                m_bootLoader = true;
+                m_bootRequested = true;
+                m_restarted = device;
+                m_bootLoaderDevice->restart();
             }
         }
     }

@@ -1,9 +1,13 @@
 #pragma once
 // The simulated USB bus: the programmer (and any decoy devices) as the libusb 0.1
 // interface shows them, with fault injection, an optional timing model and a log of
-// every request the host made. Tests use it in-process; the drop-in library wraps it.
+// every request the host made. Beside it the HID side, where the programmer's boot
+// loader appears after a restart into it. Tests use it in-process; the drop-in library
+// wraps it.
 
+#include "BootLoader.h"
 #include "Firmware.h"
+#include "HidBus.h"
 
 #include <memory>
 #include <string>
@@ -77,7 +81,14 @@ public:
     void unplug(); // the first programmer leaves the bus
     void plug();   // and comes back
     bool programmerPresent() const;
-    bool bootLoaderRequested() const { return m_bootLoader; }
+    bool bootLoaderRequested() const { return m_bootRequested; }
+
+    // The programmer's boot loader on the HID side, and HID decoys listed before it.
+    BootLoader &bootLoader() { return *m_bootLoaderDevice; }
+    const BootLoader &bootLoader() const { return *m_bootLoaderDevice; }
+    HidBus &hid() { return *m_hid; }
+    void addHidDecoy(HidDecoy decoy) { m_hid->addDecoy(decoy); }
+    const std::vector<HidLogEntry> &hidLog() const { return m_hid->log(); }
 
     Faults faults;
     bool realisticTiming = false;
@@ -88,7 +99,7 @@ public:
 
     // The libusb 0.1 calls.
     void init() {}
-    int findBusses();
+    int findBusses(); // bus scans: a programmer back from its boot loader shows up here
     int findDevices();
     usb_bus *getBusses();
     usb_dev_handle *open(struct usb_device *dev);
@@ -107,6 +118,10 @@ public:
 
 private:
     int rebuild();
+    // Puts the programmer back on the bus once its boot loader has left and the return
+    // delay is over, with the upgraded firmware version when an upgrade came through.
+    void returnFromBootLoader();
+    void powerUp(Device &device);
     Device *firstProgrammer() const;
     Device *deviceOf(usb_dev_handle *handle);
     int fail(int code, const char *text);
@@ -124,7 +139,10 @@ private:
     std::string m_error;
     int m_transfers = 0;
     int m_shortOf = 0;
-    bool m_bootLoader = false;
+    bool m_bootRequested = false;
+    Device *m_restarted = nullptr; // the programmer that restarted into its boot loader
+    std::unique_ptr<BootLoader> m_bootLoaderDevice;
+    std::unique_ptr<HidBus> m_hid;
 };
 
 } // namespace ksim
