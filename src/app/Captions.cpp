@@ -112,6 +112,15 @@ constexpr Caption kFill[] = {
     {"BitBtn2", {"取消", "取消", "Cance"}},
 };
 
+constexpr Caption kHardware[] = {
+    {"window", {"硬件信息", "硬件信息", "Hardware information"}},
+    {"Label1", {"硬件版本：", "硬件版本：", "Hardware version:"}},
+    {"Label3", {"固件版本：", "固件版本：", "Firmware version:"}},
+    {"Label5", {"系列号：  ", "系列號：  ", "Series number:"}},
+    {"BitBtn1", {"升级固件", "升級固件", "Upgrade firmware"}},
+    {"BitBtn2", {"关闭", "關閉", "Close"}},
+};
+
 constexpr Caption kAbout[] = {
     {"ProductName", {"Selvan高速编程器", "Selvan高速編程器", "Selvan High Speed Programmer"}},
     {"Copyright",
@@ -135,6 +144,9 @@ std::span<const Caption> searchWindowCaptions() {
 }
 std::span<const Caption> fillWindowCaptions() {
     return kFill;
+}
+std::span<const Caption> hardwareWindowCaptions() {
+    return kHardware;
 }
 std::span<const Caption> aboutBoxCaptions() {
     return kAbout;

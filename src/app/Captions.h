@@ -22,5 +22,6 @@ std::span<const Caption> editorWindowCaptions(); // and its Import, Export and f
 std::span<const Caption> searchWindowCaptions(); // and its three list columns
 std::span<const Caption> fillWindowCaptions();
 std::span<const Caption> aboutBoxCaptions();
+std::span<const Caption> hardwareWindowCaptions();
 
 } // namespace korvat

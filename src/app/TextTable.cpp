@@ -89,6 +89,28 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"批量记录文件：", "批量記錄文件：", "Batch record file: "},
     {"无法写入批量记录文件，批量模式已停止：", "無法寫入批量記錄文件，批量模式已停止：",
      "Cannot write the batch record file; batch mode stopped: "},
+    // The firmware upgrade: refusals before anything is sent.
+    {"固件文件是空的，编程器没有重启。", "固件文件是空的，編程器沒有重啟。",
+     "The firmware file is empty; the programmer was not restarted."},
+    {"固件文件太长：从偏移 0x3000 起发送的数据超出 1 MiB 映像，编程器没有重启。",
+     "固件文件太長：從偏移 0x3000 起發送的數據超出 1 MiB 映像，編程器沒有重啟。",
+     "The firmware file is too long: the data sent from offset 0x3000 would pass the 1 MiB "
+     "image; the programmer was not restarted."},
+    {"没有找到编程器的引导程序，固件没有发送。", "沒有找到編程器的引導程序，固件沒有發送。",
+     "The programmer's boot loader did not appear; no firmware was sent."},
+    // The step of the upgrade that failed (%1: the boot-loader command).
+    {"%1 报告写入失败", "%1 報告寫入失敗", "the %1 report could not be written"},
+    {"%1 没有应答", "%1 沒有應答", "no answer to %1"},
+    {"引导程序报告页大小为 0：升级已停止，编程器以原来的固件重新启动。",
+     "引導程序報告頁大小為 0：升級已停止，編程器以原來的固件重新啟動。",
+     "The boot loader reported a page size of 0: the upgrade was stopped and the programmer "
+     "restarts on its old firmware."},
+    // %1: the step that failed, %2: firmware bytes sent before it.
+    {"固件升级失败：%1，已发送 %2 字节。", "固件升級失敗：%1，已發送 %2 字節。",
+     "Firmware upgrade failed: %1; %2 bytes were sent."},
+    // %1: firmware bytes sent, %2: the load address.
+    {"固件升级完成：%1 字节已发送到地址 %2。", "固件升級完成：%1 字節已發送到地址 %2。",
+     "Firmware upgrade complete: %1 bytes sent to address %2."},
 }};
 
 } // namespace
@@ -99,6 +121,11 @@ std::string_view text(TextName name, int language) {
     if (language < 0 || language >= kLanguageCount)
         language = 0;
     return kTexts[name][language];
+}
+
+void replaceMark(std::string &text, std::string_view mark, std::string_view with) {
+    if (const auto at = text.find(mark); at != std::string::npos)
+        text.replace(at, mark.size(), with);
 }
 
 } // namespace korvat

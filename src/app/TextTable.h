@@ -2,6 +2,7 @@
 // The texts the program composes at run time (progress lines, results, questions,
 // errors), each a triple: Simplified Chinese, Traditional Chinese, English.
 
+#include <string>
 #include <string_view>
 
 namespace korvat {
@@ -60,6 +61,14 @@ enum TextName {
     txtStepNothingLoaded,
     txtBatchRecordFile,
     txtBatchRecordFailed,
+    txtFirmwareEmpty,
+    txtFirmwareTooLong,
+    txtNoBootLoader,
+    txtReportNotWritten,
+    txtNoReportReply,
+    txtPageSizeZero,
+    txtUpgradeFailed,
+    txtUpgradeDone,
     kTextNameCount
 };
 
@@ -69,5 +78,8 @@ constexpr int kLanguageCount = 3;
 // The member of the named triple for the language; an index outside 0 to 2 (possible
 // from an edited settings file) reads as 0. Texts are UTF-8.
 std::string_view text(TextName name, int language);
+
+// Replaces the first mark ("%1") in the text.
+void replaceMark(std::string &text, std::string_view mark, std::string_view with);
 
 } // namespace korvat

@@ -100,6 +100,11 @@ void Connection::endOperation() {
     runSkippedProbe();
 }
 
+void Connection::release() {
+    m_busy = false;
+    runSkippedProbe();
+}
+
 ChipIdentity Connection::readChipIdentity(const ChipRecord &chip, int speed) {
     ChipIdentity id;
     if (m_busy) {

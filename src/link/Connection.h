@@ -60,6 +60,12 @@ public:
     // close. Shows nothing; the callers decide what each outcome means to the person.
     ChipIdentity readChipIdentity(const ChipRecord &chip, int speed);
 
+    // A command that talks to the programmer outside an operation bracket (the firmware
+    // upgrade) holds it the same way: probes are put off and busy() is true until
+    // release(), which runs a probe put off meanwhile.
+    void hold() { m_busy = true; }
+    void release();
+
     // An operation holds the programmer open.
     bool busy() const { return m_busy; }
     // Tells the host the programmer is busy when it is; for commands that must wait.

@@ -1,6 +1,6 @@
 #include "UsbApi.h"
 
-#include <dlfcn.h>
+#include "DynamicLibrary.h"
 
 namespace korvat {
 namespace {
@@ -37,11 +37,6 @@ char *missingStrerror() {
     return kMissingText;
 }
 
-template <typename F> void bind(void *lib, const char *symbol, F &slot) {
-    if (void *p = lib ? dlsym(lib, symbol) : nullptr)
-        slot = reinterpret_cast<F>(p);
-}
-
 } // namespace
 
 UsbApi UsbApi::unavailable() {
@@ -52,22 +47,22 @@ UsbApi UsbApi::unavailable() {
 
 UsbApi UsbApi::load(const char *libraryName) {
     UsbApi api = unavailable();
-    void *lib = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    const std::shared_ptr<void> lib = openLibrary(libraryName);
     if (!lib)
         return api;
-    api.library = std::shared_ptr<void>(lib, [](void *h) { dlclose(h); });
-    bind(lib, "usb_init", api.init);
-    bind(lib, "usb_find_busses", api.findBusses);
-    bind(lib, "usb_find_devices", api.findDevices);
-    bind(lib, "usb_get_busses", api.getBusses);
-    bind(lib, "usb_open", api.open);
-    bind(lib, "usb_close", api.close);
-    bind(lib, "usb_control_msg", api.controlMsg);
-    bind(lib, "usb_claim_interface", api.claimInterface);
-    bind(lib, "usb_release_interface", api.releaseInterface);
-    bind(lib, "usb_bulk_write", api.bulkWrite);
-    bind(lib, "usb_bulk_read", api.bulkRead);
-    bind(lib, "usb_strerror", api.strerror);
+    api.library = lib;
+    bindSymbol(lib, "usb_init", api.init);
+    bindSymbol(lib, "usb_find_busses", api.findBusses);
+    bindSymbol(lib, "usb_find_devices", api.findDevices);
+    bindSymbol(lib, "usb_get_busses", api.getBusses);
+    bindSymbol(lib, "usb_open", api.open);
+    bindSymbol(lib, "usb_close", api.close);
+    bindSymbol(lib, "usb_control_msg", api.controlMsg);
+    bindSymbol(lib, "usb_claim_interface", api.claimInterface);
+    bindSymbol(lib, "usb_release_interface", api.releaseInterface);
+    bindSymbol(lib, "usb_bulk_write", api.bulkWrite);
+    bindSymbol(lib, "usb_bulk_read", api.bulkRead);
+    bindSymbol(lib, "usb_strerror", api.strerror);
     return api;
 }
 

@@ -27,11 +27,6 @@ TextName stepText(PassStep step) {
     return txtStepNothingLoaded;
 }
 
-void replace(std::string &text, std::string_view mark, const std::string &with) {
-    if (const auto at = text.find(mark); at != std::string::npos)
-        text.replace(at, mark.size(), with);
-}
-
 } // namespace
 
 bool PresenceCounter::see(int typeCode) {
@@ -52,10 +47,10 @@ bool PresenceCounter::see(int typeCode) {
 std::string passLine(int number, const PassOutcome &outcome, int passed, int failed,
                      int language) {
     std::string line(text(outcome.passed ? txtPassLine : txtFailLine, language));
-    replace(line, "%1", std::to_string(number));
-    replace(line, "%2", std::to_string(passed));
-    replace(line, "%3", std::to_string(failed));
-    replace(line, "%4", std::string(text(stepText(outcome.failedStep), language)));
+    replaceMark(line, "%1", std::to_string(number));
+    replaceMark(line, "%2", std::to_string(passed));
+    replaceMark(line, "%3", std::to_string(failed));
+    replaceMark(line, "%4", std::string(text(stepText(outcome.failedStep), language)));
     return line;
 }
 

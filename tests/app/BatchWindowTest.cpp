@@ -8,6 +8,7 @@
 // programmer (the window's USB calls pass through counting wrappers).
 #include "BatchFixture.h"
 #include "Unit2.h"
+#include "Unit6.h"
 
 #include <QTimer>
 
@@ -122,6 +123,14 @@ private slots:
             });
             w().ToolDeviceClick();
             QVERIFY(!editorOpened);
+            // Nor does the hardware information, which would restart the programmer.
+            bool infoOpened = false;
+            QTimer::singleShot(0, w().hardwareWindow(), [&] {
+                infoOpened = w().hardwareWindow()->isVisible();
+                w().hardwareWindow()->reject();
+            });
+            w().N4Click();
+            QVERIFY(!infoOpened);
 
             detectionsAtRelease = m_wire.detections;
             bulk()->trigger(); // released: back at once, while the loop is still on the stack

@@ -1,8 +1,10 @@
 #pragma once
 // The in-process simulator as the USB call table the transport runs on.
 
+#include "SimHid.h"
 #include "SimUsb.h"
 #include "Simulator.h"
+#include "link/HidApi.h"
 #include "link/UsbApi.h"
 
 #include <string>
@@ -16,6 +18,23 @@ inline UsbApi simulatedUsb() {
             u::getBusses,  u::open,           u::close,
             u::controlMsg, u::claimInterface, u::releaseInterface,
             u::bulkWrite,  u::bulkRead,       u::strerror,
+            nullptr};
+}
+
+// The simulated HID side (the boot loader and HID decoys) as the hidapi call table.
+inline HidApi simulatedHid() {
+    namespace h = ksim::hid;
+    return {h::init,
+            h::enumerate,
+            h::freeEnumeration,
+            h::openPath,
+            h::write,
+            h::readTimeout,
+            h::sendFeatureReport,
+            h::getFeatureReport,
+            h::close,
+            h::getManufacturerString,
+            h::getProductString,
             nullptr};
 }
 

@@ -8,6 +8,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "Unit6.h"
 #include "UsbMonitor.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
@@ -50,7 +51,7 @@ bool isPopup(const QWindow *window) {
 
 } // namespace
 
-TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *parent)
+TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs, QWidget *parent)
     : QMainWindow(parent), m_basePath(basePath),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
@@ -81,6 +82,7 @@ TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *p
         this);
     m_fill = new TForm4(m_buffers, *FlashEditor, *m_dialogs, this);
     m_about = new TAboutBox(this);
+    m_hardware = new TForm6(*m_dialogs, this);
 
     // The programmer: link diagnostics go to the debug log (korvat.link), every wait
     // the protocol prescribes goes through the host.
@@ -88,13 +90,15 @@ TForm1::TForm1(const QString &basePath, UsbApi usb, Dialogs *dialogs, QWidget *p
         std::make_unique<WindowHost>(*Panel1, *RichEdit1, *Progress, *Progress2, *StatusPanels[2],
                                      *StatusPanels[3], *m_dialogs, m_language);
     m_usb = std::make_unique<TUsbBulk>(
-        std::move(usb), [](const std::string &line) { qCDebug(lcLink, "%s", line.c_str()); },
+        std::move(links.usb), [](const std::string &line) { qCDebug(lcLink, "%s", line.c_str()); },
         [this](int ms) { m_host->sleep(ms); });
     m_connection = std::make_unique<Connection>(*m_usb, *m_host, m_language);
     m_engine = std::make_unique<Engine>(*m_usb, *m_connection, *m_host, m_buffers, m_language);
     m_files = std::make_unique<FileCommands>(m_buffers, *FlashEditor, *EepromEditor, *m_host,
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
+    m_hid = std::make_unique<CUsbhid>(std::move(links.hid));
+    m_upgrade = std::make_unique<FirmwareUpgrade>(*m_usb, *m_hid, *m_host, *m_dialogs, m_language);
     connect(m_fill, &TForm4::filled, this, &TForm1::refreshChecksum);
     // A file dropped anywhere on the window is opened: the address edits, which would
     // take the dragged text, leave it to the window.
@@ -483,6 +487,7 @@ void TForm1::applyLanguage() {
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);
+    m_hardware->applyLanguage(m_language);
     m_host->recolourPanel();
     showChecksum();
 }

@@ -10,6 +10,9 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Selection.h"
 #include "link/Connection.h"
+#include "link/FirmwareUpgrade.h"
+#include "link/HidApi.h"
+#include "link/Hiddrv.h"
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
 #include "ops/Batch.h"
@@ -30,6 +33,7 @@ class TAboutBox;
 class TForm2;
 class TForm3;
 class TForm4;
+class TForm6;
 class UsbMonitor;
 class QAction;
 class QCheckBox;
@@ -43,15 +47,24 @@ class QTabWidget;
 class QTextEdit;
 class QToolBar;
 
+// The libraries the programmer is reached through: libusb for the programmer itself,
+// hidapi for the boot loader it restarts into for a firmware upgrade.
+struct ProgrammerLinks {
+    ProgrammerLinks(korvat::UsbApi usb, korvat::HidApi hid = korvat::HidApi::unavailable())
+        : usb(std::move(usb)), hid(std::move(hid)) {}
+    korvat::UsbApi usb;
+    korvat::HidApi hid;
+};
+
 // Batch mode's view of the window (detection, a pass, the toggle) is private to it.
 class TForm1 : public QMainWindow, private korvat::BatchWindow {
     Q_OBJECT
 public:
     // basePath: the executable's path without extension; the settings file is
-    // basePath + ".ini" and the catalogue basePath + ".Dat". usb: the libusb 0.1 calls
-    // the programmer is reached through. dialogs: where error and information boxes and
+    // basePath + ".ini" and the catalogue basePath + ".Dat". links: the libraries the
+    // programmer and its boot loader are reached through. dialogs: where error and information boxes and
     // questions go; message boxes over this window when null.
-    TForm1(const QString &basePath, korvat::UsbApi usb, Dialogs *dialogs = nullptr,
+    TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs = nullptr,
            QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -90,6 +103,7 @@ public slots:
     void ToolFillClick();
     void ToolAboutClick();
     void ToolDeviceClick(); // the chip editor
+    void N4Click();         // hardware information and firmware upgrade
     void ToolReadClick() { runOperation(korvat::Operation::Read); }
     void ToolEraseClick() { runOperation(korvat::Operation::Erase); }
     void ToolWriteClick() { runOperation(korvat::Operation::Write); }
@@ -172,11 +186,14 @@ private:
     TForm3 *m_search = nullptr;
     TForm4 *m_fill = nullptr;
     TAboutBox *m_about = nullptr;
+    TForm6 *m_hardware = nullptr;
     std::unique_ptr<WindowHost> m_host;
     std::unique_ptr<korvat::TUsbBulk> m_usb;
     std::unique_ptr<korvat::Connection> m_connection;
     std::unique_ptr<korvat::Engine> m_engine;
     std::unique_ptr<korvat::FileCommands> m_files;
+    std::unique_ptr<korvat::CUsbhid> m_hid;
+    std::unique_ptr<korvat::FirmwareUpgrade> m_upgrade;
     std::string m_checksum;
     std::string m_settingsFolder; // the last folder as read from the settings, until used
     UsbMonitor *m_usbMonitor = nullptr;
@@ -205,5 +222,6 @@ public:
     TForm3 *searchWindow() const { return m_search; }
     TForm4 *fillWindow() const { return m_fill; }
     TAboutBox *aboutBox() const { return m_about; }
+    TForm6 *hardwareWindow() const { return m_hardware; }
     QProgressBar *Progress, *Progress2;
 };

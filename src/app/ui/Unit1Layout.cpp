@@ -83,7 +83,7 @@ void TForm1::buildMenus() {
     menuAction(op, "N7", &TForm1::ToolBankClick);
     connect(named(bar->addAction(QString()), "N3"), &QAction::triggered, this,
             &TForm1::ToolDeviceClick);
-    named(bar->addAction(QString()), "N4")->setEnabled(false);
+    connect(named(bar->addAction(QString()), "N4"), &QAction::triggered, this, &TForm1::N4Click);
     QMenu *lang = menu("L1");
     for (auto [n, slot] :
          {std::pair{"China", &TForm1::ChinaClick}, std::pair{"fanti", &TForm1::fantiClick},

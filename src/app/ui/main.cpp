@@ -37,7 +37,8 @@ int main(int argc, char **argv) {
     MessageBoxes boxes(nullptr);
     const std::unique_ptr<QWidget> window = startUp(
         [] {
-            auto w = std::make_unique<TForm1>(basePath(), korvat::UsbApi::load());
+            auto w = std::make_unique<TForm1>(
+                basePath(), ProgrammerLinks(korvat::UsbApi::load(), korvat::HidApi::load()));
             w->show();
             return std::unique_ptr<QWidget>(std::move(w));
         },

@@ -1,0 +1,217 @@
+#include "FirmwareUpgrade.h"
+
+#include "Hiddrv.h"
+#include "Usbbulk.h"
+#include "app/TextTable.h"
+#include "buffers/FileIO.h"
+#include "buffers/MessageSink.h"
+#include "ops/CommandBlock.h"
+#include "ops/OperationHost.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace korvat {
+namespace {
+
+// Text from a zero-terminated run of the block.
+std::string textAt(const std::array<std::uint8_t, 65> &block, std::size_t from) {
+    const auto *start = reinterpret_cast<const char *>(block.data() + from);
+    return std::string(start, strnlen(start, block.size() - from));
+}
+
+void put32(std::uint8_t *at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t get32(const std::uint8_t *at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
+}
+
+const char *commandName(std::uint8_t command) {
+    switch (command) {
+    case BL_CMD_START:
+        return "BL_CMD_START";
+    case BL_CMD_ERASE:
+        return "BL_CMD_ERASE";
+    case BL_CMD_DATA:
+        return "BL_CMD_DATA";
+    case BL_CMD_LEAVE:
+        return "BL_CMD_LEAVE";
+    default:
+        return "BL_CMD_GET_ADDRESS";
+    }
+}
+
+// Records whether the file loader showed a message, so a refusal does not add a second.
+class Noticing : public MessageSink {
+public:
+    explicit Noticing(MessageSink &inner) : m_inner(inner) {}
+    void showError(std::string_view text) override {
+        shown = true;
+        m_inner.showError(text);
+    }
+    bool shown = false;
+
+private:
+    MessageSink &m_inner;
+};
+
+} // namespace
+
+HardwareInfo takeInfo(std::array<std::uint8_t, 65> &block) {
+    HardwareInfo info;
+    block[64] = 0;
+    info.serial = textAt(block, 51);
+    block[51] = 0;
+    info.firmware = textAt(block, 46);
+    block[46] = 0;
+    info.hardware = textAt(block, 43);
+    return info;
+}
+
+FirmwareUpgrade::FirmwareUpgrade(TUsbBulk &usb, CUsbhid &hid, OperationHost &host,
+                                 MessageSink &loadMessages, const int &language)
+    : m_usb(usb), m_hid(hid), m_host(host), m_loadMessages(loadMessages), m_language(language) {}
+
+std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
+    m_block.fill(0);
+    m_reply.fill(0);
+    if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                        kProgrammerProduct) != 1)
+        return std::nullopt;
+    m_block[0] = 0;
+    m_block[1] = CMD_GET_INFO;
+    const int answered = m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
+    m_usb.USB_bulk_close();
+    // Without an answer the block holds the command: its texts would read as empty
+    // versions, so the window keeps what it showed.
+    if (answered < 0)
+        return std::nullopt;
+    return takeInfo(m_block);
+}
+
+FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path) {
+    // The file first: a programmer restarted into its boot loader for a file that
+    // cannot be sent would be left there for nothing.
+    std::vector<std::uint8_t> image(kFirmwareImageSize, 0xFF);
+    Noticing loader(m_loadMessages);
+    const std::uint32_t length = loadFile(path, image, loader);
+    const std::size_t reports = (length + kReportDataBytes - 1) / kReportDataBytes;
+    if (length == 0 || kFirmwareDataOffset + reports * kReportDataBytes > kFirmwareImageSize) {
+        if (length != 0 || !loader.shown)
+            m_host.showError(text(length ? txtFirmwareTooLong : txtFirmwareEmpty, m_language));
+        return Outcome::Refused;
+    }
+
+    // A programmer already in its boot loader is not on the bus: it is found below.
+    if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                        kProgrammerProduct) == 1) {
+        m_block[0] = 0;
+        m_block[1] = CMD_ENTER_BOOT;
+        m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
+        m_usb.USB_bulk_close();
+    }
+    if (!waitForBootLoader()) {
+        m_host.showError(text(txtNoBootLoader, m_language));
+        return Outcome::NoBootLoader;
+    }
+    return send(image, length);
+}
+
+bool FirmwareUpgrade::waitForBootLoader() {
+    for (int attempt = 0; attempt < kBootLoaderSearches; ++attempt) {
+        m_host.sleep(kBootLoaderSearchPauseMs);
+        m_host.processEvents(); // the window keeps painting through the wait
+        if (m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer, kBootLoaderProductId,
+                             kBootLoaderProduct) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool FirmwareUpgrade::writeReport(std::uint8_t command) {
+    m_block[0] = 1;
+    m_block[1] = command;
+    return m_hid.WriteReport(kOutputReport, m_block.data(), kReportSize);
+}
+
+bool FirmwareUpgrade::readAnswer() {
+    return m_hid.ReadReport(kInputReport, m_reply.data(), kReportSize);
+}
+
+FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> image,
+                                               std::uint32_t length) {
+    m_host.setProgressVisible(true);
+    m_host.setProgressMaximum(length);
+    m_host.setProgressValue(0);
+
+    auto step = [&](TextName what, std::uint8_t command) {
+        std::string t(text(what, m_language));
+        replaceMark(t, "%1", commandName(command));
+        return t;
+    };
+    // Each step that expects an answer: the report, then one report back.
+    auto exchange = [&](std::uint8_t command) -> std::optional<std::string> {
+        if (!writeReport(command))
+            return step(txtReportNotWritten, command);
+        if (!readAnswer())
+            return step(txtNoReportReply, command);
+        return std::nullopt;
+    };
+    if (auto failed = exchange(BL_CMD_START))
+        return fail(*failed, 0);
+    if (auto failed = exchange(BL_CMD_GET_ADDRESS))
+        return fail(*failed, 0);
+    const std::uint32_t address = get32(&m_reply[1]);
+    const std::uint32_t pageSize = m_reply[5] | m_reply[6] << 8;
+    if (pageSize == 0) {
+        // Nothing erased yet: the programmer restarts on the firmware it has.
+        writeReport(BL_CMD_LEAVE);
+        m_hid.CloseDevice();
+        m_host.setProgressValue(0);
+        m_host.showFailure(text(txtPageSizeZero, m_language));
+        return Outcome::Failed;
+    }
+    const std::uint32_t pages = length / pageSize + (length % pageSize ? 1 : 0);
+    put32(&m_block[2], address);
+    m_block[6] = static_cast<std::uint8_t>(pages & 0xFF);
+    put32(&m_block[7], length);
+    if (auto failed = exchange(BL_CMD_ERASE))
+        return fail(*failed, 0);
+    m_host.sleep(kEraseSettleMs);
+
+    for (std::uint32_t offset = 0; offset < length; offset += kReportDataBytes) {
+        std::memcpy(&m_block[2], image.data() + kFirmwareDataOffset + offset, kReportDataBytes);
+        if (!writeReport(BL_CMD_DATA))
+            return fail(step(txtReportNotWritten, BL_CMD_DATA), offset);
+        m_host.setProgressValue(offset);
+        m_host.processEvents();
+    }
+    if (!writeReport(BL_CMD_LEAVE))
+        return fail(step(txtReportNotWritten, BL_CMD_LEAVE), length);
+    m_hid.CloseDevice();
+    m_host.setProgressValue(0);
+    char where[16];
+    std::snprintf(where, sizeof where, "0x%08X", static_cast<unsigned>(address));
+    std::string done(text(txtUpgradeDone, m_language));
+    replaceMark(done, "%1", std::to_string(length));
+    replaceMark(done, "%2", where);
+    m_host.insertLogLine(m_host.timeText() + " " + done);
+    return Outcome::Done;
+}
+
+FirmwareUpgrade::Outcome FirmwareUpgrade::fail(std::string step, std::uint32_t sent) {
+    m_hid.CloseDevice();
+    m_host.setProgressValue(0);
+    std::string message(text(txtUpgradeFailed, m_language));
+    replaceMark(message, "%1", step);
+    replaceMark(message, "%2", std::to_string(sent));
+    m_host.showFailure(message);
+    return Outcome::Failed;
+}
+
+} // namespace korvat

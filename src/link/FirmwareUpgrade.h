@@ -1,0 +1,94 @@
+#pragma once
+// The hardware information command's two halves: the programmer's versions and serial
+// number (CMD_GET_INFO), and the firmware upgrade through the USB boot loader the
+// programmer restarts into (CMD_ENTER_BOOT, then HID reports).
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace korvat {
+
+class CUsbhid;
+class MessageSink;
+class OperationHost;
+class TUsbBulk;
+
+// The boot loader's HID identity.
+constexpr int kBootLoaderVendorId = 0x28E9;
+constexpr int kBootLoaderProductId = 0x028B;
+constexpr const char *kBootLoaderManufacturer = "GigaDevice";
+constexpr const char *kBootLoaderProduct = "GD32 USB IAP in FS Mode";
+
+// Boot-loader report commands (byte 1 of a report whose byte 0 is report id 1).
+constexpr std::uint8_t BL_CMD_START = 0x01;
+constexpr std::uint8_t BL_CMD_ERASE = 0x02;
+constexpr std::uint8_t BL_CMD_DATA = 0x03;
+constexpr std::uint8_t BL_CMD_LEAVE = 0x04;
+constexpr std::uint8_t BL_CMD_GET_ADDRESS = 0x05;
+
+constexpr std::size_t kFirmwareImageSize = 0x100000;  // 1 MiB of 0xFF
+constexpr std::size_t kFirmwareDataOffset = 0x3000;   // the first byte sent
+constexpr std::uint32_t kDefaultLoadAddress = 0x08003000;
+constexpr int kReportSize = 64;
+constexpr int kReportDataBytes = 62;
+constexpr int kBootLoaderSearches = 500;
+constexpr int kBootLoaderSearchPauseMs = 100;
+constexpr int kEraseSettleMs = 100;
+
+struct HardwareInfo {
+    std::string hardware; // at most 3 characters
+    std::string firmware; // at most 5
+    std::string serial;   // at most 13
+};
+
+// The three texts from a CMD_GET_INFO reply, taken as the command takes them: the
+// serial number from byte 51 to the first zero (byte 64 is always zero), then byte 51
+// is cleared and the firmware version read from byte 46, then byte 46 is cleared and
+// the hardware version read from byte 43.
+HardwareInfo takeInfo(std::array<std::uint8_t, 65> &block);
+
+class FirmwareUpgrade {
+public:
+    enum class Outcome {
+        Refused,      // the file cannot be sent: nothing happened (message shown)
+        NoBootLoader, // the programmer was asked to restart; no boot loader came (shown)
+        Failed,       // the upgrade began and did not end (error box and log line)
+        Done,         // everything was sent and the boot loader left (log line)
+    };
+
+    // language: the window's language index, read at every use.
+    FirmwareUpgrade(TUsbBulk &usb, CUsbhid &hid, OperationHost &host, MessageSink &loadMessages,
+                    const int &language);
+
+    // The first half: clears the block and the reply buffer, then asks the programmer.
+    // Nothing (and nothing shown) when it cannot be opened or does not answer.
+    std::optional<HardwareInfo> readInfo();
+
+    // The second half, with the file chosen in the window: loads and checks it before
+    // anything is sent, asks the programmer to restart into its boot loader, waits for
+    // the boot loader (processing window events meanwhile) and sends the firmware.
+    Outcome upgrade(const std::string &path);
+
+private:
+    bool waitForBootLoader();
+    Outcome send(std::span<const std::uint8_t> image, std::uint32_t length);
+    // Writes the block as report [1, command, ...]; reads the answer when one comes.
+    bool writeReport(std::uint8_t command);
+    bool readAnswer();
+    Outcome fail(std::string step, std::uint32_t sent);
+
+    TUsbBulk &m_usb;
+    CUsbhid &m_hid;
+    OperationHost &m_host;
+    MessageSink &m_loadMessages;
+    const int &m_language;
+    // One block serves both commands and every report; replies come into the other.
+    // Bytes not set for a use keep what was there before.
+    std::array<std::uint8_t, 65> m_block{};
+    std::array<std::uint8_t, kReportSize> m_reply{};
+};
+
+} // namespace korvat

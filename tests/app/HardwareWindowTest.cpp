@@ -1,0 +1,208 @@
+// Hardware information and the firmware upgrade through the real main window, against
+// the simulated programmer and its boot loader.
+#include "Modal.h"
+#include "RecordingDialogs.h"
+#include "Unit1.h"
+#include "Unit6.h"
+#include "link/SimBinding.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+using namespace korvat;
+
+class HardwareWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<test::ActiveSimulator> m_sim;
+    std::unique_ptr<RecordingDialogs> m_dialogs;
+    std::unique_ptr<TForm1> m_w;
+
+    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
+    TForm1 &w() { return *m_w; }
+    TForm6 &info() { return *m_w->hardwareWindow(); }
+    QAction *action(const char *name) { return w().findChild<QAction *>(QLatin1String(name)); }
+
+    void start(Dialogs *dialogs) {
+        m_w = std::make_unique<TForm1>(base(), ProgrammerLinks(test::simulatedUsb(), test::simulatedHid()),
+                                       dialogs);
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        w().RichEdit1->clear();
+    }
+    QString firmwareFile(int bytes) {
+        const QString path = m_dir.path() + QStringLiteral("/new.fwpk");
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(QByteArray(bytes, '\x5A'));
+        return path;
+    }
+    // Opens the window from the menu and acts inside it; the command goes on after it.
+    template <typename Inside> void hardware(Inside inside) {
+        bool ran = false;
+        QTimer::singleShot(0, &w(), [&] {
+            ran = true;
+            inside(info());
+            if (info().isVisible())
+                info().BitBtn2Click();
+        });
+        action("N4")->trigger();
+        QVERIFY(ran);
+    }
+
+private slots:
+    void init() {
+        QFile::remove(base() + ".ini");
+        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
+        m_sim = std::make_unique<test::ActiveSimulator>();
+        m_sim->programmer().hardwareVersion = "1.0";
+        m_sim->programmer().firmwareVersion = "1.02";
+        m_sim->programmer().serialNumber = "SN0001";
+        m_sim->bootLoader().upgradedFirmwareVersion = "1.10";
+        m_dialogs = std::make_unique<RecordingDialogs>();
+        start(m_dialogs.get());
+    }
+    void cleanup() {
+        m_w.reset();
+        m_sim.reset();
+    }
+
+    void showsTheProgrammersVersionsAndSerial() {
+        hardware([&](TForm6 &f) {
+            QCOMPARE(f.windowTitle(), QStringLiteral("Hardware information"));
+            QCOMPARE(f.Edit1->text(), QStringLiteral("1.0"));
+            QCOMPARE(f.Edit2->text(), QStringLiteral("1.02"));
+            QCOMPARE(f.Edit3->text(), QStringLiteral("SN0001"));
+            QVERIFY(!f.Edit1->isEnabled());
+            QCOMPARE(f.BitBtn1->text(), QStringLiteral("Upgrade firmware"));
+            QCOMPARE(f.BitBtn1->pos(), QPoint(24, 144));
+            QCOMPARE(f.Label1->pos(), QPoint(24, 24));
+            QCOMPARE(f.Label5->pos(), QPoint(24, 96));
+            QCOMPARE(f.Edit3->y(), 88);
+            QCOMPARE(f.height(), 201);
+            QVERIFY(f.width() >= 281);
+            screenshot(&f, "hardware");
+        });
+        QVERIFY(m_dialogs->errors.empty());
+        QCOMPARE(m_sim->bootLoader().state(), ksim::BootLoader::State::Off);
+    }
+
+    // The designed layout and texts, in Chinese; with no programmer they stay.
+    void withoutAProgrammerTheTextsStay() {
+        w().ChinaClick();
+        m_sim->unplug();
+        hardware([&](TForm6 &f) {
+            QCOMPARE(f.size(), QSize(281, 201));
+            QCOMPARE(f.windowTitle(), QStringLiteral("硬件信息"));
+            QCOMPARE(f.Label5->text(), QStringLiteral("系列号：  "));
+            QCOMPARE(f.Edit1->pos(), QPoint(112, 24));
+            QCOMPARE(f.Edit1->size(), QSize(121, 21));
+            QCOMPARE(f.BitBtn2->geometry(), QRect(160, 144, 89, 25));
+            QCOMPARE(f.Edit1->text(), QStringLiteral("V1.0"));
+            QCOMPARE(f.Edit2->text(), QStringLiteral("V1.00"));
+            QCOMPARE(f.Edit3->text(), QStringLiteral("A0123456789"));
+        });
+        QVERIFY(m_dialogs->errors.empty());
+        QCOMPARE(action("N4")->text(), QStringLiteral("硬件信息(&D)"));
+    }
+
+    // "Upgrade firmware" with a real file dialog: the upgrade runs with the commands
+    // held and the window painting, ends with a log line, and the programmer then
+    // reports its new firmware.
+    void upgradeRunsToALogLine() {
+        const QString file = firmwareFile(1000);
+        start(nullptr); // real dialogs
+        m_sim->bootLoader().appearAfterSearches = 3;
+        bool heldMeanwhile = false;
+        QTimer::singleShot(150, &w(), [&] {
+            heldMeanwhile = w().operationRunning() && !action("ToolRead")->isEnabled() &&
+                            !action("N4")->isEnabled() && !w().GroupBox1->isEnabled();
+        });
+        hardware([&](TForm6 &f) {
+            whenModal<QFileDialog>([&](QFileDialog *d) {
+                QCOMPARE(d->nameFilters().size(), 1); // the one *.fwpk entry
+                QVERIFY(d->nameFilters()[0].startsWith(QStringLiteral("*.fwpk")));
+                typeFileName(d, file);
+            });
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+            QVERIFY(!f.isVisible());
+            QCOMPARE(QString::fromStdString(f.chosenFile()), file);
+        });
+        QVERIFY(heldMeanwhile);
+        QVERIFY(!w().operationRunning());
+        QVERIFY(action("ToolRead")->isEnabled());
+        QCOMPARE(m_sim->bootLoader().dataReports(), 17);
+        QVERIFY(w().RichEdit1->toPlainText().contains(
+            QStringLiteral("Firmware upgrade complete: 1000 bytes sent to address 0x08003000.")));
+        QCOMPARE(w().Progress->value(), 0);
+        hardware([&](TForm6 &f) {
+            QCOMPARE(f.Edit2->text(), QStringLiteral("1.10"));
+            // "Close" after an earlier "Upgrade firmware": no second upgrade.
+            QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+        });
+        QCOMPARE(m_sim->bootLoader().dataReports(), 17);
+        QCOMPARE(m_sim->bootLoader().state(), ksim::BootLoader::State::Off);
+    }
+
+    // A cancelled file dialog leaves the window open; its close box counts as "Close".
+    void cancelledDialogAndCloseBox() {
+        const QString file = firmwareFile(100);
+        hardware([&](TForm6 &f) {
+            m_dialogs->files = {file.toStdString()};
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        });
+        QCOMPARE(m_sim->bootLoader().dataReports(), 2);
+        hardware([&](TForm6 &f) {
+            m_dialogs->files = {std::nullopt};
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+            QVERIFY(f.isVisible());
+            QCOMPARE(QString::fromStdString(f.chosenFile()), file); // unchanged
+            f.close(); // the title bar's close box
+        });
+        QVERIFY(info().chosenFile().empty());
+        QCOMPARE(m_sim->bootLoader().dataReports(), 2);
+    }
+
+    // A failure says which step and how much was sent, in a box and the log.
+    void aFailedUpgradeIsShown() {
+        const QString file = firmwareFile(1000);
+        m_sim->bootLoader().failWriteAt = 5;
+        hardware([&](TForm6 &) {
+            m_dialogs->files = {file.toStdString()};
+            QTest::mouseClick(info().BitBtn1, Qt::LeftButton);
+        });
+        const std::string message =
+            "Firmware upgrade failed: the BL_CMD_DATA report could not be written; 62 bytes "
+            "were sent.";
+        QCOMPARE(m_dialogs->errors, std::vector<std::string>{message});
+        QVERIFY(w().RichEdit1->toPlainText().contains(QString::fromStdString(message)));
+        QVERIFY(!w().RichEdit1->toPlainText().contains(QStringLiteral("complete")));
+        QVERIFY(action("ToolRead")->isEnabled());
+    }
+
+    // A file that cannot be sent: refused before the programmer restarts.
+    void anEmptyFileIsRefused() {
+        const QString file = firmwareFile(0);
+        hardware([&](TForm6 &) {
+            m_dialogs->files = {file.toStdString()};
+            QTest::mouseClick(info().BitBtn1, Qt::LeftButton);
+        });
+        QCOMPARE(m_dialogs->errors,
+                 std::vector<std::string>{
+                     "The firmware file is empty; the programmer was not restarted."});
+        QVERIFY(!m_sim->bootLoaderRequested());
+        QVERIFY(m_sim->programmerPresent());
+    }
+};
+
+QTEST_MAIN(HardwareWindowTest)
+#include "HardwareWindowTest.moc"
