@@ -76,7 +76,8 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"同一ID还有：", "同一ID還有：", "Also matches: "},
     // A batch pass in the log: %1 its number, %2 passed so far, %3 failed so far, %4
     // the step that failed.
-    {"#%1 通过，已通过 %2，失败 %3", "#%1 通過，已通過 %2，失敗 %3", "#%1 PASS, %2 passed, %3 failed"},
+    {"#%1 通过，已通过 %2，失败 %3", "#%1 通過，已通過 %2，失敗 %3",
+     "#%1 PASS, %2 passed, %3 failed"},
     {"#%1 失败（%4），已通过 %2，失败 %3", "#%1 失敗（%4），已通過 %2，失敗 %3",
      "#%1 FAIL (%4), %2 passed, %3 failed"},
     {"擦除", "擦除", "erase"},

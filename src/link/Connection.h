@@ -29,7 +29,9 @@ struct ChipIdentity {
     bool answered() const { return reach == Reach::Answered; }
     int typeCode() const { return reply[0]; }
     // The three ID bytes as one number: first * 65536 + second * 256 + third.
-    std::uint32_t chipId() const { return std::uint32_t{reply[1]} << 16 | reply[2] << 8 | reply[3]; }
+    std::uint32_t chipId() const {
+        return std::uint32_t{reply[1]} << 16 | reply[2] << 8 | reply[3];
+    }
 };
 
 // Sends one block; with reply, waits and reads the 64-byte reply into it. True only

@@ -15,7 +15,8 @@ inline std::shared_ptr<void> openLibrary(const char *name) {
 }
 
 // Points slot at the library's symbol when it has one; leaves it otherwise.
-template <typename F> void bindSymbol(const std::shared_ptr<void> &lib, const char *symbol, F &slot) {
+template <typename F>
+void bindSymbol(const std::shared_ptr<void> &lib, const char *symbol, F &slot) {
     if (void *p = lib ? dlsym(lib.get(), symbol) : nullptr)
         slot = reinterpret_cast<F>(p);
 }

@@ -29,8 +29,8 @@ constexpr std::uint8_t BL_CMD_DATA = 0x03;
 constexpr std::uint8_t BL_CMD_LEAVE = 0x04;
 constexpr std::uint8_t BL_CMD_GET_ADDRESS = 0x05;
 
-constexpr std::size_t kFirmwareImageSize = 0x100000;  // 1 MiB of 0xFF
-constexpr std::size_t kFirmwareDataOffset = 0x3000;   // the first byte sent
+constexpr std::size_t kFirmwareImageSize = 0x100000; // 1 MiB of 0xFF
+constexpr std::size_t kFirmwareDataOffset = 0x3000;  // the first byte sent
 constexpr std::uint32_t kDefaultLoadAddress = 0x08003000;
 constexpr int kReportSize = 64;
 constexpr int kReportDataBytes = 62;

@@ -44,8 +44,7 @@ bool PresenceCounter::see(int typeCode) {
     return false;
 }
 
-std::string passLine(int number, const PassOutcome &outcome, int passed, int failed,
-                     int language) {
+std::string passLine(int number, const PassOutcome &outcome, int passed, int failed, int language) {
     std::string line(text(outcome.passed ? txtPassLine : txtFailLine, language));
     replaceMark(line, "%1", std::to_string(number));
     replaceMark(line, "%2", std::to_string(passed));

@@ -33,8 +33,8 @@ class HardwareWindowTest : public QObject {
     QAction *action(const char *name) { return w().findChild<QAction *>(QLatin1String(name)); }
 
     void start(Dialogs *dialogs) {
-        m_w = std::make_unique<TForm1>(base(), ProgrammerLinks(test::simulatedUsb(), test::simulatedHid()),
-                                       dialogs);
+        m_w = std::make_unique<TForm1>(
+            base(), ProgrammerLinks(test::simulatedUsb(), test::simulatedHid()), dialogs);
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         w().RichEdit1->clear();
@@ -166,7 +166,7 @@ private slots:
             QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
             QVERIFY(f.isVisible());
             QCOMPARE(QString::fromStdString(f.chosenFile()), file); // unchanged
-            f.close(); // the title bar's close box
+            f.close();                                              // the title bar's close box
         });
         QVERIFY(info().chosenFile().empty());
         QCOMPARE(m_sim->bootLoader().dataReports(), 2);

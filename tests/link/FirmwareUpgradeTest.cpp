@@ -1,8 +1,8 @@
 // The hardware information command's core against the simulated programmer and its
 // boot loader: the information texts, the restart, the wait and the report exchange.
+#include "link/FirmwareUpgrade.h"
 #include "SimBinding.h"
 #include "buffers/CodecFixture.h"
-#include "link/FirmwareUpgrade.h"
 #include "link/Hiddrv.h"
 #include "link/Usbbulk.h"
 #include "ops/RecordingHost.h"
@@ -113,6 +113,14 @@ TEST_F(Upgrade, SendsTheFileFromOffset0x3000AndSaysSo) {
         ASSERT_EQ(bl.firmware()[i], expected) << "at " << i;
     }
     EXPECT_TRUE(bl.leaveReceived());
+    int reads = 0;
+    for (const auto &e : sim.hidLog())
+        if (e.kind == ksim::HidLogEntry::Read) {
+            ++reads;
+            EXPECT_EQ(e.timeout,
+                      5000); // a boot loader that stops answering is not waited for forever
+        }
+    EXPECT_EQ(reads, 3);
     EXPECT_FALSE(hid.isOpen());
     EXPECT_EQ(sim.hidLog().back().kind, ksim::HidLogEntry::Close);
     EXPECT_EQ(host.progressMaximum, length);
@@ -206,15 +214,18 @@ TEST_F(Upgrade, AFailedReportEndsTheUpgradeNamingTheStep) {
         int failWrite, failRead, silentAfter;
         const char *message;
     } cases[] = {
-        {1, 0, 0, "Firmware upgrade failed: the BL_CMD_START report could not be written; 0 "
-                  "bytes were sent."},
+        {1, 0, 0,
+         "Firmware upgrade failed: the BL_CMD_START report could not be written; 0 "
+         "bytes were sent."},
         {0, 2, 0, "Firmware upgrade failed: no answer to BL_CMD_GET_ADDRESS; 0 bytes were sent."},
         {0, 0, 2, "Firmware upgrade failed: no answer to BL_CMD_ERASE; 0 bytes were sent."},
         // Writes 1 to 3 are START, GET_ADDRESS and ERASE: write 13 is the 10th data report.
-        {13, 0, 0, "Firmware upgrade failed: the BL_CMD_DATA report could not be written; 558 "
-                   "bytes were sent."},
-        {21, 0, 0, "Firmware upgrade failed: the BL_CMD_LEAVE report could not be written; 1000 "
-                   "bytes were sent."},
+        {13, 0, 0,
+         "Firmware upgrade failed: the BL_CMD_DATA report could not be written; 558 "
+         "bytes were sent."},
+        {21, 0, 0,
+         "Firmware upgrade failed: the BL_CMD_LEAVE report could not be written; 1000 "
+         "bytes were sent."},
     };
     for (const auto &c : cases) {
         ActiveSimulator fresh;

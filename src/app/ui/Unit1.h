@@ -62,8 +62,8 @@ class TForm1 : public QMainWindow, private korvat::BatchWindow {
 public:
     // basePath: the executable's path without extension; the settings file is
     // basePath + ".ini" and the catalogue basePath + ".Dat". links: the libraries the
-    // programmer and its boot loader are reached through. dialogs: where error and information boxes and
-    // questions go; message boxes over this window when null.
+    // programmer and its boot loader are reached through. dialogs: where error and information
+    // boxes and questions go; message boxes over this window when null.
     TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs = nullptr,
            QWidget *parent = nullptr);
     ~TForm1() override;
