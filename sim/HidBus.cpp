@@ -20,7 +20,8 @@ struct HidDevice {
     std::wstring manufacturer = BootLoader::kManufacturer;
     std::wstring productName = BootLoader::kProduct;
     bool openFails = false;
-    bool stringFails = false;
+    bool stringFails = false;        // both strings fail
+    bool productStringFails = false; // the manufacturer string reads, the product's fails
 
     std::string path() const { return "/dev/hidraw" + std::to_string(number); }
 };
@@ -68,6 +69,9 @@ void HidBus::addDecoy(HidDecoy decoy) {
         break;
     case HidDecoy::StringFails:
         device->stringFails = true;
+        break;
+    case HidDecoy::ProductStringFails:
+        device->productStringFails = true;
         break;
     case HidDecoy::OtherIds:
         device->product = BootLoader::kProductId + 1;
@@ -290,7 +294,7 @@ int HidBus::string(hid_device *dev, const std::wstring *text, wchar_t *out, size
         result = fail(dev, L"Device disconnected");
     else if (!out || maxlen == 0)
         result = fail(dev, L"No room for the string");
-    else if (d->stringFails)
+    else if (d->stringFails || (d->productStringFails && text == &d->productName))
         result = fail(dev, L"String request failed");
     if (result == 0) {
         const std::size_t units = std::min(text->size(), maxlen - 1);

@@ -16,11 +16,12 @@ struct HidDevice;
 
 // HID devices listed before the boot loader, so the host meets them first.
 enum class HidDecoy {
-    OpenFails,         // the boot loader's ids; opening it fails
-    StringFails,       // the boot loader's ids; reading its strings fails
-    OtherIds,          // another product id
-    OtherManufacturer, // the boot loader's ids, another manufacturer string
-    WideStrings,       // the boot loader's ids, a manufacturer string with a unit above 0xFF
+    OpenFails,          // the boot loader's ids; opening it fails
+    StringFails,        // the boot loader's ids; reading its strings fails
+    ProductStringFails, // the boot loader's ids and maker; reading its product string fails
+    OtherIds,           // another product id
+    OtherManufacturer,  // the boot loader's ids, another manufacturer string
+    WideStrings,        // the boot loader's ids, a manufacturer string with a unit above 0xFF
 };
 
 struct HidLogEntry {

@@ -66,6 +66,7 @@ bool parseHidDecoy(const std::string &name, HidDecoy &decoy) {
     static const std::pair<const char *, HidDecoy> kNames[] = {
         {"open-fails", HidDecoy::OpenFails},
         {"string-fails", HidDecoy::StringFails},
+        {"product-string-fails", HidDecoy::ProductStringFails},
         {"other-ids", HidDecoy::OtherIds},
         {"other-manufacturer", HidDecoy::OtherManufacturer},
         {"wide-strings", HidDecoy::WideStrings},

@@ -102,7 +102,8 @@ void Connection::endOperation() {
 
 void Connection::release() {
     m_busy = false;
-    runSkippedProbe();
+    m_probePending = false;
+    detectProgrammer();
 }
 
 ChipIdentity Connection::readChipIdentity(const ChipRecord &chip, int speed) {

@@ -62,9 +62,9 @@ public:
     // close. Shows nothing; the callers decide what each outcome means to the person.
     ChipIdentity readChipIdentity(const ChipRecord &chip, int speed);
 
-    // A command that talks to the programmer outside an operation bracket (the firmware
-    // upgrade) holds it the same way: probes are put off and busy() is true until
-    // release(), which runs a probe put off meanwhile.
+    // The firmware upgrade holds the programmer the way an operation does: probes are
+    // put off and busy() is true until release(). The programmer left the bus for its
+    // boot loader meanwhile, so release() looks for it again, whatever came in between.
     void hold() { m_busy = true; }
     void release();
 

@@ -86,10 +86,11 @@ std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     m_block[0] = 0;
     m_block[1] = CMD_GET_INFO;
     const int answered = m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
+    const bool whole = answered == 64 && m_usb.lastCommandWrite() == 64;
     m_usb.USB_bulk_close();
-    // Without an answer the block holds the command: its texts would read as empty
-    // versions, so the window keeps what it showed.
-    if (answered < 0)
+    // Without a whole answer the block holds the command or part of a reply: its texts
+    // would read as empty or wrong versions, so the window keeps what it showed.
+    if (!whole)
         return std::nullopt;
     return takeInfo(m_block);
 }
@@ -170,7 +171,8 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> ima
     const std::uint32_t pageSize = m_reply[5] | m_reply[6] << 8;
     if (pageSize == 0) {
         // Nothing erased yet: the programmer restarts on the firmware it has.
-        writeReport(BL_CMD_LEAVE);
+        if (!writeReport(BL_CMD_LEAVE))
+            return fail(step(txtReportNotWritten, BL_CMD_LEAVE), 0);
         m_hid.CloseDevice();
         m_host.setProgressValue(0);
         m_host.showFailure(text(txtPageSizeZero, m_language));

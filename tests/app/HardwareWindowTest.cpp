@@ -100,6 +100,17 @@ private slots:
     void withoutAProgrammerTheTextsStay() {
         w().ChinaClick();
         m_sim->unplug();
+        hardware([&](TForm6 &f) { QCOMPARE(f.Edit3->text(), QStringLiteral("A0123456789")); });
+        m_sim->plug();
+        hardware([&](TForm6 &f) { QCOMPARE(f.Edit3->text(), QStringLiteral("SN0001")); });
+        m_sim->unplug();
+        hardware([&](TForm6 &f) {
+            QCOMPARE(f.Edit1->text(), QStringLiteral("1.0"));
+            QCOMPARE(f.Edit2->text(), QStringLiteral("1.02"));
+            QCOMPARE(f.Edit3->text(), QStringLiteral("SN0001"));
+        });
+        start(m_dialogs.get()); // a window that has never reached the programmer
+        w().ChinaClick();
         hardware([&](TForm6 &f) {
             QCOMPARE(f.size(), QSize(281, 201));
             QCOMPARE(f.windowTitle(), QStringLiteral("硬件信息"));
@@ -119,14 +130,24 @@ private slots:
     // held and the window painting, ends with a log line, and the programmer then
     // reports its new firmware.
     void upgradeRunsToALogLine() {
-        const QString file = firmwareFile(1000);
+        const QString file = firmwareFile(100000);
         start(nullptr); // real dialogs
         m_sim->bootLoader().appearAfterSearches = 3;
-        bool heldMeanwhile = false;
-        QTimer::singleShot(150, &w(), [&] {
-            heldMeanwhile = w().operationRunning() && !action("ToolRead")->isEnabled() &&
-                            !action("N4")->isEnabled() && !w().GroupBox1->isEnabled();
+        // Looks at the window whenever it handles events: while the boot loader is
+        // awaited and while the data goes, it paints and the commands are held.
+        int waiting = 0, sending = 0, heldThroughout = 0;
+        QTimer look;
+        connect(&look, &QTimer::timeout, [&] {
+            const auto &bl = m_sim->bootLoader();
+            const bool inWait = bl.state() == ksim::BootLoader::State::Waiting;
+            const bool inData = bl.dataReports() > 0 && !bl.leaveReceived();
+            if (!inWait && !inData)
+                return;
+            (inWait ? waiting : sending) += 1;
+            heldThroughout += w().operationRunning() && !action("ToolRead")->isEnabled() &&
+                              !action("N4")->isEnabled() && !w().GroupBox1->isEnabled();
         });
+        look.start(0);
         hardware([&](TForm6 &f) {
             whenModal<QFileDialog>([&](QFileDialog *d) {
                 QCOMPARE(d->nameFilters().size(), 1); // the one *.fwpk entry
@@ -137,19 +158,24 @@ private slots:
             QVERIFY(!f.isVisible());
             QCOMPARE(QString::fromStdString(f.chosenFile()), file);
         });
-        QVERIFY(heldMeanwhile);
+        look.stop();
+        QVERIFY(waiting > 0);
+        QVERIFY(sending > 0);
+        QCOMPARE(heldThroughout, waiting + sending);
         QVERIFY(!w().operationRunning());
         QVERIFY(action("ToolRead")->isEnabled());
-        QCOMPARE(m_sim->bootLoader().dataReports(), 17);
+        QCOMPARE(m_sim->bootLoader().dataReports(), 1613);
         QVERIFY(w().RichEdit1->toPlainText().contains(
-            QStringLiteral("Firmware upgrade complete: 1000 bytes sent to address 0x08003000.")));
+            QStringLiteral("Firmware upgrade complete: 100000 bytes sent to address 0x08003000.")));
+        // The programmer is looked for again at once: back, with its new firmware.
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
         QCOMPARE(w().Progress->value(), 0);
         hardware([&](TForm6 &f) {
             QCOMPARE(f.Edit2->text(), QStringLiteral("1.10"));
             // "Close" after an earlier "Upgrade firmware": no second upgrade.
             QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
         });
-        QCOMPARE(m_sim->bootLoader().dataReports(), 17);
+        QCOMPARE(m_sim->bootLoader().dataReports(), 1613);
         QCOMPARE(m_sim->bootLoader().state(), ksim::BootLoader::State::Off);
     }
 
@@ -187,6 +213,9 @@ private slots:
         QVERIFY(w().RichEdit1->toPlainText().contains(QString::fromStdString(message)));
         QVERIFY(!w().RichEdit1->toPlainText().contains(QStringLiteral("complete")));
         QVERIFY(action("ToolRead")->isEnabled());
+        // The programmer stays in its boot loader: the panel says so at once.
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected"));
+        QVERIFY(w().Panel1->isRed());
     }
 
     // A file that cannot be sent: refused before the programmer restarts.

@@ -80,6 +80,10 @@ TEST_F(Upgrade, InformationComesFromTheProgrammerOrNotAtAll) {
     sim.programmer().serialNumber = "ABCDEFGHIJKLM"; // 13 characters fill bytes 51-63
     EXPECT_EQ(upgrade.readInfo()->serial, "ABCDEFGHIJKLM");
 
+    // Half a reply is no reply.
+    sim.faults.shortAtTransfer = sim.transferCount() + 2;
+    EXPECT_FALSE(upgrade.readInfo());
+
     sim.unplug();
     EXPECT_FALSE(upgrade.readInfo());
     EXPECT_TRUE(host.errors.empty());
@@ -186,7 +190,7 @@ TEST_F(Upgrade, AFileThatCannotBeSentIsRefusedBeforeTheRestart) {
     EXPECT_EQ(upgrade.upgrade(path("absent.fwpk")), FirmwareUpgrade::Outcome::Refused);
     EXPECT_EQ(sink.messages, Messages{"Can't open File"});
     EXPECT_EQ(host.errors.size(), 1u);
-    // 0x3000 + 16922 reports of 62 bytes passes 1 MiB; one report fewer fits.
+    // 0x3000 + 16715 reports of 62 bytes passes 1 MiB; one report fewer fits.
     const std::size_t fits = (0x100000 - 0x3000) / 62 * 62;
     EXPECT_EQ(upgrade.upgrade(firmware(fits + 1)), FirmwareUpgrade::Outcome::Refused);
     EXPECT_NE(host.errors.back().find("too long"), std::string::npos);
@@ -204,6 +208,13 @@ TEST_F(Upgrade, PageSizeZeroEndsAfterLeave) {
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_NE(host.errors[0].find("page size of 0"), std::string::npos);
     EXPECT_EQ(host.log.front(), "14:03:27 " + host.errors[0]);
+    EXPECT_FALSE(hid.isOpen());
+
+    // When even that LEAVE does not go, the box says so instead.
+    sim.bootLoader().failWriteAt = 3;
+    EXPECT_EQ(upgrade.upgrade(firmware(1000)), FirmwareUpgrade::Outcome::Failed);
+    EXPECT_EQ(host.errors.back(), "Firmware upgrade failed: the BL_CMD_LEAVE report could not "
+                                  "be written; 0 bytes were sent.");
     EXPECT_FALSE(hid.isOpen());
 }
 
@@ -258,14 +269,26 @@ TEST_F(Upgrade, OpenDeviceCodesAndStrings) {
     EXPECT_EQ(open(), kHidOpenFailed);
     sim.addHidDecoy(ksim::HidDecoy::StringFails);
     EXPECT_EQ(open(), kHidStringFailed);
-    sim.addHidDecoy(ksim::HidDecoy::WideStrings);
+    sim.addHidDecoy(ksim::HidDecoy::OtherIds);
+    EXPECT_EQ(open(), kHidStringFailed); // other ids are no failure: the last one counts
     sim.addHidDecoy(ksim::HidDecoy::OtherManufacturer);
-    EXPECT_EQ(open(), kHidNoMatch); // matching ids, the strings differ
+    EXPECT_EQ(open(), kHidNoMatch);
+    sim.addHidDecoy(ksim::HidDecoy::ProductStringFails);
+    EXPECT_EQ(open(), kHidStringFailed);
+    sim.addHidDecoy(ksim::HidDecoy::WideStrings); // "GigaDevice?" after the conversion
+    EXPECT_EQ(open(), kHidNoMatch);               // matching ids, the strings differ
     EXPECT_FALSE(hid.isOpen());
     EXPECT_EQ(sim.hid().openHandles(), 0); // every device looked at was closed again
     // The ids alone when a text is null: the first device with those ids that opens.
+    sim.hid().clearLog();
     EXPECT_EQ(hid.OpenDevice(kBootLoaderVendorId, nullptr, kBootLoaderProductId, nullptr), 0);
     EXPECT_EQ(sim.hid().openHandles(), 1);
+    // Decoy 2 (open fails) is passed over; decoy 3 (string fails) has the ids and opens.
+    int kept = -1;
+    for (const auto &e : sim.hidLog())
+        if (e.kind == ksim::HidLogEntry::Open && e.result == 0)
+            kept = e.device;
+    EXPECT_EQ(kept, 3);
     hid.CloseDevice();
 
     sim.bootLoader().showNow();
