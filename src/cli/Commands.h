@@ -1,0 +1,34 @@
+#pragma once
+// The commands of korvat-cli over the core, each returning its exit code.
+
+#include "Console.h"
+#include "ExitCodes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace korvat::cli {
+
+// What every command is given from the global options.
+struct Options {
+    std::string catalogue; // the catalogue file; empty: where the window keeps it
+    int language = 2;      // 0 Simplified Chinese, 1 Traditional Chinese, 2 English
+    bool quiet = false;
+    bool json = false;
+};
+
+// The catalogue the window uses: beside the executable when its folder can be written,
+// else in the user's configuration folder (XDG_CONFIG_HOME, or ~/.config), falling back
+// to the one beside the executable while that copy does not exist yet.
+std::string defaultCataloguePath(const std::string &executableFolder);
+
+// korvat-cli list [TEXT]
+int listChips(const Options &options, const std::string &text);
+
+// korvat-cli convert IN OUT: loads IN as Open does and writes OUT as Save does; size
+// bytes (default: what IN loaded). An existing OUT is replaced only with force.
+int convertFile(const Options &options, const std::string &in, const std::string &out,
+                std::optional<std::uint32_t> size, bool force);
+
+} // namespace korvat::cli

@@ -1,0 +1,48 @@
+// korvat-cli: the programmer's commands for scripts and production lines, over the same
+// core as the window.
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+using namespace korvat::cli;
+
+int main(int argc, char **argv) {
+    CLI::App app{"Korvat 2 programmer, command line", "korvat-cli"};
+    app.footer(kExitCodeHelp);
+    app.require_subcommand(1);
+    app.fallthrough(); // the global options may also follow the command
+    Options options;
+    std::string lang = "en";
+    app.add_option("--catalogue", options.catalogue, "chip catalogue file (default: the window's)");
+    app.add_option("--lang", lang, "language of the messages: zh, tw or en")
+        ->check(CLI::IsMember({"zh", "tw", "en"}));
+    app.add_flag("--quiet,-q", options.quiet, "print nothing but errors and results");
+    app.add_flag("--json", options.json, "print the result as JSON");
+
+    std::string text;
+    CLI::App *list = app.add_subcommand("list", "catalogue chips whose name holds TEXT");
+    list->add_option("TEXT", text, "part of the name, letter case aside");
+
+    std::string in, out;
+    std::optional<std::uint32_t> size;
+    bool force = false;
+    CLI::App *convert =
+        app.add_subcommand("convert", "convert between raw, Intel HEX and S-record files");
+    convert->add_option("IN", in, "file to read (format by extension)")->required();
+    convert->add_option("OUT", out, "file to write (format by extension)")->required();
+    convert->add_option("--size", size, "bytes to write (default: what IN holds)");
+    convert->add_flag("--force", force, "replace OUT when it exists");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        const int code = app.exit(e);
+        return code == 0 ? kSuccess : kUsage;
+    }
+    options.language = lang == "zh" ? 0 : lang == "tw" ? 1 : 2;
+    if (*list)
+        return listChips(options, text);
+    if (*convert)
+        return convertFile(options, in, out, size, force);
+    return kUsage;
+}
