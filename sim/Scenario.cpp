@@ -148,6 +148,14 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
         if (!readImage(path, image))
             return "cannot read image " + path;
         fw.chip().load(image);
+    } else if (line.key == "keep") {
+        if (a.size() != 1)
+            return "keep needs one path";
+        const std::string path = a[0].front() == '/' ? a[0] : baseDir + "/" + a[0];
+        std::vector<std::uint8_t> image;
+        if (readImage(path, image))
+            fw.chip().load(image);
+        sim.keepFile = path;
     } else if (line.key == "protect") {
         if (a.size() != 1 || (a[0] != "on" && a[0] != "off"))
             return "protect needs on or off";

@@ -1,5 +1,8 @@
 #include "Simulator.h"
 
+#include <cstdio>
+#include <fstream>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -303,7 +306,20 @@ int Simulator::close(usb_dev_handle *handle) {
         return fail(kInvalid, "Invalid argument");
     record(LogEntry::Close, *handle->device, 0, nullptr, 0, 0);
     m_handles.erase(it);
+    if (!keepFile.empty())
+        keepChip();
     return 0;
+}
+
+void Simulator::keepChip() {
+    const std::string staged = keepFile + ".new";
+    std::ofstream out(staged, std::ios::binary | std::ios::trunc);
+    const auto &memory = chip().memory();
+    out.write(reinterpret_cast<const char *>(memory.data()),
+              static_cast<std::streamsize>(memory.size()));
+    out.close();
+    if (out)
+        std::rename(staged.c_str(), keepFile.c_str());
 }
 
 int Simulator::stringDescriptor(const Device &device, int index, char *bytes, int size) {

@@ -93,6 +93,9 @@ public:
     Faults faults;
     bool realisticTiming = false;
     bool logData = true; // keep transfer bytes in the log (off for long demo runs)
+    // Where the socket chip's contents are kept between programs: written at every close
+    // of the programmer, so the next program that loads the scenario finds them.
+    std::string keepFile;
     const std::vector<LogEntry> &log() const { return m_log; }
     void clearLog() { m_log.clear(); }
     int transferCount() const { return m_transfers; }
@@ -118,6 +121,7 @@ public:
 
 private:
     int rebuild();
+    void keepChip();
     // Puts the programmer back on the bus once its boot loader has left and the return
     // delay is over, with the upgraded firmware version when an upgrade came through.
     void returnFromBootLoader();

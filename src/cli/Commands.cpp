@@ -16,11 +16,17 @@ namespace {
 // The largest image a file command handles: the FLASH buffer of the window.
 constexpr std::size_t kImageMax = 64u << 20;
 
-// Loads the catalogue; its own message on failure.
-std::optional<Catalogue> loadCatalogue(const Options &options, Console &console,
-                                       const std::string &executableFolder) {
+std::string executableFolder() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : exe.parent_path().string();
+}
+
+} // namespace
+
+std::optional<Catalogue> loadCatalogue(const Options &options, Console &console) {
     const std::string path =
-        options.catalogue.empty() ? defaultCataloguePath(executableFolder) : options.catalogue;
+        options.catalogue.empty() ? defaultCataloguePath(executableFolder()) : options.catalogue;
     Catalogue catalogue;
     const CatalogueResult r = catalogue.load(path, options.language);
     if (r.outcome == CatalogueOutcome::NoFile) {
@@ -33,14 +39,6 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console,
     }
     return catalogue;
 }
-
-std::string executableFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-} // namespace
 
 std::string defaultCataloguePath(const std::string &folder) {
     const std::string beside = folder + "/korvat.Dat";
@@ -56,7 +54,7 @@ std::string defaultCataloguePath(const std::string &folder) {
 
 int listChips(const Options &options, const std::string &text) {
     Console console(options.quiet);
-    const auto catalogue = loadCatalogue(options, console, executableFolder());
+    const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
     const auto chips = chipsContaining(*catalogue, text);

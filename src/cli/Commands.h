@@ -3,6 +3,7 @@
 
 #include "Console.h"
 #include "ExitCodes.h"
+#include "catalogue/Catalogue.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,9 @@ struct Options {
 // else in the user's configuration folder (XDG_CONFIG_HOME, or ~/.config), falling back
 // to the one beside the executable while that copy does not exist yet.
 std::string defaultCataloguePath(const std::string &executableFolder);
+
+// The chip catalogue of the options; its own message when it cannot be read.
+std::optional<Catalogue> loadCatalogue(const Options &options, Console &console);
 
 // korvat-cli list [TEXT]
 int listChips(const Options &options, const std::string &text);

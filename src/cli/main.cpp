@@ -1,6 +1,8 @@
 // korvat-cli: the programmer's commands for scripts and production lines, over the same
 // core as the window.
+#include "ChipCommands.h"
 #include "Commands.h"
+#include "ConsoleHost.h"
 
 #include <CLI/CLI.hpp>
 
@@ -33,6 +35,28 @@ int main(int argc, char **argv) {
     convert->add_option("--size", size, "bytes to write (default: what IN holds)");
     convert->add_flag("--force", force, "replace OUT when it exists");
 
+    // The chip commands.
+    ChipArgs chip;
+    std::vector<CLI::App *> chipCommands;
+    auto addChipCommand = [&](const char *name, const char *what, const char *fileHelp) {
+        CLI::App *c = app.add_subcommand(name, what);
+        c->add_option("--chip", chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
+        c->add_option("--range", chip.range, "START:END, hexadecimal: the address range");
+        if (fileHelp)
+            c->add_option("FILE", chip.file, fileHelp)->required();
+        chipCommands.push_back(c);
+        return c;
+    };
+    addChipCommand("erase", "erase the chip", nullptr);
+    addChipCommand("blank", "check that the chip is erased", nullptr);
+    addChipCommand("read", "read the whole chip into FILE", "file to write (format by extension)")
+        ->add_flag("--force", chip.force, "replace FILE when it exists");
+    addChipCommand("write", "write FILE to the chip", "file to write to the chip");
+    addChipCommand("verify", "compare the chip with FILE", "file to compare with");
+    CLI::App *autoPass = addChipCommand("auto", "erase, write and verify", "file to write");
+    autoPass->add_flag("--no-erase", chip.noErase, "do not erase first");
+    autoPass->add_flag("--no-verify", chip.noVerify, "do not verify after");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -44,5 +68,11 @@ int main(int argc, char **argv) {
         return listChips(options, text);
     if (*convert)
         return convertFile(options, in, out, size, force);
+    for (CLI::App *c : chipCommands)
+        if (*c) {
+            catchInterrupt();
+            chip.command = c->get_name();
+            return chipCommand(options, chip);
+        }
     return kUsage;
 }

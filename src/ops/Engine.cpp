@@ -56,18 +56,23 @@ std::string Engine::text(TextName name) const {
     return std::string(korvat::text(name, m_language));
 }
 
-void Engine::run(Operation op, const ChipRecord &chip, int speed, BufferView &flashView) {
+std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int speed,
+                                       BufferView &flashView) {
     if (m_connection.refuseWhileBusy())
-        return;
+        return std::nullopt;
     if (op == Operation::Write)
         m_buffers.pullViewEdits(flashView, chip);
     if (op == Operation::Write || op == Operation::Verify) {
         if (m_buffers.loadedLength == 0 || !rangeAcceptable(chip))
-            return;
+            return std::nullopt;
     }
-    if (!m_connection.beginOperation(chip, speed))
-        return;
+    if (!m_connection.beginOperation(chip, speed)) {
+        PassOutcome outcome;
+        outcome.failedStep = PassStep::NotConnected;
+        return outcome;
+    }
     const double started = m_host.seconds();
+    m_failure = {};
     bool ok = false;
     switch (op) {
     case Operation::Erase:
@@ -91,6 +96,10 @@ void Engine::run(Operation op, const ChipRecord &chip, int speed, BufferView &fl
         logCompletion(textsOf(op).done, started);
     m_host.beep();
     m_connection.endOperation();
+    PassOutcome outcome = ok ? PassOutcome{} : failedStep(PassStep::None);
+    outcome.passed = ok;
+    outcome.seconds = std::abs(m_host.seconds() - started);
+    return outcome;
 }
 
 void Engine::logCompletion(TextName done, double started) {
@@ -323,7 +332,8 @@ bool Engine::verify(const ChipRecord &chip) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, compareEnd - address));
         const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
         if (diff.first != m_scratch.begin() + n) {
-            const std::uint64_t at = address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
+            const std::uint64_t at =
+                address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
             return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
         }
         progress(static_cast<std::uint32_t>(address));

@@ -46,8 +46,10 @@ public:
 
     // A command from the toolbar or menu: refused while another runs; Write pulls the
     // view's edits first; Write and Verify do nothing with a loaded length of 0 and
-    // refuse an address range outside the FLASH buffer.
-    void run(Operation operation, const ChipRecord &chip, int speed, BufferView &flashView);
+    // refuse an address range outside the FLASH buffer. How it ended, or nothing when it
+    // did not start (refused, nothing loaded, an unusable range).
+    std::optional<PassOutcome> run(Operation operation, const ChipRecord &chip, int speed,
+                                   BufferView &flashView);
 
     // Auto: pull the view's edits; nothing when nothing is loaded (no value); else one
     // bracket around the ticked steps, 350 ms before verify, the completion line after a
@@ -105,7 +107,7 @@ private:
     struct Failure {
         PassStep step = PassStep::None;
         std::optional<std::uint64_t> address;
-    } m_failure;                      // how the last engine failed, when it did
+    } m_failure;                     // how the last engine failed, when it did
     std::optional<Bounds> m_written; // what the last write covered
 };
 

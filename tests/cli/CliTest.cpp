@@ -19,8 +19,8 @@ struct Result {
 
 // Runs korvat-cli with the arguments (shell words); standard error is dropped unless
 // asked for with 2>&1.
-Result cli(const std::string &arguments) {
-    const std::string command = std::string(KORVAT_CLI) + " " + arguments;
+Result cli(const std::string &arguments, const std::string &environment = "") {
+    const std::string command = environment + KORVAT_CLI + " " + arguments;
     FILE *pipe = popen(command.c_str(), "r");
     Result run{-1, {}};
     if (!pipe)
@@ -36,12 +36,19 @@ Result cli(const std::string &arguments) {
 class Cli : public FileTest {
 protected:
     std::string catalogue;
+    // Runs a chip command against the drop-in simulator with the scenario lines.
+    Result onSimulator(const std::string &scenario, const std::string &arguments) {
+        const std::string scenarioFile = file("scenario.txt", scenario);
+        return cli("--catalogue " + catalogue + " " + arguments + " 2>/dev/null",
+                   "LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" + scenarioFile + " ");
+    }
     void SetUp() override {
         FileTest::SetUp();
         catalogue = path("chips.Dat");
         auto row = [](std::string maker, std::string model, std::string id, std::string voltage) {
-            return GridRow{"25_SPI_FLASH", maker,   model, id,  "8388608", "256", "0", "0",
-                           "100",          voltage, "0",   "0", "0"};
+            // A delay of 2 keeps the wait for a chip that never stops erasing short.
+            return GridRow{"25_SPI_FLASH", maker, model, id, "8388608", "256", "0", "0", "2",
+                           voltage,        "0",   "0",   "0"};
         };
         Catalogue cat;
         ASSERT_EQ(cat.save({row("Winbond", "W25Q64FV", "0xEF4017", "0"),
@@ -102,4 +109,50 @@ TEST_F(Cli, ConvertsBetweenFormatsAndKeepsExistingFiles) {
     EXPECT_EQ(toBytes(slurp(kept)), Bytes({'o', 'l', 'd'}));
     EXPECT_EQ(cli("convert " + raw + " " + kept + " --force --size 16").code, 0);
     EXPECT_EQ(toBytes(slurp(kept)), Bytes(bytes.begin(), bytes.begin() + 16));
+}
+
+// Write, verify and read back through three programs, the chip kept between them by the
+// simulator; the read-back file holds what was written.
+TEST_F(Cli, WriteVerifyReadBack) {
+    const Bytes bytes = randomBytes(100000, 5);
+    const std::string raw = file("image.bin", std::string(bytes.begin(), bytes.end()));
+    ASSERT_EQ(cli("convert " + raw + " " + path("image.hex")).code, 0);
+    const std::string scenario = "chip 25 EF4017 8M\nkeep chip.bin\n";
+    const Result write = onSimulator(scenario, "write " + path("image.hex") + " --chip W25Q64FV");
+    EXPECT_EQ(write.code, 0);
+    EXPECT_NE(write.out.find("Write Complete!"), std::string::npos) << write.out;
+    const Result verify =
+        onSimulator(scenario, "--json verify " + path("image.hex") + " --chip w25q64fv");
+    EXPECT_EQ(verify.code, 0);
+    EXPECT_NE(verify.out.find("\"result\":\"ok\""), std::string::npos) << verify.out;
+    EXPECT_EQ(onSimulator(scenario, "read " + path("back.bin") + " --chip W25Q64FV").code, 0);
+    const std::string back = slurp(path("back.bin"));
+    ASSERT_EQ(back.size(), 8u << 20); // the whole chip
+    EXPECT_EQ(toBytes(back.substr(0, bytes.size())), bytes);
+    EXPECT_EQ(back.find_first_not_of('\xFF', bytes.size()), std::string::npos);
+    // An existing file is replaced only with --force.
+    EXPECT_EQ(onSimulator(scenario, "read " + path("back.bin") + " --chip W25Q64FV").code, 4);
+    EXPECT_EQ(onSimulator(scenario, "read " + path("back.bin") + " --chip W25Q64FV --force").code,
+              0);
+}
+
+// Every exit code a chip command can give.
+TEST_F(Cli, ChipCommandExitCodes) {
+    const std::string image = file("small.bin", std::string(4096, '\x12'));
+    const std::string chip = "chip 25 EF4017 8M\n";
+    EXPECT_EQ(onSimulator(chip, "erase").code, 1); // no --chip
+    EXPECT_EQ(onSimulator(chip, "erase --chip W25Q64FV --range 10").code, 1);
+    EXPECT_EQ(onSimulator(chip, "erase --chip AT24C02").code, 3); // unknown
+    EXPECT_EQ(onSimulator(chip, "erase --chip W25Q64").code, 3);  // not unique
+    EXPECT_EQ(onSimulator(chip, "write " + path("none.bin") + " --chip W25Q64FV").code, 4);
+    EXPECT_EQ(onSimulator(chip + "fault unplug 1\n", "erase --chip W25Q64FV").code, 2);
+    EXPECT_EQ(
+        onSimulator(chip + "fault timeout 6\n", "read " + path("r.bin") + " --chip W25Q64FV").code,
+        5);
+    EXPECT_EQ(
+        onSimulator(chip + "fault flip 0x10 0x01\n", "auto " + image + " --chip W25Q64FV").code, 6);
+    EXPECT_EQ(onSimulator(chip + "image " + image + "\n", "blank --chip W25Q64FV").code, 6);
+    EXPECT_EQ(onSimulator(chip + "fault stuck-busy\n", "erase --chip W25Q64FV").code, 7);
+    EXPECT_EQ(onSimulator(chip, "auto " + image + " --chip W25Q64FV").code, 0);
+    EXPECT_EQ(onSimulator(chip, "blank --chip W25Q64FV").code, 0);
 }

@@ -89,3 +89,27 @@ TEST(Scenario, ProblemsNameTheirLine) {
     EXPECT_EQ(ksim::applyScenarioFile(sim, "/no/such/scenario").rfind("cannot read scenario", 0),
               0u);
 }
+
+// A kept chip is loaded from its file and written back at every close of the programmer.
+TEST(Scenario, KeptChipOutlivesTheSimulator) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("korvat-keep-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "scenario.txt") << "chip 25 EF4014 1M\nkeep chip.bin\n";
+    {
+        korvat::test::ActiveSimulator sim;
+        ASSERT_EQ(ksim::applyScenarioFile(sim, (dir / "scenario.txt").string()), "");
+        sim.chip().memory()[7] = 0x42;
+        sim.findBusses();
+        sim.findDevices();
+        usb_dev_handle *h = sim.open(sim.getBusses()->devices);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(sim.close(h), 0);
+    }
+    EXPECT_EQ(fs::file_size(dir / "chip.bin"), 1u << 20);
+    Simulator next;
+    ASSERT_EQ(ksim::applyScenarioFile(next, (dir / "scenario.txt").string()), "");
+    EXPECT_EQ(next.chip().memory()[7], 0x42);
+    EXPECT_EQ(next.chip().memory()[8], 0xFF);
+    fs::remove_all(dir);
+}

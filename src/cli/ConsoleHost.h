@@ -1,0 +1,52 @@
+#pragma once
+// The operation host of the command line: log lines on standard output, errors on
+// standard error, a progress bar on standard error when it is a terminal, real waits,
+// and Ctrl+C, which ends the running operation at its next transfer.
+
+#include "ops/OperationHost.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace korvat::cli {
+
+// Thrown from processEvents once Ctrl+C was pressed; the command closes the bracket.
+struct Interrupted {};
+
+// Installs the Ctrl+C handler (it only sets a flag).
+void catchInterrupt();
+bool interrupted();
+
+class ConsoleHost : public OperationHost {
+public:
+    ConsoleHost(bool quiet, bool json);
+
+    void setStatusText(std::string_view) override {}
+    void insertLogLine(std::string_view line) override;
+    std::string firstLogLine() const override { return m_lines.empty() ? "" : m_lines.back(); }
+    std::string timeText() const override;
+    void setProgressVisible(bool) override {}
+    void setProgressMaximum(std::uint32_t maximum) override { m_maximum = maximum; }
+    bool setProgressValue(std::uint32_t value) override;
+    void setTransferText(std::string_view rate, std::string_view timeLeft) override;
+    void processEvents() override;
+    void showError(std::string_view text) override;
+    void beep() override {}
+    double seconds() const override;
+    void sleep(int milliseconds) override;
+
+    const std::vector<std::string> &errors() const { return m_errors; }
+
+private:
+    void drawBar();
+
+    bool m_quiet, m_json, m_bar;
+    std::vector<std::string> m_lines, m_errors;
+    std::uint32_t m_maximum = 0, m_value = 0;
+    int m_drawnPercent = -1;
+    std::string m_rate, m_left;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+} // namespace korvat::cli
