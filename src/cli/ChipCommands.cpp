@@ -93,7 +93,119 @@ void printJson(const std::string &command, const std::string &chip, const PassOu
                 crc.empty() ? "null" : jsonString(crc).c_str(), outcome.seconds);
 }
 
+std::string listed(const std::vector<std::string> &names) {
+    std::string list;
+    for (const std::string &n : names)
+        list += "\n  " + n;
+    return list;
+}
+
+// The records that carry the chip ID, as full names.
+std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t id) {
+    std::vector<CatalogueChip> found;
+    for (int i = 0; i < catalogue.chipCount(); ++i)
+        if (catalogue.slot(i).chipId == id)
+            found.push_back({i, splitForSelection(catalogue.name(i))});
+    return found;
+}
+
+// The detection exchange with the parameters of a chip the programmer can ask: the one
+// --chip names, else the catalogue's first.
+ChipIdentity readIdentity(Connection &connection, const Catalogue &catalogue,
+                          std::optional<int> slot) {
+    return connection.readChipIdentity(catalogue.slot(slot.value_or(0)), 0);
+}
+
+// What a failed detection exits with; the message is shown.
+int detectionFailure(const ChipIdentity &id, Console &console) {
+    if (!id.answered()) {
+        console.showError(id.reach == ChipIdentity::Reach::LinkFailed
+                              ? "the chip ID could not be read"
+                              : "the programmer is not connected");
+        return id.reach == ChipIdentity::Reach::LinkFailed ? kTransferError : kNoProgrammer;
+    }
+    console.showError(id.typeCode() == 0 ? "no chip in the socket"
+                                         : "the chip in the socket has no ID to tell it by; "
+                                           "name it with --chip");
+    return kChipProblem;
+}
+
+// The chip a command runs on: the one --chip names, or the one --detect finds (which
+// --chip may pick among records that share the ID).
+std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
+                              Connection &connection, Console &console, int &exitCode) {
+    exitCode = kChipProblem;
+    std::optional<int> named;
+    if (!args.chip.empty()) {
+        const ChipChoice choice = chooseChip(catalogue, args.chip);
+        if (!choice.slot && !args.detect) {
+            console.showError(choice.candidates.empty()
+                                  ? "unknown chip " + args.chip
+                                  : "chip " + args.chip + " could be:" + listed(choice.candidates));
+            return std::nullopt;
+        }
+        named = choice.slot;
+    }
+    if (!args.detect) {
+        if (!named) {
+            console.showError("--chip or --detect names the chip in the socket");
+            exitCode = kUsage;
+        }
+        return named;
+    }
+    const ChipIdentity id = readIdentity(connection, catalogue, named);
+    if (!id.answered() || id.typeCode() != 1) {
+        exitCode = detectionFailure(id, console);
+        return std::nullopt;
+    }
+    const auto found = chipsWithId(catalogue, id.chipId());
+    std::vector<std::string> names;
+    for (const CatalogueChip &c : found) {
+        if (named && c.slot == *named)
+            return named;
+        names.push_back(fullChipName(c.name));
+    }
+    if (found.size() == 1 && !named)
+        return found.front().slot;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id.chipId()));
+    console.showError(found.empty() ? std::string("no catalogue chip has the ID ") + hex
+                                    : std::string("chips with the ID ") + hex +
+                                          (named ? " (not " + args.chip + ")" : "") + ":" +
+                                          listed(names) + "\nname one with --chip");
+    return std::nullopt;
+}
+
 } // namespace
+
+int detectCommand(const Options &options) {
+    Console console(options.quiet);
+    ConsoleHost host(options.quiet, options.json);
+    const auto catalogue = loadCatalogue(options, console);
+    if (!catalogue)
+        return kFileError;
+    TUsbBulk usb(UsbApi::load());
+    Connection connection(usb, host, options.language);
+    const ChipIdentity id = readIdentity(connection, *catalogue, std::nullopt);
+    if (!id.answered())
+        return detectionFailure(id, console);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id.chipId()));
+    const auto found =
+        id.typeCode() == 1 ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
+    if (options.json) {
+        std::printf("{\"command\":\"detect\",\"type\":%d,\"id\":\"%s\",\"chips\":[", id.typeCode(),
+                    hex);
+        for (std::size_t i = 0; i < found.size(); ++i)
+            std::printf("%s%s", i ? "," : "", jsonString(fullChipName(found[i].name)).c_str());
+        std::printf("]}\n");
+    } else {
+        std::printf("type %d id %s\n", id.typeCode(), hex);
+        for (const CatalogueChip &c : found)
+            std::printf("%s\n", fullChipName(c.name).c_str());
+    }
+    return id.typeCode() == 0 ? kChipProblem : kSuccess;
+}
 
 int chipCommand(const Options &options, const ChipArgs &args) {
     Console console(options.quiet);
@@ -101,21 +213,15 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
-    if (args.chip.empty()) {
-        console.showError("--chip names the chip in the socket");
-        return kUsage;
-    }
-    const ChipChoice choice = chooseChip(*catalogue, args.chip);
-    if (!choice.slot) {
-        std::string list;
-        for (const std::string &c : choice.candidates)
-            list += "\n  " + c;
-        console.showError(choice.candidates.empty() ? "unknown chip " + args.chip
-                                                    : "chip " + args.chip + " could be:" + list);
-        return kChipProblem;
-    }
-    const ChipRecord &chip = catalogue->slot(*choice.slot);
-    const std::string chipName = fullChipName(splitForSelection(catalogue->name(*choice.slot)));
+    const int language = options.language;
+    TUsbBulk usb(UsbApi::load());
+    Connection connection(usb, host, language);
+    int refused = kChipProblem;
+    const auto slot = chooseSlot(args, *catalogue, connection, console, refused);
+    if (!slot)
+        return refused;
+    const ChipRecord &chip = catalogue->slot(*slot);
+    const std::string chipName = fullChipName(splitForSelection(catalogue->name(*slot)));
     if (args.command == "read" && !args.force && std::filesystem::exists(args.file)) {
         console.showError(args.file + " exists; --force replaces it");
         return kFileError;
@@ -128,9 +234,6 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     setAddressFromText(buffers.range.end, end);
     if (!args.range.empty() && !applyRange(args.range, buffers.range, console))
         return kUsage;
-    const int language = options.language;
-    TUsbBulk usb(UsbApi::load());
-    Connection connection(usb, host, language);
     Engine engine(usb, connection, host, buffers, language);
     FileCommands files(buffers, view, view, host, console, console, chooser, language);
     const auto operation = operationOf(args.command);

@@ -35,12 +35,15 @@ int main(int argc, char **argv) {
     convert->add_option("--size", size, "bytes to write (default: what IN holds)");
     convert->add_flag("--force", force, "replace OUT when it exists");
 
+    CLI::App *detect = app.add_subcommand("detect", "read the chip's ID and name its chips");
+
     // The chip commands.
     ChipArgs chip;
     std::vector<CLI::App *> chipCommands;
     auto addChipCommand = [&](const char *name, const char *what, const char *fileHelp) {
         CLI::App *c = app.add_subcommand(name, what);
         c->add_option("--chip", chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
+        c->add_flag("--detect", chip.detect, "the chip the programmer finds in the socket");
         c->add_option("--range", chip.range, "START:END, hexadecimal: the address range");
         if (fileHelp)
             c->add_option("FILE", chip.file, fileHelp)->required();
@@ -68,6 +71,8 @@ int main(int argc, char **argv) {
         return listChips(options, text);
     if (*convert)
         return convertFile(options, in, out, size, force);
+    if (*detect)
+        return detectCommand(options);
     for (CLI::App *c : chipCommands)
         if (*c) {
             catchInterrupt();

@@ -156,3 +156,46 @@ TEST_F(Cli, ChipCommandExitCodes) {
     EXPECT_EQ(onSimulator(chip, "auto " + image + " --chip W25Q64FV").code, 0);
     EXPECT_EQ(onSimulator(chip, "blank --chip W25Q64FV").code, 0);
 }
+
+// Detection names every record with the ID; --detect refuses a shared ID unless --chip
+// picks one of its records.
+TEST_F(Cli, DetectAndSharedIds) {
+    const std::string shared = "chip 25 EF4017 8M\n";
+    const std::string catalogueWithTwins = path("twins.Dat");
+    Catalogue cat;
+    auto row = [](std::string model, std::string id) {
+        return GridRow{"25_SPI_FLASH",
+                       "Winbond",
+                       model,
+                       id,
+                       "8388608",
+                       "256",
+                       "0",
+                       "0",
+                       "2",
+                       "0",
+                       "0",
+                       "0",
+                       "0"};
+    };
+    ASSERT_EQ(cat.save({row("W25Q64FV", "0xEF4017"), row("W25Q64JV", "0xEF4017"),
+                        row("W25Q80", "0xEF4014")},
+                       catalogueWithTwins)
+                  .outcome,
+              CatalogueOutcome::Written);
+    catalogue = catalogueWithTwins;
+    const Result found = onSimulator(shared, "detect");
+    EXPECT_EQ(found.code, 0);
+    EXPECT_EQ(found.out, "type 1 id EF4017\n25_SPI_FLASH/Winbond/W25Q64FV\n"
+                         "25_SPI_FLASH/Winbond/W25Q64JV\n");
+    EXPECT_EQ(onSimulator(shared, "--json detect").out,
+              "{\"command\":\"detect\",\"type\":1,\"id\":\"EF4017\",\"chips\":["
+              "\"25_SPI_FLASH/Winbond/W25Q64FV\",\"25_SPI_FLASH/Winbond/W25Q64JV\"]}\n");
+    EXPECT_EQ(onSimulator(shared, "erase --detect").code, 3);
+    EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q64JV").code, 0);
+    EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q80").code, 3); // not what is there
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "erase --detect").code, 0);
+    EXPECT_EQ(onSimulator("chip none\n", "erase --detect").code, 3);
+    EXPECT_EQ(onSimulator("chip none\n", "detect").code, 3);
+    EXPECT_EQ(onSimulator("chip 24 0 256\n", "erase --detect").code, 3); // no ID to go by
+}
