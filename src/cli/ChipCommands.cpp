@@ -1,6 +1,7 @@
 #include "ChipCommands.h"
 
 #include "ConsoleHost.h"
+#include "Programmers.h"
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
 #include "buffers/Checksum.h"
@@ -185,6 +186,8 @@ int detectCommand(const Options &options) {
     if (!catalogue)
         return kFileError;
     TUsbBulk usb(UsbApi::load());
+    if (const int refused = selectProgrammer(options, usb, host, console))
+        return refused;
     Connection connection(usb, host, options.language);
     const ChipIdentity id = readIdentity(connection, *catalogue, std::nullopt);
     if (!id.answered())
@@ -215,6 +218,8 @@ int chipCommand(const Options &options, const ChipArgs &args) {
         return kFileError;
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
+    if (const int refused = selectProgrammer(options, usb, host, console))
+        return refused;
     Connection connection(usb, host, language);
     int refused = kChipProblem;
     const auto slot = chooseSlot(args, *catalogue, connection, console, refused);

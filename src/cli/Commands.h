@@ -17,6 +17,7 @@ struct Options {
     int language = 2;      // 0 Simplified Chinese, 1 Traditional Chinese, 2 English
     bool quiet = false;
     bool json = false;
+    std::string device; // --device: the programmer's serial number
 };
 
 // The catalogue the window uses: beside the executable when its folder can be written,

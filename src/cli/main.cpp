@@ -3,6 +3,7 @@
 #include "ChipCommands.h"
 #include "Commands.h"
 #include "ConsoleHost.h"
+#include "Programmers.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,6 +21,8 @@ int main(int argc, char **argv) {
         ->check(CLI::IsMember({"zh", "tw", "en"}));
     app.add_flag("--quiet,-q", options.quiet, "print nothing but errors and results");
     app.add_flag("--json", options.json, "print the result as JSON");
+    app.add_option("--device", options.device,
+                   "the programmer with this serial number (see devices)");
 
     std::string text;
     CLI::App *list = app.add_subcommand("list", "catalogue chips whose name holds TEXT");
@@ -35,6 +38,8 @@ int main(int argc, char **argv) {
     convert->add_option("--size", size, "bytes to write (default: what IN holds)");
     convert->add_flag("--force", force, "replace OUT when it exists");
 
+    CLI::App *devices =
+        app.add_subcommand("devices", "the attached programmers: serial number and versions");
     CLI::App *detect = app.add_subcommand("detect", "read the chip's ID and name its chips");
 
     // The chip commands.
@@ -71,6 +76,8 @@ int main(int argc, char **argv) {
         return listChips(options, text);
     if (*convert)
         return convertFile(options, in, out, size, force);
+    if (*devices)
+        return listProgrammers(options);
     if (*detect)
         return detectCommand(options);
     for (CLI::App *c : chipCommands)

@@ -95,12 +95,16 @@ int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *
     m_api.init();
     m_api.findBusses();
     m_api.findDevices();
+    int passed = 0;
     for (usb_bus *bus = m_api.getBusses(); bus; bus = bus->next) {
         for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
             if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
                 continue;
-            if (tryDevice(dev, manufacturer, product))
+            if (!tryDevice(dev, manufacturer, product))
+                continue;
+            if (passed++ == m_programmerIndex)
                 return 1;
+            USB_bulk_close(); // an earlier programmer of the walk: not the one wanted
         }
     }
     diagnose("Could not find USB device \"ROVArad\" with vid=0x%x pid=0x%x\n", vid, pid);

@@ -36,6 +36,9 @@ public:
     explicit TUsbBulk(UsbApi api, Diagnostics diagnostics = {}, Pause pause = {});
 
     int prog_open(int vid, const char *manufacturer, int pid, const char *product);
+    // Which of several attached programmers prog_open takes: 0 the first the walk finds
+    // (as the window does), 1 the second, and so on.
+    void setProgrammerIndex(int index) { m_programmerIndex = index; }
     int USB_bulk_cmd(char *buffer, int length, int readBack);
     int USB_bulk_write(char *buffer, int length);
     int USB_bulk_read(char *buffer, int length);
@@ -66,6 +69,7 @@ private:
     Diagnostics m_diagnostics;
     Pause m_pause;
     usb_dev_handle *m_handle = nullptr;
+    int m_programmerIndex = 0;
     int m_epIn = 0x82;
     int m_epData = 0x01;
     int m_epCmd = 0x02;

@@ -199,3 +199,24 @@ TEST_F(Cli, DetectAndSharedIds) {
     EXPECT_EQ(onSimulator("chip none\n", "detect").code, 3);
     EXPECT_EQ(onSimulator("chip 24 0 256\n", "erase --detect").code, 3); // no ID to go by
 }
+
+// Two programmers: devices lists both; a command needs --device, which picks one by its
+// serial number; an unknown serial number is refused.
+TEST_F(Cli, SeveralProgrammersNeedDevice) {
+    const std::string two = "chip 25 EF4014 1M\ninfo 1.0 1.02 KV2000001\n"
+                            "decoy second-programmer\n"; // KV2000002, with an 8 MiB EF4017
+    const Result devices = onSimulator(two, "devices");
+    EXPECT_EQ(devices.code, 0);
+    EXPECT_EQ(devices.out,
+              "KV2000001\thardware 1.0\tfirmware 1.02\nKV2000002\thardware 1.0\tfirmware 1.02\n");
+    EXPECT_EQ(onSimulator(two, "detect").code, 2);
+    EXPECT_EQ(onSimulator(two, "erase --chip W25Q64FV").code, 2);
+    EXPECT_EQ(onSimulator(two, "detect --device KV2000003").code, 2);
+    EXPECT_EQ(onSimulator(two, "detect --device KV2000002").out.substr(0, 17),
+              "type 1 id EF4017\n");
+    EXPECT_EQ(onSimulator(two, "--device KV2000001 detect").out, "type 1 id EF4014\n");
+    EXPECT_EQ(onSimulator(two, "erase --detect --chip W25Q64FV --device KV2000002").code, 0);
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\nfault unplug 1\n", "devices").code, 2);
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "--json devices").out,
+              "[\n{\"serial\":\"KV2000001\",\"hardware\":\"1.0\",\"firmware\":\"1.02\"}\n]\n");
+}

@@ -300,3 +300,27 @@ TEST_F(Transport, TimeOutsAndStringLanguageAsTheDeviceSeesThem) {
     EXPECT_EQ(vendor, 1);
     EXPECT_EQ(bulk, 4);
 }
+
+// The walk takes the first programmer; an index passes over the ones before it, closing
+// each again, and finds nothing past the last.
+TEST_F(Transport, AnIndexChoosesAmongSeveralProgrammers) {
+    sim.addDecoy(Decoy::SecondProgrammer);
+    ASSERT_EQ(open(), 1);
+    EXPECT_EQ(sim.log().front().device, 0);
+    usb.USB_bulk_close();
+    sim.clearLog();
+    usb.setProgrammerIndex(1);
+    ASSERT_EQ(open(), 1);
+    int opens = 0, closes = 0;
+    for (const auto &e : sim.log()) {
+        opens += e.kind == LogEntry::Open;
+        closes += e.kind == LogEntry::Close;
+    }
+    EXPECT_EQ(opens, 2);
+    EXPECT_EQ(closes, 1); // the first programmer, passed over
+    EXPECT_NE(sim.log().back().device, 0);
+    usb.USB_bulk_close();
+    usb.setProgrammerIndex(2);
+    EXPECT_EQ(open(), 0);
+    EXPECT_FALSE(usb.isOpen());
+}
