@@ -156,6 +156,10 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
         if (readImage(path, image))
             fw.chip().load(image);
         sim.keepFile = path;
+    } else if (line.key == "log-file") {
+        if (a.size() != 1)
+            return "log-file needs one path";
+        sim.logFile = a[0].front() == '/' ? a[0] : baseDir + "/" + a[0];
     } else if (line.key == "protect") {
         if (a.size() != 1 || (a[0] != "on" && a[0] != "off"))
             return "protect needs on or off";

@@ -279,6 +279,17 @@ void Simulator::record(LogEntry::Kind kind, const Device &device, int endpoint, 
         e.data.assign(p, p + size);
     }
     m_log.push_back(std::move(e));
+    if (!logFile.empty()) {
+        // One line per request: what, which endpoint, and a command block's code.
+        static const char *const kNames[] = {"open",    "close", "control", "claim",
+                                             "release", "out",   "in"};
+        const auto *p = static_cast<const std::uint8_t *>(data);
+        std::ofstream out(logFile, std::ios::app);
+        out << kNames[kind] << ' ' << endpoint;
+        if (kind == LogEntry::BulkOut && endpoint == 0x01 && p && size > 1)
+            out << " cmd " << int(p[1]);
+        out << '\n';
+    }
 }
 
 usb_dev_handle *Simulator::open(struct usb_device *dev) {

@@ -96,6 +96,9 @@ public:
     // Where the socket chip's contents are kept between programs: written at every close
     // of the programmer, so the next program that loads the scenario finds them.
     std::string keepFile;
+    // Where every request is also written as a line of text, for programs whose log
+    // the test cannot reach (the drop-in library's).
+    std::string logFile;
     const std::vector<LogEntry> &log() const { return m_log; }
     void clearLog() { m_log.clear(); }
     int transferCount() const { return m_transfers; }

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -219,4 +222,36 @@ TEST_F(Cli, SeveralProgrammersNeedDevice) {
     EXPECT_EQ(onSimulator("chip 25 EF4014 1M\nfault unplug 1\n", "devices").code, 2);
     EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "--json devices").out,
               "[\n{\"serial\":\"KV2000001\",\"hardware\":\"1.0\",\"firmware\":\"1.02\"}\n]\n");
+}
+
+// Ctrl+C in the middle of a read ends the operation properly: CMD_END, then the close,
+// before the program exits with 130.
+TEST_F(Cli, InterruptedReadClosesTheBracket) {
+    const std::string log = path("requests.txt");
+    const std::string scenario =
+        file("scenario.txt", "chip 25 EF4017 8M\ntiming realistic\nlog-file " + log + "\n");
+    const std::string command = std::string("exec env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
+                                " KORVAT_SIM=" + scenario + " " + KORVAT_CLI + " --catalogue " +
+                                catalogue + " read " + path("r.bin") +
+                                " --chip W25Q64FV -q 2>/dev/null";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // Interrupt once the read is under way.
+    for (int i = 0; i < 500 && slurp(log).find("in 129") == std::string::npos; ++i)
+        usleep(10000);
+    usleep(100000);
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string requests = slurp(log);
+    const auto end = requests.rfind("out 1 cmd 8\n");
+    ASSERT_NE(end, std::string::npos) << requests.substr(requests.size() - 200);
+    EXPECT_EQ(requests.substr(end), "out 1 cmd 8\nrelease 0\nclose 0\n");
+    EXPECT_FALSE(std::filesystem::exists(path("r.bin"))); // nothing saved
 }
