@@ -20,23 +20,6 @@
 namespace korvat::cli {
 namespace {
 
-// The command line has no hex views: the buffer is the only copy.
-class NoView : public BufferView {
-public:
-    void load(std::span<const std::uint8_t>) override {}
-    bool modified() const override { return false; }
-    void setModified(bool) override {}
-    std::size_t dataSize() const override { return 0; }
-    void copyOut(std::span<std::uint8_t>) const override {}
-};
-
-// Files are named on the command line, never chosen.
-class NoChooser : public FileChooser {
-public:
-    std::optional<std::string> chooseOpen(const FileChoice &) override { return std::nullopt; }
-    std::optional<std::string> chooseSave(const FileChoice &) override { return std::nullopt; }
-};
-
 std::optional<Operation> operationOf(const std::string &command) {
     if (command == "erase")
         return Operation::Erase;
@@ -131,6 +114,8 @@ int detectionFailure(const ChipIdentity &id, Console &console) {
     return kChipProblem;
 }
 
+} // namespace
+
 // The chip a command runs on: the one --chip names, or the one --detect finds (which
 // --chip may pick among records that share the ID).
 std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
@@ -176,8 +161,6 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
                                           listed(names) + "\nname one with --chip");
     return std::nullopt;
 }
-
-} // namespace
 
 int detectCommand(const Options &options) {
     Console console(options.quiet);

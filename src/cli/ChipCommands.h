@@ -3,8 +3,15 @@
 // window's engines and rules, on the chip --chip names.
 
 #include "Commands.h"
+#include "buffers/BufferView.h"
+#include "buffers/FileCommands.h"
 
+#include <optional>
 #include <string>
+
+namespace korvat {
+class Connection;
+}
 
 namespace korvat::cli {
 
@@ -20,6 +27,29 @@ struct ChipArgs {
 };
 
 int chipCommand(const Options &options, const ChipArgs &args);
+
+// The chip a command runs on: the one --chip names, or the one --detect finds (which
+// --chip may pick among records that share the ID). Nothing, with the message shown and
+// the exit code set, when there is none.
+std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
+                              Connection &connection, Console &console, int &exitCode);
+
+// The command line has no hex views: the buffer is the only copy.
+class NoView : public BufferView {
+public:
+    void load(std::span<const std::uint8_t>) override {}
+    bool modified() const override { return false; }
+    void setModified(bool) override {}
+    std::size_t dataSize() const override { return 0; }
+    void copyOut(std::span<std::uint8_t>) const override {}
+};
+
+// Files are named on the command line, never chosen.
+class NoChooser : public FileChooser {
+public:
+    std::optional<std::string> chooseOpen(const FileChoice &) override { return std::nullopt; }
+    std::optional<std::string> chooseSave(const FileChoice &) override { return std::nullopt; }
+};
 
 // korvat-cli detect: the type code, the ID, and every catalogue chip with that ID.
 int detectCommand(const Options &options);

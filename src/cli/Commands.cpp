@@ -24,9 +24,12 @@ std::string executableFolder() {
 
 } // namespace
 
+std::string cataloguePath(const Options &options) {
+    return options.catalogue.empty() ? defaultCataloguePath(executableFolder()) : options.catalogue;
+}
+
 std::optional<Catalogue> loadCatalogue(const Options &options, Console &console) {
-    const std::string path =
-        options.catalogue.empty() ? defaultCataloguePath(executableFolder()) : options.catalogue;
+    const std::string path = cataloguePath(options);
     Catalogue catalogue;
     const CatalogueResult r = catalogue.load(path, options.language);
     if (r.outcome == CatalogueOutcome::NoFile) {

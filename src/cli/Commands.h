@@ -25,6 +25,9 @@ struct Options {
 // to the one beside the executable while that copy does not exist yet.
 std::string defaultCataloguePath(const std::string &executableFolder);
 
+// The catalogue file the options name, or the window's.
+std::string cataloguePath(const Options &options);
+
 // The chip catalogue of the options; its own message when it cannot be read.
 std::optional<Catalogue> loadCatalogue(const Options &options, Console &console);
 

@@ -1,5 +1,6 @@
 // korvat-cli: the programmer's commands for scripts and production lines, over the same
 // core as the window.
+#include "BatchCommand.h"
 #include "ChipCommands.h"
 #include "Commands.h"
 #include "ConsoleHost.h"
@@ -65,6 +66,30 @@ int main(int argc, char **argv) {
     autoPass->add_flag("--no-erase", chip.noErase, "do not erase first");
     autoPass->add_flag("--no-verify", chip.noVerify, "do not verify after");
 
+    // Batch mode.
+    BatchArgs batch;
+    korvat::SerialNumbers serial;
+    CLI::App *batchMode = app.add_subcommand(
+        "batch", "program every chip put in the socket with FILE, until Ctrl+C or --count");
+    batchMode->add_option("FILE", batch.chip.file, "file to write")->required();
+    batchMode->add_option("--chip", batch.chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
+    batchMode->add_flag("--detect", batch.chip.detect, "the chip found in the socket now");
+    batchMode->add_option("--record", batch.record,
+                          "production record (default: beside the catalogue)");
+    batchMode->add_option("--count", batch.count, "stop after this many chips")
+        ->check(CLI::PositiveNumber);
+    CLI::Option *serialAt =
+        batchMode->add_option("--serial-at", serial.address, "image address of the serial number");
+    batchMode->add_option("--serial-start", serial.start, "the first chip's serial number")
+        ->needs(serialAt);
+    batchMode->add_option("--serial-step", serial.step, "added for each chip (default 1)")
+        ->needs(serialAt);
+    batchMode->add_option("--serial-bytes", serial.bytes, "its size in bytes (default 4)")
+        ->needs(serialAt);
+    batchMode->add_option("--serial-format", serial.format, "le, be or ascii (default le)")
+        ->check(CLI::IsMember({"le", "be", "ascii"}))
+        ->needs(serialAt);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -76,6 +101,12 @@ int main(int argc, char **argv) {
         return listChips(options, text);
     if (*convert)
         return convertFile(options, in, out, size, force);
+    if (*batchMode) {
+        catchInterrupt();
+        if (*serialAt)
+            batch.serial = serial;
+        return batchCommand(options, batch);
+    }
     if (*devices)
         return listProgrammers(options);
     if (*detect)

@@ -92,6 +92,7 @@ bool BatchLoop::pass(const ChipIdentity &id) {
     PassOutcome nothing;
     nothing.failedStep = PassStep::NothingLoaded;
     record.outcome = m_window.runPass().value_or(nothing);
+    record.serial = m_window.passSerial();
     (record.outcome.passed ? m_passed : m_failed) += 1;
     record.number = passes();
     log(passLine(record.number, record.outcome, m_passed, m_failed, m_language));

@@ -32,12 +32,16 @@ private:
 class BatchWindow {
 public:
     virtual ~BatchWindow() = default;
-    virtual bool batchOn() const = 0;                 // the toggle is still down
-    virtual ChipIdentity detect() = 0;                // the detection exchange, shown nowhere
-    virtual std::optional<PassOutcome> runPass() = 0; // the whole of Auto; nothing when it did nothing
-    virtual NameParts chipName() const = 0;           // the selected chip
-    virtual void pause(int milliseconds) = 0;         // waits, handling the window's events
-    virtual void stop() = 0;                          // releases the toggle from inside
+    virtual bool batchOn() const = 0;  // the toggle is still down
+    virtual ChipIdentity detect() = 0; // the detection exchange, shown nowhere
+    virtual std::optional<PassOutcome>
+    runPass() = 0;                            // the whole of Auto; nothing when it did nothing
+    virtual NameParts chipName() const = 0;   // the selected chip
+    virtual void pause(int milliseconds) = 0; // waits, handling the window's events
+    virtual void stop() = 0;                  // releases the toggle from inside
+    // The serial number the last pass wrote into its chip, for the record; none when
+    // the run writes none.
+    virtual std::optional<std::string> passSerial() const { return std::nullopt; }
 };
 
 class BatchLoop {

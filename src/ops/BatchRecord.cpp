@@ -1,5 +1,7 @@
 #include "BatchRecord.h"
 
+#include <fstream>
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -165,21 +167,29 @@ std::string recordLine(const PassRecord &record) {
             line += ',';
         line += csvField(field);
     }
+    if (record.serial)
+        line += "," + csvField(*record.serial);
     return line;
 }
 
-std::string_view recordHeader() {
-    return kHeader;
+std::string recordHeader(bool withSerial) {
+    return std::string(kHeader) + (withSerial ? ",serial" : "");
 }
 
-BatchRecord::BatchRecord(std::string path) : m_path(std::move(path)) {}
+BatchRecord::BatchRecord(std::string path, bool withSerial)
+    : m_path(std::move(path)), m_withSerial(withSerial) {}
 
 bool BatchRecord::append(const PassRecord &record) {
     return appendText(recordLine(record));
 }
 
 bool BatchRecord::ready() {
-    return appendText({});
+    if (!appendText({}))
+        return false;
+    // A record of the other layout (with or without serial numbers) is not added to.
+    std::ifstream in(m_path);
+    std::string first;
+    return !in || !std::getline(in, first) || first != recordHeader(!m_withSerial);
 }
 
 // Adds text as a line (nothing for empty text) after the header, which comes first when
@@ -205,7 +215,7 @@ bool BatchRecord::appendText(std::string_view text) {
     const bool empty = st.st_size == 0;
     std::string bytes;
     if (empty) {
-        bytes.append(kHeader).append("\n");
+        bytes.append(recordHeader(m_withSerial)).append("\n");
     } else if (!text.empty()) {
         const std::optional<char> last = lastByte(fd, st.st_size, readable);
         if (last && *last != '\n')

@@ -33,6 +33,7 @@ struct PassRecord {
     int idType = 0;                 // detection type code
     std::uint32_t chipId = 0;       // detected 24-bit ID
     PassOutcome outcome;
+    std::optional<std::string> serial; // the serial number written into the chip, if any
 };
 
 // One CSV line without its line end, fields in the order of recordHeader():
@@ -49,19 +50,22 @@ struct PassRecord {
 //   crc32    eight upper-case hex digits, or empty when unknown
 //   seconds  elapsed seconds with three decimals and a '.' whatever the locale,
 //            "12.345" (negative or non-finite times print as "0.000")
+//   serial   only in a record of serial numbers: the one written into the chip
 // A field holding a comma, a double quote, CR or LF is put in double quotes, with its
 // double quotes doubled, as CSV readers expect.
 std::string recordLine(const PassRecord &record);
 
 // The first line of every record file:
-// "time,pass,type,maker,model,id,result,step,address,crc32,seconds".
-std::string_view recordHeader();
+// "time,pass,type,maker,model,id,result,step,address,crc32,seconds", and ",serial"
+// after it in a record of serial numbers.
+std::string recordHeader(bool withSerial = false);
 
 // The record file. Each call opens, writes, flushes to the disk and closes it, so a
 // crash or a pulled plug loses at most the pass being recorded.
 class BatchRecord {
 public:
-    explicit BatchRecord(std::string path);
+    // withSerial: a record of serial numbers, with the serial column.
+    explicit BatchRecord(std::string path, bool withSerial = false);
 
     const std::string &path() const { return m_path; }
 
@@ -76,14 +80,17 @@ public:
     bool append(const PassRecord &record);
 
     // Makes sure records can be added: opens the file for appending, creating it with
-    // its header when missing or empty. False when that fails. Meant for the start of a
-    // run, so that a production line never runs unrecorded.
+    // its header when missing or empty. False when that fails, or when the file is a
+    // record of the other layout (with or without serial numbers), whose lines would
+    // not read as one table with these. Meant for the start of a run, so that a
+    // production line never runs unrecorded.
     bool ready();
 
 private:
     bool appendText(std::string_view text);
 
     std::string m_path;
+    bool m_withSerial;
 };
 
 // The record file's path for a settings file's path: "korvat-batch.csv" in the same

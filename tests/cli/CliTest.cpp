@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -254,4 +256,61 @@ TEST_F(Cli, InterruptedReadClosesTheBracket) {
     ASSERT_NE(end, std::string::npos) << requests.substr(requests.size() - 200);
     EXPECT_EQ(requests.substr(end), "out 1 cmd 8\nrelease 0\nclose 0\n");
     EXPECT_FALSE(std::filesystem::exists(path("r.bin"))); // nothing saved
+}
+
+// Batch mode on a production line: three chips put in one after the other (the scenario
+// changes while the program runs), each with its serial number in the chip and in the
+// record.
+TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
+    const std::string image = file("image.bin", std::string(256, '\x5A'));
+    const std::string scenario = path("scenario.txt");
+    const std::string record = path("record.csv");
+    auto socket = [&](const std::string &lines) {
+        std::ofstream(scenario + ".new") << lines;
+        std::filesystem::rename(scenario + ".new", scenario);
+    };
+    socket("chip 25 EF4017 8M\nkeep chip1.bin\n");
+    const std::string command = std::string("exec env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
+                                " KORVAT_SIM=" + scenario + " " + KORVAT_CLI + " -q --catalogue " +
+                                catalogue + " batch " + image +
+                                " --chip W25Q64FV --count 3 --record " + record +
+                                " --serial-at 0x10 --serial-start 100 >/dev/null 2>&1";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    auto lines = [&] {
+        const std::string text = slurp(record);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    for (int chip = 2; chip <= 3; ++chip) {
+        for (int i = 0; i < 2000 && lines() < chip; ++i) // the header and the passes so far
+            usleep(10000);
+        ASSERT_EQ(lines(), chip) << slurp(record);
+        socket("chip none\n"); // taken out
+        usleep(500000);
+        socket("chip 25 EF4017 8M\nkeep chip" + std::to_string(chip) + ".bin\n");
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const std::string text = slurp(record);
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "time,pass,type,maker,model,id,result,step,address,crc32,seconds,serial");
+    std::istringstream rows(text.substr(text.find('\n') + 1));
+    std::string row;
+    for (int n = 0; n < 3; ++n) {
+        ASSERT_TRUE(std::getline(rows, row));
+        EXPECT_NE(row.find(",PASS,"), std::string::npos) << row;
+        EXPECT_EQ(row.substr(row.rfind(',') + 1), std::to_string(100 + n)) << row;
+        const std::string chip = slurp(path("chip" + std::to_string(n + 1) + ".bin"));
+        ASSERT_GE(chip.size(), 0x14u);
+        EXPECT_EQ(chip.substr(0x10, 4), std::string({char(100 + n), 0, 0, 0})) << n;
+        EXPECT_EQ(chip.substr(0, 0x10), std::string(0x10, '\x5A'));
+    }
+    EXPECT_FALSE(std::getline(rows, row));
 }

@@ -351,6 +351,24 @@ TEST_F(BatchRecordFile, ReadyLeavesAnExistingRecordAlone) {
     EXPECT_EQ(slurp(cut), "no line end");
 }
 
+// A record of serial numbers has one more column; the two layouts are never mixed.
+TEST_F(BatchRecordFile, SerialNumbersHaveTheirOwnColumnAndFile) {
+    const std::string serials = file("serials.csv", "");
+    BatchRecord withSerial(serials, true);
+    ASSERT_TRUE(withSerial.ready());
+    PassRecord r = passed();
+    r.serial = "100";
+    ASSERT_TRUE(withSerial.append(r));
+    EXPECT_EQ(slurp(serials), recordHeader(true) + "\n" +
+                                  lineOf(passed()).substr(0, lineOf(passed()).size() - 1) +
+                                  ",100\n");
+    EXPECT_EQ(recordHeader(true), recordHeader() + ",serial");
+    EXPECT_FALSE(BatchRecord(serials).ready());
+    const std::string plain = file("plain.csv", header());
+    EXPECT_FALSE(BatchRecord(plain, true).ready());
+    EXPECT_TRUE(BatchRecord(plain).ready());
+}
+
 TEST(BatchRecordPath, SitsBesideTheSettingsFile) {
     EXPECT_EQ(batchRecordPathFor("/home/user/.config/korvat/korvat.ini"),
               "/home/user/.config/korvat/korvat-batch.csv");
