@@ -11,6 +11,7 @@
 #include "ops/Engine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -115,6 +116,11 @@ int batchCommand(const Options &options, const BatchArgs &args) {
             connection.endOperation(); // CMD_END and close before leaving
         return kInterrupted;
     }
+    if (options.json)
+        std::printf("{\"command\":\"batch\",\"chip\":%s,\"passes\":%d,\"passed\":%d,"
+                    "\"failed\":%d,\"record\":%s}\n",
+                    jsonString(fullChipName(window.chipName())).c_str(), loop.passes(),
+                    loop.passed(), loop.failed(), jsonString(recordPath).c_str());
     if (!host.errors().empty() && loop.passes() == 0)
         return kFileError; // the record could not be written
     return loop.failed() == 0 ? kSuccess : kTransferError;

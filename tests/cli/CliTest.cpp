@@ -126,6 +126,12 @@ TEST_F(Cli, WriteVerifyReadBack) {
     const Result write = onSimulator(scenario, "write " + path("image.hex") + " --chip W25Q64FV");
     EXPECT_EQ(write.code, 0);
     EXPECT_NE(write.out.find("Write Complete!"), std::string::npos) << write.out;
+    // The window's log lines, in the language asked for.
+    const Result chinese =
+        onSimulator(scenario, "--lang zh write " + path("image.hex") + " --chip W25Q64FV");
+    EXPECT_NE(chinese.out.find("写入完成！"), std::string::npos) << chinese.out;
+    EXPECT_NE(onSimulator(scenario, "--lang tw blank --chip W25Q64FV").out.find("芯片沒有擦空"),
+              std::string::npos);
     const Result verify =
         onSimulator(scenario, "--json verify " + path("image.hex") + " --chip w25q64fv");
     EXPECT_EQ(verify.code, 0);
