@@ -27,10 +27,10 @@ double childCpuSeconds() {
 }
 
 int run(const std::string &arguments, bool simulated = true) {
-    const std::string environment = simulated ? "env LD_LIBRARY_PATH=" KORVAT_SIM_DIR
-                                                " KORVAT_SIM=" +
-                                                    (kDir / "scenario.txt").string() + " "
-                                              : std::string("env -u KORVAT_SIM ");
+    const std::string environment = simulated
+                                        ? "env LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" +
+                                              (kDir / "scenario.txt").string() + " "
+                                        : std::string("env -u KORVAT_SIM -u LD_LIBRARY_PATH ");
     const std::string command = environment + KORVAT_CLI " -q " + arguments + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

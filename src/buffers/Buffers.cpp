@@ -1,5 +1,7 @@
 #include "Buffers.h"
 
+#include <new>
+
 #include "BufferView.h"
 #include "catalogue/IntegerText.h"
 
@@ -10,7 +12,9 @@
 namespace korvat {
 
 Buffers::Buffers()
-    : m_flash(new std::uint8_t[kFlashBufferSize]), m_eeprom(new std::uint8_t[kEepromBufferSize]) {
+    : m_flash(allocateLargeBlock(kFlashBufferSize)), m_eeprom(new std::uint8_t[kEepromBufferSize]) {
+    if (!m_flash)
+        throw std::bad_alloc();
     std::memset(m_flash.get(), 0xFF, kFlashBufferSize);
     std::memset(m_eeprom.get(), 0xFF, kEepromBufferSize);
 }

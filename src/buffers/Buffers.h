@@ -2,6 +2,7 @@
 // The FLASH and EEPROM buffers, the loaded length of the FLASH buffer and the address
 // range, with the rules that move them.
 
+#include "LargeBlock.h"
 #include "catalogue/ChipRecord.h"
 
 #include <cstdint>
@@ -52,7 +53,7 @@ public:
     void setLoadedFromRead(const ChipRecord &chip);
 
 private:
-    std::unique_ptr<std::uint8_t[]> m_flash;
+    LargeBlock m_flash;
     std::unique_ptr<std::uint8_t[]> m_eeprom;
 };
 

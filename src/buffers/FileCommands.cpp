@@ -1,4 +1,5 @@
 #include "FileCommands.h"
+#include "LargeBlock.h"
 
 #include "BufferView.h"
 #include "Buffers.h"
@@ -48,7 +49,7 @@ bool endsWith(std::string_view text, std::string_view end) {
 // A file loaded into a copy of its target, so that nothing reaches the buffer before the
 // command decides to keep it.
 struct Staged {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    LargeBlock bytes;
     std::size_t size = 0;
     std::uint32_t loaded = 0; // what loadFile returned
 };
@@ -57,7 +58,7 @@ std::optional<Staged> stage(const std::string &path, std::span<const std::uint8_
                             MessageSink &sink) {
     Staged s;
     s.size = initial.size();
-    s.bytes.reset(new (std::nothrow) std::uint8_t[std::max<std::size_t>(s.size, 1)]);
+    s.bytes = allocateLargeBlock(s.size);
     if (!s.bytes)
         return std::nullopt;
     std::memcpy(s.bytes.get(), initial.data(), s.size);
