@@ -22,10 +22,8 @@ struct Result {
     std::string out;
 };
 
-// Runs korvat-cli with the arguments (shell words); standard error is dropped unless
-// asked for with 2>&1.
-Result cli(const std::string &arguments, const std::string &environment = "") {
-    const std::string command = environment + KORVAT_CLI + " " + arguments;
+// Runs a shell command line and collects its standard output and exit code.
+Result shell(const std::string &command) {
     FILE *pipe = popen(command.c_str(), "r");
     Result run{-1, {}};
     if (!pipe)
@@ -36,6 +34,12 @@ Result cli(const std::string &arguments, const std::string &environment = "") {
     const int status = pclose(pipe);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs korvat-cli with the arguments (shell words); standard error is not collected
+// unless asked for with 2>&1.
+Result cli(const std::string &arguments, const std::string &environment = "") {
+    return shell(environment + KORVAT_CLI + " " + arguments);
 }
 
 class Cli : public FileTest {
@@ -319,4 +323,20 @@ TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
         EXPECT_EQ(chip.substr(0, 0x10), std::string(0x10, '\x5A'));
     }
     EXPECT_FALSE(std::getline(rows, row));
+}
+
+// On a terminal, standard error carries a progress bar; piped, it does not.
+TEST_F(Cli, ProgressBarOnATerminalOnly) {
+    const std::string scenarioFile = file("scenario.txt", "chip 25 EF4017 8M\n");
+    const std::string command = std::string("LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
+                                " KORVAT_SIM=" + scenarioFile + " " + KORVAT_CLI + " --catalogue " +
+                                catalogue + " read " + path("r.bin") + " --chip W25Q64FV";
+    // script(1) runs the command on a pseudo-terminal and passes on what it shows.
+    const Result onTerminal = shell("script -qec '" + command + "' /dev/null");
+    EXPECT_NE(onTerminal.out.find("% "), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("/8388608 bytes"), std::string::npos);
+    EXPECT_NE(onTerminal.out.find("Read Complete!"), std::string::npos);
+    const Result piped = shell(command + " --force 2>&1");
+    EXPECT_EQ(piped.out.find("bytes"), std::string::npos) << piped.out;
+    EXPECT_NE(piped.out.find("Read Complete!"), std::string::npos);
 }
