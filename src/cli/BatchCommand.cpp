@@ -94,8 +94,16 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     NoChooser chooser;
     setAddressFromText(buffers.range.end, buffers.resetForChip(chip, view, view));
     FileCommands files(buffers, view, view, host, console, console, chooser, language);
-    if (!files.openPath(args.chip.file, BufferTab::Flash, chip))
+    if (!loadImage(files, args.chip.file, chip, buffers, console))
         return kFileError;
+    // Batch mode waits for chips, not for the programmer: without one it would wait on
+    // for ever.
+    if (usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                      kProgrammerProduct) != 1) {
+        console.showError("the programmer is not connected");
+        return kNoProgrammer;
+    }
+    usb.USB_bulk_close();
 
     // The window keeps its record beside its settings, which sit beside the catalogue.
     const std::string recordPath =
@@ -121,8 +129,8 @@ int batchCommand(const Options &options, const BatchArgs &args) {
                     "\"failed\":%d,\"record\":%s}\n",
                     jsonString(fullChipName(window.chipName())).c_str(), loop.passes(),
                     loop.passed(), loop.failed(), jsonString(recordPath).c_str());
-    if (!host.errors().empty() && loop.passes() == 0)
-        return kFileError; // the record could not be written
+    if (loop.recordFailed())
+        return kFileError; // a production line does not run unrecorded
     return loop.failed() == 0 ? kSuccess : kTransferError;
 }
 

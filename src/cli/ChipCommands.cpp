@@ -162,6 +162,19 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
     return std::nullopt;
 }
 
+bool loadImage(FileCommands &files, const std::string &path, const ChipRecord &chip,
+               Buffers &buffers, Console &console) {
+    const std::size_t before = console.messages().size();
+    // The window keeps what a failed load left in the buffer; a command must not write it.
+    if (!files.openPath(path, BufferTab::Flash, chip) || console.messages().size() != before)
+        return false;
+    if (buffers.loadedLength <= 0) {
+        console.showError(path + ": the file holds nothing");
+        return false;
+    }
+    return true;
+}
+
 int detectCommand(const Options &options) {
     Console console(options.quiet);
     ConsoleHost host(options.quiet, options.json);
@@ -226,7 +239,7 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     FileCommands files(buffers, view, view, host, console, console, chooser, language);
     const auto operation = operationOf(args.command);
     if (operation != Operation::Erase && operation != Operation::BlankCheck &&
-        operation != Operation::Read && !files.openPath(args.file, BufferTab::Flash, chip))
+        operation != Operation::Read && !loadImage(files, args.file, chip, buffers, console))
         return kFileError;
 
     std::optional<PassOutcome> outcome;

@@ -10,8 +10,10 @@
 #include <string>
 
 namespace korvat {
+class Buffers;
 class Connection;
-}
+struct ChipRecord;
+} // namespace korvat
 
 namespace korvat::cli {
 
@@ -33,6 +35,11 @@ int chipCommand(const Options &options, const ChipArgs &args);
 // the exit code set, when there is none.
 std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
                               Connection &connection, Console &console, int &exitCode);
+
+// Loads the image a command writes, as Open does onto the FLASH tab. False, with the
+// message shown, when the file could not be read whole or holds nothing.
+bool loadImage(FileCommands &files, const std::string &path, const ChipRecord &chip,
+               Buffers &buffers, Console &console);
 
 // The command line has no hex views: the buffer is the only copy.
 class NoView : public BufferView {

@@ -103,6 +103,7 @@ bool BatchLoop::pass(const ChipIdentity &id) {
 }
 
 void BatchLoop::refuseUnrecorded() {
+    m_recordFailed = true;
     m_window.stop();
     m_host.showFailure(std::string(text(txtBatchRecordFailed, m_language)) + m_record.path());
 }

@@ -57,6 +57,8 @@ public:
     int passes() const { return m_passed + m_failed; }
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
+    // The run ended because the record could not be written.
+    bool recordFailed() const { return m_recordFailed; }
 
 private:
     bool pass(const ChipIdentity &id);
@@ -70,6 +72,7 @@ private:
     std::function<std::int64_t()> m_now;
     int m_passed = 0;
     int m_failed = 0;
+    bool m_recordFailed = false;
 };
 
 // The log line of a pass: "#12 PASS, 11 passed, 1 failed", or with FAIL and the step.

@@ -340,3 +340,18 @@ TEST_F(Cli, ProgressBarOnATerminalOnly) {
     EXPECT_EQ(piped.out.find("bytes"), std::string::npos) << piped.out;
     EXPECT_NE(piped.out.find("Read Complete!"), std::string::npos);
 }
+
+// A file that loads only in part is never written, whatever the window would keep of it;
+// batch mode without a programmer ends at once instead of waiting for chips.
+TEST_F(Cli, PartlyLoadedFilesAndAMissingProgrammerAreRefused) {
+    const std::string chip = "chip 25 EF4017 8M\n";
+    const std::string broken = file("broken.hex", ":0400000001020304F1\n:04000400010203FF00\n");
+    EXPECT_EQ(onSimulator(chip, "write " + broken + " --chip W25Q64FV").code, 4);
+    EXPECT_EQ(onSimulator(chip, "write " + broken + " --chip W25Q64FV --range 1000:FFFF").code, 4);
+    EXPECT_EQ(onSimulator(chip, "auto " + file("empty.bin", "") + " --chip W25Q64FV").code, 4);
+    EXPECT_EQ(cli("--catalogue " + catalogue + " batch " + file("image.bin", "x") +
+                      " --chip W25Q64FV --count 1 2>/dev/null",
+                  "env -u KORVAT_SIM LD_LIBRARY_PATH=/nonexistent ")
+                  .code,
+              2);
+}
