@@ -80,11 +80,10 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     }
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
-    if (const int refused = selectProgrammer(options, usb, host, console))
-        return refused;
     Connection connection(usb, host, language);
     int refused = kChipProblem;
-    const auto slot = chooseSlot(args.chip, *catalogue, connection, console, refused);
+    const auto slot = chooseProgrammerAndChip(options, args.chip, *catalogue, usb, connection, host,
+                                              console, refused);
     if (!slot)
         return refused;
     const ChipRecord &chip = catalogue->slot(*slot);

@@ -162,6 +162,15 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
     return std::nullopt;
 }
 
+std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
+                                           const Catalogue &catalogue, TUsbBulk &usb,
+                                           Connection &connection, OperationHost &host,
+                                           Console &console, int &exitCode) {
+    if ((exitCode = selectProgrammer(options, usb, host, console)) != kSuccess)
+        return std::nullopt;
+    return chooseSlot(args, catalogue, connection, console, exitCode);
+}
+
 bool loadImage(FileCommands &files, const std::string &path, const ChipRecord &chip,
                Buffers &buffers, Console &console) {
     const std::size_t before = console.messages().size();
@@ -214,11 +223,10 @@ int chipCommand(const Options &options, const ChipArgs &args) {
         return kFileError;
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
-    if (const int refused = selectProgrammer(options, usb, host, console))
-        return refused;
     Connection connection(usb, host, language);
     int refused = kChipProblem;
-    const auto slot = chooseSlot(args, *catalogue, connection, console, refused);
+    const auto slot =
+        chooseProgrammerAndChip(options, args, *catalogue, usb, connection, host, console, refused);
     if (!slot)
         return refused;
     const ChipRecord &chip = catalogue->slot(*slot);

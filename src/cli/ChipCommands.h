@@ -12,6 +12,8 @@
 namespace korvat {
 class Buffers;
 class Connection;
+class OperationHost;
+class TUsbBulk;
 struct ChipRecord;
 } // namespace korvat
 
@@ -35,6 +37,12 @@ int chipCommand(const Options &options, const ChipArgs &args);
 // the exit code set, when there is none.
 std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
                               Connection &connection, Console &console, int &exitCode);
+
+// The programmer (selectProgrammer) and then the chip (chooseSlot) a command runs on.
+std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
+                                           const Catalogue &catalogue, TUsbBulk &usb,
+                                           Connection &connection, OperationHost &host,
+                                           Console &console, int &exitCode);
 
 // Loads the image a command writes, as Open does onto the FLASH tab. False, with the
 // message shown, when the file could not be read whole or holds nothing.

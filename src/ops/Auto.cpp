@@ -25,20 +25,17 @@ PassOutcome Engine::failedStep(PassStep engineStep) const {
     return outcome;
 }
 
-std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed,
-                                           BufferView &flashView, AutoSteps steps) {
+std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, BufferView &flashView,
+                                           AutoSteps steps) {
     if (m_connection.busy())
         return std::nullopt; // a pass never overlaps another operation
     m_buffers.pullViewEdits(flashView, chip);
     if (m_buffers.loadedLength <= 0)
         return std::nullopt;
-    if (!m_connection.beginOperation(chip, speed)) {
-        PassOutcome outcome;
-        outcome.failedStep = PassStep::NotConnected;
-        return outcome;
-    }
-    const double started = m_host.seconds();
     m_failure = {};
+    if (!m_connection.beginOperation(chip, speed))
+        return failedStep(PassStep::NotConnected);
+    const double started = m_host.seconds();
     m_written.reset();
     // The first step that fails ends the pass: a chip whose erase failed is not written,
     // and one fault shows one error box.
@@ -59,8 +56,8 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed,
     outcome.passed = !failed;
     if (m_written)
         outcome.writtenCrc = crc32Of(m_buffers.flash().subspan(
-            m_written->start, std::min<std::uint32_t>(m_written->end, kFlashBufferSize) -
-                                  m_written->start));
+            m_written->start,
+            std::min<std::uint32_t>(m_written->end, kFlashBufferSize) - m_written->start));
     outcome.seconds = std::abs(m_host.seconds() - started);
     m_host.beep();
     m_connection.endOperation();

@@ -66,13 +66,10 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
         if (m_buffers.loadedLength == 0 || !rangeAcceptable(chip))
             return std::nullopt;
     }
-    if (!m_connection.beginOperation(chip, speed)) {
-        PassOutcome outcome;
-        outcome.failedStep = PassStep::NotConnected;
-        return outcome;
-    }
-    const double started = m_host.seconds();
     m_failure = {};
+    if (!m_connection.beginOperation(chip, speed))
+        return failedStep(PassStep::NotConnected);
+    const double started = m_host.seconds();
     bool ok = false;
     switch (op) {
     case Operation::Erase:
