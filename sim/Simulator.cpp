@@ -376,6 +376,13 @@ int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, 
     return result;
 }
 
+// Another handle holds the device's interface: the kernel lets one claim it at a time.
+bool Simulator::claimedElsewhere(const Device &device, const usb_dev_handle *handle) const {
+    return std::any_of(m_handles.begin(), m_handles.end(), [&](const auto &h) {
+        return h.get() != handle && h->device == &device && h->claimed >= 0;
+    });
+}
+
 int Simulator::claimInterface(usb_dev_handle *handle, int interface) {
     Device *device = deviceOf(handle);
     if (!device)
@@ -383,7 +390,7 @@ int Simulator::claimInterface(usb_dev_handle *handle, int interface) {
     int result = 0;
     if (!device->present)
         result = fail(kNoDevice, "No such device");
-    else if (device->identity.claimFails)
+    else if (device->identity.claimFails || claimedElsewhere(*device, handle))
         result = fail(kBusy, "Device or resource busy");
     else if (device->identity.noInterface || interface != device->identity.interfaceNumber)
         result = fail(kInvalid, "Invalid argument");

@@ -131,6 +131,7 @@ private:
     void powerUp(Device &device);
     Device *firstProgrammer() const;
     Device *deviceOf(usb_dev_handle *handle);
+    bool claimedElsewhere(const Device &device, const usb_dev_handle *handle) const;
     int fail(int code, const char *text);
     // Counts a bulk transfer and applies the faults; a negative value ends it.
     int startTransfer(Device &device, int timeout);

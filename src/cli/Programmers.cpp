@@ -14,53 +14,69 @@ namespace {
 // More programmers than one computer drives at once.
 constexpr int kMostProgrammers = 64;
 
-std::string serials(const std::vector<HardwareInfo> &programmers) {
+std::string describe(const AttachedProgrammer &p) {
+    return p.info ? p.info->serial : p.location + " (no answer to GET_INFO)";
+}
+
+std::string listed(const std::vector<AttachedProgrammer> &programmers) {
     std::string list;
-    for (const HardwareInfo &p : programmers)
-        list += "\n  " + p.serial;
+    for (const AttachedProgrammer &p : programmers)
+        list += "\n  " + describe(p);
     return list;
+}
+
+// The place on the bus of the index-th programmer the walk can open; empty past the last.
+std::string locationAt(TUsbBulk &usb, int index) {
+    usb.pinLocation({});
+    usb.setProgrammerIndex(index);
+    std::string location;
+    if (usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                      kProgrammerProduct) == 1)
+        location = usb.location();
+    usb.USB_bulk_close();
+    usb.setProgrammerIndex(0);
+    return location;
 }
 
 } // namespace
 
-std::vector<HardwareInfo> attachedProgrammers(TUsbBulk &usb, OperationHost &host, Console &console,
-                                              int language) {
-    std::vector<HardwareInfo> found;
+std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost &host,
+                                                    Console &console, int language) {
+    std::vector<AttachedProgrammer> found;
     CUsbhid noBootLoader(HidApi::unavailable());
     FirmwareUpgrade information(usb, noBootLoader, host, console, language);
     for (int index = 0; index < kMostProgrammers; ++index) {
-        usb.setProgrammerIndex(index);
-        const auto info = information.readInfo();
-        if (!info)
+        std::string location = locationAt(usb, index);
+        if (location.empty())
             break;
-        found.push_back(*info);
+        // One that does not answer is listed and the walk goes on past it.
+        usb.pinLocation(location);
+        found.push_back({std::move(location), information.readInfo()});
     }
-    usb.setProgrammerIndex(0);
+    usb.pinLocation({});
     return found;
 }
 
 int selectProgrammer(const Options &options, TUsbBulk &usb, OperationHost &host, Console &console) {
     if (options.device.empty()) {
-        usb.setProgrammerIndex(1);
-        const bool several = usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer,
-                                           kProgrammerProductId, kProgrammerProduct) == 1;
-        usb.USB_bulk_close();
-        usb.setProgrammerIndex(0);
-        if (!several)
+        const std::string only = locationAt(usb, 0);
+        if (locationAt(usb, 1).empty()) {
+            usb.pinLocation(only); // empty when none is attached: the command reports it
             return kSuccess;
+        }
         console.showError("several programmers are attached; choose one with --device:" +
-                          serials(attachedProgrammers(usb, host, console, options.language)));
+                          listed(attachedProgrammers(usb, host, console, options.language)));
         return kNoProgrammer;
     }
     const auto programmers = attachedProgrammers(usb, host, console, options.language);
-    for (std::size_t i = 0; i < programmers.size(); ++i)
-        if (programmers[i].serial == options.device) {
-            usb.setProgrammerIndex(static_cast<int>(i));
+    for (const AttachedProgrammer &p : programmers)
+        if (p.info && p.info->serial == options.device) {
+            usb.pinLocation(p.location);
             return kSuccess;
         }
     console.showError("no programmer with the serial number " + options.device +
                       (programmers.empty() ? " (none is attached)" : "; attached:") +
-                      serials(programmers));
+                      listed(programmers));
     return kNoProgrammer;
 }
 
@@ -71,15 +87,23 @@ int listProgrammers(const Options &options) {
     const auto programmers = attachedProgrammers(usb, host, console, options.language);
     if (options.json)
         std::printf("[");
+    bool allAnswered = true;
     for (std::size_t i = 0; i < programmers.size(); ++i) {
-        const HardwareInfo &p = programmers[i];
-        if (options.json)
-            std::printf("%s\n{\"serial\":%s,\"hardware\":%s,\"firmware\":%s}", i ? "," : "",
-                        jsonString(p.serial).c_str(), jsonString(p.hardware).c_str(),
-                        jsonString(p.firmware).c_str());
+        const AttachedProgrammer &p = programmers[i];
+        allAnswered = allAnswered && p.info;
+        if (options.json && p.info)
+            std::printf("%s\n{\"serial\":%s,\"hardware\":%s,\"firmware\":%s,\"location\":%s}",
+                        i ? "," : "", jsonString(p.info->serial).c_str(),
+                        jsonString(p.info->hardware).c_str(), jsonString(p.info->firmware).c_str(),
+                        jsonString(p.location).c_str());
+        else if (options.json)
+            std::printf("%s\n{\"serial\":null,\"location\":%s}", i ? "," : "",
+                        jsonString(p.location).c_str());
+        else if (p.info)
+            std::printf("%s\thardware %s\tfirmware %s\tat %s\n", p.info->serial.c_str(),
+                        p.info->hardware.c_str(), p.info->firmware.c_str(), p.location.c_str());
         else
-            std::printf("%s\thardware %s\tfirmware %s\n", p.serial.c_str(), p.hardware.c_str(),
-                        p.firmware.c_str());
+            std::printf("?\tno answer to GET_INFO\tat %s\n", p.location.c_str());
     }
     if (options.json)
         std::printf("\n]\n");
@@ -87,7 +111,7 @@ int listProgrammers(const Options &options) {
         console.showError("no programmer is attached");
         return kNoProgrammer;
     }
-    return kSuccess;
+    return allAnswered ? kSuccess : kTransferError;
 }
 
 } // namespace korvat::cli

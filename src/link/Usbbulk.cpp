@@ -100,10 +100,15 @@ int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *
         for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
             if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
                 continue;
+            const std::string location = std::string(bus->dirname) + "/" + dev->filename;
+            if (!m_pinned.empty() && location != m_pinned)
+                continue;
             if (!tryDevice(dev, manufacturer, product))
                 continue;
-            if (passed++ == m_programmerIndex)
+            if (!m_pinned.empty() || passed++ == m_programmerIndex) {
+                m_location = location;
                 return 1;
+            }
             USB_bulk_close(); // an earlier programmer of the walk: not the one wanted
         }
     }
@@ -150,6 +155,7 @@ void TUsbBulk::USB_bulk_close() {
         diagnose("error writing:\n%s\n");
     m_api.close(m_handle);
     m_handle = nullptr;
+    m_location.clear();
 }
 
 int TUsbBulk::USB_transmit(unsigned char direction, unsigned char request, unsigned char *setup,

@@ -39,6 +39,13 @@ public:
     // Which of several attached programmers prog_open takes: 0 the first the walk finds
     // (as the window does), 1 the second, and so on.
     void setProgrammerIndex(int index) { m_programmerIndex = index; }
+    // Where the open programmer sits on the bus ("BUS/DEVICE" as the walk names them);
+    // empty when none is open.
+    const std::string &location() const { return m_location; }
+    // Takes only the programmer at this location (the index is then ignored), so a
+    // process keeps talking to the same programmer while others claim theirs and the
+    // walk's positions shift. Empty: the walk chooses again.
+    void pinLocation(std::string location) { m_pinned = std::move(location); }
     int USB_bulk_cmd(char *buffer, int length, int readBack);
     int USB_bulk_write(char *buffer, int length);
     int USB_bulk_read(char *buffer, int length);
@@ -70,6 +77,8 @@ private:
     Pause m_pause;
     usb_dev_handle *m_handle = nullptr;
     int m_programmerIndex = 0;
+    std::string m_pinned;
+    std::string m_location;
     int m_epIn = 0x82;
     int m_epData = 0x01;
     int m_epCmd = 0x02;

@@ -222,8 +222,13 @@ TEST_F(Cli, SeveralProgrammersNeedDevice) {
                             "decoy second-programmer\n"; // KV2000002, with an 8 MiB EF4017
     const Result devices = onSimulator(two, "devices");
     EXPECT_EQ(devices.code, 0);
-    EXPECT_EQ(devices.out,
-              "KV2000001\thardware 1.0\tfirmware 1.02\nKV2000002\thardware 1.0\tfirmware 1.02\n");
+    EXPECT_EQ(devices.out, "KV2000001\thardware 1.0\tfirmware 1.02\tat 001/001\n"
+                           "KV2000002\thardware 1.0\tfirmware 1.02\tat 002/002\n");
+    // One that does not answer is listed, and the walk goes on to the next.
+    const Result silentFirst = onSimulator(two + "fault timeout 1\n", "devices");
+    EXPECT_EQ(silentFirst.code, 5);
+    EXPECT_EQ(silentFirst.out, "?\tno answer to GET_INFO\tat 001/001\n"
+                               "KV2000002\thardware 1.0\tfirmware 1.02\tat 002/002\n");
     EXPECT_EQ(onSimulator(two, "detect").code, 2);
     EXPECT_EQ(onSimulator(two, "erase --chip W25Q64FV").code, 2);
     EXPECT_EQ(onSimulator(two, "detect --device KV2000003").code, 2);
@@ -231,9 +236,12 @@ TEST_F(Cli, SeveralProgrammersNeedDevice) {
               "type 1 id EF4017\n");
     EXPECT_EQ(onSimulator(two, "--device KV2000001 detect").out, "type 1 id EF4014\n");
     EXPECT_EQ(onSimulator(two, "erase --detect --chip W25Q64FV --device KV2000002").code, 0);
-    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\nfault unplug 1\n", "devices").code, 2);
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\nfault unplug 1\n", "devices").code, 5);
+    EXPECT_EQ(cli("devices 2>/dev/null", "env -u KORVAT_SIM LD_LIBRARY_PATH=/nonexistent ").code,
+              2);
     EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "--json devices").out,
-              "[\n{\"serial\":\"KV2000001\",\"hardware\":\"1.0\",\"firmware\":\"1.02\"}\n]\n");
+              "[\n{\"serial\":\"KV2000001\",\"hardware\":\"1.0\",\"firmware\":\"1.02\","
+              "\"location\":\"001/001\"}\n]\n");
 }
 
 // Ctrl+C in the middle of a read ends the operation properly: CMD_END, then the close,

@@ -324,3 +324,39 @@ TEST_F(Transport, AnIndexChoosesAmongSeveralProgrammers) {
     EXPECT_EQ(open(), 0);
     EXPECT_FALSE(usb.isOpen());
 }
+
+// Another process holding a programmer shifts the walk's positions; a pinned location
+// keeps to its own programmer and never takes the other one in its place.
+TEST_F(Transport, APinnedLocationKeepsToItsProgrammerWhileOthersAreClaimed) {
+    sim.addDecoy(Decoy::SecondProgrammer);
+    usb.setProgrammerIndex(1);
+    ASSERT_EQ(open(), 1);
+    const std::string second = usb.location();
+    const int secondDevice = sim.log().back().device;
+    usb.USB_bulk_close();
+    EXPECT_TRUE(usb.location().empty());
+
+    TUsbBulk other{simulatedUsb(), {}, [](int) {}};
+    ASSERT_EQ(other.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                              kProgrammerProduct),
+              1);
+    ASSERT_NE(other.location(), second);
+    // The walk alone would no longer find a second programmer: the first is busy.
+    usb.pinLocation(second);
+    sim.clearLog();
+    ASSERT_EQ(open(), 1);
+    EXPECT_EQ(usb.location(), second);
+    EXPECT_EQ(claimedDevice(), secondDevice); // the first is busy: its claim fails
+    usb.USB_bulk_close();
+
+    other.USB_bulk_close();
+    TUsbBulk holder{simulatedUsb(), {}, [](int) {}};
+    holder.pinLocation(second);
+    ASSERT_EQ(holder.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                               kProgrammerProduct),
+              1);
+    usb.pinLocation(second); // held by another: nothing, not the free programmer
+    EXPECT_EQ(open(), 0);
+    EXPECT_FALSE(usb.isOpen());
+    holder.USB_bulk_close();
+}
