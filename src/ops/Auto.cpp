@@ -32,6 +32,10 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
     m_buffers.pullViewEdits(flashView, chip);
     if (m_buffers.loadedLength <= 0)
         return std::nullopt;
+    // A range the write or verify would refuse is refused before the erase: a pass that
+    // cannot be finished must not erase the chip first.
+    if ((steps.write || steps.verify) && !rangeAcceptable(chip))
+        return std::nullopt;
     m_failure = {};
     if (!m_connection.beginOperation(chip, speed))
         return failedStep(PassStep::NotConnected);

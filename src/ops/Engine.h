@@ -53,7 +53,8 @@ public:
 
     // Auto: pull the view's edits; nothing when nothing is loaded (no value); else one
     // bracket around the ticked steps, 350 ms before verify, the completion line after a
-    // verify that passed, the beep. The first step that fails ends the pass there.
+    // verify that passed, the beep. The first step that fails ends the pass there. An
+    // unusable address range is refused (nothing) before anything starts.
     std::optional<PassOutcome> runAuto(const ChipRecord &chip, int speed, BufferView &flashView,
                                        AutoSteps steps);
 

@@ -1,5 +1,7 @@
 #include "SerialNumbers.h"
 
+#include <limits>
+
 namespace korvat {
 
 std::string serialBytes(std::uint64_t number, const SerialNumbers &serial) {
@@ -15,6 +17,17 @@ std::string serialBytes(std::uint64_t number, const SerialNumbers &serial) {
         out[i] = shift < 64 ? static_cast<char>(number >> shift) : '\0';
     }
     return out;
+}
+
+std::optional<std::uint64_t> serialNumberAfter(std::uint64_t passes, const SerialNumbers &serial) {
+    constexpr auto kMost = std::numeric_limits<std::uint64_t>::max();
+    if (serial.step != 0 && passes > (kMost - serial.start) / serial.step)
+        return std::nullopt;
+    const std::uint64_t number = serial.start + serial.step * passes;
+    const auto width = static_cast<std::size_t>(serial.bytes);
+    const bool fits = serial.format == "ascii" ? std::to_string(number).size() <= width
+                                               : width >= 8 || number >> (8 * width) == 0;
+    return fits ? std::optional(number) : std::nullopt;
 }
 
 } // namespace korvat

@@ -2,6 +2,7 @@
 // Serial numbers written into each chip's image on a production line.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace korvat {
@@ -18,5 +19,9 @@ struct SerialNumbers {
 // (the low bytes when it is wider), or decimal digits padded with zeros (the low digits
 // when it is longer).
 std::string serialBytes(std::uint64_t number, const SerialNumbers &serial);
+
+// The serial number of the chip after `passes` others, or nothing when it no longer
+// fits its bytes (or 64 bits): a line must not give two chips the same number.
+std::optional<std::uint64_t> serialNumberAfter(std::uint64_t passes, const SerialNumbers &serial);
 
 } // namespace korvat

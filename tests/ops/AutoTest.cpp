@@ -160,6 +160,27 @@ TEST_F(AutoTest, NothingLoadedDoesNothingAtAll) {
     EXPECT_EQ(buffers.flash()[0x1F], 0x5A);
 }
 
+// An address range the write would refuse is refused before the erase: the chip keeps
+// what it holds, and nothing is sent.
+TEST_F(AutoTest, AnUnusableRangeIsRefusedBeforeTheErase) {
+    buffers.range.enabled = true;
+    buffers.range.start = 0x300;
+    buffers.range.end = 0x100; // backwards
+    sim.clearLog();
+    EXPECT_FALSE(pass());
+    buffers.range.end = kFlashBufferSize + 1; // past the buffer
+    EXPECT_FALSE(pass({true, false, true}));
+    EXPECT_TRUE(sim.log().empty());
+    EXPECT_EQ(sim.chip().memory(), std::vector<std::uint8_t>(0x1000, 0x00));
+    EXPECT_EQ(host.errors.size(), 2u);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(host.beeps, 0);
+    // An erase alone does not use the range.
+    const auto erased = pass({true, false, false});
+    ASSERT_TRUE(erased);
+    EXPECT_TRUE(erased->passed);
+}
+
 TEST_F(AutoTest, NoProgrammer) {
     sim.unplug();
     const auto outcome = pass();
