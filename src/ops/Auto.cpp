@@ -18,6 +18,13 @@ constexpr int kBeforeVerifyMs = 350;
 
 } // namespace
 
+std::optional<std::uint32_t> Engine::coveredCrc() const {
+    if (!m_covered)
+        return std::nullopt;
+    const std::uint32_t end = std::min<std::uint32_t>(m_covered->end, kFlashBufferSize);
+    return crc32Of(m_buffers.flash().subspan(m_covered->start, end - m_covered->start));
+}
+
 PassOutcome Engine::failedStep(PassStep engineStep) const {
     PassOutcome outcome;
     outcome.failedStep = m_failure.step != PassStep::None ? m_failure.step : engineStep;
@@ -40,7 +47,7 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
     if (!m_connection.beginOperation(chip, speed))
         return failedStep(PassStep::NotConnected);
     const double started = m_host.seconds();
-    m_written.reset();
+    m_covered.reset();
     // The first step that fails ends the pass: a chip whose erase failed is not written,
     // and one fault shows one error box.
     std::optional<PassOutcome> failed;
@@ -58,10 +65,7 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
     clearTransferText();
     PassOutcome outcome = failed.value_or(PassOutcome{});
     outcome.passed = !failed;
-    if (m_written)
-        outcome.writtenCrc = crc32Of(m_buffers.flash().subspan(
-            m_written->start,
-            std::min<std::uint32_t>(m_written->end, kFlashBufferSize) - m_written->start));
+    outcome.dataCrc = coveredCrc();
     outcome.seconds = std::abs(m_host.seconds() - started);
     m_host.beep();
     m_connection.endOperation();

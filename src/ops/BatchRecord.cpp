@@ -135,6 +135,8 @@ std::string_view stepWord(PassStep step) {
         return "write";
     case PassStep::Verify:
         return "verify";
+    case PassStep::NotBlank:
+        return "not-blank";
     case PassStep::Transfer:
         return "transfer";
     case PassStep::NotConnected:
@@ -158,7 +160,7 @@ std::string recordLine(const PassRecord &record) {
         failed ? "FAIL" : "PASS",
         std::string(failed ? stepWord(outcome.failedStep) : std::string_view()),
         failed && outcome.failedAddress ? hexText(*outcome.failedAddress, 1) : std::string(),
-        outcome.writtenCrc ? hexText(*outcome.writtenCrc, 8) : std::string(),
+        outcome.dataCrc ? hexText(*outcome.dataCrc, 8) : std::string(),
         secondsText(outcome.seconds),
     };
     std::string line;

@@ -12,18 +12,29 @@
 namespace korvat {
 
 // Which step of a pass failed.
-enum class PassStep { None, Erase, Write, Verify, Transfer, NotConnected, NothingLoaded };
+enum class PassStep {
+    None,
+    Erase,
+    Write,
+    Verify,
+    NotBlank, // a blank check found data (never in an Auto pass)
+    Transfer,
+    NotConnected,
+    NothingLoaded
+};
 
-// The record's word for a step: "", "erase", "write", "verify", "transfer",
-// "not-connected", "nothing-loaded".
+// The record's word for a step: "", "erase", "write", "verify", "not-blank",
+// "transfer", "not-connected", "nothing-loaded".
 std::string_view stepWord(PassStep step);
 
 struct PassOutcome {
     bool passed = false;
     PassStep failedStep = PassStep::None;
     std::optional<std::uint64_t> failedAddress; // first failing chip address, when known
-    std::optional<std::uint32_t> writtenCrc;    // CRC-32 of the bytes the write covered
-    double seconds = 0;                         // elapsed seconds of the pass
+    // CRC-32 of the buffer bytes at the chip addresses the operation covered: what a
+    // write wrote (an Auto pass's write), what a verify compared, what a read kept.
+    std::optional<std::uint32_t> dataCrc;
+    double seconds = 0; // elapsed seconds of the pass
 };
 
 struct PassRecord {

@@ -67,6 +67,7 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
             return std::nullopt;
     }
     m_failure = {};
+    m_covered.reset();
     if (!m_connection.beginOperation(chip, speed))
         return failedStep(PassStep::NotConnected);
     const double started = m_host.seconds();
@@ -95,6 +96,7 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
     m_connection.endOperation();
     PassOutcome outcome = ok ? PassOutcome{} : failedStep(PassStep::None);
     outcome.passed = ok;
+    outcome.dataCrc = coveredCrc();
     outcome.seconds = std::abs(m_host.seconds() - started);
     return outcome;
 }
@@ -278,6 +280,7 @@ bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
         progress(static_cast<std::uint32_t>(offset));
     }
     std::memcpy(m_buffers.flash().data(), block.get(), kept);
+    m_covered = Bounds{0, static_cast<std::uint32_t>(kept)};
     m_buffers.setLoadedFromRead(chip);
     m_buffers.reloadFlashView(flashView, chip.capacity);
     progressEnd();
@@ -296,9 +299,11 @@ bool Engine::blankCheck(const ChipRecord &chip) {
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
         if (!readInto(m_scratch.data(), t, offset))
             return false;
-        if (std::any_of(m_scratch.begin(), m_scratch.end(),
-                        [](std::uint8_t b) { return b != 0xFF; }))
-            return fail(text(txtNotBlank));
+        const auto data = std::find_if(m_scratch.begin(), m_scratch.end(),
+                                       [](std::uint8_t b) { return b != 0xFF; });
+        if (data != m_scratch.end())
+            return fail(text(txtNotBlank), PassStep::NotBlank,
+                        offset + static_cast<std::uint64_t>(data - m_scratch.begin()));
         progress(static_cast<std::uint32_t>(offset));
     }
     progressEnd();
@@ -311,6 +316,7 @@ bool Engine::verify(const ChipRecord &chip) {
     if (!bounds)
         return false;
     const Bounds b = *bounds;
+    m_covered = b;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     // The bar runs to the loaded length; the time left to the last byte compared.
@@ -358,12 +364,12 @@ std::optional<std::uint64_t> Engine::readTailOfRange(const Bounds &b, std::uint3
 
 bool Engine::write(const ChipRecord &chip) {
     preamble(txtWriteRunning);
-    m_written.reset();
+    m_covered.reset();
     const auto bounds = coveredBytes(chip, true);
     if (!bounds)
         return false;
     const Bounds b = *bounds;
-    m_written = b;
+    m_covered = b;
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);

@@ -90,6 +90,8 @@ private:
     void logCompletion(TextName done, double started);
     // Which step of an Auto pass a failed engine ends, and where.
     PassOutcome failedStep(PassStep engineStep) const;
+    // The CRC-32 of the buffer bytes the last read, write or verify covered.
+    std::optional<std::uint32_t> coveredCrc() const;
     bool failAt(std::uint64_t address);
     bool command(CommandBlock block, bool reply, std::uint64_t address);
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
@@ -109,7 +111,7 @@ private:
         PassStep step = PassStep::None;
         std::optional<std::uint64_t> address;
     } m_failure;                     // how the last engine failed, when it did
-    std::optional<Bounds> m_written; // what the last write covered
+    std::optional<Bounds> m_covered; // what the last read, write or verify covered
 };
 
 } // namespace korvat

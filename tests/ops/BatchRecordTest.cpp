@@ -61,7 +61,7 @@ PassRecord passed() {
     r.idType = 1;
     r.chipId = 0xEF4017;
     r.outcome.passed = true;
-    r.outcome.writtenCrc = 0xCBF43926u;
+    r.outcome.dataCrc = 0xCBF43926u;
     r.outcome.seconds = 12.3456;
     return r;
 }
@@ -72,7 +72,7 @@ PassRecord failedVerify() {
     r.outcome.passed = false;
     r.outcome.failedStep = PassStep::Verify;
     r.outcome.failedAddress = 0x1F00;
-    r.outcome.writtenCrc = 0x12AB;
+    r.outcome.dataCrc = 0x12AB;
     r.outcome.seconds = 0.5;
     return r;
 }
@@ -123,7 +123,7 @@ TEST(BatchRecordLine, FailedPass) {
     r.chipId = 0;
     r.outcome.failedStep = PassStep::NotConnected;
     r.outcome.failedAddress.reset();
-    r.outcome.writtenCrc.reset();
+    r.outcome.dataCrc.reset();
     r.outcome.seconds = 0;
     EXPECT_EQ(recordLine(r), "2026-12-08T14:03:27+01:00,4,25_SPI_FLASH,Winbond,W25Q64FV,"
                              "2:000000,FAIL,not-connected,,,0.000");
@@ -165,7 +165,7 @@ TEST(BatchRecordLine, NumbersAreUpperCaseHex) {
     r.idType = 7;
     r.chipId = 0x12ab01cd; // only the 24 bits of an ID are printed
     r.outcome.failedAddress = 0x1ffffffffULL;
-    r.outcome.writtenCrc = 0x0000beef;
+    r.outcome.dataCrc = 0x0000beef;
     EXPECT_EQ(recordLine(r), "2026-12-08T14:03:27+01:00,4,25_SPI_FLASH,Winbond,W25Q64FV,"
                              "7:AB01CD,FAIL,verify,1FFFFFFFF,0000BEEF,0.500");
     r.outcome.failedAddress = 0;

@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "buffers/Checksum.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -240,7 +241,10 @@ TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
     sim.clearLog();
     host.log.clear();
     sim.chip().memory()[0x1234] = 0x7F;
-    run(Operation::BlankCheck);
+    const auto outcome = engine.run(Operation::BlankCheck, chip, 0, view);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->failedStep, PassStep::NotBlank);
+    EXPECT_EQ(outcome->failedAddress, 0x1234u);
     EXPECT_EQ(dataReads().size(), 0x1234u / 256 + 1);
     EXPECT_EQ(host.errors, (std::vector<std::string>{"The chip is not empty."}));
     EXPECT_EQ(host.log, (std::vector<std::string>{"14:03:27 The chip is not empty.",
@@ -554,4 +558,26 @@ TEST_F(EngineTest, EraseShowsARateOnlyWhenItsBarCountsBytes) {
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), (Texts{"40 KiB/s", "0:03"}));
     EXPECT_TRUE(cleared);
+}
+
+// Each outcome carries the CRC-32 of the bytes it covered, for a script to compare with
+// its image: the written (rounded to whole pages), the compared and the read bytes.
+TEST_F(EngineTest, OutcomesCarryTheCrcOfTheBytesCovered) {
+    useChip(Family::Spi25, 0, 4096, 256);
+    for (int i = 0; i < 4096; ++i)
+        buffers.flash()[i] = static_cast<std::uint8_t>(i * 7);
+    buffers.loadedLength = 300;
+    const auto written = engine.run(Operation::Write, chip, 0, view);
+    ASSERT_TRUE(written && written->passed);
+    EXPECT_EQ(written->dataCrc, crc32Of(buffers.flash().first(512)));
+    const auto verified = engine.run(Operation::Verify, chip, 0, view);
+    ASSERT_TRUE(verified && verified->passed);
+    EXPECT_EQ(verified->dataCrc, crc32Of(buffers.flash().first(512)));
+    buffers.range = {0x100, 0x1FF, true};
+    EXPECT_EQ(engine.run(Operation::Verify, chip, 0, view)->dataCrc,
+              crc32Of(buffers.flash().subspan(0x100, 0x100)));
+    const auto read = engine.run(Operation::Read, chip, 0, view);
+    ASSERT_TRUE(read && read->passed);
+    EXPECT_EQ(read->dataCrc, crc32Of(buffers.flash().first(4096)));
+    EXPECT_EQ(engine.run(Operation::Erase, chip, 0, view)->dataCrc, std::nullopt);
 }
