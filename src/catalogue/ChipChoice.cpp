@@ -45,6 +45,8 @@ ChipChoice chooseChip(const Catalogue &catalogue, std::string_view name) {
     for (const CatalogueChip &chip : allChips(catalogue))
         if (lower(full ? fullChipName(chip.name) : chip.name.model) == key)
             matches.push_back(chip);
+    for (const CatalogueChip &chip : matches)
+        choice.named.push_back(chip.slot);
     if (matches.size() == 1) {
         choice.slot = matches.front().slot;
         return choice;

@@ -27,6 +27,7 @@ std::vector<CatalogueChip> chipsContaining(const Catalogue &catalogue, std::stri
 
 struct ChipChoice {
     std::optional<int> slot;             // the one chip named
+    std::vector<int> named;              // every chip the name names exactly
     std::vector<std::string> candidates; // when none or several: what the name could mean
 };
 

@@ -1,8 +1,7 @@
 #include "BatchCommand.h"
 
+#include "ChipChoosing.h"
 #include "ConsoleHost.h"
-#include "Programmers.h"
-#include "buffers/Buffers.h"
 #include "catalogue/ChipChoice.h"
 #include "link/Connection.h"
 #include "link/UsbApi.h"
@@ -19,50 +18,128 @@
 namespace korvat::cli {
 namespace {
 
-// Batch mode's view of the command line: Ctrl+C or the count ends it; each pass first
-// writes the chip's serial number into the image.
+// Detections in a row that do not reach the programmer (150 ms apart) before the run
+// ends: a programmer that left the bus comes back at another place, where this process
+// does not look for it.
+constexpr int kLostAfterDetections = 20;
+
+// Batch mode's view of the command line: Ctrl+C, the count, a lost programmer or the
+// end of the serial numbers ends it; each pass first writes the chip's serial number
+// into the image.
 class ConsoleBatch : public BatchWindow {
 public:
-    ConsoleBatch(Engine &engine, Connection &connection, Buffers &buffers, ConsoleHost &host,
+    ConsoleBatch(Engine &engine, Connection &connection, ChipBuffers &work, ConsoleHost &host,
                  const ChipRecord &chip, NameParts name, const BatchArgs &args)
-        : m_engine(engine), m_connection(connection), m_buffers(buffers), m_host(host),
-          m_chip(chip), m_name(std::move(name)), m_args(args) {}
+        : m_engine(engine), m_connection(connection), m_work(work), m_host(host), m_chip(chip),
+          m_name(std::move(name)), m_args(args) {}
 
     bool batchOn() const override {
-        return !interrupted() && !m_stopped && (m_args.count == 0 || m_passes < m_args.count);
+        return !interrupted() && !m_stopped && !lost() && !serialsEnded() &&
+               (m_args.count == 0 || m_passes < m_args.count);
     }
-    ChipIdentity detect() override { return m_connection.readChipIdentity(m_chip, 0); }
+    ChipIdentity detect() override {
+        const ChipIdentity id = m_connection.readChipIdentity(m_chip, 0);
+        m_unreached = id.answered() ? 0 : m_unreached + 1;
+        return id;
+    }
     std::optional<PassOutcome> runPass() override {
         if (m_args.serial) {
             const SerialNumbers &s = *m_args.serial;
-            const std::uint64_t number = s.start + s.step * static_cast<std::uint64_t>(m_passes);
+            const std::uint64_t number = *serialNumberAfter(m_passes, s);
             const std::string bytes = serialBytes(number, s);
-            std::memcpy(m_buffers.flash().data() + s.address, bytes.data(), bytes.size());
-            m_buffers.loadedLength = std::max<std::int32_t>(
-                m_buffers.loadedLength, static_cast<std::int32_t>(s.address + bytes.size()));
+            Buffers &buffers = m_work.buffers;
+            std::memcpy(buffers.flash().data() + s.address, bytes.data(), bytes.size());
+            buffers.loadedLength = std::max<std::int32_t>(
+                buffers.loadedLength, static_cast<std::int32_t>(s.address + bytes.size()));
             m_serial = std::to_string(number);
         }
         ++m_passes;
-        return m_engine.runAuto(m_chip, 0, m_view, {});
+        const auto outcome = m_engine.runAuto(m_chip, 0, m_work.view, {});
+        if (outcome && !outcome->passed && !m_firstFailure)
+            m_firstFailure = outcome;
+        if (outcome)
+            m_last = outcome;
+        return outcome;
     }
     NameParts chipName() const override { return m_name; }
     void pause(int milliseconds) override { m_host.sleep(milliseconds); }
     void stop() override { m_stopped = true; }
     std::optional<std::string> passSerial() const override { return m_serial; }
 
+    bool lost() const { return m_unreached >= kLostAfterDetections; }
+    // The next chip's serial number no longer fits its bytes.
+    bool serialsEnded() const {
+        return m_args.serial && !serialNumberAfter(m_passes, *m_args.serial);
+    }
+    const std::optional<PassOutcome> &firstFailure() const { return m_firstFailure; }
+    const std::optional<PassOutcome> &lastOutcome() const { return m_last; }
+
 private:
     Engine &m_engine;
     Connection &m_connection;
-    Buffers &m_buffers;
+    ChipBuffers &m_work;
     ConsoleHost &m_host;
     const ChipRecord &m_chip;
     NameParts m_name;
     const BatchArgs &m_args;
-    NoView m_view;
     int m_passes = 0;
+    int m_unreached = 0;
     bool m_stopped = false;
     std::optional<std::string> m_serial;
+    std::optional<PassOutcome> m_firstFailure, m_last;
 };
+
+// The serial numbers fit the chip and, for every chip the run may program, their bytes.
+bool serialsUsable(const BatchArgs &args, const ChipRecord &chip, Console &console) {
+    const SerialNumbers &s = *args.serial;
+    const std::uint64_t room = std::min<std::uint64_t>(chip.capacity, kFlashBufferSize);
+    if (s.address + static_cast<std::uint64_t>(s.bytes) > room) {
+        console.showError("--serial-at: the serial number must lie inside the chip (" +
+                          std::to_string(room) + " bytes)");
+        return false;
+    }
+    const std::uint64_t last = args.count > 0 ? static_cast<std::uint64_t>(args.count - 1) : 0;
+    if (!serialNumberAfter(last, s)) {
+        console.showError("the serial numbers of " + std::to_string(last + 1) +
+                          " chips do not fit in " + std::to_string(s.bytes) + " bytes");
+        return false;
+    }
+    return true;
+}
+
+int exitCodeOfRun(const BatchLoop &loop, const ConsoleBatch &window, Console &console) {
+    if (loop.recordFailed())
+        return kFileError; // a production line does not run unrecorded
+    if (window.lost()) {
+        console.showError("the programmer is not connected any more; the batch stops");
+        return kNoProgrammer;
+    }
+    if (window.serialsEnded() && !interrupted()) {
+        console.showError("the next serial number does not fit its bytes; the batch stops");
+        return kUsage;
+    }
+    // The first failed pass tells what went wrong on the line.
+    const auto &failure = window.firstFailure();
+    return failure ? exitCodeOf(*failure) : kSuccess;
+}
+
+void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
+               const std::string &recordPath, double seconds) {
+    const auto &failure = window.firstFailure();
+    const auto &last = window.lastOutcome();
+    char crc[16] = "null";
+    if (last && last->dataCrc)
+        std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*last->dataCrc));
+    std::printf("{\"command\":\"batch\",\"chip\":%s,\"result\":\"%s\",\"exitCode\":%d,"
+                "\"passes\":%d,\"passed\":%d,\"failed\":%d,\"failedAddress\":%s,\"crc32\":%s,"
+                "\"seconds\":%.3f,\"record\":%s}\n",
+                jsonString(fullChipName(window.chipName())).c_str(),
+                exitCode == kSuccess ? "ok" : "failed", exitCode, loop.passes(), loop.passed(),
+                loop.failed(),
+                failure && failure->failedAddress ? std::to_string(*failure->failedAddress).c_str()
+                                                  : "null",
+                crc, seconds, jsonString(recordPath).c_str());
+}
 
 } // namespace
 
@@ -72,10 +149,8 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
-    if (args.serial && (args.serial->bytes < 1 || args.serial->bytes > 32 ||
-                        args.serial->address + static_cast<std::uint64_t>(args.serial->bytes) >
-                            kFlashBufferSize)) {
-        console.showError("--serial-bytes must be 1 to 32, and the serial number inside the image");
+    if (args.serial && (args.serial->bytes < 1 || args.serial->bytes > 32)) {
+        console.showError("--serial-bytes must be 1 to 32");
         return kUsage;
     }
     const int language = options.language;
@@ -87,13 +162,10 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     if (!slot)
         return refused;
     const ChipRecord &chip = catalogue->slot(*slot);
-
-    Buffers buffers;
-    NoView view;
-    NoChooser chooser;
-    setAddressFromText(buffers.range.end, buffers.resetForChip(chip, view, view));
-    FileCommands files(buffers, view, view, host, console, console, chooser, language);
-    if (!loadImage(files, args.chip.file, chip, buffers, console))
+    if (args.serial && !serialsUsable(args, chip, console))
+        return kUsage;
+    ChipBuffers work(chip, host, console, language);
+    if (!work.load(args.chip.file))
         return kFileError;
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
@@ -112,10 +184,11 @@ int batchCommand(const Options &options, const BatchArgs &args) {
                   (std::filesystem::path(cataloguePath(options)).parent_path() / "korvat.ini")
                       .string());
     BatchRecord record(recordPath, args.serial.has_value());
-    Engine engine(usb, connection, host, buffers, language);
-    ConsoleBatch window(engine, connection, buffers, host, chip,
+    Engine engine(usb, connection, host, work.buffers, language);
+    ConsoleBatch window(engine, connection, work, host, chip,
                         splitForSelection(catalogue->name(*slot)), args);
     BatchLoop loop(window, host, record, language, [] { return std::time(nullptr); });
+    const double started = host.seconds();
     try {
         loop.run();
     } catch (const Interrupted &) {
@@ -123,14 +196,10 @@ int batchCommand(const Options &options, const BatchArgs &args) {
             connection.endOperation(); // CMD_END and close before leaving
         return kInterrupted;
     }
+    const int exitCode = exitCodeOfRun(loop, window, console);
     if (options.json)
-        std::printf("{\"command\":\"batch\",\"chip\":%s,\"passes\":%d,\"passed\":%d,"
-                    "\"failed\":%d,\"record\":%s}\n",
-                    jsonString(fullChipName(window.chipName())).c_str(), loop.passes(),
-                    loop.passed(), loop.failed(), jsonString(recordPath).c_str());
-    if (loop.recordFailed())
-        return kFileError; // a production line does not run unrecorded
-    return loop.failed() == 0 ? kSuccess : kTransferError;
+        printJson(window, loop, exitCode, recordPath, host.seconds() - started);
+    return exitCode;
 }
 
 } // namespace korvat::cli

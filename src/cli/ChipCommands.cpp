@@ -1,11 +1,7 @@
 #include "ChipCommands.h"
 
+#include "ChipChoosing.h"
 #include "ConsoleHost.h"
-#include "Programmers.h"
-#include "buffers/BufferView.h"
-#include "buffers/Buffers.h"
-#include "buffers/Checksum.h"
-#include "buffers/FileCommands.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -34,193 +30,63 @@ std::optional<Operation> operationOf(const std::string &command) {
     return std::nullopt; // auto
 }
 
-int exitCodeOf(const PassOutcome &outcome, const std::string &command) {
-    if (outcome.passed)
-        return kSuccess;
-    switch (outcome.failedStep) {
-    case PassStep::NotConnected:
-        return kNoProgrammer;
-    case PassStep::Erase:
-        return kEraseTimeout;
-    case PassStep::Verify:
-        return kMismatch;
-    case PassStep::None:
-        return command == "blank" ? kMismatch : kTransferError;
-    default:
-        return kTransferError;
-    }
-}
-
 // The range as the window's two address edits take it: "START:END" in hexadecimal.
-bool applyRange(const std::string &text, AddressRange &range, Console &console) {
+std::optional<AddressRange> parseRange(const std::string &text, Console &console) {
+    AddressRange range;
     const auto colon = text.find(':');
     if (colon == std::string::npos) {
         console.showError("--range must read START:END (hexadecimal)");
-        return false;
+        return std::nullopt;
     }
     for (auto [part, address] : {std::pair{text.substr(0, colon), &range.start},
                                  std::pair{text.substr(colon + 1), &range.end}})
         if (const auto error = setAddressFromText(*address, part)) {
             console.showError(*error);
-            return false;
-        }
-    range.enabled = true;
-    return true;
-}
-
-void printJson(const std::string &command, const std::string &chip, const PassOutcome &outcome,
-               const std::string &crc) {
-    std::printf("{\"command\":\"%s\",\"chip\":%s,\"result\":\"%s\",\"failedAddress\":%s,"
-                "\"crc32\":%s,\"seconds\":%.3f}\n",
-                command.c_str(), jsonString(chip).c_str(), outcome.passed ? "ok" : "failed",
-                outcome.failedAddress ? std::to_string(*outcome.failedAddress).c_str() : "null",
-                crc.empty() ? "null" : jsonString(crc).c_str(), outcome.seconds);
-}
-
-std::string listed(const std::vector<std::string> &names) {
-    std::string list;
-    for (const std::string &n : names)
-        list += "\n  " + n;
-    return list;
-}
-
-// The records that carry the chip ID, as full names.
-std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t id) {
-    std::vector<CatalogueChip> found;
-    for (int i = 0; i < catalogue.chipCount(); ++i)
-        if (catalogue.slot(i).chipId == id)
-            found.push_back({i, splitForSelection(catalogue.name(i))});
-    return found;
-}
-
-// The detection exchange with the parameters of a chip the programmer can ask: the one
-// --chip names, else the catalogue's first.
-ChipIdentity readIdentity(Connection &connection, const Catalogue &catalogue,
-                          std::optional<int> slot) {
-    return connection.readChipIdentity(catalogue.slot(slot.value_or(0)), 0);
-}
-
-// What a failed detection exits with; the message is shown.
-int detectionFailure(const ChipIdentity &id, Console &console) {
-    if (!id.answered()) {
-        console.showError(id.reach == ChipIdentity::Reach::LinkFailed
-                              ? "the chip ID could not be read"
-                              : "the programmer is not connected");
-        return id.reach == ChipIdentity::Reach::LinkFailed ? kTransferError : kNoProgrammer;
-    }
-    console.showError(id.typeCode() == 0 ? "no chip in the socket"
-                                         : "the chip in the socket has no ID to tell it by; "
-                                           "name it with --chip");
-    return kChipProblem;
-}
-
-} // namespace
-
-// The chip a command runs on: the one --chip names, or the one --detect finds (which
-// --chip may pick among records that share the ID).
-std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
-                              Connection &connection, Console &console, int &exitCode) {
-    exitCode = kChipProblem;
-    std::optional<int> named;
-    if (!args.chip.empty()) {
-        const ChipChoice choice = chooseChip(catalogue, args.chip);
-        if (!choice.slot && !args.detect) {
-            console.showError(choice.candidates.empty()
-                                  ? "unknown chip " + args.chip
-                                  : "chip " + args.chip + " could be:" + listed(choice.candidates));
             return std::nullopt;
         }
-        named = choice.slot;
-    }
-    if (!args.detect) {
-        if (!named) {
-            console.showError("--chip or --detect names the chip in the socket");
-            exitCode = kUsage;
-        }
-        return named;
-    }
-    const ChipIdentity id = readIdentity(connection, catalogue, named);
-    if (!id.answered() || id.typeCode() != 1) {
-        exitCode = detectionFailure(id, console);
-        return std::nullopt;
-    }
-    const auto found = chipsWithId(catalogue, id.chipId());
-    std::vector<std::string> names;
-    for (const CatalogueChip &c : found) {
-        if (named && c.slot == *named)
-            return named;
-        names.push_back(fullChipName(c.name));
-    }
-    if (found.size() == 1 && !named)
-        return found.front().slot;
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id.chipId()));
-    console.showError(found.empty() ? std::string("no catalogue chip has the ID ") + hex
-                                    : std::string("chips with the ID ") + hex +
-                                          (named ? " (not " + args.chip + ")" : "") + ":" +
-                                          listed(names) + "\nname one with --chip");
-    return std::nullopt;
+    range.enabled = true;
+    return range;
 }
 
-std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
-                                           const Catalogue &catalogue, TUsbBulk &usb,
-                                           Connection &connection, OperationHost &host,
-                                           Console &console, int &exitCode) {
-    if ((exitCode = selectProgrammer(options, usb, host, console)) != kSuccess)
-        return std::nullopt;
-    return chooseSlot(args, catalogue, connection, console, exitCode);
+// What the JSON object of a chip command reports.
+struct Report {
+    std::string chip;                   // the chip's full name, once chosen
+    std::optional<PassOutcome> outcome; // how the operation ended, once it ran
+};
+
+void printJson(const std::string &command, const Report &report, int exitCode,
+               const Console &console, const ConsoleHost &host) {
+    const PassOutcome *o = report.outcome ? &*report.outcome : nullptr;
+    const char *result = exitCode == kSuccess ? "ok" : o ? "failed" : "refused";
+    char crc[16] = "null";
+    if (o && o->dataCrc)
+        std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*o->dataCrc));
+    std::string errors;
+    for (const auto *list : {&console.messages(), &host.errors()})
+        for (const std::string &e : *list)
+            errors += (errors.empty() ? "" : ",") + jsonString(e);
+    std::printf("{\"command\":\"%s\",\"chip\":%s,\"result\":\"%s\",\"exitCode\":%d,"
+                "\"failedAddress\":%s,\"crc32\":%s,\"seconds\":%.3f,\"errors\":[%s]}\n",
+                command.c_str(), report.chip.empty() ? "null" : jsonString(report.chip).c_str(),
+                result, exitCode,
+                o && o->failedAddress ? std::to_string(*o->failedAddress).c_str() : "null", crc,
+                o ? o->seconds : 0.0, errors.c_str());
 }
 
-bool loadImage(FileCommands &files, const std::string &path, const ChipRecord &chip,
-               Buffers &buffers, Console &console) {
-    const std::size_t before = console.messages().size();
-    // The window keeps what a failed load left in the buffer; a command must not write it.
-    if (!files.openPath(path, BufferTab::Flash, chip) || console.messages().size() != before)
-        return false;
-    if (buffers.loadedLength <= 0) {
-        console.showError(path + ": the file holds nothing");
-        return false;
-    }
-    return true;
-}
-
-int detectCommand(const Options &options) {
-    Console console(options.quiet);
-    ConsoleHost host(options.quiet, options.json);
+int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
+                   ConsoleHost &host, Report &report) {
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
-    TUsbBulk usb(UsbApi::load());
-    if (const int refused = selectProgrammer(options, usb, host, console))
-        return refused;
-    Connection connection(usb, host, options.language);
-    const ChipIdentity id = readIdentity(connection, *catalogue, std::nullopt);
-    if (!id.answered())
-        return detectionFailure(id, console);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id.chipId()));
-    const auto found =
-        id.typeCode() == 1 ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
-    if (options.json) {
-        std::printf("{\"command\":\"detect\",\"type\":%d,\"id\":\"%s\",\"chips\":[", id.typeCode(),
-                    hex);
-        for (std::size_t i = 0; i < found.size(); ++i)
-            std::printf("%s%s", i ? "," : "", jsonString(fullChipName(found[i].name)).c_str());
-        std::printf("]}\n");
-    } else {
-        std::printf("type %d id %s\n", id.typeCode(), hex);
-        for (const CatalogueChip &c : found)
-            std::printf("%s\n", fullChipName(c.name).c_str());
-    }
-    return id.typeCode() == 0 ? kChipProblem : kSuccess;
-}
-
-int chipCommand(const Options &options, const ChipArgs &args) {
-    Console console(options.quiet);
-    ConsoleHost host(options.quiet, options.json);
-    const auto catalogue = loadCatalogue(options, console);
-    if (!catalogue)
+    const auto operation = operationOf(args.command);
+    if (operation == Operation::Read && !args.force && std::filesystem::exists(args.file)) {
+        console.showError(args.file + " exists; --force replaces it");
         return kFileError;
+    }
+    std::optional<AddressRange> range;
+    if (!args.range.empty() && !(range = parseRange(args.range, console)))
+        return kUsage;
+
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
     Connection connection(usb, host, language);
@@ -230,52 +96,92 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     if (!slot)
         return refused;
     const ChipRecord &chip = catalogue->slot(*slot);
-    const std::string chipName = fullChipName(splitForSelection(catalogue->name(*slot)));
-    if (args.command == "read" && !args.force && std::filesystem::exists(args.file)) {
-        console.showError(args.file + " exists; --force replaces it");
+    report.chip = fullChipName(splitForSelection(catalogue->name(*slot)));
+    ChipBuffers work(chip, host, console, language);
+    if (range)
+        work.buffers.range = *range;
+    const bool takesImage =
+        !operation || operation == Operation::Write || operation == Operation::Verify;
+    if (takesImage && !work.load(args.file))
         return kFileError;
-    }
+    // --detect has seen the chip; a chip named alone is looked for first, so an empty
+    // socket is told apart from a failed operation.
+    if (!args.detect)
+        if (const int absent = chipPresent(connection, chip, console))
+            return absent;
 
-    Buffers buffers;
-    NoView view;
-    NoChooser chooser;
-    const std::string end = buffers.resetForChip(chip, view, view);
-    setAddressFromText(buffers.range.end, end);
-    if (!args.range.empty() && !applyRange(args.range, buffers.range, console))
-        return kUsage;
-    Engine engine(usb, connection, host, buffers, language);
-    FileCommands files(buffers, view, view, host, console, console, chooser, language);
-    const auto operation = operationOf(args.command);
-    if (operation != Operation::Erase && operation != Operation::BlankCheck &&
-        operation != Operation::Read && !loadImage(files, args.file, chip, buffers, console))
-        return kFileError;
-
-    std::optional<PassOutcome> outcome;
+    Engine engine(usb, connection, host, work.buffers, language);
     try {
-        outcome = operation ? engine.run(*operation, chip, 0, view)
-                            : engine.runAuto(chip, 0, view, {!args.noErase, true, !args.noVerify});
+        if (interrupted())
+            throw Interrupted{};
+        report.outcome =
+            operation ? engine.run(*operation, chip, 0, work.view)
+                      : engine.runAuto(chip, 0, work.view, {!args.noErase, true, !args.noVerify});
     } catch (const Interrupted &) {
-        connection.endOperation(); // CMD_END and close before leaving
+        if (connection.busy())
+            connection.endOperation(); // CMD_END and close before leaving
         console.showError("interrupted");
         return kInterrupted;
     }
-    if (!outcome)
-        return buffers.range.enabled ? kUsage : kFileError;
-    std::string crc;
-    if (outcome->passed && operation == Operation::Read) {
+    // The image is loaded, so an operation that did not start refused the range.
+    if (!report.outcome)
+        return kUsage;
+    if (report.outcome->passed && operation == Operation::Read) {
         struct Yes : Prompter {
             bool askYesNo(std::string_view) override { return true; }
         } yes;
-        const auto count = std::min<std::size_t>(chip.capacity, buffers.flash().size());
-        if (!saveFile(args.file, buffers.flash().first(count), yes, console, language))
+        const auto count = std::min<std::size_t>(chip.capacity, work.buffers.flash().size());
+        if (!saveFile(args.file, work.buffers.flash().first(count), yes, console, language))
             return kFileError;
     }
-    if (operation == Operation::Read || operation == Operation::Write ||
-        operation == Operation::Verify || !operation)
-        crc = checksumText(buffers.flash(), buffers.loadedLength);
+    return exitCodeOf(*report.outcome);
+}
+
+} // namespace
+
+int exitCodeOf(const PassOutcome &outcome) {
+    if (outcome.passed)
+        return kSuccess;
+    switch (outcome.failedStep) {
+    case PassStep::NotConnected:
+        return kNoProgrammer;
+    case PassStep::Erase:
+        return kEraseTimeout;
+    case PassStep::Verify:
+    case PassStep::NotBlank:
+        return kMismatch;
+    default:
+        return kTransferError;
+    }
+}
+
+ChipBuffers::ChipBuffers(const ChipRecord &chip, OperationHost &host, Console &console,
+                         const int &language)
+    : m_chip(chip), m_console(console),
+      m_files(buffers, view, view, host, console, console, m_chooser, language) {
+    setAddressFromText(buffers.range.end, buffers.resetForChip(chip, view, view));
+}
+
+bool ChipBuffers::load(const std::string &path) {
+    const std::size_t before = m_console.messages().size();
+    // The window keeps what a failed load left in the buffer; a command must not write it.
+    if (!m_files.openPath(path, BufferTab::Flash, m_chip) || m_console.messages().size() != before)
+        return false;
+    if (buffers.loadedLength <= 0) {
+        m_console.showError(path + ": the file holds nothing");
+        return false;
+    }
+    return true;
+}
+
+int chipCommand(const Options &options, const ChipArgs &args) {
+    Console console(options.quiet);
+    ConsoleHost host(options.quiet, options.json);
+    Report report;
+    const int exitCode = runChipCommand(options, args, console, host, report);
     if (options.json)
-        printJson(args.command, chipName, *outcome, crc);
-    return exitCodeOf(*outcome, args.command);
+        printJson(args.command, report, exitCode, console, host);
+    return exitCode;
 }
 
 } // namespace korvat::cli

@@ -4,16 +4,15 @@
 
 #include "Commands.h"
 #include "buffers/BufferView.h"
+#include "buffers/Buffers.h"
 #include "buffers/FileCommands.h"
+#include "ops/BatchRecord.h"
 
 #include <optional>
 #include <string>
 
 namespace korvat {
-class Buffers;
-class Connection;
 class OperationHost;
-class TUsbBulk;
 struct ChipRecord;
 } // namespace korvat
 
@@ -32,22 +31,8 @@ struct ChipArgs {
 
 int chipCommand(const Options &options, const ChipArgs &args);
 
-// The chip a command runs on: the one --chip names, or the one --detect finds (which
-// --chip may pick among records that share the ID). Nothing, with the message shown and
-// the exit code set, when there is none.
-std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
-                              Connection &connection, Console &console, int &exitCode);
-
-// The programmer (selectProgrammer) and then the chip (chooseSlot) a command runs on.
-std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
-                                           const Catalogue &catalogue, TUsbBulk &usb,
-                                           Connection &connection, OperationHost &host,
-                                           Console &console, int &exitCode);
-
-// Loads the image a command writes, as Open does onto the FLASH tab. False, with the
-// message shown, when the file could not be read whole or holds nothing.
-bool loadImage(FileCommands &files, const std::string &path, const ChipRecord &chip,
-               Buffers &buffers, Console &console);
+// What a failed operation exits with: by the step that failed.
+int exitCodeOf(const PassOutcome &outcome);
 
 // The command line has no hex views: the buffer is the only copy.
 class NoView : public BufferView {
@@ -66,7 +51,23 @@ public:
     std::optional<std::string> chooseSave(const FileChoice &) override { return std::nullopt; }
 };
 
-// korvat-cli detect: the type code, the ID, and every catalogue chip with that ID.
-int detectCommand(const Options &options);
+// The buffers as selecting the chip in the window leaves them, and the image a command
+// writes loaded into them as Open does onto the FLASH tab.
+class ChipBuffers {
+public:
+    ChipBuffers(const ChipRecord &chip, OperationHost &host, Console &console, const int &language);
+    // False, with the message shown, when the file could not be read whole or holds
+    // nothing.
+    bool load(const std::string &path);
+
+    Buffers buffers;
+    NoView view;
+
+private:
+    const ChipRecord &m_chip;
+    Console &m_console;
+    NoChooser m_chooser;
+    FileCommands m_files;
+};
 
 } // namespace korvat::cli

@@ -1,6 +1,7 @@
 // korvat-cli: the programmer's commands for scripts and production lines, over the same
 // core as the window.
 #include "BatchCommand.h"
+#include "ChipChoosing.h"
 #include "ChipCommands.h"
 #include "Commands.h"
 #include "ConsoleHost.h"
@@ -101,21 +102,26 @@ int main(int argc, char **argv) {
         return listChips(options, text);
     if (*convert)
         return convertFile(options, in, out, size, force);
-    if (*batchMode) {
-        catchInterrupt();
-        if (*serialAt)
-            batch.serial = serial;
-        return batchCommand(options, batch);
-    }
     if (*devices)
         return listProgrammers(options);
     if (*detect)
         return detectCommand(options);
-    for (CLI::App *c : chipCommands)
-        if (*c) {
-            catchInterrupt();
-            chip.command = c->get_name();
-            return chipCommand(options, chip);
+    // Ctrl+C in an operation closes its bracket there; anywhere else nothing is open
+    // and the command just ends.
+    catchInterrupt();
+    try {
+        if (*batchMode) {
+            if (*serialAt)
+                batch.serial = serial;
+            return batchCommand(options, batch);
         }
+        for (CLI::App *c : chipCommands)
+            if (*c) {
+                chip.command = c->get_name();
+                return chipCommand(options, chip);
+            }
+    } catch (const Interrupted &) {
+        return kInterrupted;
+    }
     return kUsage;
 }

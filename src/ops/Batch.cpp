@@ -21,6 +21,7 @@ TextName stepText(PassStep step) {
     case PassStep::NotConnected:
         return txtStepNotConnected;
     case PassStep::NothingLoaded:
+    case PassStep::NotBlank: // a blank check is no step of a pass
     case PassStep::None:
         break;
     }

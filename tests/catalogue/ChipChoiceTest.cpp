@@ -31,12 +31,14 @@ TEST(ChipChoice, ByModelOrFullName) {
 
     const ChipChoice twice = chooseChip(cat, "GD25Q64");
     EXPECT_FALSE(twice.slot);
+    EXPECT_EQ(twice.named, (std::vector<int>{2, 3}));
     EXPECT_EQ(twice.candidates,
               (Names{"25_SPI_FLASH/GigaDevice/GD25Q64", "25_SPI_FLASH/XTX/GD25Q64"}));
     EXPECT_EQ(chooseChip(cat, "25_spi_flash/xtx/gd25q64").slot, 3);
 
     const ChipChoice unknown = chooseChip(cat, "W25Q64");
     EXPECT_FALSE(unknown.slot);
+    EXPECT_TRUE(unknown.named.empty()); // only chips whose name holds it
     EXPECT_EQ(unknown.candidates,
               (Names{"25_SPI_FLASH/Winbond/W25Q64FV", "25_SPI_FLASH/Winbond/W25Q64JW"}));
     EXPECT_TRUE(chooseChip(cat, "AT24C02").candidates.empty());

@@ -1,4 +1,5 @@
 // korvat-cli end to end: the built program, run as a script would run it.
+#include "buffers/Checksum.h"
 #include "buffers/CodecFixture.h"
 #include "catalogue/Catalogue.h"
 
@@ -160,7 +161,14 @@ TEST_F(Cli, ChipCommandExitCodes) {
     EXPECT_EQ(onSimulator(chip, "erase --chip AT24C02").code, 3); // unknown
     EXPECT_EQ(onSimulator(chip, "erase --chip W25Q64").code, 3);  // not unique
     EXPECT_EQ(onSimulator(chip, "write " + path("none.bin") + " --chip W25Q64FV").code, 4);
-    EXPECT_EQ(onSimulator(chip + "fault unplug 1\n", "erase --chip W25Q64FV").code, 2);
+    // The chip named alone is looked for first: an empty socket, or a programmer that
+    // does not answer, is told apart from a failed operation.
+    EXPECT_EQ(onSimulator("chip none\n", "erase --chip W25Q64FV").code, 3);
+    EXPECT_EQ(onSimulator(chip + "fault unplug 1\n", "erase --chip W25Q64FV").code, 5);
+    EXPECT_EQ(cli("--catalogue " + catalogue + " erase --chip W25Q64FV 2>/dev/null",
+                  "env -u KORVAT_SIM LD_LIBRARY_PATH=/nonexistent ")
+                  .code,
+              2);
     EXPECT_EQ(
         onSimulator(chip + "fault timeout 6\n", "read " + path("r.bin") + " --chip W25Q64FV").code,
         5);
@@ -172,29 +180,58 @@ TEST_F(Cli, ChipCommandExitCodes) {
     EXPECT_EQ(onSimulator(chip, "blank --chip W25Q64FV").code, 0);
 }
 
+// With --json every command prints one object, a refusal before the programmer is
+// asked included: the result, the exit code, the first failing address and the CRC-32
+// of the bytes covered.
+TEST_F(Cli, JsonObjectForEveryOutcome) {
+    const std::string chip = "chip 25 EF4017 8M\n";
+    EXPECT_EQ(onSimulator(chip, "--json erase --chip NOPE").out,
+              "{\"command\":\"erase\",\"chip\":null,\"result\":\"refused\",\"exitCode\":3,"
+              "\"failedAddress\":null,\"crc32\":null,\"seconds\":0.000,"
+              "\"errors\":[\"unknown chip NOPE\"]}\n");
+    const std::string image = file("image.bin", std::string(0x10, '\xFF') + std::string(0xF0, 'x'));
+    const Result written = onSimulator(chip, "--json write " + image + " --chip W25Q64FV");
+    EXPECT_EQ(written.code, 0);
+    const std::vector<std::uint8_t> bytes = toBytes(slurp(image));
+    char crc[32];
+    std::snprintf(crc, sizeof crc, "\"crc32\":\"%08X\"", static_cast<unsigned>(crc32Of(bytes)));
+    EXPECT_NE(written.out.find(crc), std::string::npos) << written.out;
+    EXPECT_NE(written.out.find("\"chip\":\"25_SPI_FLASH/Winbond/W25Q64FV\",\"result\":\"ok\""),
+              std::string::npos)
+        << written.out;
+    const Result blank =
+        onSimulator(chip + "image " + image + "\n", "--json blank --chip W25Q64FV");
+    EXPECT_EQ(blank.code, 6);
+    EXPECT_NE(blank.out.find("\"result\":\"failed\",\"exitCode\":6,\"failedAddress\":16,"),
+              std::string::npos)
+        << blank.out;
+}
+
+// An Auto pass whose range the write would refuse does not erase the chip first; an
+// empty file is a file error with or without a range.
+TEST_F(Cli, RefusalsComeBeforeTheChipIsTouched) {
+    const std::string log = path("requests.txt");
+    const std::string image = file("image.bin", std::string(0x100, 'x'));
+    const std::string chip = "chip 25 EF4017 8M\nlog-file " + log + "\n";
+    EXPECT_EQ(onSimulator(chip, "auto " + image + " --chip W25Q64FV --range 0:4FFFFFF").code, 1);
+    EXPECT_EQ(slurp(log).find("cmd 2\n"), std::string::npos) << slurp(log); // no erase
+    EXPECT_EQ(
+        onSimulator(chip, "write " + file("empty.bin", "") + " --chip W25Q64FV --range 0:FF").code,
+        4);
+}
+
 // Detection names every record with the ID; --detect refuses a shared ID unless --chip
 // picks one of its records.
 TEST_F(Cli, DetectAndSharedIds) {
     const std::string shared = "chip 25 EF4017 8M\n";
     const std::string catalogueWithTwins = path("twins.Dat");
     Catalogue cat;
-    auto row = [](std::string model, std::string id) {
-        return GridRow{"25_SPI_FLASH",
-                       "Winbond",
-                       model,
-                       id,
-                       "8388608",
-                       "256",
-                       "0",
-                       "0",
-                       "2",
-                       "0",
-                       "0",
-                       "0",
-                       "0"};
+    auto row = [](std::string model, std::string id, std::string maker = "Winbond") {
+        return GridRow{
+            "25_SPI_FLASH", maker, model, id, "8388608", "256", "0", "0", "2", "0", "0", "0", "0"};
     };
     ASSERT_EQ(cat.save({row("W25Q64FV", "0xEF4017"), row("W25Q64JV", "0xEF4017"),
-                        row("W25Q80", "0xEF4014")},
+                        row("W25Q80", "0xEF4014"), row("W25Q80", "0xC84014", "Other")},
                        catalogueWithTwins)
                   .outcome,
               CatalogueOutcome::Written);
@@ -210,6 +247,15 @@ TEST_F(Cli, DetectAndSharedIds) {
     EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q64JV").code, 0);
     EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q80").code, 3); // not what is there
     EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "erase --detect").code, 0);
+    // A name that is unknown is an error with --detect too; one that is ambiguous is
+    // settled by the ID found.
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "erase --detect --chip NOPE").code, 3);
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "erase --chip W25Q80").code, 3);
+    EXPECT_EQ(onSimulator("chip 25 EF4014 1M\n", "erase --detect --chip W25Q80").code, 0);
+    const Result other = onSimulator("chip 25 C84014 1M\n", "--json erase --detect --chip w25q80");
+    EXPECT_EQ(other.code, 0);
+    EXPECT_NE(other.out.find("\"chip\":\"25_SPI_FLASH/Other/W25Q80\""), std::string::npos)
+        << other.out;
     EXPECT_EQ(onSimulator("chip none\n", "erase --detect").code, 3);
     EXPECT_EQ(onSimulator("chip none\n", "detect").code, 3);
     EXPECT_EQ(onSimulator("chip 24 0 256\n", "erase --detect").code, 3); // no ID to go by
@@ -331,6 +377,38 @@ TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
         EXPECT_EQ(chip.substr(0, 0x10), std::string(0x10, '\x5A'));
     }
     EXPECT_FALSE(std::getline(rows, row));
+}
+
+// A batch run ends with the exit code of its first failed pass; serial numbers that
+// cannot be written to every chip are refused before the first one; a programmer that
+// stops answering ends the run.
+TEST_F(Cli, BatchRefusalsAndFailures) {
+    const std::string image = file("image.bin", std::string(0x100, 'x'));
+    const std::string batch =
+        "batch " + image + " --chip W25Q64FV --count 2 --record " + path("record.csv") + " ";
+    const std::string chip = "chip 25 EF4017 8M\n";
+    EXPECT_EQ(onSimulator(chip, batch + "--serial-at 0x7FFFFE --serial-bytes 4").code, 1);
+    EXPECT_EQ(onSimulator(chip, batch + "--serial-at 0 --serial-bytes 40").code, 1);
+    EXPECT_EQ(onSimulator(chip, batch + "--serial-at 0 --serial-bytes 1 --serial-start 255").code,
+              1);
+    EXPECT_EQ(onSimulator(chip, batch + "--serial-at 0 --serial-format ascii --serial-bytes 2 "
+                                        "--serial-start 98 --serial-step 2")
+                  .code,
+              1);
+    EXPECT_FALSE(std::filesystem::exists(path("record.csv")));
+
+    const Result flipped =
+        onSimulator(chip + "fault flip 0x10 0x01\n", "--json batch " + image +
+                                                         " --chip W25Q64FV --count 1 "
+                                                         "--record " +
+                                                         path("record.csv"));
+    EXPECT_EQ(flipped.code, 6);
+    EXPECT_NE(flipped.out.find("\"result\":\"failed\",\"exitCode\":6,\"passes\":1,"
+                               "\"passed\":0,\"failed\":1,\"failedAddress\":16,"),
+              std::string::npos)
+        << flipped.out;
+
+    EXPECT_EQ(onSimulator("chip none\nfault unplug 3\n", batch).code, 2);
 }
 
 // On a terminal, standard error carries a progress bar; piped, it does not.
