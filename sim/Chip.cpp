@@ -8,15 +8,24 @@ constexpr std::uint8_t kErased = 0xFF;
 constexpr std::uint32_t k3ByteSpan = 0x1000000;
 } // namespace
 
-Chip::Chip() : m_family(Family::Empty), m_id(0) {}
+Chip::Chip() : m_family(Family::Empty), m_id(0) {
+    touch();
+}
+
+void Chip::touch() {
+    static std::uint64_t versions = 0;
+    m_version = ++versions;
+}
 
 Chip::Chip(Family family, std::uint32_t id, std::uint32_t size)
     : m_family(family), m_id(id & 0xFFFFFF), m_memory(family == Family::Empty ? 0 : size, kErased) {
+    touch();
     if (family == Family::Microwire93)
         idType = 3;
 }
 
 void Chip::load(const std::vector<std::uint8_t> &image) {
+    touch();
     std::fill(m_memory.begin(), m_memory.end(), kErased);
     std::copy_n(image.begin(), std::min(image.size(), m_memory.size()), m_memory.begin());
 }
@@ -51,6 +60,7 @@ void Chip::read(std::uint32_t address, std::uint8_t *out, std::size_t n) const {
 void Chip::program(std::uint32_t address, const std::uint8_t *data, std::size_t n) {
     if (!present() || writeProtected)
         return;
+    touch();
     while (n > 0) {
         const std::size_t run = runFrom(address, n);
         std::uint8_t *cells = m_memory.data() + cell(address);
@@ -66,13 +76,16 @@ void Chip::program(std::uint32_t address, const std::uint8_t *data, std::size_t 
 }
 
 void Chip::eraseAll() {
-    if (present() && !writeProtected)
+    if (present() && !writeProtected) {
+        touch();
         std::fill(m_memory.begin(), m_memory.end(), kErased);
+    }
 }
 
 void Chip::eraseRange(std::uint32_t address, std::uint32_t count) {
     if (!present() || writeProtected)
         return;
+    touch();
     for (std::uint32_t i = 0; i < count; ++i)
         m_memory[cell(address + i)] = kErased;
 }

@@ -30,7 +30,11 @@ public:
 
     // Contents from an image; bytes past the image stay erased.
     void load(const std::vector<std::uint8_t> &image);
-    std::vector<std::uint8_t> &memory() { return m_memory; }
+    // Handing out the cells counts as a change: the caller may write them.
+    std::vector<std::uint8_t> &memory() {
+        touch();
+        return m_memory;
+    }
     const std::vector<std::uint8_t> &memory() const { return m_memory; }
 
     bool writeProtected = false;
@@ -51,13 +55,18 @@ public:
 
     bool fourByteMode = false;
 
+    // Changes with every change of the contents, and differs between any two chips.
+    std::uint64_t version() const { return m_version; }
+
 private:
+    void touch();
     // Bytes from the cell of address on that lie in one straight run of memory.
     std::size_t runFrom(std::uint32_t address, std::size_t n) const;
 
     Family m_family;
     std::uint32_t m_id;
     std::vector<std::uint8_t> m_memory;
+    std::uint64_t m_version = 0;
 };
 
 // "25", "24", "93", "95", "avr" or "none".

@@ -80,11 +80,15 @@ bool parseHidDecoy(const std::string &name, HidDecoy &decoy) {
 }
 
 bool readImage(const std::string &path, std::vector<std::uint8_t> &image) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    image.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    return static_cast<bool>(in.read(reinterpret_cast<char *>(image.data()), size));
 }
 
 // One line's words after the key.
@@ -153,9 +157,11 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
             return "keep needs one path";
         const std::string path = a[0].front() == '/' ? a[0] : baseDir + "/" + a[0];
         std::vector<std::uint8_t> image;
-        if (readImage(path, image))
-            fw.chip().load(image);
         sim.keepFile = path;
+        if (readImage(path, image)) {
+            fw.chip().load(image);
+            sim.chipKept();
+        }
     } else if (line.key == "log-file") {
         if (a.size() != 1)
             return "log-file needs one path";

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 struct usb_dev_handle {
     ksim::Device *device;
@@ -317,7 +318,7 @@ int Simulator::close(usb_dev_handle *handle) {
         return fail(kInvalid, "Invalid argument");
     record(LogEntry::Close, *handle->device, 0, nullptr, 0, 0);
     m_handles.erase(it);
-    if (!keepFile.empty())
+    if (!keepFile.empty() && std::as_const(chip()).version() != m_keptVersion)
         keepChip();
     return 0;
 }
@@ -325,12 +326,16 @@ int Simulator::close(usb_dev_handle *handle) {
 void Simulator::keepChip() {
     const std::string staged = keepFile + ".new";
     std::ofstream out(staged, std::ios::binary | std::ios::trunc);
-    const auto &memory = chip().memory();
+    const auto &memory = std::as_const(chip()).memory();
     out.write(reinterpret_cast<const char *>(memory.data()),
               static_cast<std::streamsize>(memory.size()));
     out.close();
-    if (out)
-        std::rename(staged.c_str(), keepFile.c_str());
+    if (out && std::rename(staged.c_str(), keepFile.c_str()) == 0)
+        chipKept();
+}
+
+void Simulator::chipKept() {
+    m_keptVersion = std::as_const(chip()).version();
 }
 
 int Simulator::stringDescriptor(const Device &device, int index, char *bytes, int size) {

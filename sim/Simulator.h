@@ -96,6 +96,8 @@ public:
     // Where the socket chip's contents are kept between programs: written at every close
     // of the programmer, so the next program that loads the scenario finds them.
     std::string keepFile;
+    // The socket chip is as the keep file holds it: the next close need not write it.
+    void chipKept();
     // Where every request is also written as a line of text, for programs whose log
     // the test cannot reach (the drop-in library's).
     std::string logFile;
@@ -132,6 +134,7 @@ private:
     Device *firstProgrammer() const;
     Device *deviceOf(usb_dev_handle *handle);
     bool claimedElsewhere(const Device &device, const usb_dev_handle *handle) const;
+    std::uint64_t m_keptVersion = 0; // the chip's version the keep file holds
     int fail(int code, const char *text);
     // Counts a bulk transfer and applies the faults; a negative value ends it.
     int startTransfer(Device &device, int timeout);
