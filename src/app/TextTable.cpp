@@ -86,6 +86,7 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"通信", "通信", "transfer"},
     {"编程器未接入", "編程器未接入", "not connected"},
     {"没有数据", "沒有數據", "nothing loaded"},
+    {"已中断", "已中斷", "interrupted"},
     // The first line of a batch run: where its passes are recorded.
     {"批量记录文件：", "批量記錄文件：", "Batch record file: "},
     {"无法写入批量记录文件，批量模式已停止：", "無法寫入批量記錄文件，批量模式已停止：",

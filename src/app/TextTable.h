@@ -59,6 +59,7 @@ enum TextName {
     txtStepTransfer,
     txtStepNotConnected,
     txtStepNothingLoaded,
+    txtStepInterrupted,
     txtBatchRecordFile,
     txtBatchRecordFailed,
     txtFirmwareEmpty,

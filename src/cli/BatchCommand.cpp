@@ -25,7 +25,8 @@ constexpr int kLostAfterDetections = 20;
 
 // Batch mode's view of the command line: Ctrl+C, the count, a lost programmer or the
 // end of the serial numbers ends it; each pass first writes the chip's serial number
-// into the image.
+// into the image. Ctrl+C in a pass ends that pass (its bracket closed, recorded as
+// interrupted); between passes it only ends the run.
 class ConsoleBatch : public BatchWindow {
 public:
     ConsoleBatch(Engine &engine, Connection &connection, ChipBuffers &work, ConsoleHost &host,
@@ -54,8 +55,19 @@ public:
             m_serial = std::to_string(number);
         }
         ++m_passes;
-        const auto outcome = m_engine.runAuto(m_chip, 0, m_work.view, {});
-        if (outcome && !outcome->passed && !m_firstFailure)
+        std::optional<PassOutcome> outcome;
+        m_host.setInterruptible(true);
+        try {
+            outcome = m_engine.runAuto(m_chip, 0, m_work.view, {});
+        } catch (const Interrupted &) {
+            if (m_connection.busy())
+                m_connection.endOperation(); // CMD_END and close before leaving
+            m_interruptedInPass = true;
+            outcome = PassOutcome{};
+            outcome->failedStep = PassStep::Interrupted;
+        }
+        m_host.setInterruptible(false);
+        if (outcome && !outcome->passed && !m_firstFailure && !m_interruptedInPass)
             m_firstFailure = outcome;
         if (outcome)
             m_last = outcome;
@@ -67,10 +79,12 @@ public:
     std::optional<std::string> passSerial() const override { return m_serial; }
 
     bool lost() const { return m_unreached >= kLostAfterDetections; }
-    // The next chip's serial number no longer fits its bytes.
+    // The run is not over, but the next chip's serial number no longer fits its bytes.
     bool serialsEnded() const {
-        return m_args.serial && !serialNumberAfter(m_passes, *m_args.serial);
+        return (m_args.count == 0 || m_passes < m_args.count) && m_args.serial &&
+               !serialNumberAfter(m_passes, *m_args.serial);
     }
+    bool interruptedInPass() const { return m_interruptedInPass; }
     const std::optional<PassOutcome> &firstFailure() const { return m_firstFailure; }
     const std::optional<PassOutcome> &lastOutcome() const { return m_last; }
 
@@ -85,6 +99,7 @@ private:
     int m_passes = 0;
     int m_unreached = 0;
     bool m_stopped = false;
+    bool m_interruptedInPass = false;
     std::optional<std::string> m_serial;
     std::optional<PassOutcome> m_firstFailure, m_last;
 };
@@ -110,6 +125,8 @@ bool serialsUsable(const BatchArgs &args, const ChipRecord &chip, Console &conso
 int exitCodeOfRun(const BatchLoop &loop, const ConsoleBatch &window, Console &console) {
     if (loop.recordFailed())
         return kFileError; // a production line does not run unrecorded
+    if (window.interruptedInPass())
+        return kInterrupted;
     if (window.lost()) {
         console.showError("the programmer is not connected any more; the batch stops");
         return kNoProgrammer;
@@ -130,21 +147,25 @@ void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
     char crc[16] = "null";
     if (last && last->dataCrc)
         std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*last->dataCrc));
-    std::printf("{\"command\":\"batch\",\"chip\":%s,\"result\":\"%s\",\"exitCode\":%d,"
-                "\"passes\":%d,\"passed\":%d,\"failed\":%d,\"failedAddress\":%s,\"crc32\":%s,"
-                "\"seconds\":%.3f,\"record\":%s}\n",
-                jsonString(fullChipName(window.chipName())).c_str(),
-                exitCode == kSuccess ? "ok" : "failed", exitCode, loop.passes(), loop.passed(),
-                loop.failed(),
-                failure && failure->failedAddress ? std::to_string(*failure->failedAddress).c_str()
-                                                  : "null",
-                crc, seconds, jsonString(recordPath).c_str());
+    char time[32];
+    std::snprintf(time, sizeof time, "%.3f", seconds);
+    const char *result = exitCode == kSuccess       ? "ok"
+                         : exitCode == kInterrupted ? "interrupted"
+                                                    : "failed";
+    printJsonObject(
+        "{\"command\":\"batch\",\"chip\":" + jsonString(fullChipName(window.chipName())) +
+        ",\"result\":\"" + result + "\",\"exitCode\":" + std::to_string(exitCode) + ",\"passes\":" +
+        std::to_string(loop.passes()) + ",\"passed\":" + std::to_string(loop.passed()) +
+        ",\"failed\":" + std::to_string(loop.failed()) + ",\"failedAddress\":" +
+        (failure && failure->failedAddress ? std::to_string(*failure->failedAddress) : "null") +
+        ",\"crc32\":" + crc + ",\"seconds\":" + time + ",\"record\":" + jsonString(recordPath) +
+        ",\"errors\":" + jsonErrors() + "}");
 }
 
 } // namespace
 
 int batchCommand(const Options &options, const BatchArgs &args) {
-    Console console(options.quiet);
+    Console console;
     ConsoleHost host(options.quiet, options.json);
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
@@ -176,26 +197,20 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     }
     usb.USB_bulk_close();
 
-    // The window keeps its record beside its settings, which sit beside the catalogue.
+    // By default the window's record, beside its settings; their folder may not have
+    // been made yet.
     const std::string recordPath =
-        !args.record.empty()
-            ? args.record
-            : batchRecordPathFor(
-                  (std::filesystem::path(cataloguePath(options)).parent_path() / "korvat.ini")
-                      .string());
+        !args.record.empty() ? args.record : batchRecordPathFor(windowSettingsPath());
+    std::error_code ignored; // a folder that cannot be made shows as a record refused
+    std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());
     Engine engine(usb, connection, host, work.buffers, language);
     ConsoleBatch window(engine, connection, work, host, chip,
                         splitForSelection(catalogue->name(*slot)), args);
     BatchLoop loop(window, host, record, language, [] { return std::time(nullptr); });
     const double started = host.seconds();
-    try {
-        loop.run();
-    } catch (const Interrupted &) {
-        if (connection.busy())
-            connection.endOperation(); // CMD_END and close before leaving
-        return kInterrupted;
-    }
+    host.setInterruptible(false); // only a pass is ended in its middle
+    loop.run();
     const int exitCode = exitCodeOfRun(loop, window, console);
     if (options.json)
         printJson(window, loop, exitCode, recordPath, host.seconds() - started);

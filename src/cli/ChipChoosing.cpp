@@ -3,6 +3,7 @@
 #include "ChipCommands.h"
 #include "ConsoleHost.h"
 #include "Programmers.h"
+#include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
 #include "link/Connection.h"
@@ -37,18 +38,23 @@ std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t
     return found;
 }
 
-// What a detection that could not be made exits with; the message is shown.
-int unanswered(const ChipIdentity &id, Console &console) {
+// Type codes 1 to 3 are a chip; 0, and 4 and above, an empty socket.
+bool chipFound(const ChipIdentity &id) {
+    return id.typeCode() >= 1 && id.typeCode() <= 3;
+}
+
+// What a detection that could not be made exits with; the window's message is shown.
+int unanswered(const ChipIdentity &id, Console &console, int language) {
     const bool link = id.reach == ChipIdentity::Reach::LinkFailed;
-    console.showError(link ? "the chip ID could not be read" : "the programmer is not connected");
+    console.showError(text(link ? txtIdentityFailed : txtNotConnected, language));
     return link ? kTransferError : kNoProgrammer;
 }
 
 // The chip --detect finds among the records with the ID; --chip, when given, must name
 // one of them.
 std::optional<int> chipOfId(const ChipArgs &args, const Catalogue &catalogue,
-                            const ChipIdentity &id, const std::vector<int> &named,
-                            Console &console) {
+                            const ChipIdentity &id, const std::vector<int> &named, Console &console,
+                            int language) {
     const auto found = chipsWithId(catalogue, id.chipId());
     if (named.empty() && found.size() == 1)
         return found.front().slot;
@@ -62,7 +68,7 @@ std::optional<int> chipOfId(const ChipArgs &args, const Catalogue &catalogue,
     if (picked.size() == 1)
         return picked.front();
     const std::string hex = idText(id.chipId());
-    console.showError(names.empty() ? "no catalogue chip has the ID " + hex
+    console.showError(names.empty() ? std::string(text(txtUnknownId, language)) + hex
                                     : "chips with the ID " + hex +
                                           (named.empty() ? "" : " (not " + args.chip + ")") + ":" +
                                           listed(names) + "\nname one with --chip");
@@ -72,7 +78,8 @@ std::optional<int> chipOfId(const ChipArgs &args, const Catalogue &catalogue,
 } // namespace
 
 std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
-                              Connection &connection, Console &console, int &exitCode) {
+                              Connection &connection, Console &console, int language,
+                              int &exitCode) {
     exitCode = kChipProblem;
     std::vector<int> named;
     if (!args.chip.empty()) {
@@ -98,11 +105,11 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
     const ChipIdentity id =
         connection.readChipIdentity(catalogue.slot(named.empty() ? 0 : named.front()), 0);
     if (!id.answered()) {
-        exitCode = unanswered(id, console);
+        exitCode = unanswered(id, console, language);
         return std::nullopt;
     }
-    if (id.typeCode() == 0) {
-        console.showError("no chip in the socket");
+    if (!chipFound(id)) {
+        console.showError(text(txtNoChip, language));
         return std::nullopt;
     }
     if (id.typeCode() != 1) {
@@ -112,7 +119,7 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
         console.showError("the chip in the socket has no ID to tell it by; name it with --chip");
         return std::nullopt;
     }
-    return chipOfId(args, catalogue, id, named, console);
+    return chipOfId(args, catalogue, id, named, console, language);
 }
 
 std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
@@ -121,21 +128,21 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
                                            Console &console, int &exitCode) {
     if ((exitCode = selectProgrammer(options, usb, host, console)) != kSuccess)
         return std::nullopt;
-    return chooseSlot(args, catalogue, connection, console, exitCode);
+    return chooseSlot(args, catalogue, connection, console, options.language, exitCode);
 }
 
-int chipPresent(Connection &connection, const ChipRecord &chip, Console &console) {
+int chipPresent(Connection &connection, const ChipRecord &chip, Console &console, int language) {
     const ChipIdentity id = connection.readChipIdentity(chip, 0);
     if (!id.answered())
-        return unanswered(id, console);
-    if (id.typeCode() != 0)
+        return unanswered(id, console, language);
+    if (chipFound(id))
         return kSuccess;
-    console.showError("no chip in the socket");
+    console.showError(text(txtNoChip, language));
     return kChipProblem;
 }
 
 int detectCommand(const Options &options) {
-    Console console(options.quiet);
+    Console console;
     ConsoleHost host(options.quiet, options.json);
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
@@ -144,26 +151,38 @@ int detectCommand(const Options &options) {
     if (const int refused = selectProgrammer(options, usb, host, console))
         return refused;
     Connection connection(usb, host, options.language);
+    // The exchange runs to its end (Ctrl+C only sets a flag), so it is closed properly.
     const ChipIdentity id = connection.readChipIdentity(catalogue->slot(0), 0);
+    if (interrupted())
+        return kInterrupted;
     if (!id.answered())
-        return unanswered(id, console);
+        return unanswered(id, console, options.language);
     const std::string hex = idText(id.chipId());
     const auto found =
         id.typeCode() == 1 ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
+    int exitCode = kSuccess;
+    if (!chipFound(id)) {
+        console.showError(text(txtNoChip, options.language));
+        exitCode = kChipProblem;
+    } else if (id.typeCode() == 1 && found.empty()) {
+        console.showError(std::string(text(txtUnknownId, options.language)) + hex);
+        exitCode = kChipProblem;
+    }
     if (options.json) {
-        std::printf("{\"command\":\"detect\",\"type\":%d,\"id\":\"%s\",\"chips\":[", id.typeCode(),
-                    hex.c_str());
-        for (std::size_t i = 0; i < found.size(); ++i)
-            std::printf("%s%s", i ? "," : "", jsonString(fullChipName(found[i].name)).c_str());
-        std::printf("]}\n");
+        std::string chips;
+        for (const CatalogueChip &c : found)
+            chips += (chips.empty() ? "" : ",") + jsonString(fullChipName(c.name));
+        printJsonObject("{\"command\":\"detect\",\"result\":\"" +
+                        std::string(exitCode == kSuccess ? "ok" : "failed") +
+                        "\",\"exitCode\":" + std::to_string(exitCode) +
+                        ",\"type\":" + std::to_string(id.typeCode()) + ",\"id\":\"" + hex +
+                        "\",\"chips\":[" + chips + "],\"errors\":" + jsonErrors() + "}");
     } else {
         std::printf("type %d id %s\n", id.typeCode(), hex.c_str());
         for (const CatalogueChip &c : found)
             std::printf("%s\n", fullChipName(c.name).c_str());
     }
-    if (id.typeCode() == 0)
-        console.showError("no chip in the socket");
-    return id.typeCode() == 0 ? kChipProblem : kSuccess;
+    return exitCode;
 }
 
 } // namespace korvat::cli

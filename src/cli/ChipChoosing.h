@@ -22,7 +22,8 @@ struct ChipArgs;
 // --chip may pick among records that share the ID). Nothing, with the message shown and
 // the exit code set, when there is none.
 std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
-                              Connection &connection, Console &console, int &exitCode);
+                              Connection &connection, Console &console, int language,
+                              int &exitCode);
 
 // The programmer (selectProgrammer) and then the chip (chooseSlot) a command runs on.
 std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArgs &args,
@@ -30,10 +31,10 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
                                            Connection &connection, OperationHost &host,
                                            Console &console, int &exitCode);
 
-// Whether a chip sits in the socket, asked with the chip's parameters: kSuccess, or the
-// message shown and kChipProblem for an empty socket, kNoProgrammer or kTransferError
-// when the programmer could not be asked.
-int chipPresent(Connection &connection, const ChipRecord &chip, Console &console);
+// Whether a chip sits in the socket (type codes 1 to 3), asked with the chip's
+// parameters: kSuccess, or the message shown and kChipProblem for an empty socket, kNoProgrammer or
+// kTransferError when the programmer could not be asked.
+int chipPresent(Connection &connection, const ChipRecord &chip, Console &console, int language);
 
 // korvat-cli detect: the type code, the ID, and every catalogue chip with that ID.
 int detectCommand(const Options &options);

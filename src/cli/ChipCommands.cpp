@@ -2,6 +2,7 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
+#include "app/TextTable.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -54,23 +55,23 @@ struct Report {
     std::optional<PassOutcome> outcome; // how the operation ended, once it ran
 };
 
-void printJson(const std::string &command, const Report &report, int exitCode,
-               const Console &console, const ConsoleHost &host) {
+void printJson(const std::string &command, const Report &report, int exitCode) {
     const PassOutcome *o = report.outcome ? &*report.outcome : nullptr;
-    const char *result = exitCode == kSuccess ? "ok" : o ? "failed" : "refused";
+    const char *result = exitCode == kSuccess       ? "ok"
+                         : exitCode == kInterrupted ? "interrupted"
+                         : o                        ? "failed"
+                                                    : "refused";
     char crc[16] = "null";
     if (o && o->dataCrc)
         std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*o->dataCrc));
-    std::string errors;
-    for (const auto *list : {&console.messages(), &host.errors()})
-        for (const std::string &e : *list)
-            errors += (errors.empty() ? "" : ",") + jsonString(e);
-    std::printf("{\"command\":\"%s\",\"chip\":%s,\"result\":\"%s\",\"exitCode\":%d,"
-                "\"failedAddress\":%s,\"crc32\":%s,\"seconds\":%.3f,\"errors\":[%s]}\n",
-                command.c_str(), report.chip.empty() ? "null" : jsonString(report.chip).c_str(),
-                result, exitCode,
-                o && o->failedAddress ? std::to_string(*o->failedAddress).c_str() : "null", crc,
-                o ? o->seconds : 0.0, errors.c_str());
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", o ? o->seconds : 0.0);
+    printJsonObject(
+        "{\"command\":" + jsonString(command) +
+        ",\"chip\":" + (report.chip.empty() ? "null" : jsonString(report.chip)) + ",\"result\":\"" +
+        result + "\",\"exitCode\":" + std::to_string(exitCode) + ",\"failedAddress\":" +
+        (o && o->failedAddress ? std::to_string(*o->failedAddress) : "null") + ",\"crc32\":" + crc +
+        ",\"seconds\":" + seconds + ",\"errors\":" + jsonErrors() + "}");
 }
 
 int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
@@ -79,13 +80,21 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     if (!catalogue)
         return kFileError;
     const auto operation = operationOf(args.command);
-    if (operation == Operation::Read && !args.force && std::filesystem::exists(args.file)) {
+    std::error_code unreadable; // a name that cannot be looked at is left to the save
+    if (operation == Operation::Read && !args.force &&
+        std::filesystem::exists(args.file, unreadable)) {
         console.showError(args.file + " exists; --force replaces it");
         return kFileError;
     }
     std::optional<AddressRange> range;
     if (!args.range.empty() && !(range = parseRange(args.range, console)))
         return kUsage;
+    // A start past the buffer is refused as the load would refuse it, but as the wrong
+    // command line it is.
+    if (range && range->start > static_cast<std::int64_t>(kFlashBufferSize)) {
+        console.showError(text(txtRangeOutsideBuffer, options.language));
+        return kUsage;
+    }
 
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
@@ -107,7 +116,7 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     // --detect has seen the chip; a chip named alone is looked for first, so an empty
     // socket is told apart from a failed operation.
     if (!args.detect)
-        if (const int absent = chipPresent(connection, chip, console))
+        if (const int absent = chipPresent(connection, chip, console, language))
             return absent;
 
     Engine engine(usb, connection, host, work.buffers, language);
@@ -175,12 +184,12 @@ bool ChipBuffers::load(const std::string &path) {
 }
 
 int chipCommand(const Options &options, const ChipArgs &args) {
-    Console console(options.quiet);
+    Console console;
     ConsoleHost host(options.quiet, options.json);
     Report report;
     const int exitCode = runChipCommand(options, args, console, host, report);
     if (options.json)
-        printJson(args.command, report, exitCode, console, host);
+        printJson(args.command, report, exitCode);
     return exitCode;
 }
 

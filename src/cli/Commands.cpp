@@ -43,55 +43,63 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console)
     return catalogue;
 }
 
+namespace {
+
+std::string userConfigFolder() {
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    const char *home = std::getenv("HOME");
+    return (config && *config ? config : std::string(home ? home : "") + "/.config") + "/korvat";
+}
+
+} // namespace
+
+std::string windowSettingsPath() {
+    const std::string folder = executableFolder();
+    return (access(folder.c_str(), W_OK) == 0 ? folder : userConfigFolder()) + "/korvat.ini";
+}
+
 std::string defaultCataloguePath(const std::string &folder) {
     const std::string beside = folder + "/korvat.Dat";
     if (access(folder.c_str(), W_OK) == 0)
         return beside;
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    const char *home = std::getenv("HOME");
-    const std::string base =
-        config && *config ? config : std::string(home ? home : "") + "/.config";
-    const std::string user = base + "/korvat/korvat.Dat";
-    return std::filesystem::exists(user) ? user : beside;
+    const std::string user = userConfigFolder() + "/korvat.Dat";
+    std::error_code unreadable;
+    return std::filesystem::exists(user, unreadable) ? user : beside;
 }
 
 int listChips(const Options &options, const std::string &text) {
-    Console console(options.quiet);
+    Console console;
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
     const auto chips = chipsContaining(*catalogue, text);
-    if (options.json)
-        std::printf("[");
-    bool first = true;
+    std::string json;
     for (const CatalogueChip &chip : chips) {
         const ChipRecord &r = catalogue->slot(chip.slot);
         char id[16];
         std::snprintf(id, sizeof id, "0x%06X", static_cast<unsigned>(r.chipId));
         const char *voltage = r.voltage == 1 ? "1.8V" : "3.3V";
-        if (options.json) {
-            std::printf("%s\n{\"type\":%s,\"maker\":%s,\"model\":%s,\"id\":\"%s\",\"size\":%u,"
-                        "\"page\":%u,\"voltage\":\"%s\"}",
-                        first ? "" : ",", jsonString(chip.name.type).c_str(),
-                        jsonString(chip.name.maker).c_str(), jsonString(chip.name.model).c_str(),
-                        id, static_cast<unsigned>(r.capacity), static_cast<unsigned>(r.flashPage),
-                        voltage);
-        } else {
+        if (options.json)
+            json +=
+                std::string(json.empty() ? "" : ",") + "\n{\"type\":" + jsonString(chip.name.type) +
+                ",\"maker\":" + jsonString(chip.name.maker) +
+                ",\"model\":" + jsonString(chip.name.model) + ",\"id\":\"" + id +
+                "\",\"size\":" + std::to_string(r.capacity) +
+                ",\"page\":" + std::to_string(r.flashPage) + ",\"voltage\":\"" + voltage + "\"}";
+        else
             std::printf("%s\t%s\t%s\t%s\t%u\t%u\t%s\n", chip.name.type.c_str(),
                         chip.name.maker.c_str(), chip.name.model.c_str(), id,
                         static_cast<unsigned>(r.capacity), static_cast<unsigned>(r.flashPage),
                         voltage);
-        }
-        first = false;
     }
     if (options.json)
-        std::printf("\n]\n");
+        printJsonObject("[" + json + "\n]");
     return kSuccess;
 }
 
 int convertFile(const Options &options, const std::string &in, const std::string &out,
                 std::optional<std::uint32_t> size, bool force) {
-    Console console(options.quiet);
+    Console console;
     std::error_code error;
     if (!force && std::filesystem::exists(out, error)) {
         console.showError(out + " exists; --force replaces it");
@@ -114,8 +122,8 @@ int convertFile(const Options &options, const std::string &in, const std::string
     if (!saveFile(out, std::span(image).first(count), yes, console, options.language))
         return kFileError;
     if (options.json)
-        std::printf("{\"command\":\"convert\",\"result\":\"ok\",\"bytes\":%u}\n",
-                    static_cast<unsigned>(count));
+        printJsonObject("{\"command\":\"convert\",\"result\":\"ok\",\"exitCode\":0,\"bytes\":" +
+                        std::to_string(count) + "}");
     else if (!options.quiet)
         std::printf("%s: %u bytes written\n", out.c_str(), static_cast<unsigned>(count));
     return kSuccess;

@@ -12,7 +12,6 @@ namespace korvat::cli {
 
 class Console : public MessageSink, public Prompter {
 public:
-    explicit Console(bool quiet) : m_quiet(quiet) {}
     void showError(std::string_view text) override;
     bool askYesNo(std::string_view question) override;
 
@@ -20,11 +19,21 @@ public:
     const std::vector<std::string> &messages() const { return m_messages; }
 
 private:
-    bool m_quiet;
     std::vector<std::string> m_messages;
 };
 
 // Text as a JSON string literal.
 std::string jsonString(std::string_view text);
+
+// Every error any console or host of this run showed, as a JSON array.
+std::string jsonErrors();
+// Notes an error shown on standard error, for jsonErrors.
+void noteError(std::string_view text);
+
+// Prints a command's JSON object (with --json, one per command) and remembers it.
+void printJsonObject(const std::string &object);
+// The object of a command that ended without printing its own: its result by the exit
+// code, and the errors shown.
+void printJsonIfNone(const std::string &command, int exitCode);
 
 } // namespace korvat::cli

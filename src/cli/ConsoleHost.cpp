@@ -1,5 +1,7 @@
 #include "ConsoleHost.h"
 
+#include "Console.h"
+
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -78,12 +80,13 @@ void ConsoleHost::drawBar() {
 }
 
 void ConsoleHost::processEvents() {
-    if (g_interrupted)
+    if (g_interrupted && m_interruptible)
         throw Interrupted{};
 }
 
 void ConsoleHost::showError(std::string_view text) {
     m_errors.emplace_back(text);
+    noteError(text);
     if (m_bar && m_drawnPercent >= 0)
         std::fputs("\r\033[K", stderr);
     std::fprintf(stderr, "korvat-cli: %.*s\n", static_cast<int>(text.size()), text.data());

@@ -37,11 +37,15 @@ public:
     void sleep(int milliseconds) override;
 
     const std::vector<std::string> &errors() const { return m_errors; }
+    // Whether Ctrl+C ends what runs now at its next event (it does unless switched off,
+    // as batch mode does between passes, where it only ends the run).
+    void setInterruptible(bool on) { m_interruptible = on; }
 
 private:
     void drawBar();
 
     bool m_quiet, m_json, m_bar;
+    bool m_interruptible = true;
     std::vector<std::string> m_lines, m_errors;
     std::uint32_t m_maximum = 0, m_value = 0;
     int m_drawnPercent = -1;

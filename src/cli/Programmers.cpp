@@ -6,16 +6,16 @@
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace korvat::cli {
 namespace {
 
-// More programmers than one computer drives at once.
-constexpr int kMostProgrammers = 64;
-
 std::string describe(const AttachedProgrammer &p) {
-    return p.info ? p.info->serial : p.location + " (no answer to GET_INFO)";
+    if (p.info)
+        return p.info->serial;
+    return p.location + (p.busy ? " (in use by another program)" : " (no answer to GET_INFO)");
 }
 
 std::string listed(const std::vector<AttachedProgrammer> &programmers) {
@@ -25,17 +25,9 @@ std::string listed(const std::vector<AttachedProgrammer> &programmers) {
     return list;
 }
 
-// The place on the bus of the index-th programmer the walk can open; empty past the last.
-std::string locationAt(TUsbBulk &usb, int index) {
-    usb.pinLocation({});
-    usb.setProgrammerIndex(index);
-    std::string location;
-    if (usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                      kProgrammerProduct) == 1)
-        location = usb.location();
-    usb.USB_bulk_close();
-    usb.setProgrammerIndex(0);
-    return location;
+std::vector<std::string> locations(TUsbBulk &usb) {
+    return usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
+                                   kProgrammerProductId, kProgrammerProduct);
 }
 
 } // namespace
@@ -45,13 +37,21 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
     std::vector<AttachedProgrammer> found;
     CUsbhid noBootLoader(HidApi::unavailable());
     FirmwareUpgrade information(usb, noBootLoader, host, console, language);
-    for (int index = 0; index < kMostProgrammers; ++index) {
-        std::string location = locationAt(usb, index);
-        if (location.empty())
+    for (const std::string &location : locations(usb)) {
+        if (interrupted())
             break;
-        // One that does not answer is listed and the walk goes on past it.
         usb.pinLocation(location);
-        found.push_back({std::move(location), information.readInfo()});
+        AttachedProgrammer p{location, information.readInfo(), false};
+        if (!p.info) {
+            // One another program holds is still on the bus but cannot be claimed; one
+            // that left or broke off is not held.
+            const auto still = locations(usb);
+            const bool there = std::find(still.begin(), still.end(), location) != still.end();
+            p.busy = there && usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer,
+                                            kProgrammerProductId, kProgrammerProduct) != 1;
+            usb.USB_bulk_close();
+        }
+        found.push_back(std::move(p));
     }
     usb.pinLocation({});
     return found;
@@ -59,9 +59,11 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
 
 int selectProgrammer(const Options &options, TUsbBulk &usb, OperationHost &host, Console &console) {
     if (options.device.empty()) {
-        const std::string only = locationAt(usb, 0);
-        if (locationAt(usb, 1).empty()) {
-            usb.pinLocation(only); // empty when none is attached: the command reports it
+        // Programmers other programs hold count too: a second process without --device
+        // must not take whichever one is free.
+        const auto all = locations(usb);
+        if (all.size() <= 1) {
+            usb.pinLocation(all.empty() ? std::string() : all.front()); // none: the command says so
             return kSuccess;
         }
         console.showError("several programmers are attached; choose one with --device:" +
@@ -81,32 +83,33 @@ int selectProgrammer(const Options &options, TUsbBulk &usb, OperationHost &host,
 }
 
 int listProgrammers(const Options &options) {
-    Console console(options.quiet);
+    Console console;
     ConsoleHost host(options.quiet, options.json);
     TUsbBulk usb(UsbApi::load());
     const auto programmers = attachedProgrammers(usb, host, console, options.language);
-    if (options.json)
-        std::printf("[");
+    std::string json;
     bool allAnswered = true;
-    for (std::size_t i = 0; i < programmers.size(); ++i) {
-        const AttachedProgrammer &p = programmers[i];
-        allAnswered = allAnswered && p.info;
-        if (options.json && p.info)
-            std::printf("%s\n{\"serial\":%s,\"hardware\":%s,\"firmware\":%s,\"location\":%s}",
-                        i ? "," : "", jsonString(p.info->serial).c_str(),
-                        jsonString(p.info->hardware).c_str(), jsonString(p.info->firmware).c_str(),
-                        jsonString(p.location).c_str());
-        else if (options.json)
-            std::printf("%s\n{\"serial\":null,\"location\":%s}", i ? "," : "",
-                        jsonString(p.location).c_str());
+    for (const AttachedProgrammer &p : programmers) {
+        allAnswered = allAnswered && (p.info || p.busy); // a held one cannot answer
+        if (options.json)
+            json += std::string(json.empty() ? "" : ",") + "\n{\"serial\":" +
+                    (p.info ? jsonString(p.info->serial) +
+                                  ",\"hardware\":" + jsonString(p.info->hardware) +
+                                  ",\"firmware\":" + jsonString(p.info->firmware)
+                            : std::string("null")) +
+                    ",\"location\":" + jsonString(p.location) + (p.busy ? ",\"busy\":true}" : "}");
         else if (p.info)
             std::printf("%s\thardware %s\tfirmware %s\tat %s\n", p.info->serial.c_str(),
                         p.info->hardware.c_str(), p.info->firmware.c_str(), p.location.c_str());
         else
-            std::printf("?\tno answer to GET_INFO\tat %s\n", p.location.c_str());
+            std::printf("?\t%s\tat %s\n",
+                        p.busy ? "in use by another program" : "no answer to GET_INFO",
+                        p.location.c_str());
     }
     if (options.json)
-        std::printf("\n]\n");
+        printJsonObject("[" + json + "\n]");
+    if (interrupted())
+        return kInterrupted;
     if (programmers.empty()) {
         console.showError("no programmer is attached");
         return kNoProgrammer;

@@ -20,10 +20,11 @@ namespace korvat::cli {
 struct AttachedProgrammer {
     std::string location;             // where it sits on the bus
     std::optional<HardwareInfo> info; // nothing when it did not answer GET_INFO
+    bool busy = false;                // another program holds it
 };
 
-// The programmers this process can open, in the order the transport finds them, with
-// what they report about themselves. Leaves the transport unpinned.
+// The programmers on the bus, in the order the transport finds them, with what they
+// report about themselves. Leaves the transport unpinned.
 std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost &host,
                                                     Console &console, int language);
 

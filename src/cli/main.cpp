@@ -11,6 +11,31 @@
 
 using namespace korvat::cli;
 
+namespace {
+
+// Decimal digits, or hexadecimal ones after 0x: a leading zero does not make a number
+// octal, and a sign is refused rather than wrapped around.
+const CLI::Validator kUnsignedNumber(
+    [](std::string &text) -> std::string {
+        const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+        const std::string digits = hex ? text.substr(2) : text;
+        const char *allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+        if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos)
+            return "must be decimal digits, or hexadecimal digits after 0x";
+        if (!hex)
+            text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+        const std::string significant =
+            hex ? digits.substr(std::min(digits.find_first_not_of('0'), digits.size())) : text;
+        const bool tooLarge =
+            hex ? significant.size() > 16
+                : significant.size() > 20 ||
+                      (significant.size() == 20 && significant > "18446744073709551615");
+        return tooLarge ? "is larger than 64 bits" : "";
+    },
+    "NUMBER");
+
+} // namespace
+
 int main(int argc, char **argv) {
     CLI::App app{"Korvat 2 programmer, command line", "korvat-cli"};
     app.footer(kExitCodeHelp);
@@ -46,7 +71,6 @@ int main(int argc, char **argv) {
 
     // The chip commands.
     ChipArgs chip;
-    std::vector<CLI::App *> chipCommands;
     auto addChipCommand = [&](const char *name, const char *what, const char *fileHelp) {
         CLI::App *c = app.add_subcommand(name, what);
         c->add_option("--chip", chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
@@ -54,7 +78,6 @@ int main(int argc, char **argv) {
         c->add_option("--range", chip.range, "START:END, hexadecimal: the address range");
         if (fileHelp)
             c->add_option("FILE", chip.file, fileHelp)->required();
-        chipCommands.push_back(c);
         return c;
     };
     addChipCommand("erase", "erase the chip", nullptr);
@@ -80,10 +103,22 @@ int main(int argc, char **argv) {
     batchMode->add_option("--count", batch.count, "stop after this many chips")
         ->check(CLI::PositiveNumber);
     CLI::Option *serialAt =
-        batchMode->add_option("--serial-at", serial.address, "image address of the serial number");
+        batchMode->add_option("--serial-at", serial.address, "image address of the serial number")
+            ->transform(kUnsignedNumber);
     batchMode->add_option("--serial-start", serial.start, "the first chip's serial number")
+        ->transform(kUnsignedNumber)
         ->needs(serialAt);
     batchMode->add_option("--serial-step", serial.step, "added for each chip (default 1)")
+        ->transform(kUnsignedNumber)
+        ->check(CLI::Validator(
+            [](std::string &text) -> std::string {
+                // Past kUnsignedNumber: digits, or 0x and digits.
+                const bool hex = text.size() > 2 && (text[1] == 'x' || text[1] == 'X');
+                return text.find_first_not_of('0', hex ? 2 : 0) == std::string::npos
+                           ? "must be 1 or more: two chips would share a number"
+                           : "";
+            },
+            "STEP"))
         ->needs(serialAt);
     batchMode->add_option("--serial-bytes", serial.bytes, "its size in bytes (default 4)")
         ->needs(serialAt);
@@ -98,30 +133,33 @@ int main(int argc, char **argv) {
         return code == 0 ? kSuccess : kUsage;
     }
     options.language = lang == "zh" ? 0 : lang == "tw" ? 1 : 2;
-    if (*list)
-        return listChips(options, text);
-    if (*convert)
-        return convertFile(options, in, out, size, force);
-    if (*devices)
-        return listProgrammers(options);
-    if (*detect)
-        return detectCommand(options);
-    // Ctrl+C in an operation closes its bracket there; anywhere else nothing is open
-    // and the command just ends.
-    catchInterrupt();
+    const std::string command = app.get_subcommands().front()->get_name();
+    int code = kUsage;
     try {
-        if (*batchMode) {
-            if (*serialAt)
-                batch.serial = serial;
-            return batchCommand(options, batch);
-        }
-        for (CLI::App *c : chipCommands)
-            if (*c) {
-                chip.command = c->get_name();
-                return chipCommand(options, chip);
+        code = [&] {
+            if (*list)
+                return listChips(options, text);
+            if (*convert)
+                return convertFile(options, in, out, size, force);
+            // Ctrl+C while the programmer is spoken to closes what is open first; in an
+            // operation that is its bracket.
+            catchInterrupt();
+            if (*devices)
+                return listProgrammers(options);
+            if (*detect)
+                return detectCommand(options);
+            if (*batchMode) {
+                if (*serialAt)
+                    batch.serial = serial;
+                return batchCommand(options, batch);
             }
+            chip.command = command;
+            return chipCommand(options, chip);
+        }();
     } catch (const Interrupted &) {
-        return kInterrupted;
+        code = kInterrupted;
     }
-    return kUsage;
+    if (options.json)
+        printJsonIfNone(command, code);
+    return code;
 }

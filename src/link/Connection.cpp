@@ -71,6 +71,7 @@ bool Connection::refuseWhileBusy() {
 }
 
 int Connection::beginOperation(const ChipRecord &chip, int speed) {
+    m_setupFailed = false;
     if (!open()) {
         m_host.showError(text(txtNotConnected, m_language));
         return 0;
@@ -80,6 +81,7 @@ int Connection::beginOperation(const ChipRecord &chip, int speed) {
     if (!exchangeBlock(m_usb, block, true)) {
         // Nothing says the programmer is still there: the panel is left to the probe.
         m_host.showFailure(text(txtSetupFailed, m_language));
+        m_setupFailed = true;
         closeBracket();
         runSkippedProbe();
         return 0;

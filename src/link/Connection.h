@@ -55,6 +55,9 @@ public:
     // block did not go through (the bracket is then closed again, the failure shown and
     // logged); otherwise 1 and the programmer stays open.
     int beginOperation(const ChipRecord &chip, int speed);
+    // The last beginOperation opened the programmer but its setup block failed: a
+    // transfer failure, not a missing programmer.
+    bool setupFailed() const { return m_setupFailed; }
     // CMD_END, close, panel "Connected", then any probe put off meanwhile.
     void endOperation();
 
@@ -90,6 +93,7 @@ private:
     const int &m_language;
     std::string m_panel;
     bool m_busy = false;
+    bool m_setupFailed = false;
     bool m_probePending = false; // a probe came while the programmer was held
 };
 

@@ -95,7 +95,6 @@ int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *
     m_api.init();
     m_api.findBusses();
     m_api.findDevices();
-    int passed = 0;
     for (usb_bus *bus = m_api.getBusses(); bus; bus = bus->next) {
         for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
             if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
@@ -103,17 +102,38 @@ int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *
             const std::string location = std::string(bus->dirname) + "/" + dev->filename;
             if (!m_pinned.empty() && location != m_pinned)
                 continue;
-            if (!tryDevice(dev, manufacturer, product))
-                continue;
-            if (!m_pinned.empty() || passed++ == m_programmerIndex) {
+            if (tryDevice(dev, manufacturer, product)) {
                 m_location = location;
                 return 1;
             }
-            USB_bulk_close(); // an earlier programmer of the walk: not the one wanted
         }
     }
     diagnose("Could not find USB device \"ROVArad\" with vid=0x%x pid=0x%x\n", vid, pid);
     return 0;
+}
+
+std::vector<std::string> TUsbBulk::programmerLocations(int vid, const char *manufacturer, int pid,
+                                                       const char *product) {
+    std::vector<std::string> found;
+    if (m_handle)
+        return found; // the walk must not disturb an open programmer's handle
+    m_api.init();
+    m_api.findBusses();
+    m_api.findDevices();
+    for (usb_bus *bus = m_api.getBusses(); bus; bus = bus->next)
+        for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
+            if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
+                continue;
+            if (!(m_handle = m_api.open(dev)))
+                continue;
+            if (stringIs(dev->descriptor.iManufacturer, manufacturer,
+                         "warning: cannot query manufacturer for device: %s\n") &&
+                stringIs(dev->descriptor.iProduct, product,
+                         "warning: cannot query product for device: %s\n"))
+                found.push_back(std::string(bus->dirname) + "/" + dev->filename);
+            closeCandidate();
+        }
+    return found;
 }
 
 int TUsbBulk::transferResult(int result) {

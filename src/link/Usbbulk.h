@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace korvat {
 
@@ -36,15 +37,16 @@ public:
     explicit TUsbBulk(UsbApi api, Diagnostics diagnostics = {}, Pause pause = {});
 
     int prog_open(int vid, const char *manufacturer, int pid, const char *product);
-    // Which of several attached programmers prog_open takes: 0 the first the walk finds
-    // (as the window does), 1 the second, and so on.
-    void setProgrammerIndex(int index) { m_programmerIndex = index; }
+    // Where every device that passes the walk's identity check (ids and both strings)
+    // sits on the bus, those other programs hold included: nothing is claimed.
+    std::vector<std::string> programmerLocations(int vid, const char *manufacturer, int pid,
+                                                 const char *product);
     // Where the open programmer sits on the bus ("BUS/DEVICE" as the walk names them);
     // empty when none is open.
     const std::string &location() const { return m_location; }
-    // Takes only the programmer at this location (the index is then ignored), so a
-    // process keeps talking to the same programmer while others claim theirs and the
-    // walk's positions shift. Empty: the walk chooses again.
+    // Takes only the programmer at this location, so a process keeps talking to the same
+    // programmer while others claim theirs and the walk's order of free programmers
+    // shifts. Empty: the walk takes the first it can claim, as the window does.
     void pinLocation(std::string location) { m_pinned = std::move(location); }
     int USB_bulk_cmd(char *buffer, int length, int readBack);
     int USB_bulk_write(char *buffer, int length);
@@ -76,7 +78,6 @@ private:
     Diagnostics m_diagnostics;
     Pause m_pause;
     usb_dev_handle *m_handle = nullptr;
-    int m_programmerIndex = 0;
     std::string m_pinned;
     std::string m_location;
     int m_epIn = 0x82;

@@ -45,7 +45,7 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
         return std::nullopt;
     m_failure = {};
     if (!m_connection.beginOperation(chip, speed))
-        return failedStep(PassStep::NotConnected);
+        return failedStep(m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();
     m_covered.reset();
     // The first step that fails ends the pass: a chip whose erase failed is not written,

@@ -20,6 +20,8 @@ TextName stepText(PassStep step) {
         return txtStepTransfer;
     case PassStep::NotConnected:
         return txtStepNotConnected;
+    case PassStep::Interrupted:
+        return txtStepInterrupted;
     case PassStep::NothingLoaded:
     case PassStep::NotBlank: // a blank check is no step of a pass
     case PassStep::None:

@@ -137,6 +137,8 @@ std::string_view stepWord(PassStep step) {
         return "verify";
     case PassStep::NotBlank:
         return "not-blank";
+    case PassStep::Interrupted:
+        return "interrupted";
     case PassStep::Transfer:
         return "transfer";
     case PassStep::NotConnected:

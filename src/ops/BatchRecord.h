@@ -17,14 +17,15 @@ enum class PassStep {
     Erase,
     Write,
     Verify,
-    NotBlank, // a blank check found data (never in an Auto pass)
+    NotBlank,    // a blank check found data (never in an Auto pass)
+    Interrupted, // the person stopped the command line in the middle of the pass
     Transfer,
     NotConnected,
     NothingLoaded
 };
 
 // The record's word for a step: "", "erase", "write", "verify", "not-blank",
-// "transfer", "not-connected", "nothing-loaded".
+// "interrupted", "transfer", "not-connected", "nothing-loaded".
 std::string_view stepWord(PassStep step);
 
 struct PassOutcome {

@@ -69,7 +69,7 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
     m_failure = {};
     m_covered.reset();
     if (!m_connection.beginOperation(chip, speed))
-        return failedStep(PassStep::NotConnected);
+        return failedStep(m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();
     bool ok = false;
     switch (op) {

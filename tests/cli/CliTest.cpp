@@ -1,80 +1,14 @@
 // korvat-cli end to end: the built program, run as a script would run it.
+#include "CliFixture.h"
 #include "buffers/Checksum.h"
-#include "buffers/CodecFixture.h"
-#include "catalogue/Catalogue.h"
 
 #include <algorithm>
-#include <array>
-#include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace korvat;
 using namespace korvat::test;
-
-namespace {
-
-struct Result {
-    int code;
-    std::string out;
-};
-
-// Runs a shell command line and collects its standard output and exit code.
-Result shell(const std::string &command) {
-    FILE *pipe = popen(command.c_str(), "r");
-    Result run{-1, {}};
-    if (!pipe)
-        return run;
-    std::array<char, 4096> chunk{};
-    while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe))
-        run.out.append(chunk.data(), n);
-    const int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-// Runs korvat-cli with the arguments (shell words); standard error is not collected
-// unless asked for with 2>&1.
-Result cli(const std::string &arguments, const std::string &environment = "") {
-    return shell(environment + KORVAT_CLI + " " + arguments);
-}
-
-class Cli : public FileTest {
-protected:
-    std::string catalogue;
-    // Runs a chip command against the drop-in simulator with the scenario lines.
-    Result onSimulator(const std::string &scenario, const std::string &arguments) {
-        const std::string scenarioFile = file("scenario.txt", scenario);
-        return cli("--catalogue " + catalogue + " " + arguments + " 2>/dev/null",
-                   "LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" + scenarioFile + " ");
-    }
-    void SetUp() override {
-        FileTest::SetUp();
-        catalogue = path("chips.Dat");
-        auto row = [](std::string maker, std::string model, std::string id, std::string voltage) {
-            // A delay of 2 keeps the wait for a chip that never stops erasing short.
-            return GridRow{"25_SPI_FLASH", maker, model, id, "8388608", "256", "0", "0", "2",
-                           voltage,        "0",   "0",   "0"};
-        };
-        Catalogue cat;
-        ASSERT_EQ(cat.save({row("Winbond", "W25Q64FV", "0xEF4017", "0"),
-                            row("Winbond", "W25Q64JW", "0xEF6017", "1"),
-                            row("GigaDevice", "GD25Q64", "0xC84017", "0")},
-                           catalogue)
-                      .outcome,
-                  CatalogueOutcome::Written);
-    }
-};
-
-Bytes toBytes(const std::string &s) {
-    return Bytes(s.begin(), s.end());
-}
-
-} // namespace
 
 TEST_F(Cli, ListsTheChipsWhoseNameHoldsTheText) {
     const Result text = cli("list w25q64 --catalogue " + catalogue);
@@ -111,11 +45,16 @@ TEST_F(Cli, ConvertsBetweenFormatsAndKeepsExistingFiles) {
     EXPECT_EQ(cli("--quiet convert " + path("image.hex") + " " + path("image.s19")).code, 0);
     const Result back = cli("convert " + path("image.s19") + " " + path("back.bin") + " --json");
     EXPECT_EQ(back.code, 0);
-    EXPECT_EQ(back.out, "{\"command\":\"convert\",\"result\":\"ok\",\"bytes\":70000}\n");
+    EXPECT_EQ(back.out,
+              "{\"command\":\"convert\",\"result\":\"ok\",\"exitCode\":0,\"bytes\":70000}\n");
     EXPECT_EQ(toBytes(slurp(path("back.bin"))), bytes);
 
     const std::string kept = file("kept.bin", "old");
-    EXPECT_EQ(cli("convert " + raw + " " + kept).code, 4);
+    const Result refused = cli("--json convert " + raw + " " + kept + " 2>/dev/null");
+    EXPECT_EQ(refused.code, 4);
+    EXPECT_EQ(refused.out, "{\"command\":\"convert\",\"result\":\"refused\",\"exitCode\":4,"
+                           "\"errors\":[\"" +
+                               kept + " exists; --force replaces it\"]}\n");
     EXPECT_EQ(toBytes(slurp(kept)), Bytes({'o', 'l', 'd'}));
     EXPECT_EQ(cli("convert " + raw + " " + kept + " --force --size 16").code, 0);
     EXPECT_EQ(toBytes(slurp(kept)), Bytes(bytes.begin(), bytes.begin() + 16));
@@ -241,8 +180,20 @@ TEST_F(Cli, DetectAndSharedIds) {
     EXPECT_EQ(found.out, "type 1 id EF4017\n25_SPI_FLASH/Winbond/W25Q64FV\n"
                          "25_SPI_FLASH/Winbond/W25Q64JV\n");
     EXPECT_EQ(onSimulator(shared, "--json detect").out,
-              "{\"command\":\"detect\",\"type\":1,\"id\":\"EF4017\",\"chips\":["
-              "\"25_SPI_FLASH/Winbond/W25Q64FV\",\"25_SPI_FLASH/Winbond/W25Q64JV\"]}\n");
+              "{\"command\":\"detect\",\"result\":\"ok\",\"exitCode\":0,\"type\":1,"
+              "\"id\":\"EF4017\",\"chips\":[\"25_SPI_FLASH/Winbond/W25Q64FV\","
+              "\"25_SPI_FLASH/Winbond/W25Q64JV\"],\"errors\":[]}\n");
+    // An ID no record has, and a type code that means no chip (4 and above).
+    EXPECT_EQ(onSimulator("chip 25 123456 8M\n", "detect").code, 3);
+    EXPECT_EQ(onSimulator("chip 24 0 256\nid-type 200\n", "detect").code, 3);
+    EXPECT_EQ(onSimulator("chip 24 0 256\nid-type 200\n", "erase --chip W25Q64FV").code, 3);
+    EXPECT_EQ(onSimulator("chip 24 0 256\nid-type 200\n", "erase --detect").code, 3);
+    const Result refused = onSimulator(shared + "decoy second-programmer\n", "--json detect");
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.out.find("{\"command\":\"detect\",\"result\":\"refused\",\"exitCode\":2,"
+                               "\"errors\":[\"several programmers are attached"),
+              0u)
+        << refused.out;
     EXPECT_EQ(onSimulator(shared, "erase --detect").code, 3);
     EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q64JV").code, 0);
     EXPECT_EQ(onSimulator(shared, "erase --detect --chip W25Q80").code, 3); // not what is there
@@ -306,19 +257,17 @@ TEST_F(Cli, InterruptedReadClosesTheBracket) {
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
-    // Interrupt once the read is under way.
-    for (int i = 0; i < 500 && slurp(log).find("in 129") == std::string::npos; ++i)
+    // Interrupt once the read is under way: its read command sent, data coming in.
+    for (int i = 0; i < 500 && slurp(log).find("out 1 cmd 5\n") == std::string::npos; ++i)
         usleep(10000);
     usleep(100000);
     kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(exitCodeOf(child), 130);
     const std::string requests = slurp(log);
     const auto end = requests.rfind("out 1 cmd 8\n");
     ASSERT_NE(end, std::string::npos) << requests.substr(requests.size() - 200);
     EXPECT_EQ(requests.substr(end), "out 1 cmd 8\nrelease 0\nclose 0\n");
+    EXPECT_GT(end, requests.find("out 1 cmd 5\n"));       // the read's own bracket was closed
     EXPECT_FALSE(std::filesystem::exists(path("r.bin"))); // nothing saved
 }
 
@@ -352,15 +301,14 @@ TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
     for (int chip = 2; chip <= 3; ++chip) {
         for (int i = 0; i < 2000 && lines() < chip; ++i) // the header and the passes so far
             usleep(10000);
+        if (lines() != chip)
+            kill(child, SIGKILL); // and the wait below reports it
         ASSERT_EQ(lines(), chip) << slurp(record);
         socket("chip none\n"); // taken out
         usleep(500000);
         socket("chip 25 EF4017 8M\nkeep chip" + std::to_string(chip) + ".bin\n");
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(exitCodeOf(child), 0);
 
     const std::string text = slurp(record);
     EXPECT_EQ(text.substr(0, text.find('\n')),

@@ -301,53 +301,31 @@ TEST_F(Transport, TimeOutsAndStringLanguageAsTheDeviceSeesThem) {
     EXPECT_EQ(bulk, 4);
 }
 
-// The walk takes the first programmer; an index passes over the ones before it, closing
-// each again, and finds nothing past the last.
-TEST_F(Transport, AnIndexChoosesAmongSeveralProgrammers) {
+// Every programmer on the bus is found, one that another program holds included, and
+// nothing is left claimed; a pinned location keeps to its own programmer and never
+// takes another in its place.
+TEST_F(Transport, LocationsOfEveryProgrammerAndAPinnedOne) {
     sim.addDecoy(Decoy::SecondProgrammer);
-    ASSERT_EQ(open(), 1);
-    EXPECT_EQ(sim.log().front().device, 0);
-    usb.USB_bulk_close();
-    sim.clearLog();
-    usb.setProgrammerIndex(1);
-    ASSERT_EQ(open(), 1);
-    int opens = 0, closes = 0;
-    for (const auto &e : sim.log()) {
-        opens += e.kind == LogEntry::Open;
-        closes += e.kind == LogEntry::Close;
-    }
-    EXPECT_EQ(opens, 2);
-    EXPECT_EQ(closes, 1); // the first programmer, passed over
-    EXPECT_NE(sim.log().back().device, 0);
-    usb.USB_bulk_close();
-    usb.setProgrammerIndex(2);
-    EXPECT_EQ(open(), 0);
-    EXPECT_FALSE(usb.isOpen());
-}
-
-// Another process holding a programmer shifts the walk's positions; a pinned location
-// keeps to its own programmer and never takes the other one in its place.
-TEST_F(Transport, APinnedLocationKeepsToItsProgrammerWhileOthersAreClaimed) {
-    sim.addDecoy(Decoy::SecondProgrammer);
-    usb.setProgrammerIndex(1);
-    ASSERT_EQ(open(), 1);
-    const std::string second = usb.location();
-    const int secondDevice = sim.log().back().device;
-    usb.USB_bulk_close();
-    EXPECT_TRUE(usb.location().empty());
-
+    sim.addDecoy(Decoy::OtherProduct);
     TUsbBulk other{simulatedUsb(), {}, [](int) {}};
     ASSERT_EQ(other.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                               kProgrammerProduct),
               1);
-    ASSERT_NE(other.location(), second);
-    // The walk alone would no longer find a second programmer: the first is busy.
-    usb.pinLocation(second);
+    const std::string first = other.location();
     sim.clearLog();
+    const auto all = usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
+                                             kProgrammerProductId, kProgrammerProduct);
+    ASSERT_EQ(all.size(), 2u); // the held one too; not the other product
+    EXPECT_EQ(all.front(), first);
+    EXPECT_EQ(count(LogEntry::Claim, 0) + count(LogEntry::Claim, 1), 0);
+    EXPECT_FALSE(usb.isOpen());
+    const std::string second = all.back();
+
+    usb.pinLocation(second); // the first is busy; the pin finds the second
     ASSERT_EQ(open(), 1);
     EXPECT_EQ(usb.location(), second);
-    EXPECT_EQ(claimedDevice(), secondDevice); // the first is busy: its claim fails
     usb.USB_bulk_close();
+    EXPECT_TRUE(usb.location().empty());
 
     other.USB_bulk_close();
     TUsbBulk holder{simulatedUsb(), {}, [](int) {}};
@@ -355,8 +333,11 @@ TEST_F(Transport, APinnedLocationKeepsToItsProgrammerWhileOthersAreClaimed) {
     ASSERT_EQ(holder.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                                kProgrammerProduct),
               1);
-    usb.pinLocation(second); // held by another: nothing, not the free programmer
-    EXPECT_EQ(open(), 0);
+    EXPECT_EQ(open(), 0); // its own is held: nothing, not the free first programmer
     EXPECT_FALSE(usb.isOpen());
+    usb.pinLocation({});
+    ASSERT_EQ(open(), 1); // unpinned, the walk takes the free one
+    EXPECT_EQ(usb.location(), first);
+    usb.USB_bulk_close();
     holder.USB_bulk_close();
 }

@@ -436,7 +436,10 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         std::memset(&chip, 0, sizeof chip);
         chip.capacity = 4096;
         chip.flashPage = 256;
-        e.run(c.op, chip, 0, view);
+        const auto outcome = e.run(c.op, chip, 0, view);
+        ASSERT_TRUE(outcome) << c.name;
+        // A lost setup block is a failed transfer: the programmer was there.
+        EXPECT_EQ(outcome->failedStep, PassStep::Transfer) << c.name;
         EXPECT_EQ(h.errors, (std::vector<std::string>{c.message})) << c.name;
         // The start line (once the bracket is open) and the outcome; no completion line.
         ASSERT_EQ(h.log.size(), c.faultAt <= 2 ? 1u : 2u) << c.name;
