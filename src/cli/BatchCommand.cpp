@@ -2,6 +2,7 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
+#include "app/AppPaths.h"
 #include "catalogue/ChipChoice.h"
 #include "link/Connection.h"
 #include "link/UsbApi.h"
@@ -199,8 +200,9 @@ int batchCommand(const Options &options, const BatchArgs &args) {
 
     // By default the window's record, beside its settings; their folder may not have
     // been made yet.
-    const std::string recordPath =
-        !args.record.empty() ? args.record : batchRecordPathFor(windowSettingsPath());
+    const std::string recordPath = !args.record.empty()
+                                       ? args.record
+                                       : batchRecordPathFor(appPaths(executableFolder()).settings);
     std::error_code ignored; // a folder that cannot be made shows as a record refused
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());

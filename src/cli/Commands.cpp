@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "app/AppPaths.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 #include <vector>
 
 namespace korvat::cli {
@@ -16,16 +16,15 @@ namespace {
 // The largest image a file command handles: the FLASH buffer of the window.
 constexpr std::size_t kImageMax = 64u << 20;
 
-std::string executableFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
 } // namespace
 
 std::string cataloguePath(const Options &options) {
-    return options.catalogue.empty() ? defaultCataloguePath(executableFolder()) : options.catalogue;
+    if (!options.catalogue.empty())
+        return options.catalogue;
+    // The window's catalogue; an installed copy's user catalogue is seeded first, and
+    // while it cannot be, the installed default is read.
+    const AppPaths paths = appPaths(executableFolder());
+    return seedUserCatalogue(paths) ? paths.catalogue : paths.defaultCatalogue;
 }
 
 std::optional<Catalogue> loadCatalogue(const Options &options, Console &console) {
@@ -41,30 +40,6 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console)
         return std::nullopt;
     }
     return catalogue;
-}
-
-namespace {
-
-std::string userConfigFolder() {
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    const char *home = std::getenv("HOME");
-    return (config && *config ? config : std::string(home ? home : "") + "/.config") + "/korvat";
-}
-
-} // namespace
-
-std::string windowSettingsPath() {
-    const std::string folder = executableFolder();
-    return (access(folder.c_str(), W_OK) == 0 ? folder : userConfigFolder()) + "/korvat.ini";
-}
-
-std::string defaultCataloguePath(const std::string &folder) {
-    const std::string beside = folder + "/korvat.Dat";
-    if (access(folder.c_str(), W_OK) == 0)
-        return beside;
-    const std::string user = userConfigFolder() + "/korvat.Dat";
-    std::error_code unreadable;
-    return std::filesystem::exists(user, unreadable) ? user : beside;
 }
 
 int listChips(const Options &options, const std::string &text) {

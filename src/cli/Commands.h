@@ -20,15 +20,6 @@ struct Options {
     std::string device; // --device: the programmer's serial number
 };
 
-// The catalogue the window uses: beside the executable when its folder can be written,
-// else in the user's configuration folder (XDG_CONFIG_HOME, or ~/.config), falling back
-// to the one beside the executable while that copy does not exist yet.
-std::string defaultCataloguePath(const std::string &executableFolder);
-
-// The window's settings file: beside the executable when its folder can be written,
-// else in the user's configuration folder (XDG_CONFIG_HOME, or ~/.config).
-std::string windowSettingsPath();
-
 // The catalogue file the options name, or the window's.
 std::string cataloguePath(const Options &options);
 

@@ -14,6 +14,7 @@
 #include "app/Captions.h"
 #include "app/TextTable.h"
 #include "buffers/Checksum.h"
+#include "catalogue/ChipChoice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +42,7 @@
 using namespace korvat;
 
 Q_LOGGING_CATEGORY(lcLink, "korvat.link", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcSelection, "korvat.selection", QtWarningMsg)
 
 namespace {
 
@@ -52,7 +54,16 @@ bool isPopup(const QWindow *window) {
 } // namespace
 
 TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs, QWidget *parent)
-    : QMainWindow(parent), m_basePath(basePath),
+    : TForm1(korvat::AppPaths{(basePath + QStringLiteral(".Dat")).toStdString(),
+                              (basePath + QStringLiteral(".ini")).toStdString(),
+                              {},
+                              false},
+             std::move(links), dialogs, parent) {}
+
+TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *dialogs,
+               QWidget *parent)
+    : QMainWindow(parent), m_cataloguePath(QString::fromStdString(paths.catalogue)),
+      m_settingsPath(QString::fromStdString(paths.settings)),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
     setObjectName(QStringLiteral("Form1"));
@@ -69,8 +80,7 @@ TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs,
     FormCreate();
     // The secondary windows live as long as the main window. Choosing a found chip
     // does not change the saved positions.
-    m_editor = new TForm2(m_catalogue, (m_basePath + QStringLiteral(".Dat")).toStdString(),
-                          *m_dialogs, m_language, this);
+    m_editor = new TForm2(m_catalogue, m_cataloguePath.toStdString(), *m_dialogs, m_language, this);
     m_search = new TForm3(
         m_catalogue,
         [this](const SearchRow &row) {
@@ -327,7 +337,7 @@ void TForm1::resizeEvent(QResizeEvent *event) {
 }
 
 void TForm1::FormCreate() {
-    m_settings = std::make_unique<IniSettings>(m_basePath + QStringLiteral(".ini"));
+    m_settings = std::make_unique<IniSettings>(m_settingsPath);
     const Settings s = readSettings(*m_settings);
     if (s.formMax) {
         setWindowState(Qt::WindowMaximized);
@@ -356,8 +366,7 @@ void TForm1::FormShow() {
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
-    const CatalogueResult loaded =
-        m_catalogue.load((m_basePath + QStringLiteral(".Dat")).toStdString(), m_language);
+    const CatalogueResult loaded = m_catalogue.load(m_cataloguePath.toStdString(), m_language);
     if (!loaded.message.empty())
         showError(qs(loaded.message));
     if (loaded.outcome == CatalogueOutcome::Read)
@@ -410,6 +419,11 @@ void TForm1::showSelection(int chosen, int family, int maker, int model) {
         QString::fromStdString(m_buffers.resetForChip(chip, *FlashEditor, *EepromEditor)));
     refreshChecksum();
     Label9->setVisible(chip.voltage == 1);
+    // For support and for checking an installed copy: QT_LOGGING_RULES="korvat.selection=true".
+    if (chosen >= 0)
+        qCInfo(lcSelection, "selected %s",
+               korvat::fullChipName(korvat::splitForSelection(m_catalogue.name(m_currentChip)))
+                   .c_str());
 }
 
 void TForm1::showLists(int family, int maker, int model) {

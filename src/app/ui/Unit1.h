@@ -4,6 +4,7 @@
 // status bar, and hosts every command; the rules it applies are the core's.
 
 #include "WindowHost.h"
+#include "app/AppPaths.h"
 #include "app/Settings.h"
 #include "buffers/Buffers.h"
 #include "buffers/FileCommands.h"
@@ -65,6 +66,9 @@ public:
     // programmer and its boot loader are reached through. dialogs: where error and information
     // boxes and questions go; message boxes over this window when null.
     TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs = nullptr,
+           QWidget *parent = nullptr);
+    // The same with the catalogue and the settings where paths puts them.
+    TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *dialogs = nullptr,
            QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -170,7 +174,8 @@ private:
     QAction *toolAction(const char *name, const char *icon, Handler handler = nullptr);
 
     // State
-    QString m_basePath;
+    QString m_cataloguePath;
+    QString m_settingsPath;
     korvat::Catalogue m_catalogue;
     korvat::SelectionLists m_lists;
     korvat::Buffers m_buffers;

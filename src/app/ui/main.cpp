@@ -1,31 +1,24 @@
 // The application: the main window over the settings and catalogue beside the
-// executable, or in the user's folders when the installed copy's folder is read-only.
+// executable, or in the user's folders for an installed copy.
 #include "MessageBoxes.h"
 #include "StartUp.h"
 #include "Unit1.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QIcon>
-#include <QStandardPaths>
+#include <filesystem>
 
 namespace {
 
-QString basePath() {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    const QString beside = exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName();
-    if (QFileInfo(exe.absolutePath()).isWritable())
-        return beside;
-    // An installed copy: settings in the config folder, the catalogue in the data folder,
-    // seeded from the installed default on first start.
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(config);
-    const QString base = config + QStringLiteral("/korvat");
-    if (!QFile::exists(base + QStringLiteral(".Dat")))
-        QFile::copy(beside + QStringLiteral(".Dat"), base + QStringLiteral(".Dat"));
-    return base;
+// A portable copy keeps its catalogue and settings beside the executable; an installed
+// one in the user's folders, its catalogue seeded from the installed default.
+korvat::AppPaths paths() {
+    korvat::AppPaths p = korvat::appPaths(korvat::executableFolder());
+    if (!korvat::seedUserCatalogue(p))
+        p.catalogue = p.defaultCatalogue;
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(p.settings).parent_path(), ignored);
+    return p;
 }
 
 } // namespace
@@ -38,7 +31,7 @@ int main(int argc, char **argv) {
     const std::unique_ptr<QWidget> window = startUp(
         [] {
             auto w = std::make_unique<TForm1>(
-                basePath(), ProgrammerLinks(korvat::UsbApi::load(), korvat::HidApi::load()));
+                paths(), ProgrammerLinks(korvat::UsbApi::load(), korvat::HidApi::load()));
             w->show();
             return std::unique_ptr<QWidget>(std::move(w));
         },
