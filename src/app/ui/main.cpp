@@ -26,6 +26,7 @@ korvat::AppPaths paths() {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvat"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KORVAT_APP_ID)); // its desktop entry
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
     MessageBoxes boxes(nullptr);
     const std::unique_ptr<QWidget> window = startUp(
