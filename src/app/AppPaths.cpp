@@ -1,7 +1,19 @@
 #include "AppPaths.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#ifndef KORVAT_SHARE_FROM_BIN
+#define KORVAT_SHARE_FROM_BIN "../share/korvat"
+#endif
 
 namespace korvat {
 namespace {
@@ -12,14 +24,59 @@ const char *systemEnvironment(const char *name) {
     return std::getenv(name);
 }
 
-// $name when it is an absolute path (as the XDG specification asks), else $HOME/fallback.
+std::string homeFolder(const char *(*environment)(const char *)) {
+    if (const char *home = environment("HOME"); home && *home == '/')
+        return home;
+    if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_dir && *pw->pw_dir == '/')
+        return pw->pw_dir;
+    return "."; // nowhere better: never the root of the file system
+}
+
+// $name when it is an absolute path (as the XDG specification asks), else home/fallback.
 std::string xdgFolder(const char *(*environment)(const char *), const char *name,
                       const char *fallback) {
     const char *value = environment(name);
     if (value && *value == '/')
         return value;
-    const char *home = environment("HOME");
-    return std::string(home ? home : "") + "/" + fallback;
+    return homeFolder(environment) + "/" + fallback;
+}
+
+// Makes the folders that are missing, each 0700 as the XDG specification asks.
+void makeFolders(const fs::path &folder) {
+    fs::path made;
+    for (const fs::path &part : folder) {
+        made /= part;
+        if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+            return;
+    }
+}
+
+bool holdsSomething(const std::string &path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// The whole file written under a name of its own beside target and flushed to disk.
+std::string writeUnique(const std::string &target, const std::vector<char> &bytes) {
+    std::string name = target + ".XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return {};
+    const mode_t mask = umask(0);
+    umask(mask);
+    bool ok = fchmod(fd, 0666 & ~mask) == 0;
+    for (std::size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok) {
+        unlink(name.c_str());
+        return {};
+    }
+    return name;
 }
 
 } // namespace
@@ -30,14 +87,15 @@ AppPaths appPaths(const std::string &folder, const char *(*environment)(const ch
     std::error_code ignored;
     AppPaths paths;
     const fs::path beside = fs::path(folder) / "korvat.Dat";
-    const fs::path shared = fs::path(folder).parent_path() / "share" / "korvat" / "korvat.Dat";
+    const fs::path shared =
+        (fs::path(folder) / KORVAT_SHARE_FROM_BIN / "korvat.Dat").lexically_normal();
     paths.installed = !fs::exists(beside, ignored) && fs::exists(shared, ignored);
     if (!paths.installed) {
         paths.catalogue = paths.defaultCatalogue = beside.string();
         paths.settings = (fs::path(folder) / "korvat.ini").string();
         return paths;
     }
-    paths.defaultCatalogue = shared.lexically_normal().string();
+    paths.defaultCatalogue = shared.string();
     paths.catalogue =
         xdgFolder(environment, "XDG_DATA_HOME", ".local/share") + "/korvat/korvat.Dat";
     paths.settings = xdgFolder(environment, "XDG_CONFIG_HOME", ".config") + "/korvat/korvat.ini";
@@ -45,22 +103,27 @@ AppPaths appPaths(const std::string &folder, const char *(*environment)(const ch
 }
 
 bool seedUserCatalogue(const AppPaths &paths) {
-    std::error_code error;
-    if (!paths.installed || fs::exists(paths.catalogue, error))
+    // An empty file is a copy that never finished, not a catalogue.
+    if (!paths.installed || holdsSomething(paths.catalogue))
         return true;
-    fs::create_directories(fs::path(paths.settings).parent_path(), error);
-    fs::create_directories(fs::path(paths.catalogue).parent_path(), error);
-    // A copy under another name first, so a program started meanwhile never reads half
-    // a catalogue.
-    const fs::path staged = paths.catalogue + ".new";
-    if (!fs::copy_file(paths.defaultCatalogue, staged, fs::copy_options::overwrite_existing, error))
+    makeFolders(fs::path(paths.settings).parent_path());
+    makeFolders(fs::path(paths.catalogue).parent_path());
+    std::ifstream in(paths.defaultCatalogue, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+    std::error_code error;
+    if (bytes.empty() || bytes.size() != fs::file_size(paths.defaultCatalogue, error))
         return false;
-    fs::permissions(staged,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                        fs::perms::others_read,
-                    error);
-    fs::rename(staged, paths.catalogue, error);
-    return !error;
+    const std::string copy = writeUnique(paths.catalogue, bytes);
+    if (copy.empty())
+        return false;
+    // Whole or not at all: linked in only where no catalogue is (another program may
+    // have seeded it meanwhile, and that one stays), or over an empty one.
+    if (link(copy.c_str(), paths.catalogue.c_str()) != 0 && errno == EEXIST &&
+        !holdsSomething(paths.catalogue))
+        rename(copy.c_str(), paths.catalogue.c_str());
+    unlink(copy.c_str());
+    return holdsSomething(paths.catalogue);
 }
 
 std::string executableFolder() {

@@ -62,7 +62,8 @@ int main(int argc, char **argv) {
         app.add_subcommand("convert", "convert between raw, Intel HEX and S-record files");
     convert->add_option("IN", in, "file to read (format by extension)")->required();
     convert->add_option("OUT", out, "file to write (format by extension)")->required();
-    convert->add_option("--size", size, "bytes to write (default: what IN holds)");
+    convert->add_option("--size", size, "bytes to write (default: what IN holds)")
+        ->transform(kUnsignedNumber);
     convert->add_flag("--force", force, "replace OUT when it exists");
 
     CLI::App *devices =
@@ -99,8 +100,9 @@ int main(int argc, char **argv) {
     batchMode->add_option("--chip", batch.chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
     batchMode->add_flag("--detect", batch.chip.detect, "the chip found in the socket now");
     batchMode->add_option("--record", batch.record,
-                          "production record (default: beside the catalogue)");
+                          "production record (default: beside the window's settings)");
     batchMode->add_option("--count", batch.count, "stop after this many chips")
+        ->transform(kUnsignedNumber)
         ->check(CLI::PositiveNumber);
     CLI::Option *serialAt =
         batchMode->add_option("--serial-at", serial.address, "image address of the serial number")
@@ -121,6 +123,7 @@ int main(int argc, char **argv) {
             "STEP"))
         ->needs(serialAt);
     batchMode->add_option("--serial-bytes", serial.bytes, "its size in bytes (default 4)")
+        ->transform(kUnsignedNumber)
         ->needs(serialAt);
     batchMode->add_option("--serial-format", serial.format, "le, be or ascii (default le)")
         ->check(CLI::IsMember({"le", "be", "ascii"}))

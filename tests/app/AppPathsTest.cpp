@@ -2,8 +2,10 @@
 
 #include "buffers/CodecFixture.h"
 
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -52,4 +54,37 @@ TEST_F(AppPathsTest, PortableOrInstalled) {
     EXPECT_EQ(portable.catalogue, path("usr/bin/korvat.Dat"));
     EXPECT_EQ(portable.settings, path("usr/bin/korvat.ini"));
     EXPECT_TRUE(seedUserCatalogue(portable));
+}
+
+// First starts at once (two line processes, say) all find a whole catalogue, and none is
+// left empty or half copied; an empty file counts as none. Missing folders are private.
+TEST_F(AppPathsTest, SeedingIsWholeOrNothing) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "usr/bin");
+    fs::create_directories(dir / "usr/share/korvat");
+    const std::string catalogue(200000, 'c');
+    file("usr/share/korvat/korvat.Dat", catalogue);
+    g_home = path("home");
+    g_data.clear();
+    g_config.clear();
+    const AppPaths paths = appPaths(path("usr/bin"), environment);
+    ASSERT_TRUE(paths.installed);
+    std::vector<std::thread> starts;
+    std::atomic<int> seeded{0};
+    for (int i = 0; i < 8; ++i)
+        starts.emplace_back([&] { seeded += seedUserCatalogue(paths) ? 1 : 0; });
+    for (std::thread &t : starts)
+        t.join();
+    EXPECT_EQ(seeded, 8);
+    EXPECT_EQ(slurp(paths.catalogue), catalogue);
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(paths.catalogue).parent_path()),
+                            fs::directory_iterator{}),
+              1); // no copy left behind
+    EXPECT_EQ(fs::status(path("home/.local")).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(path("home/.config/korvat")).permissions() & fs::perms::all,
+              fs::perms::owner_all);
+
+    file("home/.local/share/korvat/korvat.Dat", "");
+    ASSERT_TRUE(seedUserCatalogue(paths));
+    EXPECT_EQ(slurp(paths.catalogue), catalogue);
 }

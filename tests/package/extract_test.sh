@@ -40,12 +40,30 @@ desktop-file-validate "$root/usr/share/applications/$app.desktop" || fail "deskt
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >/dev/null ||
   fail "AppStream metadata"
 rules=$root/${udevdir#/}/rules.d/70-korvat.rules
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+[[ $udevdir != *"$multiarch"* ]] || fail "the udev rule is in a multiarch folder: $udevdir"
 for id in 'ATTR{idVendor}=="1fc8", ATTR{idProduct}=="300b"' 'ATTR{idVendor}=="28e9", ATTR{idProduct}=="028b"' \
   'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="28e9", ATTRS{idProduct}=="028b"'; do
   grep -F "$id" "$rules" | grep -qF 'TAG+="uaccess"' || fail "udev rule for $id"
 done
 ! grep -qE 'MODE|GROUP' "$rules" || fail "the udev rule sets a mode or a group"
-zcat "$root/usr/share/man/man1/korvat-cli.1.gz" | grep -q "^\.B 130" || fail "man page exit codes"
+# Every command, option and exit code of korvat-cli is in its manual page.
+manual=$(zcat "$root/usr/share/man/man1/korvat-cli.1.gz" | sed 's/\\-/-/g')
+plain=$(sed 's/\\f[BIRP]//g' <<<"$manual")
+cli=$root/usr/bin/korvat-cli
+for command in "" list convert devices detect erase blank read write verify auto batch; do
+  [ -z "$command" ] || grep -q "^\.[BT].*\b$command\b" <<<"$plain" || fail "manual lacks $command"
+  for option in $("$cli" $command --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
+    grep -qF -- "$option" <<<"$manual" || fail "manual lacks $option of '$command'"
+  done
+done
+for code in 0 1 2 3 4 5 6 7 130; do
+  grep -q "^\.B $code\$" <<<"$manual" || fail "manual lacks exit code $code"
+done
+
+# Nothing the programs do below may write into the installed files.
+listing() { find "$root" -printf '%p %s %T@\n' | sort; }
+before=$(listing)
 
 # korvat-cli against the extracted catalogue, seeded into a fresh user's data folder.
 home=$work/home
@@ -60,12 +78,13 @@ cmp -s "$root/usr/share/korvat/korvat.Dat" "$home/.local/share/korvat/korvat.Dat
 scenario=$work/scenario.txt
 echo "chip 25 EF4017 8M" >"$scenario"
 selected() {
+  local log=$work/window-$1.log
   "${user[@]}" QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES=korvat.selection=true \
     LD_LIBRARY_PATH="$sim" KORVAT_SIM="$scenario" XDG_RUNTIME_DIR="$work" \
-    "$root/usr/bin/korvat" >"$work/window.log" 2>&1 &
+    "$root/usr/bin/korvat" >"$log" 2>&1 &
   local pid=$! line=
   for _ in $(seq 200); do
-    line=$(grep -m1 '^korvat.selection: selected ' "$work/window.log" || true)
+    line=$(grep -m1 '^korvat.selection: selected ' "$log" || true)
     [ -n "$line" ] && break
     sleep 0.1
   done
@@ -73,11 +92,12 @@ selected() {
   wait "$pid" 2>/dev/null || true
   echo "${line#korvat.selection: selected }"
 }
-first=$(selected)
-[ -n "$first" ] || { cat "$work/window.log" >&2; fail "the window selected no chip"; }
-[ -f "$home/.config/korvat/korvat.ini" ] || mkdir -p "$home/.config/korvat"
+first=$(selected first)
+[ -n "$first" ] || { cat "$work/window-first.log" >&2; fail "the window selected no chip"; }
+[ -d "$home/.config/korvat" ] || fail "the window made no settings folder"
 printf '[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=1\n' >"$home/.config/korvat/korvat.ini"
-saved=$(selected)
+saved=$(selected saved)
 [ -n "$saved" ] && [ "$saved" != "$first" ] && [ "${saved%/*}" = "${first%/*}" ] ||
   fail "the saved chip (model 2 of $first's maker) was not selected: '$saved'"
+[ "$(listing)" = "$before" ] || fail "the programs wrote into the installed files"
 echo "package $deb: layout, lintian, korvat-cli and the window checked"
