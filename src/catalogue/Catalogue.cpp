@@ -91,7 +91,16 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
                                std::string(trimBlanks(row[2]));
     std::string gbk;
     for (int c = 0; c < 3; ++c) {
-        const auto part = utf8ToGbk(trimBlanks(row[static_cast<std::size_t>(c)]));
+        // The name text separates its parts with commas and ends at a zero byte: a comma
+        // in the type or maker, or a zero anywhere, would read back as another chip.
+        const std::string_view cell = trimBlanks(row[static_cast<std::size_t>(c)]);
+        if ((c < 2 && cell.find(',') != std::string_view::npos) ||
+            cell.find('\0') != std::string_view::npos)
+            return RowProblem{c, "the name \"" + joined + "\" cannot hold a " +
+                                     (cell.find('\0') != std::string_view::npos ? "zero byte"
+                                                                                : "comma here") +
+                                     "."};
+        const auto part = utf8ToGbk(cell);
         if (!part)
             return RowProblem{c, "the name \"" + joined +
                                      "\" holds characters that cannot be stored."};

@@ -64,6 +64,12 @@ TEST(CatalogueCsv, RefusesARowTheCatalogueCannotHoldNamingLineAndColumn) {
          "stored."},
         {"\"25,W,X,0x1,64,1,0,0,100,0,0,0,0", "line 4: a quoted cell is not closed where it "
                                               "should be"},
+        // A comma in the maker would read back as another maker and model.
+        {"25,\"Maker, Inc\",X,0x1,64,1,0,0,100,0,0,0,0",
+         "line 4, column maker: the name \"25,Maker, Inc,X\" cannot hold a comma here."},
+        {std::string("25,W,X\0Y,0x1,64,1,0,0,100,0,0,0,0", 34),
+         "line 4, column model: the name \"25,W,X" + std::string(1, '\0') +
+             "Y\" cannot hold a zero byte."},
     };
     for (const auto &c : cases) {
         const CatalogueCsv csv =
