@@ -32,7 +32,8 @@ std::string homeFolder(const char *(*environment)(const char *)) {
     return "."; // nowhere better: never the root of the file system
 }
 
-// $name when it is an absolute path (as the XDG specification asks), else home/fallback.
+// $name when it is an absolute path (as the XDG base directory rules ask), else
+// home/fallback.
 std::string xdgFolder(const char *(*environment)(const char *), const char *name,
                       const char *fallback) {
     const char *value = environment(name);
@@ -41,7 +42,7 @@ std::string xdgFolder(const char *(*environment)(const char *), const char *name
     return homeFolder(environment) + "/" + fallback;
 }
 
-// Makes the folders that are missing, each 0700 as the XDG specification asks.
+// Makes the folders that are missing, each 0700 as the XDG base directory rules ask.
 void makeFolders(const fs::path &folder) {
     fs::path made;
     for (const fs::path &part : folder) {
