@@ -89,8 +89,8 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     std::optional<AddressRange> range;
     if (!args.range.empty() && !(range = parseRange(args.range, console)))
         return kUsage;
-    // A start past the buffer is refused as the load would refuse it, but as the wrong
-    // command line it is.
+    // The load would refuse a start past the buffer as a file error; it is the command
+    // line that is wrong.
     if (range && range->start > static_cast<std::int64_t>(kFlashBufferSize)) {
         console.showError(text(txtRangeOutsideBuffer, options.language));
         return kUsage;
