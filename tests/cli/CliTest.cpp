@@ -247,19 +247,14 @@ TEST_F(Cli, InterruptedReadClosesTheBracket) {
     const std::string log = path("requests.txt");
     const std::string scenario =
         file("scenario.txt", "chip 25 EF4017 8M\ntiming realistic\nlog-file " + log + "\n");
-    const std::string command = std::string("exec env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
+    const std::string command = std::string("env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
                                 " KORVAT_SIM=" + scenario + " " + KORVAT_CLI + " --catalogue " +
                                 catalogue + " read " + path("r.bin") +
                                 " --chip W25Q64FV -q 2>/dev/null";
-    const pid_t child = fork();
+    const pid_t child = startShell(command);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
     // Interrupt once the read is under way: its read command sent, data coming in.
-    for (int i = 0; i < 500 && slurp(log).find("out 1 cmd 5\n") == std::string::npos; ++i)
-        usleep(10000);
+    EXPECT_TRUE(waitForText(log, "out 1 cmd 5\n"));
     usleep(100000);
     kill(child, SIGINT);
     EXPECT_EQ(exitCodeOf(child), 130);
@@ -283,17 +278,13 @@ TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
         std::filesystem::rename(scenario + ".new", scenario);
     };
     socket("chip 25 EF4017 8M\nkeep chip1.bin\n");
-    const std::string command = std::string("exec env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
+    const std::string command = std::string("env LD_LIBRARY_PATH=") + KORVAT_SIM_DIR +
                                 " KORVAT_SIM=" + scenario + " " + KORVAT_CLI + " -q --catalogue " +
                                 catalogue + " batch " + image +
                                 " --chip W25Q64FV --count 3 --record " + record +
                                 " --serial-at 0x10 --serial-start 100 >/dev/null 2>&1";
-    const pid_t child = fork();
+    const pid_t child = startShell(command);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
     auto lines = [&] {
         const std::string text = slurp(record);
         return std::count(text.begin(), text.end(), '\n');
