@@ -113,6 +113,9 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // %1: firmware bytes sent, %2: the load address.
     {"固件升级完成：%1 字节已发送到地址 %2。", "固件升級完成：%1 字節已發送到地址 %2。",
      "Firmware upgrade complete: %1 bytes sent to address %2."},
+    // The programmer was opened but the CMD_GET_INFO exchange failed.
+    {"读取硬件信息时编程器通信失败。", "讀取硬件信息時編程器通信失敗。",
+     "Transfer to the programmer failed while reading the hardware information."},
 }};
 
 } // namespace

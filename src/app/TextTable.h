@@ -70,6 +70,7 @@ enum TextName {
     txtPageSizeZero,
     txtUpgradeFailed,
     txtUpgradeDone,
+    txtInfoFailed,
     kTextNameCount
 };
 

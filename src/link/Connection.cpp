@@ -89,17 +89,25 @@ int Connection::beginOperation(const ChipRecord &chip, int speed) {
     return 1;
 }
 
-void Connection::closeBracket() {
+bool Connection::closeBracket() {
     CommandBlock block = endBlock();
-    exchangeBlock(m_usb, block, false);
+    const bool ended = exchangeBlock(m_usb, block, false);
     m_usb.USB_bulk_close();
     m_busy = false;
+    return ended;
 }
 
-void Connection::endOperation() {
-    closeBracket();
-    setPanel(text(txtConnected, m_language));
+bool Connection::finishBracket() {
+    const bool ended = closeBracket();
+    if (ended)
+        setPanel(text(txtConnected, m_language));
+    return ended;
+}
+
+bool Connection::endOperation() {
+    const bool ended = finishBracket();
     runSkippedProbe();
+    return ended;
 }
 
 void Connection::release() {
@@ -126,8 +134,8 @@ ChipIdentity Connection::readChipIdentity(const ChipRecord &chip, int speed) {
         runSkippedProbe();
         return id;
     }
-    endOperation();
-    id.reach = ChipIdentity::Reach::Answered;
+    // A reply whose bracket did not close is not trusted either: the exchange failed.
+    id.reach = endOperation() ? ChipIdentity::Reach::Answered : ChipIdentity::Reach::LinkFailed;
     std::copy_n(block.begin(), 4, id.reply.begin());
     return id;
 }

@@ -58,8 +58,14 @@ public:
     // The last beginOperation opened the programmer but its setup block failed: a
     // transfer failure, not a missing programmer.
     bool setupFailed() const { return m_setupFailed; }
-    // CMD_END, close, panel "Connected", then any probe put off meanwhile.
-    void endOperation();
+    // CMD_END, close, then any probe put off meanwhile. True when CMD_END went through
+    // and the panel reads "Connected"; otherwise the programmer may still be inside the
+    // operation, so the operation has not finished, and the panel is left to the probe.
+    bool endOperation();
+    // endOperation in two halves, for callers that log the outcome in between: the
+    // bracket's end first, then the probe put off meanwhile.
+    bool finishBracket();
+    void runSkippedProbe();
 
     // The detection exchange: open, CMD_READ_ID with the chip's parameters, CMD_END,
     // close. Shows nothing; the callers decide what each outcome means to the person.
@@ -84,9 +90,8 @@ public:
 
 private:
     bool open();
-    // CMD_END and close, the panel untouched.
-    void closeBracket();
-    void runSkippedProbe();
+    // CMD_END and close, the panel untouched; true when CMD_END went through.
+    bool closeBracket();
 
     TUsbBulk &m_usb;
     OperationHost &m_host;

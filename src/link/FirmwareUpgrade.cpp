@@ -89,9 +89,12 @@ std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     const bool whole = answered == 64 && m_usb.lastCommandWrite() == 64;
     m_usb.USB_bulk_close();
     // Without a whole answer the block holds the command or part of a reply: its texts
-    // would read as empty or wrong versions, so the window keeps what it showed.
-    if (!whole)
+    // would read as empty or wrong versions, so the window keeps what it showed, and
+    // says why: the texts it keeps are not this programmer's answer.
+    if (!whole) {
+        m_host.showError(text(txtInfoFailed, m_language));
         return std::nullopt;
+    }
     return takeInfo(m_block);
 }
 

@@ -59,16 +59,18 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
         m_host.sleep(kBeforeVerifyMs);
         if (!verify(chip))
             failed = failedStep(PassStep::Verify);
-        else
-            logCompletion(txtAutoDone, started);
     }
     clearTransferText();
+    if (!closeBracket(!failed, chip) && !failed)
+        failed = failedStep(PassStep::Transfer);
+    if (!failed && steps.verify)
+        logCompletion(txtAutoDone, started);
     PassOutcome outcome = failed.value_or(PassOutcome{});
     outcome.passed = !failed;
     outcome.dataCrc = coveredCrc();
     outcome.seconds = std::abs(m_host.seconds() - started);
     m_host.beep();
-    m_connection.endOperation();
+    m_connection.runSkippedProbe();
     return outcome;
 }
 

@@ -77,7 +77,7 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
         ok = erase(chip);
         break;
     case Operation::Read:
-        ok = read(chip, flashView);
+        ok = read(chip);
         break;
     case Operation::BlankCheck:
         ok = blankCheck(chip);
@@ -90,10 +90,14 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
         break;
     }
     clearTransferText(); // however it ended, nothing is transferring any more
+    ok = closeBracket(ok, chip);
+    if (ok && op == Operation::Read)
+        keepRead(chip, flashView);
+    m_readBlock.reset();
     if (ok)
         logCompletion(textsOf(op).done, started);
     m_host.beep();
-    m_connection.endOperation();
+    m_connection.runSkippedProbe();
     PassOutcome outcome = ok ? PassOutcome{} : failedStep(PassStep::None);
     outcome.passed = ok;
     outcome.dataCrc = coveredCrc();
@@ -182,6 +186,12 @@ bool Engine::fail(const std::string &message, PassStep step, std::optional<std::
     return false;
 }
 
+bool Engine::closeBracket(bool ok, const ChipRecord &chip) {
+    if (m_connection.finishBracket() || !ok)
+        return ok;
+    return failAt(m_covered ? m_covered->end : chip.capacity);
+}
+
 bool Engine::failAt(std::uint64_t address) {
     return fail(text(txtTransferFailed) + addressText(address), PassStep::Transfer, address);
 }
@@ -254,10 +264,10 @@ bool Engine::erase(const ChipRecord &chip) {
 }
 
 // The chip is read into a block of its own and copied into the FLASH buffer only when
-// every transfer arrived, so a failed read leaves the buffer, the view and the loaded
-// length as they were: nothing half-read can be written to the next chip. The block
-// lives only while the read runs.
-bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
+// every transfer arrived and the bracket closed, so a failed read leaves the buffer, the
+// view and the loaded length as they were: nothing half-read can be written to the next
+// chip. The block lives only while the read runs.
+bool Engine::read(const ChipRecord &chip) {
     if (!enter4ByteIfNeeded(chip, 0))
         return false;
     preamble(txtReadRunning);
@@ -266,25 +276,29 @@ bool Engine::read(const ChipRecord &chip, BufferView &flashView) {
     // Whole transfers of what the buffer keeps; a chip larger than the buffer is still
     // read to its end, its bytes past the buffer through the scratch block.
     const std::size_t blockSize = (kept + t - 1) / t * t;
-    const std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize]);
-    if (!block)
+    m_readBlock.reset(new (std::nothrow) std::uint8_t[blockSize]);
+    if (!m_readBlock)
         return fail(text(txtReadOutOfMemory));
     progressStart(chip.capacity);
     if (!command(addressBlock(0), true, 0))
         return false;
     m_scratch.resize(t);
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
-        std::uint8_t *out = offset < blockSize ? block.get() + offset : m_scratch.data();
+        std::uint8_t *out = offset < blockSize ? m_readBlock.get() + offset : m_scratch.data();
         if (!readInto(out, t, offset))
             return false;
         progress(static_cast<std::uint32_t>(offset));
     }
-    std::memcpy(m_buffers.flash().data(), block.get(), kept);
+    progressEnd();
+    return true;
+}
+
+void Engine::keepRead(const ChipRecord &chip, BufferView &flashView) {
+    const std::size_t kept = std::min(chip.capacity, kFlashBufferSize);
+    std::memcpy(m_buffers.flash().data(), m_readBlock.get(), kept);
     m_covered = Bounds{0, static_cast<std::uint32_t>(kept)};
     m_buffers.setLoadedFromRead(chip);
     m_buffers.reloadFlashView(flashView, chip.capacity);
-    progressEnd();
-    return true;
 }
 
 bool Engine::blankCheck(const ChipRecord &chip) {

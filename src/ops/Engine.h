@@ -12,6 +12,7 @@
 #include "ops/ProgressMeter.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -60,7 +61,10 @@ public:
 
     // The engines, inside an open bracket; true on success.
     bool erase(const ChipRecord &chip);
-    bool read(const ChipRecord &chip, BufferView &flashView);
+    // Reads the whole chip into a block of its own; keepRead copies it into the FLASH
+    // buffer, which run does only once the bracket has closed.
+    bool read(const ChipRecord &chip);
+    void keepRead(const ChipRecord &chip, BufferView &flashView);
     bool blankCheck(const ChipRecord &chip);
     bool verify(const ChipRecord &chip);
     bool write(const ChipRecord &chip);
@@ -93,6 +97,10 @@ private:
     // The CRC-32 of the buffer bytes the last read, write or verify covered.
     std::optional<std::uint32_t> coveredCrc() const;
     bool failAt(std::uint64_t address);
+    // Sends CMD_END and closes, the probe put off meanwhile still waiting; a CMD_END that
+    // does not go through fails an operation that had succeeded, at the end of what it
+    // covered.
+    bool closeBracket(bool ok, const ChipRecord &chip);
     bool command(CommandBlock block, bool reply, std::uint64_t address);
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
     bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
@@ -106,6 +114,7 @@ private:
     Buffers &m_buffers;
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
+    std::unique_ptr<std::uint8_t[]> m_readBlock; // the chip as the last read found it
     ProgressMeter m_meter;
     struct Failure {
         PassStep step = PassStep::None;

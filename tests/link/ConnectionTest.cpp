@@ -96,6 +96,17 @@ TEST_F(EngineTest, ChipIdentityWithoutAReplyIsALinkFailure) {
     EXPECT_TRUE(host.errors.empty());
 }
 
+// A reply whose CMD_END was lost is not trusted: the link failed.
+TEST_F(EngineTest, ChipIdentityWhoseEndIsLostIsALinkFailure) {
+    useChip(ksim::Family::Spi25, 0, 4096, 256, 0xC84017);
+    sim.faults.unplugAtTransfer = sim.transferCount() + 3; // CMD_END after the reply
+    const ChipIdentity id = connection.readChipIdentity(chip, 0);
+    EXPECT_EQ(id.reach, ChipIdentity::Reach::LinkFailed);
+    EXPECT_FALSE(connection.busy());
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_TRUE(host.status.empty() || host.status.back() != "Connected");
+}
+
 TEST_F(EngineTest, ChipIdentityWhileAnOperationRunsIsNotAsked) {
     ASSERT_EQ(connection.beginOperation(chip, 0), 1);
     const auto sent = commands().size();

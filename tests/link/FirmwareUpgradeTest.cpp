@@ -80,10 +80,14 @@ TEST_F(Upgrade, InformationComesFromTheProgrammerOrNotAtAll) {
     sim.programmer().serialNumber = "ABCDEFGHIJKLM"; // 13 characters fill bytes 51-63
     EXPECT_EQ(upgrade.readInfo()->serial, "ABCDEFGHIJKLM");
 
-    // Half a reply is no reply.
+    // Half a reply is no reply, and the window is told why its texts stay.
     sim.faults.shortAtTransfer = sim.transferCount() + 2;
     EXPECT_FALSE(upgrade.readInfo());
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Transfer to the programmer failed while "
+                                                    "reading the hardware information."});
 
+    // No programmer to ask: nothing said.
+    host.errors.clear();
     sim.unplug();
     EXPECT_FALSE(upgrade.readInfo());
     EXPECT_TRUE(host.errors.empty());

@@ -132,6 +132,28 @@ TEST_F(AutoTest, AFailingStepEndsThePass) {
     EXPECT_EQ(host.errors, Lines{"Erase timed out: the chip is still busy."});
 }
 
+// Every step passed but the bracket's CMD_END was lost: no completion line, and the
+// pass fails as a transfer at the end of what it covered.
+TEST_F(AutoTest, ALostEndOfTheBracketFailsThePass) {
+    sim.chip().memory().assign(0x1000, 0xFF);
+    const int before = sim.transferCount();
+    ASSERT_TRUE(pass()->passed);
+    sim.chip().memory().assign(0x1000, 0xFF);
+    host.log.clear();
+    sim.faults.timeoutAtTransfer = sim.transferCount() + (sim.transferCount() - before);
+    const auto outcome = pass();
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->passed);
+    EXPECT_EQ(outcome->failedStep, PassStep::Transfer);
+    EXPECT_EQ(outcome->failedAddress, 0x1000u);
+    EXPECT_EQ(host.errors, Lines{"Transfer to the programmer failed at address:1000h"});
+    for (const std::string &line : host.log)
+        EXPECT_FALSE(isCompletion(line)) << line;
+    EXPECT_TRUE(chipHoldsTheBuffer()); // the data went; only the bracket's end is missing
+    EXPECT_FALSE(connection.busy());
+    EXPECT_FALSE(usb.isOpen());
+}
+
 TEST_F(AutoTest, NothingLoadedDoesNothingAtAll) {
     buffers.loadedLength = 0;
     sim.clearLog();

@@ -415,6 +415,14 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
          "The chip parameters did not reach the programmer."},
         {"address block lost", Operation::Verify, 3, false, true, false,
          "Transfer to the programmer failed at address:0h"},
+        // Every data transfer went, but CMD_END did not: the programmer may still be
+        // inside the operation, so it has not finished.
+        {"end lost after a read", Operation::Read, 21, false, true, false,
+         "Transfer to the programmer failed at address:1000h"},
+        {"unplugged before the end of a write", Operation::Write, 20, true, false, false,
+         "Transfer to the programmer failed at address:1000h"},
+        {"short end after a read", Operation::Read, 21, false, false, true,
+         "Transfer to the programmer failed at address:1000h"},
     };
     for (std::size_t i = 0; i < 4096; ++i)
         buffers.flash()[i] = static_cast<std::uint8_t>(i % 251);
