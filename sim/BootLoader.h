@@ -55,7 +55,7 @@ public:
     std::string upgradedFirmwareVersion;
     // Faults, counted from 1 since it appeared; 0 means never.
     int failWriteAt = 0; // this report write fails
-    int failReadAt = 0;  // this report read fails (what is queued stays)
+    int failReadAt = 0;  // this report read fails (what is queued stays for that handle)
     int silentAfter = 0; // after this many reports it hangs: later ones are taken but
                          // neither acted on nor answered
 
@@ -75,6 +75,10 @@ public:
     void stop() { m_state = State::Off; }
     // Changes every time it appears, so handles from an earlier appearance go stale.
     int appearance() const { return m_appearance; }
+    // Opened by the host: an input report waits for the handle that was open when it
+    // came, as the system's HID driver keeps one queue per open file, so a new handle
+    // starts with none.
+    void opened() { m_queue.clear(); }
 
     // The host's side: a report written (its length, or -1) and a report read (its
     // length, 0 when nothing is queued, -1 on failure).

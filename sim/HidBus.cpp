@@ -180,6 +180,8 @@ hid_device *HidBus::openPath(const char *path) {
         record(HidLogEntry::Open, device->number, nullptr, 0, -1);
         return nullptr;
     }
+    if (device->bootLoader)
+        m_bootLoader.opened();
     m_handles.push_back(
         std::unique_ptr<hid_device>(new hid_device{device, m_bootLoader.appearance()}));
     m_error = L"Success";

@@ -221,6 +221,11 @@ TEST(BootLoader, FailedReadKeepsTheQueuedReport) {
     EXPECT_EQ(result, -1);
     EXPECT_STREQ(hid::error(dev), L"report read failed");
     EXPECT_EQ(receive(dev).size(), 64u);
+    // Left unread, it is gone for the next handle.
+    send(dev, report(kStart));
+    hid::close(dev);
+    dev = openBootLoader();
+    EXPECT_EQ(sim.bootLoader().queued(), 0u);
     hid::close(dev);
 }
 
