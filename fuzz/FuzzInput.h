@@ -5,6 +5,7 @@
 
 #include "buffers/MessageSink.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,15 @@ inline std::string inputFile(const std::uint8_t *data, std::size_t size, const c
         std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/korvat-fuzz-" +
         std::to_string(getpid());
     const std::string path = base + suffix;
+    // Gone when the run ends (libFuzzer leaves through exit), whatever a target left.
+    static std::vector<std::string> made;
+    if (made.empty())
+        std::atexit([] {
+            for (const std::string &p : made)
+                std::remove(p.c_str());
+        });
+    if (std::find(made.begin(), made.end(), path) == made.end())
+        made.push_back(path);
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
     return path;
