@@ -42,6 +42,9 @@ struct Wire {
     std::vector<int> setupsAfter; // for every setup block: the detections sent before it
     // Runs just before detection n (from 1) reaches the programmer.
     std::function<void(int n)> beforeDetection;
+    // Runs just before every command block reaches the programmer, with its command code
+    // (after the counting above and beforeDetection).
+    std::function<void(std::uint8_t command)> beforeCommand;
 };
 
 inline Wire *g_wire = nullptr;
@@ -63,6 +66,8 @@ inline int countedBulkWrite(usb_dev_handle *handle, int ep, const char *bytes, i
         } else if (command == ksim::kSetup) {
             g_wire->setupsAfter.push_back(g_wire->detections);
         }
+        if (g_wire->beforeCommand)
+            g_wire->beforeCommand(command);
     }
     return ksim::usb::bulkWrite(handle, ep, bytes, size, timeout);
 }
@@ -236,7 +241,8 @@ protected:
         UsbApi usb = test::simulatedUsb();
         usb.findDevices = countedFindDevices;
         usb.bulkWrite = countedBulkWrite;
-        m_w = std::make_unique<TForm1>(base(), usb, m_dialogs.get());
+        m_w = std::make_unique<TForm1>(base(), ProgrammerLinks(usb, test::simulatedHid()),
+                                       m_dialogs.get());
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         selectModel("W25Q80");
