@@ -4,6 +4,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "WindowHost.h"
 #include "app/RecordingDialogs.h"
 #include "buffers/FileIO.h"
 #include "link/SimBinding.h"
@@ -235,6 +236,23 @@ void BM_StartUpToShown(benchmark::State &state) {
     }
 }
 
+// One line put on top of the main window's log that already holds range(0) lines: a
+// batch run adds five lines a chip, so a day's production must not slow each one down.
+void BM_LogLineOnTopOf(benchmark::State &state) {
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    TForm1 w(freshBase(dir), korvat::UsbApi::unavailable(), &dialogs);
+    w.show();
+    const int language = 2;
+    WindowHost host(*w.Panel1, *w.RichEdit1, *w.Progress, *w.Progress2, *w.StatusPanels[2],
+                    *w.StatusPanels[3], dialogs, language);
+    const std::string line = "12:34:56 #1234 PASS, 1234 passed, 0 failed";
+    for (std::int64_t i = 0; i < state.range(0); ++i)
+        host.insertLogLine(line);
+    for (auto _ : state)
+        host.insertLogLine(line);
+}
+
 BENCHMARK(BM_PeakMemoryWith64MiBChip)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeakMemoryWith64MiBChipFull)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadThroughWindow16MiB)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -243,6 +261,7 @@ BENCHMARK(BM_StartUpToShown)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenThroughWindow16MiBHex)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenThroughWindow64MiBRaw)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveThroughWindow16MiBHex)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LogLineOnTopOf)->Arg(100)->Arg(25000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -6,11 +6,11 @@
 #include "link/SimBinding.h"
 
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
 
 using namespace korvat;
 

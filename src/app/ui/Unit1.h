@@ -45,7 +45,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QTextEdit;
+class QPlainTextEdit;
 class QToolBar;
 
 // The libraries the programmer is reached through: libusb for the programmer itself,
@@ -219,7 +219,7 @@ public:
     QWidget *TabSheet1, *TabSheet2, *TabSheet3;
     HexView *FlashEditor, *EepromEditor;
     QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox5;
-    QTextEdit *RichEdit1;
+    QPlainTextEdit *RichEdit1;
     QToolBar *ToolBar1;
     std::array<QLabel *, 5> StatusPanels{};
     ConnectionPanel *Panel1 = nullptr;

@@ -7,11 +7,11 @@
 #include <QApplication>
 #include <QLocale>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 #include <QThread>
 #include <QTime>
 
@@ -30,7 +30,7 @@ void ConnectionPanel::paintEvent(QPaintEvent *) {
     p.drawText(contentsRect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text());
 }
 
-WindowHost::WindowHost(ConnectionPanel &panel, QTextEdit &log, QProgressBar &progress,
+WindowHost::WindowHost(ConnectionPanel &panel, QPlainTextEdit &log, QProgressBar &progress,
                        QProgressBar &progress2, QLabel &ratePanel, QLabel &timePanel,
                        Dialogs &dialogs, const int &language)
     : m_panel(panel), m_log(log), m_progress(progress), m_progress2(progress2),

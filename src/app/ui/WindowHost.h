@@ -10,7 +10,7 @@
 
 class Dialogs;
 class QProgressBar;
-class QTextEdit;
+class QPlainTextEdit;
 
 // Panel 1 of the status bar, drawn by the window: one line, centred, top-aligned, red
 // while it reads "Not connected" in the current language, else in the button-text colour.
@@ -31,7 +31,7 @@ class WindowHost : public korvat::OperationHost {
 public:
     // ratePanel and timePanel are status bar panels 2 and 3; panel 3 shows the buffer's
     // checksum while no time left is shown.
-    WindowHost(ConnectionPanel &panel, QTextEdit &log, QProgressBar &progress,
+    WindowHost(ConnectionPanel &panel, QPlainTextEdit &log, QProgressBar &progress,
                QProgressBar &progress2, QLabel &ratePanel, QLabel &timePanel, Dialogs &dialogs,
                const int &language);
 
@@ -65,7 +65,7 @@ public:
 
 private:
     ConnectionPanel &m_panel;
-    QTextEdit &m_log;
+    QPlainTextEdit &m_log;
     QProgressBar &m_progress, &m_progress2;
     QLabel &m_ratePanel, &m_timePanel;
     Dialogs &m_dialogs;
