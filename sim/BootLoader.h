@@ -75,9 +75,9 @@ public:
     void stop() { m_state = State::Off; }
     // Changes every time it appears, so handles from an earlier appearance go stale.
     int appearance() const { return m_appearance; }
-    // Opened by the host: an input report waits for the handle that was open when it
-    // came, as the system's HID driver keeps one queue per open file, so a new handle
-    // starts with none.
+    // Opened by the host: the system's HID driver keeps one queue of input reports per
+    // open file, so a new handle starts with none. (One queue here: the host keeps one
+    // handle open at a time.)
     void opened() { m_queue.clear(); }
 
     // The host's side: a report written (its length, or -1) and a report read (its

@@ -101,6 +101,8 @@ bool Connection::finishBracket() {
     const bool ended = closeBracket();
     if (ended)
         setPanel(text(txtConnected, m_language));
+    else // the panel still shows the operation: the probe says whether it is still there
+        m_probePending = true;
     return ended;
 }
 

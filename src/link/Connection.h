@@ -60,7 +60,7 @@ public:
     bool setupFailed() const { return m_setupFailed; }
     // CMD_END, close, then any probe put off meanwhile. True when CMD_END went through
     // and the panel reads "Connected"; otherwise the programmer may still be inside the
-    // operation, so the operation has not finished, and the panel is left to the probe.
+    // operation, so the operation has not finished, and a probe sets the panel.
     bool endOperation();
     // endOperation in two halves, for callers that log the outcome in between: the
     // bracket's end first, then the probe put off meanwhile.

@@ -80,6 +80,7 @@ FirmwareUpgrade::FirmwareUpgrade(TUsbBulk &usb, CUsbhid &hid, OperationHost &hos
 std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     m_block.fill(0);
     m_reply.fill(0);
+    m_infoFailed = false;
     if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                         kProgrammerProduct) != 1)
         return std::nullopt;
@@ -89,12 +90,10 @@ std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     const bool whole = answered == 64 && m_usb.lastCommandWrite() == 64;
     m_usb.USB_bulk_close();
     // Without a whole answer the block holds the command or part of a reply: its texts
-    // would read as empty or wrong versions, so the window keeps what it showed, and
-    // says why: the texts it keeps are not this programmer's answer.
-    if (!whole) {
-        m_host.showError(text(txtInfoFailed, m_language));
+    // would read as empty or wrong versions, so the window keeps what it showed.
+    m_infoFailed = !whole;
+    if (!whole)
         return std::nullopt;
-    }
     return takeInfo(m_block);
 }
 

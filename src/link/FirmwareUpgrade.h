@@ -66,6 +66,9 @@ public:
     // The first half: clears the block and the reply buffer, then asks the programmer.
     // Nothing (and nothing shown) when it cannot be opened or does not answer.
     std::optional<HardwareInfo> readInfo();
+    // The last readInfo opened the programmer but got no whole answer: what the window
+    // shows is not this programmer's, and the window says so.
+    bool infoExchangeFailed() const { return m_infoFailed; }
 
     // The second half, with the file chosen in the window: loads and checks it before
     // anything is sent, asks the programmer to restart into its boot loader, waits for
@@ -73,6 +76,7 @@ public:
     Outcome upgrade(const std::string &path);
 
 private:
+    bool m_infoFailed = false;
     bool waitForBootLoader();
     Outcome send(std::span<const std::uint8_t> image, std::uint32_t length);
     // Writes the block as report [1, command, ...]; reads the answer when one comes.

@@ -266,7 +266,7 @@ bool Engine::erase(const ChipRecord &chip) {
 // The chip is read into a block of its own and copied into the FLASH buffer only when
 // every transfer arrived and the bracket closed, so a failed read leaves the buffer, the
 // view and the loaded length as they were: nothing half-read can be written to the next
-// chip. The block lives only while the read runs.
+// chip. run frees the block once the bracket has closed.
 bool Engine::read(const ChipRecord &chip) {
     if (!enter4ByteIfNeeded(chip, 0))
         return false;

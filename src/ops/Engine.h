@@ -114,7 +114,7 @@ private:
     Buffers &m_buffers;
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
-    std::unique_ptr<std::uint8_t[]> m_readBlock; // the chip as the last read found it
+    std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed
     ProgressMeter m_meter;
     struct Failure {
         PassStep step = PassStep::None;

@@ -398,6 +398,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         int faultAt; // transfer number, counted from the bracket's first
         bool unplug, timeout, shortTransfer;
         const char *message;
+        const char *panelAfter = nullptr; // when a probe sets the panel afterwards
     };
     // Read: 1-2 setup, 3-4 address and reply, then the data reads from 5 on.
     const Case cases[] = {
@@ -417,12 +418,13 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
          "Transfer to the programmer failed at address:0h"},
         // Every data transfer went, but CMD_END did not: the programmer may still be
         // inside the operation, so it has not finished.
+        // A probe then tells the panel whether the programmer is still there.
         {"end lost after a read", Operation::Read, 21, false, true, false,
-         "Transfer to the programmer failed at address:1000h"},
+         "Transfer to the programmer failed at address:1000h", "Connected"},
         {"unplugged before the end of a write", Operation::Write, 20, true, false, false,
-         "Transfer to the programmer failed at address:1000h"},
+         "Transfer to the programmer failed at address:1000h", "Not connected"},
         {"short end after a read", Operation::Read, 21, false, false, true,
-         "Transfer to the programmer failed at address:1000h"},
+         "Transfer to the programmer failed at address:1000h", "Connected"},
     };
     for (std::size_t i = 0; i < 4096; ++i)
         buffers.flash()[i] = static_cast<std::uint8_t>(i % 251);
@@ -449,9 +451,15 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         // A lost setup block is a failed transfer: the programmer was there.
         EXPECT_EQ(outcome->failedStep, PassStep::Transfer) << c.name;
         EXPECT_EQ(h.errors, (std::vector<std::string>{c.message})) << c.name;
-        // The start line (once the bracket is open) and the outcome; no completion line.
-        ASSERT_EQ(h.log.size(), c.faultAt <= 2 ? 1u : 2u) << c.name;
-        EXPECT_EQ(h.log[0], "14:03:27 " + std::string(c.message)) << c.name;
+        // The start line (once the bracket is open) and the outcome; no completion line. A
+        // probe that finds the programmer adds its line.
+        const bool probeFound = c.panelAfter && std::string(c.panelAfter) == "Connected";
+        ASSERT_EQ(h.log.size(), (c.faultAt <= 2 ? 1u : 2u) + probeFound) << c.name;
+        EXPECT_EQ(h.log[probeFound], "14:03:27 " + std::string(c.message)) << c.name;
+        if (c.panelAfter) {
+            ASSERT_FALSE(h.status.empty()) << c.name;
+            EXPECT_EQ(h.status.back(), c.panelAfter) << c.name;
+        }
         EXPECT_EQ(h.beeps, c.faultAt <= 2 ? 0 : 1) << c.name;
         EXPECT_FALSE(u.isOpen()) << c.name;
         // A failed read changes nothing: not the loaded length, not one byte, not the view.

@@ -2,7 +2,9 @@
 // number, then, when a firmware file was chosen, the upgrade through the boot loader.
 #include "Unit1.h"
 
+#include "QtText.h"
 #include "Unit6.h"
+#include "app/TextTable.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -17,6 +19,8 @@ void TForm1::N4Click() {
     }
     if (const auto info = m_upgrade->readInfo())
         m_hardware->showInfo(*info);
+    else if (m_upgrade->infoExchangeFailed()) // the texts kept are not this programmer's
+        showError(qs(text(txtInfoFailed, m_language)));
     execModal(m_hardware);
     QCoreApplication::processEvents();
     const std::string file = m_hardware->chosenFile();
