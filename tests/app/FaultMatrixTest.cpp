@@ -75,7 +75,6 @@ struct Snapshot {
 class FaultMatrixTest : public QObject, public BatchFixture {
     Q_OBJECT
 
-    Command m_command = Command::Erase;
     bool m_notified = false; // the device-change notice of an unplug was delivered
 
     ksim::Firmware &firmware() { return m_sim->programmer(); }
