@@ -116,6 +116,36 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // The programmer was opened but the CMD_GET_INFO exchange failed.
     {"读取硬件信息时编程器通信失败。", "讀取硬件信息時編程器通信失敗。",
      "Transfer to the programmer failed while reading the hardware information."},
+    // Before a command reaches the chip, the socket holds another chip than the one
+    // selected: %1 what it answers (one of the next three texts), %2 the chip selected
+    // (one of the two after them).
+    {"插座里的芯片不是所选的芯片：它的应答是%1；所选的芯片是%2。",
+     "插座裡的芯片不是所選的芯片：它的應答是%1；所選的芯片是%2。",
+     "The chip in the socket is not the chip selected: it answers %1; the chip selected is "
+     "%2."},
+    // %1 the ID in six hexadecimal digits, %2 the catalogue models that carry it.
+    {"ID %1（%2）", "ID %1（%2）", "ID %1 (%2)"},
+    {"目录中没有这个ID的芯片", "目錄中沒有這個ID的芯片", "no catalogue chip has it"},
+    // A chip found without an ID; %1 the chip type its type code selects.
+    {"类型 %1 的芯片", "類型 %1 的芯片", "a chip of type %1"},
+    // %1 the model, %2 its ID in six hexadecimal digits.
+    {"%1，ID %2", "%1，ID %2", "%1, ID %2"},
+    // %1 the model, %2 its chip type.
+    {"%1（%2，没有ID）", "%1（%2，沒有ID）", "%1 (%2, without an ID)"},
+    // After the text above, in the window: the person may go on with a compatible part.
+    {"\n\n仍然用这个芯片继续吗？", "\n\n仍然用這個芯片繼續嗎？",
+     "\n\nGo on with this chip anyway?"},
+    {"没有选择芯片，请先在列表中选择芯片。", "沒有選擇芯片，請先在列表中選擇芯片。",
+     "No chip is selected. Choose the chip in the lists first."},
+    // %1 the record's capacity in bytes.
+    {"所选芯片的容量 %1 字节无法操作：容量须为 1 字节至 64 MiB。",
+     "所選芯片的容量 %1 字節無法操作：容量須為 1 字節至 64 MiB。",
+     "The chip's capacity of %1 bytes cannot be worked on: it must be 1 byte to 64 MiB."},
+    // %1 the chip's last address, "%Xh".
+    {"地址范围超出芯片：芯片的最后地址是 %1。", "地址範圍超出芯片：芯片的最後地址是 %1。",
+     "The address range reaches past the chip: its last address is %1."},
+    {"芯片不符", "芯片不符", "wrong chip"},
+    {"没有芯片", "沒有芯片", "no chip"},
 }};
 
 } // namespace

@@ -71,6 +71,18 @@ enum TextName {
     txtUpgradeFailed,
     txtUpgradeDone,
     txtInfoFailed,
+    txtWrongChip,
+    txtAnswerId,
+    txtNoChipWithId,
+    txtAnswerType,
+    txtSelectedWithId,
+    txtSelectedWithoutId,
+    txtGoOnAnyway,
+    txtNoChipSelected,
+    txtCapacityUnusable,
+    txtRangeOutsideChip,
+    txtStepWrongChip,
+    txtStepNoChip,
     kTextNameCount
 };
 

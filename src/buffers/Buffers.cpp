@@ -35,7 +35,9 @@ std::string Buffers::resetForChip(const ChipRecord &chip, BufferView &flashView,
     loadedLength = 0;
     reloadFlashView(flashView, chip.capacity);
     reloadEepromView(eepromView, chip.eepromSize);
-    range.end = chip.capacity;
+    // The end address is the last one covered: the chip's last address, whether or not
+    // the edit's text changes and runs its handler.
+    range.end = static_cast<std::int64_t>(chip.capacity) - 1;
     return hexText(static_cast<std::uint32_t>(chip.capacity - 1));
 }
 
@@ -56,6 +58,24 @@ void Buffers::setLoadedFromRead(const ChipRecord &chip) {
     if (n % 2)
         ++n;
     loadedLength = static_cast<std::int32_t>(n);
+}
+
+RangeOnChip rangeOnChip(const AddressRange &range, const ChipRecord &chip, int language) {
+    const std::int64_t page = chip.flashPage ? chip.flashPage : 1;
+    RangeOnChip on;
+    if (range.start < 0 || range.end < range.start) {
+        on.refusal = text(txtRangeBackwards, language);
+        return on;
+    }
+    const std::int64_t start = range.start / page * page;
+    const std::int64_t end = (range.end + page) / page * page; // past the last address
+    if (end > static_cast<std::int64_t>(chip.capacity)) {
+        on.refusal = text(txtRangeOutsideChip, language);
+        replaceMark(on.refusal, "%1", hexText(chip.capacity ? chip.capacity - 1u : 0u) + "h");
+        return on;
+    }
+    on.bounds = Bounds{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end)};
+    return on;
 }
 
 std::optional<std::string> setAddressFromText(std::int64_t &address, std::string_view text) {

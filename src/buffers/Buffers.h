@@ -3,6 +3,7 @@
 // range, with the rules that move them.
 
 #include "LargeBlock.h"
+#include "app/TextTable.h"
 #include "catalogue/ChipRecord.h"
 
 #include <cstdint>
@@ -16,15 +17,32 @@ namespace korvat {
 
 class BufferView;
 
-constexpr std::uint32_t kFlashBufferSize = 0x4000000; // 64 MiB
+constexpr std::uint32_t kFlashBufferSize = kLargestCapacity; // 64 MiB
 constexpr std::uint32_t kEepromBufferSize = 8192;
 
-// Start and end byte addresses from the two address edits, and the enable box.
+// Start and end byte addresses from the two address edits, and the enable box. The end
+// is the last address covered, as the person types it.
 struct AddressRange {
     std::int64_t start = 0;
     std::int64_t end = 0;
     bool enabled = false;
 };
+
+// Chip addresses [start, end); the buffer's data lies at the same addresses.
+struct Bounds {
+    std::uint32_t start;
+    std::uint32_t end;
+};
+
+// What an address range covers on the chip: its start rounded down and its end address
+// rounded up to whole pages of the chip (a page of 0 counts as 1). When the range runs
+// backwards or reaches past the chip's last address there are no bounds, and refusal
+// says why in the language.
+struct RangeOnChip {
+    std::optional<Bounds> bounds;
+    std::string refusal;
+};
+RangeOnChip rangeOnChip(const AddressRange &range, const ChipRecord &chip, int language);
 
 class Buffers {
 public:
@@ -38,8 +56,8 @@ public:
     AddressRange range;
 
     // Chip selection: FLASH buffer 0xFF, loaded length 0, both views reloaded with the
-    // chip's sizes, end address = capacity. Returns the text for the end edit
-    // (capacity - 1 as "%X"); the edit's change handler then sets the end address.
+    // chip's sizes, end address = capacity - 1, the chip's last address. Returns the
+    // text for the end edit (capacity - 1 as "%X").
     std::string resetForChip(const ChipRecord &chip, BufferView &flashView, BufferView &eepromView);
 
     // A view shows the first count bytes of its buffer, cut to the buffer's size.

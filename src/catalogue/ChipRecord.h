@@ -51,5 +51,7 @@ static_assert(offsetof(ChipRecord, eepromPage) == 66);
 static_assert(offsetof(ChipRecord, voltage) == 67);
 
 constexpr std::uint32_t k4ByteAddressingAbove = 0x1000000; // 16 MiB
+// The largest chip the program works on: its FLASH buffer holds 64 MiB.
+constexpr std::uint32_t kLargestCapacity = 0x4000000;
 
 } // namespace korvat

@@ -6,6 +6,7 @@
 // address reached.
 
 #include "app/TextTable.h"
+#include "buffers/Buffers.h"
 #include "catalogue/ChipRecord.h"
 #include "ops/BatchRecord.h"
 #include "ops/CommandBlock.h"
@@ -31,13 +32,6 @@ struct AutoSteps {
     bool erase = true;
     bool write = true;
     bool verify = true;
-};
-
-// The chip addresses a write or verify covers, [start, end); the buffer data lies at the
-// same addresses.
-struct Bounds {
-    std::uint32_t start;
-    std::uint32_t end;
 };
 
 class Engine {
