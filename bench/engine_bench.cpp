@@ -1,14 +1,19 @@
 // The host's own cost of read, blank check, verify and write of a 16 MiB chip against
 // the zero-latency simulator: the prescribed waits are counted, not slept, events are
 // pumped after every transfer, and progress is drawn only when a bar's drawn position
-// changes, as the window does it.
+// changes, as the window does it. And the cost of the check every command starts with:
+// the detection exchange and its comparison with the selected chip in a full catalogue.
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
+#include "catalogue/Catalogue.h"
 #include "link/Connection.h"
 #include "link/SimBinding.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
 #include "ops/OperationHost.h"
+#include "ops/SocketCheck.h"
+
+#include <cstdio>
 
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -62,20 +67,28 @@ struct Rig {
     TUsbBulk usb;
     Connection connection;
     Buffers buffers;
+    Catalogue catalogue;
     Engine engine;
     NullView view;
-    ChipRecord chip{};
+    static constexpr int kSlot = 998; // the last of a full catalogue
 
     Rig()
         : usb(korvat::test::simulatedUsb(), {}, [this](int ms) { host.sleep(ms); }),
-          connection(usb, host, language), engine(usb, connection, host, buffers, language) {
+          connection(usb, host, language),
+          engine(usb, connection, host, buffers, catalogue, language) {
         ksim::Simulator::activate(&sim);
         sim.logData = false;
         sim.programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4018, kChip));
-        std::memset(&chip, 0, sizeof chip);
-        chip.capacity = kChip;
-        chip.flashPage = 256;
-        chip.delay = 100;
+        for (int slot = 0; slot <= kSlot; ++slot) {
+            ChipRecord &chip = catalogue.slot(slot);
+            std::snprintf(chip.nameText, sizeof chip.nameText, "25_SPI_FLASH,Maker%d,Chip%d",
+                          slot % 40, slot);
+            chip.chipId = 0xC80000u + static_cast<std::uint32_t>(slot);
+            chip.capacity = kChip;
+            chip.flashPage = 256;
+            chip.delay = 100;
+        }
+        catalogue.slot(kSlot).chipId = 0xEF4018;
         buffers.loadedLength = static_cast<std::int32_t>(kChip);
     }
 };
@@ -83,7 +96,7 @@ struct Rig {
 void runEngine(benchmark::State &state, Operation op) {
     Rig rig;
     for (auto _ : state) {
-        rig.engine.run(op, rig.chip, 0, rig.view);
+        rig.engine.run(op, Rig::kSlot, 0, rig.view);
         state.PauseTiming();
         rig.sim.clearLog();
         state.ResumeTiming();
@@ -107,6 +120,22 @@ void BM_Write16MiB(benchmark::State &s) {
     runEngine(s, Operation::Write);
 }
 
+// The exchange (open, CMD_READ_ID and its reply, CMD_END, close) and the comparison;
+// waited_ms is the wait the exchange prescribes before its reply is read.
+void BM_SocketCheck(benchmark::State &state) {
+    Rig rig;
+    for (auto _ : state) {
+        const ChipIdentity id = rig.connection.readChipIdentity(rig.catalogue.slot(Rig::kSlot), 0);
+        const SocketFinding found = compareWithSelected(id, rig.catalogue, Rig::kSlot, 2);
+        benchmark::DoNotOptimize(found.state);
+        state.PauseTiming();
+        rig.sim.clearLog();
+        state.ResumeTiming();
+    }
+    state.counters["waited_ms"] = static_cast<double>(rig.host.sleptMs) / state.iterations();
+}
+
+BENCHMARK(BM_SocketCheck)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Read16MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlankCheck16MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Verify16MiB)->Unit(benchmark::kMillisecond);

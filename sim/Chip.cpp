@@ -22,6 +22,10 @@ Chip::Chip(Family family, std::uint32_t id, std::uint32_t size)
     touch();
     if (family == Family::Microwire93)
         idType = 3;
+    // What the programmer answers for a 95-series chip is not known; the simulator
+    // answers as for no chip (id-type sets another code).
+    if (family == Family::Spi95)
+        idType = 0;
 }
 
 void Chip::load(const std::vector<std::uint8_t> &image) {

@@ -38,7 +38,7 @@ public:
     const std::vector<std::uint8_t> &memory() const { return m_memory; }
 
     bool writeProtected = false;
-    // ID reply type for families that answer without an ID (2 or 3).
+    // ID reply type for families that answer without an ID (2, 3, or 0 for the 95 series).
     int idType = 2;
 
     // The cell that an address the host sends lands on: a 25-series chip over 16 MiB

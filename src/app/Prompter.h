@@ -11,6 +11,8 @@ public:
     virtual ~Prompter() = default;
     // A yes/no question (caption "Info", question icon); true for Yes.
     virtual bool askYesNo(std::string_view question) = 0;
+    // The same with No as the default answer, for a question whose safe answer is No.
+    virtual bool askYesNoDefaultNo(std::string_view question) { return askYesNo(question); }
 };
 
 } // namespace korvat

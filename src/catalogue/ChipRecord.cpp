@@ -11,11 +11,8 @@ std::string_view ChipRecord::storedName() const {
     return {nameText, n};
 }
 
-bool sameChip(const ChipRecord &a, const ChipRecord &b) {
-    constexpr std::size_t fields = offsetof(ChipRecord, chipId);
-    return a.storedName() == b.storedName() &&
-           std::memcmp(reinterpret_cast<const char *>(&a) + fields,
-                       reinterpret_cast<const char *>(&b) + fields, sizeof a - fields) == 0;
+bool sameBufferLayout(const ChipRecord &a, const ChipRecord &b) {
+    return a.capacity == b.capacity && a.eepromSize == b.eepromSize && a.family == b.family;
 }
 
 } // namespace korvat

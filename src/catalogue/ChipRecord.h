@@ -33,9 +33,9 @@ struct ChipRecord {
     std::string_view storedName() const;
 };
 
-// Whether two records describe the same chip: the same name text and fields, whatever
-// their name bytes hold after the terminating zero.
-bool sameChip(const ChipRecord &a, const ChipRecord &b);
+// Whether what the buffers hold for one record still serves the other: the same
+// capacity, EEPROM size and family. A changed delay, page size or name keeps the data.
+bool sameBufferLayout(const ChipRecord &a, const ChipRecord &b);
 
 static_assert(sizeof(ChipRecord) == 68);
 static_assert(offsetof(ChipRecord, nameText) == 0);

@@ -31,9 +31,10 @@ constexpr int kLostAfterDetections = 20;
 class ConsoleBatch : public BatchWindow {
 public:
     ConsoleBatch(Engine &engine, Connection &connection, ChipBuffers &work, ConsoleHost &host,
-                 const ChipRecord &chip, NameParts name, const BatchArgs &args)
-        : m_engine(engine), m_connection(connection), m_work(work), m_host(host), m_chip(chip),
-          m_name(std::move(name)), m_args(args) {}
+                 const Catalogue &catalogue, int slot, const BatchArgs &args)
+        : m_engine(engine), m_connection(connection), m_work(work), m_host(host),
+          m_chip(catalogue.slot(slot)), m_slot(slot),
+          m_name(splitForSelection(catalogue.name(slot))), m_args(args) {}
 
     bool batchOn() const override {
         return !interrupted() && !m_stopped && !lost() && !serialsEnded() &&
@@ -59,7 +60,8 @@ public:
         std::optional<PassOutcome> outcome;
         m_host.setInterruptible(true);
         try {
-            outcome = m_engine.runAuto(m_chip, 0, m_work.view, {});
+            // Another chip in the socket fails the pass: nothing is sent to it.
+            outcome = m_engine.runAuto(m_slot, 0, m_work.view, {});
         } catch (const Interrupted &) {
             if (m_connection.busy())
                 m_connection.endOperation(); // CMD_END and close before leaving
@@ -95,6 +97,7 @@ private:
     ChipBuffers &m_work;
     ConsoleHost &m_host;
     const ChipRecord &m_chip;
+    int m_slot;
     NameParts m_name;
     const BatchArgs &m_args;
     int m_passes = 0;
@@ -206,9 +209,10 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     std::error_code ignored; // a folder that cannot be made shows as a record refused
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());
-    Engine engine(usb, connection, host, work.buffers, language);
-    ConsoleBatch window(engine, connection, work, host, chip,
-                        splitForSelection(catalogue->name(*slot)), args);
+    Engine engine(usb, connection, host, work.buffers, *catalogue, language);
+    if (!engine.chipUsable(*slot))
+        return kChipProblem;
+    ConsoleBatch window(engine, connection, work, host, *catalogue, *slot, args);
     BatchLoop loop(window, host, record, language, [] { return std::time(nullptr); });
     const double started = host.seconds();
     host.setInterruptible(false); // only a pass is ended in its middle

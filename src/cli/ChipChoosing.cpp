@@ -9,6 +9,7 @@
 #include "link/Connection.h"
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
+#include "ops/SocketCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,12 +30,11 @@ std::string idText(std::uint32_t id) {
     return hex;
 }
 
-// The records that carry the chip ID.
+// The records that carry the chip ID; none for the IDs that name no chip.
 std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t id) {
     std::vector<CatalogueChip> found;
-    for (int i = 0; i < catalogue.chipCount(); ++i)
-        if (catalogue.slot(i).chipId == id)
-            found.push_back({i, splitForSelection(catalogue.name(i))});
+    for (const int slot : slotsWithChipId(catalogue, id))
+        found.push_back({slot, splitForSelection(catalogue.name(slot))});
     return found;
 }
 
@@ -129,16 +129,6 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
     if ((exitCode = selectProgrammer(options, usb, host, console)) != kSuccess)
         return std::nullopt;
     return chooseSlot(args, catalogue, connection, console, options.language, exitCode);
-}
-
-int chipPresent(Connection &connection, const ChipRecord &chip, Console &console, int language) {
-    const ChipIdentity id = connection.readChipIdentity(chip, 0);
-    if (!id.answered())
-        return unanswered(id, console, language);
-    if (chipFound(id))
-        return kSuccess;
-    console.showError(text(txtNoChip, language));
-    return kChipProblem;
 }
 
 int detectCommand(const Options &options) {

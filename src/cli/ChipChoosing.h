@@ -1,6 +1,7 @@
 #pragma once
 // Which chip a command runs on: the one --chip names, or the one the programmer finds
-// (--detect), and whether one sits in the socket at all.
+// (--detect). Whether that chip is the one in the socket the engine asks before the
+// command starts.
 
 #include "Commands.h"
 
@@ -30,11 +31,6 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
                                            const Catalogue &catalogue, TUsbBulk &usb,
                                            Connection &connection, OperationHost &host,
                                            Console &console, int &exitCode);
-
-// Whether a chip sits in the socket (type codes 1 to 3), asked with the chip's
-// parameters: kSuccess, or the message shown and kChipProblem for an empty socket, kNoProgrammer or
-// kTransferError when the programmer could not be asked.
-int chipPresent(Connection &connection, const ChipRecord &chip, Console &console, int language);
 
 // korvat-cli detect: the type code, the ID, and every catalogue chip with that ID.
 int detectCommand(const Options &options);

@@ -57,9 +57,12 @@ struct Report {
 
 void printJson(const std::string &command, const Report &report, int exitCode) {
     const PassOutcome *o = report.outcome ? &*report.outcome : nullptr;
+    // Another chip or none in the socket refuses the command before it starts.
+    const bool started = o && o->failedStep != PassStep::WrongChip &&
+                         o->failedStep != PassStep::NoChip;
     const char *result = exitCode == kSuccess       ? "ok"
                          : exitCode == kInterrupted ? "interrupted"
-                         : o                        ? "failed"
+                         : started                  ? "failed"
                                                     : "refused";
     char crc[16] = "null";
     if (o && o->dataCrc)
@@ -89,12 +92,6 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     std::optional<AddressRange> range;
     if (!args.range.empty() && !(range = parseRange(args.range, console)))
         return kUsage;
-    // The load would refuse a start past the buffer as a file error; it is the command
-    // line that is wrong.
-    if (range && range->start > static_cast<std::int64_t>(kFlashBufferSize)) {
-        console.showError(text(txtRangeOutsideBuffer, options.language));
-        return kUsage;
-    }
 
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
@@ -106,6 +103,13 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
         return refused;
     const ChipRecord &chip = catalogue->slot(*slot);
     report.chip = fullChipName(splitForSelection(catalogue->name(*slot)));
+    // A range the chip cannot hold is the command line's fault, not the file's.
+    if (range) {
+        if (const RangeOnChip on = rangeOnChip(*range, chip, language); !on.bounds) {
+            console.showError(on.refusal);
+            return kUsage;
+        }
+    }
     ChipBuffers work(chip, host, console, language);
     if (range)
         work.buffers.range = *range;
@@ -113,28 +117,29 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
         !operation || operation == Operation::Write || operation == Operation::Verify;
     if (takesImage && !work.load(args.file))
         return kFileError;
-    // --detect has seen the chip; a chip named alone is looked for first, so an empty
-    // socket is told apart from a failed operation.
-    if (!args.detect)
-        if (const int absent = chipPresent(connection, chip, console, language))
-            return absent;
 
-    Engine engine(usb, connection, host, work.buffers, language);
+    // The engine first asks which chip is in the socket; another chip than the one named
+    // refuses the command unless --ignore-id lets it go on.
+    Engine engine(usb, connection, host, work.buffers, *catalogue, language);
+    GoOnWithOtherChip goOn;
+    if (args.ignoreId)
+        goOn = [](const std::string &) { return true; };
     try {
         if (interrupted())
             throw Interrupted{};
-        report.outcome =
-            operation ? engine.run(*operation, chip, 0, work.view)
-                      : engine.runAuto(chip, 0, work.view, {!args.noErase, true, !args.noVerify});
+        report.outcome = operation ? engine.run(*operation, *slot, 0, work.view, goOn)
+                                   : engine.runAuto(*slot, 0, work.view,
+                                                    {!args.noErase, true, !args.noVerify}, goOn);
     } catch (const Interrupted &) {
         if (connection.busy())
             connection.endOperation(); // CMD_END and close before leaving
         console.showError("interrupted");
         return kInterrupted;
     }
-    // The image is loaded, so an operation that did not start refused the range.
+    // The range was checked and the image is loaded: an operation that did not start
+    // refused the chip's record (a capacity the buffer cannot hold).
     if (!report.outcome)
-        return kUsage;
+        return kChipProblem;
     if (report.outcome->passed && operation == Operation::Read) {
         struct Yes : Prompter {
             bool askYesNo(std::string_view) override { return true; }
@@ -154,6 +159,9 @@ int exitCodeOf(const PassOutcome &outcome) {
     switch (outcome.failedStep) {
     case PassStep::NotConnected:
         return kNoProgrammer;
+    case PassStep::WrongChip:
+    case PassStep::NoChip:
+        return kChipProblem;
     case PassStep::Erase:
         return kEraseTimeout;
     case PassStep::Verify:

@@ -26,6 +26,7 @@ struct ChipArgs {
     std::string file;    // read: where to; write, verify, auto: what
     std::string range;   // --range START:END, hexadecimal, as the window's address range
     bool force = false;  // read: replace an existing file
+    bool ignoreId = false; // --ignore-id: go on when the socket holds another chip
     bool noErase = false, noVerify = false; // auto
 };
 

@@ -76,7 +76,10 @@ int main(int argc, char **argv) {
         CLI::App *c = app.add_subcommand(name, what);
         c->add_option("--chip", chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
         c->add_flag("--detect", chip.detect, "the chip the programmer finds in the socket");
-        c->add_option("--range", chip.range, "START:END, hexadecimal: the address range");
+        c->add_option("--range", chip.range,
+                      "START:END, hexadecimal: the address range, END its last address");
+        c->add_flag("--ignore-id", chip.ignoreId,
+                    "go on when the socket holds another chip than --chip names");
         if (fileHelp)
             c->add_option("FILE", chip.file, fileHelp)->required();
         return c;

@@ -4,6 +4,7 @@
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
 #include "buffers/Checksum.h"
+#include "catalogue/Catalogue.h"
 #include "link/Connection.h"
 #include "ops/OperationHost.h"
 
@@ -32,10 +33,13 @@ PassOutcome Engine::failedStep(PassStep engineStep) const {
     return outcome;
 }
 
-std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, BufferView &flashView,
-                                           AutoSteps steps) {
+std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flashView,
+                                           AutoSteps steps, const GoOnWithOtherChip &goOn) {
     if (m_connection.busy())
         return std::nullopt; // a pass never overlaps another operation
+    if (!chipUsable(slot))
+        return std::nullopt;
+    const ChipRecord &chip = m_catalogue.slot(slot);
     m_buffers.pullViewEdits(flashView, chip);
     if (m_buffers.loadedLength <= 0)
         return std::nullopt;
@@ -44,6 +48,8 @@ std::optional<PassOutcome> Engine::runAuto(const ChipRecord &chip, int speed, Bu
     if ((steps.write || steps.verify) && !rangeAcceptable(chip))
         return std::nullopt;
     m_failure = {};
+    if (auto refused = socketRefusal(slot, speed, goOn))
+        return refused;
     if (!m_connection.beginOperation(chip, speed))
         return failedStep(m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();

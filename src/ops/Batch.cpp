@@ -22,6 +22,10 @@ TextName stepText(PassStep step) {
         return txtStepNotConnected;
     case PassStep::Interrupted:
         return txtStepInterrupted;
+    case PassStep::WrongChip:
+        return txtStepWrongChip;
+    case PassStep::NoChip:
+        return txtStepNoChip;
     case PassStep::NothingLoaded:
     case PassStep::NotBlank: // a blank check is no step of a pass
     case PassStep::None:
@@ -35,9 +39,11 @@ TextName stepText(PassStep step) {
 bool PresenceCounter::see(int typeCode) {
     if (typeCode == 0)
         m_count = 0;
+    // Only what detection takes for a chip counts, and only a chip starts a pass.
+    if (typeCode < 1 || typeCode > 3)
+        return false;
     if (m_count < 5) {
-        if (typeCode >= 1 && typeCode <= 127)
-            ++m_count;
+        ++m_count;
         return false;
     }
     if (m_count == 5) {

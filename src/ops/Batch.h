@@ -16,8 +16,9 @@ namespace korvat {
 class OperationHost;
 
 // Consecutive detections that saw a chip. A pass runs on the sixth: five that see a chip
-// (type codes 1 to 127) count up, and the next detection that is not an empty socket
-// starts it. Type codes above 127 neither count nor reset; an empty socket (0) rearms.
+// (type codes 1 to 3, what detection takes for a chip) count up, and the next that sees
+// one starts it. Other type codes (4 and above, which detection takes for no chip) neither
+// count, reset nor start a pass; an empty socket (0) rearms.
 class PresenceCounter {
 public:
     // One detection's type code; true when a pass is to run now.

@@ -145,6 +145,10 @@ std::string_view stepWord(PassStep step) {
         return "not-connected";
     case PassStep::NothingLoaded:
         return "nothing-loaded";
+    case PassStep::WrongChip:
+        return "wrong-chip";
+    case PassStep::NoChip:
+        return "no-chip";
     }
     return "";
 }

@@ -21,11 +21,13 @@ enum class PassStep {
     Interrupted, // the person stopped the command line in the middle of the pass
     Transfer,
     NotConnected,
-    NothingLoaded
+    NothingLoaded,
+    WrongChip, // the socket holds another chip than the one selected; nothing was sent
+    NoChip     // the socket is empty; nothing was sent
 };
 
 // The record's word for a step: "", "erase", "write", "verify", "not-blank",
-// "interrupted", "transfer", "not-connected", "nothing-loaded".
+// "interrupted", "transfer", "not-connected", "nothing-loaded", "wrong-chip", "no-chip".
 std::string_view stepWord(PassStep step);
 
 struct PassOutcome {

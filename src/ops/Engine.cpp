@@ -2,9 +2,11 @@
 
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
+#include "catalogue/Catalogue.h"
 #include "link/Connection.h"
 #include "link/Usbbulk.h"
 #include "ops/OperationHost.h"
+#include "ops/SocketCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,18 +50,19 @@ std::uint32_t pageOf(const ChipRecord &chip) {
 } // namespace
 
 Engine::Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
-               const int &language)
-    : m_usb(usb), m_connection(connection), m_host(host), m_buffers(buffers), m_language(language) {
-}
+               const Catalogue &catalogue, const int &language)
+    : m_usb(usb), m_connection(connection), m_host(host), m_buffers(buffers),
+      m_catalogue(catalogue), m_language(language) {}
 
 std::string Engine::text(TextName name) const {
     return std::string(korvat::text(name, m_language));
 }
 
-std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int speed,
-                                       BufferView &flashView) {
-    if (m_connection.refuseWhileBusy())
+std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, BufferView &flashView,
+                                       const GoOnWithOtherChip &goOn) {
+    if (m_connection.refuseWhileBusy() || !chipUsable(slot))
         return std::nullopt;
+    const ChipRecord &chip = m_catalogue.slot(slot);
     if (op == Operation::Write)
         m_buffers.pullViewEdits(flashView, chip);
     if (op == Operation::Write || op == Operation::Verify) {
@@ -68,6 +71,8 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
     }
     m_failure = {};
     m_covered.reset();
+    if (auto refused = socketRefusal(slot, speed, goOn))
+        return refused;
     if (!m_connection.beginOperation(chip, speed))
         return failedStep(m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();
@@ -105,37 +110,81 @@ std::optional<PassOutcome> Engine::run(Operation op, const ChipRecord &chip, int
     return outcome;
 }
 
+bool Engine::chipUsable(int slot) {
+    if (slot < 0 || slot >= m_catalogue.chipCount()) {
+        m_host.showError(text(txtNoChipSelected));
+        return false;
+    }
+    const std::uint32_t capacity = m_catalogue.slot(slot).capacity;
+    if (capacity == 0 || capacity > kFlashBufferSize) {
+        std::string message = text(txtCapacityUnusable);
+        replaceMark(message, "%1", std::to_string(capacity));
+        m_host.showError(message);
+        return false;
+    }
+    return true;
+}
+
+std::optional<PassOutcome> Engine::socketRefusal(int slot, int speed,
+                                                 const GoOnWithOtherChip &goOn) {
+    auto refusedAs = [](PassStep step) {
+        PassOutcome outcome;
+        outcome.failedStep = step;
+        return outcome;
+    };
+    const ChipIdentity id = m_connection.readChipIdentity(m_catalogue.slot(slot), speed);
+    switch (id.reach) {
+    case ChipIdentity::Reach::NotReachable:
+    case ChipIdentity::Reach::Busy:
+        m_host.showError(text(txtNotConnected));
+        return refusedAs(PassStep::NotConnected);
+    case ChipIdentity::Reach::LinkFailed:
+        m_host.showFailure(text(txtIdentityFailed));
+        return refusedAs(PassStep::Transfer);
+    case ChipIdentity::Reach::Answered:
+        break;
+    }
+    const SocketFinding found = compareWithSelected(id, m_catalogue, slot, m_language);
+    switch (found.state) {
+    case SocketState::Selected:
+        return std::nullopt;
+    case SocketState::Empty:
+        m_host.showError(found.message);
+        return refusedAs(PassStep::NoChip);
+    case SocketState::OtherChip:
+        break;
+    }
+    if (!goOn) {
+        m_host.showError(found.message);
+        return refusedAs(PassStep::WrongChip);
+    }
+    if (!goOn(found.message))
+        return refusedAs(PassStep::WrongChip);
+    // The log keeps that this chip was programmed as another, on purpose.
+    m_host.insertLogLine(m_host.timeText() + " " + found.message);
+    return std::nullopt;
+}
+
 void Engine::logCompletion(TextName done, double started) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
     m_host.insertLogLine(m_host.timeText() + " " + text(done) + text(txtUseTime) + seconds + " s");
 }
 
-std::optional<Bounds> Engine::alignedRange(const ChipRecord &chip) const {
-    const std::int64_t page = pageOf(chip);
-    const AddressRange &r = m_buffers.range;
-    const std::int64_t start = r.start >= 0 ? r.start / page * page : -1;
-    const std::int64_t end = (r.end + page - 1) / page * page;
-    if (start < 0 || end < start || end > kFlashBufferSize)
-        return std::nullopt;
-    return Bounds{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end)};
+std::optional<Bounds> Engine::checkedRange(const ChipRecord &chip) {
+    const RangeOnChip on = rangeOnChip(m_buffers.range, chip, m_language);
+    if (!on.bounds)
+        m_host.showError(on.refusal);
+    return on.bounds;
 }
 
 bool Engine::rangeAcceptable(const ChipRecord &chip) {
-    if (!m_buffers.range.enabled || alignedRange(chip))
-        return true;
-    const AddressRange &r = m_buffers.range;
-    m_host.showError(text(r.end < r.start ? txtRangeBackwards : txtRangeOutsideBuffer));
-    return false;
+    return !m_buffers.range.enabled || checkedRange(chip);
 }
 
 std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoadedLength) {
-    if (m_buffers.range.enabled) {
-        const auto aligned = alignedRange(chip);
-        if (!aligned)
-            rangeAcceptable(chip);
-        return aligned;
-    }
+    if (m_buffers.range.enabled)
+        return checkedRange(chip);
     std::int64_t loaded = m_buffers.loadedLength;
     const std::int64_t page = chip.flashPage;
     if (roundLoadedLength && page > 0 && loaded % page != 0) {
@@ -272,20 +321,16 @@ bool Engine::read(const ChipRecord &chip) {
         return false;
     preamble(txtReadRunning);
     const std::uint32_t t = transfer(chip);
-    const std::size_t kept = std::min(chip.capacity, kFlashBufferSize);
-    // Whole transfers of what the buffer keeps; a chip larger than the buffer is still
-    // read to its end, its bytes past the buffer through the scratch block.
-    const std::size_t blockSize = (kept + t - 1) / t * t;
+    // Whole transfers; the commands refuse a chip larger than the buffer before this.
+    const std::size_t blockSize = (std::size_t{chip.capacity} + t - 1) / t * t;
     m_readBlock.reset(new (std::nothrow) std::uint8_t[blockSize]);
     if (!m_readBlock)
         return fail(text(txtReadOutOfMemory));
     progressStart(chip.capacity);
     if (!command(addressBlock(0), true, 0))
         return false;
-    m_scratch.resize(t);
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
-        std::uint8_t *out = offset < blockSize ? m_readBlock.get() + offset : m_scratch.data();
-        if (!readInto(out, t, offset))
+        if (!readInto(m_readBlock.get() + offset, t, offset))
             return false;
         progress(static_cast<std::uint32_t>(offset));
     }
@@ -294,9 +339,8 @@ bool Engine::read(const ChipRecord &chip) {
 }
 
 void Engine::keepRead(const ChipRecord &chip, BufferView &flashView) {
-    const std::size_t kept = std::min(chip.capacity, kFlashBufferSize);
-    std::memcpy(m_buffers.flash().data(), m_readBlock.get(), kept);
-    m_covered = Bounds{0, static_cast<std::uint32_t>(kept)};
+    std::memcpy(m_buffers.flash().data(), m_readBlock.get(), chip.capacity);
+    m_covered = Bounds{0, chip.capacity};
     m_buffers.setLoadedFromRead(chip);
     m_buffers.reloadFlashView(flashView, chip.capacity);
 }
@@ -340,13 +384,12 @@ bool Engine::verify(const ChipRecord &chip) {
     const std::uint32_t t = transfer(chip);
     m_scratch.resize(t);
     const std::uint8_t *flash = m_buffers.flash().data();
-    // Whole transfers are compared, as far as the buffer reaches; with the range enabled
-    // only the range, since a write leaves the chip's bytes past it as they were.
-    const std::uint64_t compareEnd = m_buffers.range.enabled ? b.end : kFlashBufferSize;
+    // Whole transfers are read, and the bytes up to the end compared: a write leaves the
+    // chip's bytes past it as they were.
     for (std::uint64_t address = b.start; address < b.end; address += t) {
         if (!readInto(m_scratch.data(), t, address))
             return false;
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, compareEnd - address));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, b.end - address));
         const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
         if (diff.first != m_scratch.begin() + n) {
             const std::uint64_t at =
@@ -359,13 +402,13 @@ bool Engine::verify(const ChipRecord &chip) {
     return true;
 }
 
-// With the range enabled, a transfer larger than the chip's page (pages under 64 bytes)
-// can run past the range's end. The chip's own bytes there are read first and written
-// back unchanged, so no cell outside the range changes. Returns the address of that last
-// transfer, composed in the scratch block (the range's end when no transfer runs past
-// it), or no value when the chip could not be read.
-std::optional<std::uint64_t> Engine::readTailOfRange(const Bounds &b, std::uint32_t t) {
-    if (!m_buffers.range.enabled || b.end <= b.start || (b.end - b.start) % t == 0)
+// A transfer larger than the chip's page (pages under 64 bytes) can run past the end of
+// what is written, with the range or without it. The chip's own bytes there are read
+// first and written back unchanged, so no cell past the end changes. Returns the address
+// of that last transfer, composed in the scratch block (the end when no transfer runs
+// past it), or no value when the chip could not be read.
+std::optional<std::uint64_t> Engine::readTail(const Bounds &b, std::uint32_t t) {
+    if (b.end <= b.start || (b.end - b.start) % t == 0)
         return b.end; // nothing to merge: no transfer starts there
     const std::uint64_t last = b.start + std::uint64_t{b.end - b.start} / t * t;
     m_scratch.resize(t);
@@ -388,19 +431,13 @@ bool Engine::write(const ChipRecord &chip) {
         return false;
     progressStart(b.end);
     const std::uint32_t t = transfer(chip);
-    const auto merged = readTailOfRange(b, t);
+    const auto merged = readTail(b, t);
     if (!merged || !command(addressBlock(b.start), false, b.start))
         return false;
     std::uint8_t *flash = m_buffers.flash().data();
     for (std::uint64_t address = b.start; address < b.end; address += t) {
-        std::uint8_t *source = flash + address;
-        if (address == *merged) {
-            source = m_scratch.data();
-        } else if (address + t > kFlashBufferSize) { // the last transfer runs past the buffer
-            m_scratch.assign(t, 0xFF);
-            std::memcpy(m_scratch.data(), source, kFlashBufferSize - address);
-            source = m_scratch.data();
-        }
+        // Only the merged last transfer can reach past the end, and past the buffer.
+        std::uint8_t *source = address == *merged ? m_scratch.data() : flash + address;
         const int n = m_usb.USB_bulk_write(reinterpret_cast<char *>(source), static_cast<int>(t));
         if (n != static_cast<int>(t))
             return failAt(address);

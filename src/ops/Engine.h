@@ -13,6 +13,7 @@
 #include "ops/ProgressMeter.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,7 @@ namespace korvat {
 
 class BufferView;
 class Buffers;
+class Catalogue;
 class Connection;
 class OperationHost;
 class TUsbBulk;
@@ -34,25 +36,37 @@ struct AutoSteps {
     bool verify = true;
 };
 
+// Asked, with the refusal's text, when the socket holds another chip than the one
+// selected: true to go on with it (a compatible part). Without one a command never does.
+using GoOnWithOtherChip = std::function<bool(const std::string &refusal)>;
+
 class Engine {
 public:
+    // The commands run on chips of the catalogue, by slot.
     Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
-           const int &language);
+           const Catalogue &catalogue, const int &language);
 
-    // A command from the toolbar or menu: refused while another runs; Write pulls the
-    // view's edits first; Write and Verify do nothing with a loaded length of 0 and
-    // refuse an address range outside the FLASH buffer. How it ended, or nothing when it
-    // did not start (refused, nothing loaded, an unusable range).
-    std::optional<PassOutcome> run(Operation operation, const ChipRecord &chip, int speed,
-                                   BufferView &flashView);
+    // A command from the toolbar or menu on the chip in the slot (-1: none selected): refused
+    // while another runs, without a chip, or with a chip larger than the buffer; Write pulls the
+    // view's edits first; Write and Verify do nothing with a loaded length of 0 and refuse
+    // an address range outside the chip. Then the detection exchange must find the chip
+    // selected in the socket (goOn may let a command go on with another chip) before the
+    // bracket opens. How it ended, or nothing when it did not start (refused, nothing loaded,
+    // an unusable range).
+    std::optional<PassOutcome> run(Operation operation, int slot, int speed, BufferView &flashView,
+                                   const GoOnWithOtherChip &goOn = {});
 
-    // Auto: pull the view's edits; nothing when nothing is loaded (no value); else one
-    // bracket around the ticked steps, 350 ms before verify, the completion line after a
-    // verify that passed, the beep. The first step that fails ends the pass there. An
-    // unusable address range is refused (nothing) before anything starts.
-    std::optional<PassOutcome> runAuto(const ChipRecord &chip, int speed, BufferView &flashView,
-                                       AutoSteps steps);
+    // Auto: the same checks; nothing when nothing is loaded (no value); else one bracket
+    // around the ticked steps, 350 ms before verify, the completion line after a verify
+    // that passed, the beep. The first step that fails ends the pass there. An unusable
+    // address range is refused (nothing) before anything starts.
+    std::optional<PassOutcome> runAuto(int slot, int speed, BufferView &flashView, AutoSteps steps,
+                                       const GoOnWithOtherChip &goOn = {});
 
+    // A chip is selected (slot -1: none) and the buffer can hold it; shows why not.
+    bool chipUsable(int slot);
+
+private:
     // The engines, inside an open bracket; true on success.
     bool erase(const ChipRecord &chip);
     // Reads the whole chip into a block of its own; keepRead copies it into the FLASH
@@ -63,13 +77,15 @@ public:
     bool verify(const ChipRecord &chip);
     bool write(const ChipRecord &chip);
 
-    // Whether the enabled address range, aligned to the chip's pages, lies inside the
-    // FLASH buffer; shows why not.
+    // Whether the enabled address range lies inside the chip; shows why not.
     bool rangeAcceptable(const ChipRecord &chip);
-
-private:
+    // The bounds of the address range on the chip; shows why there are none.
+    std::optional<Bounds> checkedRange(const ChipRecord &chip);
+    // The detection exchange before the bracket: nothing when the socket holds the chip
+    // selected (or the person lets the command go on with another), else how the command
+    // was refused.
+    std::optional<PassOutcome> socketRefusal(int slot, int speed, const GoOnWithOtherChip &goOn);
     std::uint32_t transfer(const ChipRecord &chip) const { return transferSize(chip); }
-    std::optional<Bounds> alignedRange(const ChipRecord &chip) const;
     // What a write or verify covers: the aligned range when it is enabled (nothing, and
     // the reason shown, when it is unusable), else the loaded bytes up to the capacity;
     // a write first rounds the loaded length up to whole pages.
@@ -99,13 +115,14 @@ private:
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
     bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
     bool eraseWholeChip(const ChipRecord &chip);
-    std::optional<std::uint64_t> readTailOfRange(const Bounds &b, std::uint32_t t);
+    std::optional<std::uint64_t> readTail(const Bounds &b, std::uint32_t t);
     std::string text(TextName name) const;
 
     TUsbBulk &m_usb;
     Connection &m_connection;
     OperationHost &m_host;
     Buffers &m_buffers;
+    const Catalogue &m_catalogue;
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
     std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed

@@ -3,6 +3,7 @@
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/NameText.h"
+#include "ops/SocketCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,8 +24,8 @@ constexpr std::size_t kMostNamed = 6;
 // The models of the other records with the found chip's ID, each named once.
 std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id, int language) {
     std::vector<std::string> models;
-    for (int slot = found + 1; slot < catalogue.chipCount(); ++slot) {
-        if (catalogue.slot(slot).chipId != id)
+    for (const int slot : slotsWithChipId(catalogue, id)) {
+        if (slot <= found)
             continue;
         std::string model = splitForSelection(catalogue.name(slot)).model;
         if (std::find(models.begin(), models.end(), model) == models.end())
@@ -80,10 +81,8 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
 } // namespace
 
 int findChipById(const Catalogue &catalogue, std::uint32_t id) {
-    for (int slot = 0; slot < catalogue.chipCount(); ++slot)
-        if (catalogue.slot(slot).chipId == id)
-            return slot;
-    return -1;
+    const std::vector<int> slots = slotsWithChipId(catalogue, id);
+    return slots.empty() ? -1 : slots.front();
 }
 
 Detection identifyChip(const ChipIdentity &id, const Catalogue &catalogue, SelectionView selection,

@@ -31,7 +31,8 @@ struct SelectionView {
     std::function<void(int type, int maker, int model)> select;
 };
 
-// The first slot before the end record whose chip ID is id, or -1.
+// The first slot before the end record whose chip ID is id, or -1; always -1 for the IDs
+// that name no chip (00 00 00, FF FF FF), which the ID-less records must not match.
 int findChipById(const Catalogue &catalogue, std::uint32_t id);
 
 // Turns the answer into selections and the box to show. An unreachable or busy

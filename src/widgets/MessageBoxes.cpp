@@ -17,8 +17,17 @@ void MessageBoxes::showInformation(std::string_view text) {
 }
 
 bool MessageBoxes::askYesNo(std::string_view question) {
-    const bool yes = QMessageBox::question(m_parent, QStringLiteral("Info"), qs(question),
-                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(question, QMessageBox::NoButton);
+}
+
+bool MessageBoxes::askYesNoDefaultNo(std::string_view question) {
+    return ask(question, QMessageBox::No);
+}
+
+bool MessageBoxes::ask(std::string_view question, QMessageBox::StandardButton defaultButton) {
+    const bool yes =
+        QMessageBox::question(m_parent, QStringLiteral("Info"), qs(question),
+                              QMessageBox::Yes | QMessageBox::No, defaultButton) == QMessageBox::Yes;
     giveFocusBack();
     return yes;
 }

@@ -8,6 +8,7 @@
 #include "buffers/MessageSink.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 
 class QWidget;
 
@@ -25,10 +26,12 @@ public:
     void showError(std::string_view text) override;
     void showInformation(std::string_view text) override;
     bool askYesNo(std::string_view question) override;
+    bool askYesNoDefaultNo(std::string_view question) override;
     std::optional<std::string> chooseOpen(const korvat::FileChoice &choice) override;
     std::optional<std::string> chooseSave(const korvat::FileChoice &choice) override;
 
 private:
+    bool ask(std::string_view question, QMessageBox::StandardButton defaultButton);
     std::optional<std::string> chooseFile(const korvat::FileChoice &choice,
                                           QFileDialog::AcceptMode mode);
     void giveFocusBack();

@@ -22,15 +22,16 @@ private slots:
     // A chip put in gets one pass on the sixth detection that sees it, and a chip left in
     // the socket none more; after an empty socket the next chip gets its own.
     void everyChipPutInIsProgrammedOnce() {
-        // Detections 1-8 see the first chip (its pass at 6), 9 an empty socket, 10-15 the
-        // second chip, which has another ID (its pass at 15).
+        // Detections 1-6 see the first chip and start its pass, whose own socket check is
+        // detection 7; 8-9 see it still, 10 an empty socket, 11-16 the second chip, which
+        // has the same ID (its pass after 16, checked at 17).
         std::optional<ksim::Chip> first;
         m_wire.beforeDetection = [&](int n) {
-            if (n == 9) { // the first chip comes out
+            if (n == 10) { // the first chip comes out
                 first = m_sim->chip();
                 m_sim->programmer().insert(ksim::Chip());
-            } else if (n == 10) {
-                m_sim->programmer().insert(flashChip(0xC84014, 99));
+            } else if (n == 11) {
+                m_sim->programmer().insert(flashChip(0xEF4014, 99));
             }
         };
         bool firstSeen = false;
@@ -40,12 +41,12 @@ private slots:
                 QVERIFY(programmed(m_sim->chip(), kFlashSize));
                 QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
             }
-            if ((m_wire.setupsAfter.size() == 2 || m_wire.detections >= 16) &&
+            if ((m_wire.setupsAfter.size() == 2 || m_wire.detections >= 18) &&
                 !w().operationRunning())
                 release();
         });
         QVERIFY(firstSeen);
-        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{6, 15}));
+        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{7, 17}));
         QVERIFY(errors().empty());
         QVERIFY(first && programmed(*first, kFlashSize));
         QVERIFY(programmed(m_sim->chip(), kFlashSize));
@@ -68,7 +69,7 @@ private slots:
         static const QRegularExpression time(
             QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
         static const QRegularExpression seconds(QStringLiteral("^\\d+\\.\\d{3}$"));
-        const char *ids[] = {"1:EF4014", "1:C84014"};
+        const char *ids[] = {"1:EF4014", "1:EF4014"};
         for (int i = 1; i <= 2; ++i) {
             const QStringList f = record[i].split(QLatin1Char(','));
             QCOMPARE(f.size(), 11);
@@ -168,29 +169,31 @@ private slots:
         QCOMPARE(switched, QStringLiteral("BULK"));
     }
 
-    // Type codes above 127 neither count towards the five detections nor reset the count;
-    // with five counted, such a detection starts the pass.
-    void typeCode200NeitherCountsNorResets() {
+    // Type codes that detection takes for no chip (4 and above) neither count towards the
+    // five detections nor reset the count, and do not start a pass.
+    void typeCodesThatAreNoChipNeitherCountNorStartAPass() {
         selectModel("24C02");
         fillFirstPage();
         w().RichEdit1->clear();
         m_sim->programmer().insert(ksim::Chip());
-        // Detection by detection: 1 empty, 2-4 code 200, 5-7 a chip (three), 8 code 200
-        // (still three), 9-10 a chip (five), 11 code 200: the pass. Had code 200 counted,
-        // the pass would have come at 7; had it reset the count, or not started the pass,
-        // none would have come.
+        // Detection by detection: 1 empty, 2-4 code 200, 5-7 a chip (three), 8 code 4
+        // (still three), 9-10 a chip (five), 11 code 200 (no pass), 12 a chip: the pass,
+        // its socket check 13. Had code 200 counted, the pass would have come at 7; had it
+        // reset the count, none would have come; had it started the pass, at 11.
         m_wire.beforeDetection = [&](int n) {
             if (n == 2)
                 m_sim->programmer().insert(eepromChip());
             if (n >= 2)
-                m_sim->chip().idType = (n >= 5 && n <= 7) || n == 9 || n == 10 ? 2 : 200;
+                m_sim->chip().idType = (n >= 5 && n <= 7) || n == 9 || n == 10 || n >= 12 ? 2
+                                       : n == 8                                          ? 4
+                                                                                         : 200;
         };
         runBatch([&] {
-            if ((m_wire.setupsAfter.size() == 1 || m_wire.detections >= 12) &&
+            if ((m_wire.setupsAfter.size() == 1 || m_wire.detections >= 14) &&
                 !w().operationRunning())
                 release();
         });
-        QCOMPARE(m_wire.setupsAfter, std::vector<int>{11});
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{13});
         QVERIFY(errors().empty());
         QVERIFY(programmed(m_sim->chip(), kEepromSize));
         QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
@@ -198,7 +201,7 @@ private slots:
         QCOMPARE(record.size(), 2);
         const QStringList f = record[1].split(QLatin1Char(','));
         QCOMPARE(f.mid(1, 7),
-                 (QStringList{"1", "24_EEPROM", "Generic", "24C02", "200:000000", "PASS", ""}));
+                 (QStringList{"1", "24_EEPROM", "Generic", "24C02", "2:000000", "PASS", ""}));
     }
 
     // An operation from the menu runs between two detections: the loop waits for it, the
@@ -214,7 +217,7 @@ private slots:
             erased = true;
             QCOMPARE(m_sim->chip().memory()[0x200], std::uint8_t{0x00});
             action("E1")->trigger();
-            QCOMPARE(m_wire.detections, 2);
+            QCOMPARE(m_wire.detections, 3); // the erase's own socket check
             QCOMPARE(m_sim->chip().memory()[0x200], std::uint8_t{0xFF});
             QVERIFY(!logLinesEndingWith(QStringLiteral("Erase Flash ...")).isEmpty());
             QVERIFY(!action("ToolErase")->isEnabled());
@@ -224,7 +227,7 @@ private slots:
             release();
         });
         QVERIFY(erased);
-        QCOMPARE(m_wire.setupsAfter, std::vector<int>{2}); // the erase's; no pass
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{3}); // the erase's; no pass
         QVERIFY(errors().empty());
         QVERIFY(enabledStates() == before);
         QVERIFY(chipChoiceUsable());
@@ -263,8 +266,8 @@ private slots:
             QVERIFY(!fillOpened);
         });
         QVERIFY(inside);
-        QCOMPARE(m_wire.setupsAfter, std::vector<int>{6});
-        QCOMPARE(m_wire.detections, 6); // the loop ended right after the pass
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{7}); // after the pass's socket check
+        QCOMPARE(m_wire.detections, 7); // the loop ended right after the pass
         QVERIFY(errors().empty());
         QVERIFY(programmed(m_sim->chip(), kFlashSize));
         QCOMPARE(w().buffers().loadedLength, 0x100);
@@ -301,9 +304,9 @@ private slots:
                 release();
         });
         QVERIFY(replugged);
-        // Counted: 1-3, then 4 and 6 (5 failed); 7 starts the pass. Had the count been
-        // lost it would have come at 10 or later.
-        QCOMPARE(m_wire.setupsAfter, std::vector<int>{7});
+        // Counted: 1-3, then 4 and 6 (5 failed); 7 starts the pass, checked at 8. Had the
+        // count been lost it would have come at 11 or later.
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{8});
         QVERIFY(errors().empty());
         QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
         QVERIFY(programmed(m_sim->chip(), kFlashSize));
@@ -317,19 +320,19 @@ private slots:
         std::fill(locked.memory().begin() + 0x10, locked.memory().end(), std::uint8_t{0});
         locked.writeProtected = true;
         m_sim->programmer().insert(locked);
-        // Detections 1-6 see the locked chip (its pass at 6), 7 an empty socket, 8-13 a
-        // chip that takes the data (its pass at 13).
+        // Detections 1-6 see the locked chip (its pass after 6, checked at 7), 8 an empty
+        // socket, 9-14 a chip that takes the data (its pass after 14, checked at 15).
         m_wire.beforeDetection = [&](int n) {
-            if (n == 7)
+            if (n == 8)
                 m_sim->programmer().insert(ksim::Chip());
-            else if (n == 8)
+            else if (n == 9)
                 m_sim->programmer().insert(flashChip(0xEF4014, 5));
         };
         runBatch([&] {
             if (m_wire.setupsAfter.size() == 2 && !w().operationRunning())
                 release();
         });
-        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{6, 13}));
+        QCOMPARE(m_wire.setupsAfter, (std::vector<int>{7, 15}));
         QCOMPARE(errors(), std::vector<std::string>{"Flash check error address:10h"});
         QCOMPARE(passLines(), (QStringList{"#1 FAIL (verify), 0 passed, 1 failed",
                                            "#2 PASS, 1 passed, 1 failed"}));
@@ -345,6 +348,39 @@ private slots:
         QCOMPARE(
             record[2].split(QLatin1Char(',')).mid(1, 8),
             (QStringList{"2", "25_SPI_FLASH", "Winbond", "W25Q80", "1:EF4014", "PASS", "", ""}));
+    }
+
+    // A chip of another ID is not programmed as the one selected: its pass fails with its
+    // own step, the box names both chips, and the chip keeps what it held.
+    void anotherChipFailsItsPassUntouched() {
+        m_sim->programmer().insert(flashChip(0xC84014, 3));
+        const std::vector<std::uint8_t> held = m_sim->chip().memory();
+        runBatch([&] {
+            if (!passLines().isEmpty())
+                release();
+        });
+        QVERIFY(m_wire.setupsAfter.empty()); // no bracket opened
+        QCOMPARE(m_wire.detections, 7);      // six in the loop and the pass's own check
+        QVERIFY(m_sim->chip().memory() == held);
+        QCOMPARE(errors(), std::vector<std::string>{
+                               "The chip in the socket is not the chip selected: it answers "
+                               "ID C84014 (no catalogue chip has it); the chip selected is "
+                               "W25Q80, ID EF4014."});
+        QCOMPARE(passLines(), QStringList{"#1 FAIL (wrong chip), 0 passed, 1 failed"});
+        const QStringList f = recordLines().value(1).split(QLatin1Char(','));
+        QCOMPARE(f.mid(5, 3), (QStringList{"1:C84014", "FAIL", "wrong-chip"}));
+    }
+
+    // Without a chip selected every pass would be refused: batch mode does not start.
+    void noChipSelectedRefusesTheRun() {
+        w().selectChip(0, 5, 0); // a maker that is not there: nothing chosen
+        QCOMPARE(w().chosenChip(), -1);
+        runBatch([] {}, 2000);
+        QCOMPARE(errors(), std::vector<std::string>{
+                               "No chip is selected. Choose the chip in the lists first."});
+        QCOMPARE(m_wire.detections, 0);
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        QVERIFY(recordLines().isEmpty());
     }
 
     // A record file that cannot be written refuses the run before any detection.
@@ -375,8 +411,8 @@ private slots:
             }
         });
         QVERIFY(swapped);
-        QCOMPARE(m_wire.setupsAfter, std::vector<int>{6});
-        QCOMPARE(m_wire.detections, 6);
+        QCOMPARE(m_wire.setupsAfter, std::vector<int>{7});
+        QCOMPARE(m_wire.detections, 7);
         QCOMPARE(passLines(), QStringList{"#1 PASS, 1 passed, 0 failed"});
         QCOMPARE(errors(),
                  std::vector<std::string>{"Cannot write the batch record file; batch mode "

@@ -55,7 +55,7 @@ TEST_F(BuffersTest, ChipSelectionResetsTheFlashBufferAndTheViews) {
     EXPECT_EQ(buffers.flash()[5], 0xFF);
     EXPECT_EQ(buffers.eeprom()[5], 0); // the EEPROM buffer is left as it is
     EXPECT_EQ(buffers.loadedLength, 0);
-    EXPECT_EQ(buffers.range.end, 0x100000);
+    EXPECT_EQ(buffers.range.end, 0xFFFFF); // the last address, whatever the edit's text
     EXPECT_EQ(flashView.bytes.size(), 0x100000u);
     EXPECT_EQ(eepromView.bytes.size(), 512u);
 

@@ -74,7 +74,7 @@ TEST_F(EngineTest, ChipIdentityExchange) {
     EXPECT_EQ(id.reply, (std::array<std::uint8_t, 4>{1, 0xC8, 0x40, 0x17}));
     EXPECT_EQ(id.typeCode(), 1);
     EXPECT_EQ(id.chipId(), 0xC84017u);
-    EXPECT_EQ(commands(), (std::vector<int>{9, 8}));
+    EXPECT_EQ(allCommands(), (std::vector<int>{9, 8}));
     EXPECT_EQ(connection.panelText(), "Connected");
 
     sim.unplug();

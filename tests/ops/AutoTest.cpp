@@ -22,7 +22,7 @@ protected:
         sim.chip().memory().assign(0x1000, 0x00); // written before: a write alone fails
     }
     std::optional<PassOutcome> pass(AutoSteps steps = {}) {
-        return engine.runAuto(chip, 0, view, steps);
+        return engine.runAuto(place(chip), 0, view, steps);
     }
     bool chipHoldsTheBuffer() {
         return std::equal(sim.chip().memory().begin(), sim.chip().memory().end(),
@@ -222,16 +222,20 @@ TEST(PresenceCounter, PassOnTheSixthDetectionThatSeesAChip) {
     EXPECT_FALSE(counter.see(3)); // the chip stays: no second pass
 }
 
-TEST(PresenceCounter, CodesAbove127NeitherCountNorReset) {
+// Detection takes type codes 4 and above for no chip: batch mode neither counts them
+// nor lets one start a pass.
+TEST(PresenceCounter, CodesThatAreNoChipNeitherCountNorReset) {
     PresenceCounter counter;
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(counter.see(200));
+    for (int code : {4, 127, 200, 4})
+        EXPECT_FALSE(counter.see(code));
     EXPECT_EQ(counter.count(), 0);
-    for (int code : {1, 1, 200, 1, 1, 200})
+    for (int code : {1, 1, 200, 2, 4, 3})
         EXPECT_FALSE(counter.see(code));
     EXPECT_EQ(counter.count(), 4);
     EXPECT_FALSE(counter.see(1));
-    EXPECT_TRUE(counter.see(200)); // counted five: the next detection starts the pass
+    EXPECT_FALSE(counter.see(200)); // counted five, but this detection saw no chip
+    EXPECT_FALSE(counter.see(5));
+    EXPECT_TRUE(counter.see(1)); // the next that sees one starts the pass
     EXPECT_FALSE(counter.see(200));
     EXPECT_FALSE(counter.see(0)); // an empty socket rearms
     EXPECT_EQ(counter.count(), 0);

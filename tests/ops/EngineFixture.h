@@ -4,6 +4,7 @@
 #include "../link/SimBinding.h"
 #include "RecordingHost.h"
 #include "buffers/Buffers.h"
+#include "catalogue/Catalogue.h"
 #include "link/Connection.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
@@ -21,9 +22,33 @@ protected:
     TUsbBulk usb{simulatedUsb(), {}, [this](int ms) { host.sleep(ms); }};
     Connection connection{usb, host, language};
     Buffers buffers;
-    Engine engine{usb, connection, host, buffers, language};
+    Catalogue catalogue = familyCatalogue();
+    Engine engine{usb, connection, host, buffers, catalogue, language};
     RecordingView view;
     ChipRecord chip{};
+
+    // One record of each family, by family code, so the type list holds 24_EEPROM second
+    // and 93_EEPROM third, as the programmer's type codes 2 and 3 select them.
+    static Catalogue familyCatalogue() {
+        Catalogue c;
+        const char *names[] = {"25_SPI_FLASH,Test,F25", "24_EEPROM,Test,E24", "93_EEPROM,Test,E93",
+                               "95_EEPROM,Test,E95", "AVR,Test,A1"};
+        for (int family = 0; family < 5; ++family) {
+            std::strcpy(c.slot(family).nameText, names[family]);
+            c.slot(family).family = static_cast<std::uint8_t>(family);
+        }
+        return c;
+    }
+    // The test's record goes into the catalogue slot of its family, where the commands find
+    // it; the slot keeps its name.
+    int place(const ChipRecord &record) {
+        ChipRecord &slot = catalogue.slot(record.family);
+        char name[kNameTextSize];
+        std::memcpy(name, slot.nameText, sizeof name);
+        slot = record;
+        std::memcpy(slot.nameText, name, sizeof name);
+        return record.family;
+    }
 
     // The chip in the socket and the catalogue record the host uses for it.
     void useChip(ksim::Family family, int code, std::uint32_t capacity, std::uint16_t page,
@@ -36,14 +61,22 @@ protected:
         chip.delay = 100;
         chip.chipId = id;
     }
-    void run(Operation op) { engine.run(op, chip, 0, view); }
+    std::optional<PassOutcome> run(Operation op) { return engine.run(op, place(chip), 0, view); }
 
     // The command codes sent on endpoint 0x01, in order.
-    std::vector<int> commands() const {
+    std::vector<int> allCommands() const {
         std::vector<int> codes;
         for (const auto &e : sim.log())
             if (e.kind == ksim::LogEntry::BulkOut && e.endpoint == 0x01 && e.data.size() > 1)
                 codes.push_back(e.data[1]);
+        return codes;
+    }
+    // The same after the socket check every command starts with (CMD_READ_ID, CMD_END):
+    // what the command's own bracket sent.
+    std::vector<int> commands() const {
+        std::vector<int> codes = allCommands();
+        if (codes.size() >= 2 && codes[0] == 9 && codes[1] == 8)
+            codes.erase(codes.begin(), codes.begin() + 2);
         return codes;
     }
     // The command blocks sent with the given code.

@@ -31,7 +31,9 @@ TEST_F(EngineTest, ReadFillsTheBufferAndTrimsTrailingErasedBytes) {
     EXPECT_EQ(buffers.flash()[0x123], 0x23);
     EXPECT_EQ(view.bytes.size(), 4096u); // the whole chip is shown
     EXPECT_EQ(view.bytes[0x123], 0x23);
-    EXPECT_EQ(host.status, (std::vector<std::string>{"Read Flash ...", "Connected"}));
+    // The socket check's exchange leaves the panel "Connected" before the bracket opens.
+    EXPECT_EQ(allCommands(), (Codes{9, 8, 7, 5, 8}));
+    EXPECT_EQ(host.status, (std::vector<std::string>{"Connected", "Read Flash ...", "Connected"}));
     ASSERT_EQ(host.log.size(), 2u);
     EXPECT_EQ(host.log[1], "14:03:27 Read Flash ...");
     EXPECT_EQ(host.log[0], completion("Read Complete!", "0.050")); // the address reply's pause
@@ -241,7 +243,7 @@ TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
     sim.clearLog();
     host.log.clear();
     sim.chip().memory()[0x1234] = 0x7F;
-    const auto outcome = engine.run(Operation::BlankCheck, chip, 0, view);
+    const auto outcome = run(Operation::BlankCheck);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->failedStep, PassStep::NotBlank);
     EXPECT_EQ(outcome->failedAddress, 0x1234u);
@@ -279,18 +281,26 @@ TEST_F(EngineTest, WriteAndVerifyDoNothingWithoutData) {
     EXPECT_EQ(host.beeps, 0);
 }
 
+// The last transfer of 64 bytes runs past the rounded length: the chip's own bytes there
+// are read first and written back, so nothing past the data changes.
 TEST_F(EngineTest, WriteRoundsTheLoadedLengthToWholePages) {
-    useChip(Family::Spi25, 0, 65536, 16);
+    useChip(Family::I2c24, 1, 65536, 16);
+    std::fill(sim.chip().memory().begin(), sim.chip().memory().end(), 0x5A);
     for (int i = 0; i < 1000; ++i)
         buffers.flash()[i] = static_cast<std::uint8_t>(i * 7);
     buffers.loadedLength = 1000;
     run(Operation::Write);
     EXPECT_EQ(buffers.loadedLength, 1008);
     EXPECT_EQ(dataWrites(), Sizes(16, 64)); // addresses 0 to 960: 1024 bytes
-    EXPECT_EQ(address32(blocks(5).at(0), 8), 0u);
-    EXPECT_EQ(sim.chip().memory()[999], static_cast<std::uint8_t>(999 * 7));
-    EXPECT_EQ(host.log[0], completion("Write Complete!", "0.000")); // no reply read
-    EXPECT_EQ(commands(), (Codes{7, 5, 8}));
+    EXPECT_EQ(address32(blocks(5).at(0), 8), 960u); // the last transfer's chip bytes
+    EXPECT_EQ(address32(blocks(5).at(1), 8), 0u);
+    const auto &mem = sim.chip().memory();
+    EXPECT_EQ(mem[999], static_cast<std::uint8_t>(999 * 7));
+    EXPECT_EQ(Bytes(mem.begin() + 1000, mem.begin() + 1008), Bytes(8, 0xFF)); // whole pages
+    EXPECT_EQ(Bytes(mem.begin() + 1008, mem.begin() + 1100), Bytes(92, 0x5A));
+    // The read reply's pause and the wait after a 24-series write.
+    EXPECT_EQ(host.log[0], completion("Write Complete!", "0.150"));
+    EXPECT_EQ(commands(), (Codes{7, 5, 5, 8}));
 
     sim.clearLog();
     run(Operation::Verify);
@@ -347,27 +357,35 @@ TEST_F(EngineTest, RangeWriteOnSmallPagesChangesNoCellOutsideTheRange) {
     EXPECT_EQ(Bytes(mem.begin() + 0x290, mem.begin() + 0x2C0), Bytes(0x30, 0x77));
 }
 
-TEST_F(EngineTest, RangeOutsideTheBufferIsRefusedBeforeAnythingIsSent) {
+// A range past the chip would wrap round to its start: it is refused, naming the chip's
+// last address, before anything is sent. The end is the last address covered.
+TEST_F(EngineTest, RangeOutsideTheChipIsRefusedBeforeAnythingIsSent) {
     useChip(Family::Spi25, 0, 4096, 256);
     buffers.loadedLength = 16;
-    buffers.range = {0x3FFFF00, 0x4000001, true};
+    buffers.range = {0xF00, 0x1000, true}; // one byte past the chip
     run(Operation::Write);
+    buffers.range = {0x10000, 0x100FF, true};
+    EXPECT_FALSE(engine.runAuto(place(chip), 0, view, {}));
     buffers.range = {0x200, 0x100, true};
     run(Operation::Verify);
-    buffers.range = {-1, 0x100, true};
-    run(Operation::Verify);
     EXPECT_EQ(host.errors,
-              (std::vector<std::string>{"The address range reaches past the buffer.",
-                                        "The end address is before the start address.",
-                                        "The address range reaches past the buffer."}));
+              (std::vector<std::string>{
+                  "The address range reaches past the chip: its last address is FFFh.",
+                  "The address range reaches past the chip: its last address is FFFh.",
+                  "The end address is before the start address."}));
     EXPECT_TRUE(sim.log().empty());
+
+    buffers.range = {0xF00, 0xFFF, true}; // up to the last address
+    ASSERT_TRUE(run(Operation::Write)->passed);
+    EXPECT_EQ(dataWrites(), Sizes(1, 256));
 }
 
 TEST_F(EngineTest, WriteOfA24SeriesChipWaitsAfterwards) {
     useChip(Family::I2c24, 1, 2048, 16);
     buffers.loadedLength = 64;
     run(Operation::Write);
-    EXPECT_EQ(host.sleptMs, 50 + 100); // the setup reply and the wait after the write
+    // The socket check's and the setup's replies, and the wait after the write.
+    EXPECT_EQ(host.sleptMs, 50 + 50 + 100);
 }
 
 TEST_F(EngineTest, WritePullsTheViewsEditsFirst) {
@@ -435,18 +453,20 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         int lang = 2;
         TUsbBulk u(simulatedUsb(), {}, [&](int ms) { h.sleep(ms); });
         Connection conn(u, h, lang);
-        Engine e(u, conn, h, buffers, lang);
+        Engine e(u, conn, h, buffers, catalogue, lang);
         s.programmer().insert(ksim::Chip(Family::Spi25, 0, 4096));
         std::fill(s.chip().memory().begin(), s.chip().memory().end(), 0x3C);
         buffers.loadedLength = 4096;
         buffers.range.enabled = false;
-        s.faults.unplugAtTransfer = c.unplug ? c.faultAt : 0;
-        s.faults.timeoutAtTransfer = c.timeout ? c.faultAt : 0;
-        s.faults.shortAtTransfer = c.shortTransfer ? c.faultAt : 0;
+        // The socket check (READ_ID, its reply, CMD_END) comes before the bracket.
+        const int at = c.faultAt + 3;
+        s.faults.unplugAtTransfer = c.unplug ? at : 0;
+        s.faults.timeoutAtTransfer = c.timeout ? at : 0;
+        s.faults.shortAtTransfer = c.shortTransfer ? at : 0;
         std::memset(&chip, 0, sizeof chip);
         chip.capacity = 4096;
         chip.flashPage = 256;
-        const auto outcome = e.run(c.op, chip, 0, view);
+        const auto outcome = e.run(c.op, place(chip), 0, view);
         ASSERT_TRUE(outcome) << c.name;
         // A lost setup block is a failed transfer: the programmer was there.
         EXPECT_EQ(outcome->failedStep, PassStep::Transfer) << c.name;
@@ -467,7 +487,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         EXPECT_TRUE(std::equal(before.begin(), before.end(), buffers.flash().begin())) << c.name;
         EXPECT_EQ(view.loads, 0) << c.name;
         if (c.faultAt <= 2) { // a lost setup block says nothing of the programmer's state
-            EXPECT_TRUE(h.status.empty()) << c.name;
+            EXPECT_EQ(h.status, std::vector<std::string>{"Connected"}) << c.name;
         }
         EXPECT_FALSE(conn.busy()) << c.name;
     }
@@ -482,8 +502,9 @@ TEST_F(EngineTest, ProbeDuringAnOperationWaitsForItsEnd) {
     for (const auto &e : sim.log())
         if (e.kind == ksim::LogEntry::Open || e.kind == ksim::LogEntry::Close)
             opens.push_back(e.kind);
-    // The read's own open and close, then the probe's, after the bracket.
+    // The socket check's open and close, the read's own, then the probe's, after the bracket.
     EXPECT_EQ(opens, (std::vector{ksim::LogEntry::Open, ksim::LogEntry::Close, ksim::LogEntry::Open,
+                                  ksim::LogEntry::Close, ksim::LogEntry::Open,
                                   ksim::LogEntry::Close}));
     EXPECT_EQ(dataReads(), Sizes(16, 256));
     EXPECT_TRUE(host.errors.empty());
@@ -586,17 +607,17 @@ TEST_F(EngineTest, OutcomesCarryTheCrcOfTheBytesCovered) {
     for (int i = 0; i < 4096; ++i)
         buffers.flash()[i] = static_cast<std::uint8_t>(i * 7);
     buffers.loadedLength = 300;
-    const auto written = engine.run(Operation::Write, chip, 0, view);
+    const auto written = run(Operation::Write);
     ASSERT_TRUE(written && written->passed);
     EXPECT_EQ(written->dataCrc, crc32Of(buffers.flash().first(512)));
-    const auto verified = engine.run(Operation::Verify, chip, 0, view);
+    const auto verified = run(Operation::Verify);
     ASSERT_TRUE(verified && verified->passed);
     EXPECT_EQ(verified->dataCrc, crc32Of(buffers.flash().first(512)));
     buffers.range = {0x100, 0x1FF, true};
-    EXPECT_EQ(engine.run(Operation::Verify, chip, 0, view)->dataCrc,
+    EXPECT_EQ(run(Operation::Verify)->dataCrc,
               crc32Of(buffers.flash().subspan(0x100, 0x100)));
-    const auto read = engine.run(Operation::Read, chip, 0, view);
+    const auto read = run(Operation::Read);
     ASSERT_TRUE(read && read->passed);
     EXPECT_EQ(read->dataCrc, crc32Of(buffers.flash().first(4096)));
-    EXPECT_EQ(engine.run(Operation::Erase, chip, 0, view)->dataCrc, std::nullopt);
+    EXPECT_EQ(run(Operation::Erase)->dataCrc, std::nullopt);
 }

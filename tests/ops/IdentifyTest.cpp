@@ -80,12 +80,30 @@ TEST_F(IdentifyTest, SharedIdSelectsTheLowestSlotAndNamesTheOthers) {
 TEST_F(IdentifyTest, ManySharersAreNamedUpToSix) {
     for (int i = 0; i < 8; ++i) {
         ChipRecord &r = catalogue.slot(7 + i);
-        std::snprintf(r.nameText, sizeof r.nameText, "24_EEPROM,Maker,M%d", i);
-        r.chipId = 0;
+        std::snprintf(r.nameText, sizeof r.nameText, "25_SPI_FLASH,Maker,M%d", i);
+        r.chipId = 0xC84017;
     }
-    const Detection d = detect({1, 0, 0, 0});
-    EXPECT_TRUE(d.message.ends_with("\nAlso matches: AT93C46, M0, M1, M2, M3, M4, ..."))
+    const Detection d = detect({1, 0xC8, 0x40, 0x17});
+    EXPECT_TRUE(d.message.ends_with("\nAlso matches: M0, M1, M2, M3, M4, M5, ..."))
         << d.message;
+}
+
+// 00 00 00 and FF FF FF are what the bus gives without a chip that answers: they match
+// none of the records without an ID, however many there are.
+TEST_F(IdentifyTest, IdsThatNameNoChipAreUnknown) {
+    for (const std::uint8_t b : {0x00, 0xFF}) {
+        const Detection d = detect({1, b, b, b});
+        EXPECT_TRUE(d.error);
+        char expected[96];
+        std::snprintf(expected, sizeof expected,
+                      "Unknown chip ID =%02X %02X %02X"
+                      "Please choose the compatibility type manually.",
+                      b, b, b);
+        EXPECT_EQ(d.message, expected);
+        EXPECT_EQ(catalogue.name(current), "25_SPI_FLASH,Winbond,W25Q64FV");
+    }
+    EXPECT_EQ(findChipById(catalogue, 0), -1);
+    EXPECT_EQ(findChipById(catalogue, 0xC84017), 2);
 }
 
 TEST_F(IdentifyTest, UnknownIdKeepsOrSelectsTheFirstType) {

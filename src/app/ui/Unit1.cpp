@@ -103,7 +103,8 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
         std::move(links.usb), [](const std::string &line) { qCDebug(lcLink, "%s", line.c_str()); },
         [this](int ms) { m_host->sleep(ms); });
     m_connection = std::make_unique<Connection>(*m_usb, *m_host, m_language);
-    m_engine = std::make_unique<Engine>(*m_usb, *m_connection, *m_host, m_buffers, m_language);
+    m_engine = std::make_unique<Engine>(*m_usb, *m_connection, *m_host, m_buffers, m_catalogue,
+                                        m_language);
     m_files = std::make_unique<FileCommands>(m_buffers, *FlashEditor, *EepromEditor, *m_host,
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
@@ -124,7 +125,7 @@ void TForm1::runOperation(Operation operation) {
     if (m_connection->busy())
         return; // the commands are disabled meanwhile; nothing queued may start another
     setCommandsAvailable(false);
-    m_engine->run(operation, m_catalogue.slot(m_currentChip), m_speed, *FlashEditor);
+    m_engine->run(operation, chosenChip(), m_speed, *FlashEditor, askAboutOtherChip());
     setCommandsAvailable(true);
     // A read fills the buffer, a write pulls the view's edits and rounds the loaded
     // length; the others change neither.
@@ -257,7 +258,7 @@ std::optional<PassOutcome> TForm1::runPass() {
     Held held;
     hold(held, GroupBox1);
     hold(held, GroupBox4);
-    const auto outcome = autoPass();
+    const auto outcome = autoPass({}); // another chip in the socket fails the pass
     release(held);
     return outcome;
 }
@@ -406,6 +407,14 @@ int TForm1::selectChip(int family, int maker, int model) {
 }
 
 void TForm1::showSelection(int chosen, int family, int maker, int model) {
+    showChosenChip(chosen, family, maker, model);
+    Edit4->setText(QString::fromStdString(
+        m_buffers.resetForChip(m_catalogue.slot(m_currentChip), *FlashEditor, *EepromEditor)));
+    refreshChecksum();
+}
+
+void TForm1::showChosenChip(int chosen, int family, int maker, int model) {
+    m_chipChosen = chosen >= 0;
     const ChipRecord &chip = m_catalogue.slot(m_currentChip);
     if (chosen >= 0) {
         Edit1->setText(QString::number(chip.capacity));
@@ -415,9 +424,6 @@ void TForm1::showSelection(int chosen, int family, int maker, int model) {
         PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), chip.association != 0);
     }
     showLists(family, maker, model);
-    Edit4->setText(
-        QString::fromStdString(m_buffers.resetForChip(chip, *FlashEditor, *EepromEditor)));
-    refreshChecksum();
     Label9->setVisible(chip.voltage == 1);
     // For support and for checking an installed copy: QT_LOGGING_RULES="korvat.selection=true".
     if (chosen >= 0)

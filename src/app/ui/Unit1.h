@@ -78,6 +78,9 @@ public:
 
     int language() const { return m_language; }
     int currentChip() const { return m_currentChip; }
+    // The chip the commands run on: the current chip while the lists show one chosen,
+    // else -1.
+    int chosenChip() const { return m_chipChosen ? m_currentChip : -1; }
     const std::array<int, 3> &savedPositions() const { return m_saved; }
     korvat::Buffers &buffers() { return m_buffers; }
     const korvat::Catalogue &catalogue() const { return m_catalogue; }
@@ -139,11 +142,13 @@ private:
     // Shows the lists at the positions, the chosen chip's sizes and tabs, and resets
     // the buffers and views for the current chip.
     void showSelection(int chosen, int family, int maker, int model);
+    // The same without the reset: what the buffers hold still serves the chip.
+    void showChosenChip(int chosen, int family, int maker, int model);
     // The three lists at the positions and the first tab's caption, nothing else.
     void showLists(int family, int maker, int model);
     // After the editor closed: the lists rebuilt from the catalogue as it now stands,
     // with the chip that was current (by its name) selected again. The buffers are kept
-    // when that chip's record did not change.
+    // when that chip's capacity, EEPROM size and family did not change.
     void catalogueEdited(const korvat::NameParts &current, const korvat::ChipRecord &before);
     void placeProgressBars();
     void runOperation(korvat::Operation operation);
@@ -161,7 +166,10 @@ private:
     bool batchOn() const override;
     korvat::ChipIdentity detect() override;
     std::optional<korvat::PassOutcome> runPass() override;
-    std::optional<korvat::PassOutcome> autoPass(); // the whole of Auto
+    // The whole of Auto; goOn asks whether to go on with another chip than the one selected.
+    std::optional<korvat::PassOutcome> autoPass(const korvat::GoOnWithOtherChip &goOn);
+    // A command meets another chip in the socket: the person decides, No by default.
+    korvat::GoOnWithOtherChip askAboutOtherChip();
     korvat::NameParts chipName() const override;
     void pause(int milliseconds) override;
     void stop() override;
@@ -180,6 +188,7 @@ private:
     korvat::SelectionLists m_lists;
     korvat::Buffers m_buffers;
     int m_currentChip = 0;
+    bool m_chipChosen = false; // the last selection chose the current chip
     std::array<int, 3> m_saved{};
     int m_speed = 0;
     int m_language = 0;

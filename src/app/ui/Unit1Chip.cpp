@@ -20,16 +20,30 @@
 
 using namespace korvat;
 
+// The lists are shown once identification has made its selections; detection does not
+// touch the buffers, so they are reset only when it ends on another chip than the one
+// selected before.
 void TForm1::BitBtn1Click() {
+    const int before = chosenChip();
+    std::optional<std::array<int, 4>> selected; // chosen slot and the three positions
     const Detection found = identifyChip(
         detect(), m_catalogue,
         {m_lists,
          {ComboBox1->currentIndex(), ComboBox2->currentIndex(), ComboBox3->currentIndex()},
-         [this](int type, int maker, int model) {
+         [this, &selected](int type, int maker, int model) {
              m_saved = {type, maker, model}; // the settings keep what identification chose
-             selectChip(type, maker, model);
+             selected = {korvat::selectChip(m_catalogue, m_lists, m_currentChip, type, maker,
+                                            model),
+                         type, maker, model};
          }},
         m_language);
+    if (selected) {
+        const auto [chosen, type, maker, model] = *selected;
+        if (chosen >= 0 && chosen == before)
+            showChosenChip(chosen, type, maker, model);
+        else
+            showSelection(chosen, type, maker, model);
+    }
     if (found.picture != SocketShown::Unchanged)
         Image1->setPixmap(socketPicture(found.picture == SocketShown::Chip ? SocketPicture::Chip
                                                                            : SocketPicture::Empty));
@@ -46,16 +60,22 @@ void TForm1::ToolAutoClick() {
         return;
     }
     setCommandsAvailable(false);
-    autoPass();
+    autoPass(askAboutOtherChip());
     setCommandsAvailable(true);
 }
 
-std::optional<PassOutcome> TForm1::autoPass() {
-    const auto outcome =
-        m_engine->runAuto(m_catalogue.slot(m_currentChip), m_speed, *FlashEditor,
-                          {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()});
+std::optional<PassOutcome> TForm1::autoPass(const GoOnWithOtherChip &goOn) {
+    const auto outcome = m_engine->runAuto(
+        chosenChip(), m_speed, *FlashEditor,
+        {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()}, goOn);
     refreshChecksum(); // the pass may have pulled the view's edits
     return outcome;
+}
+
+GoOnWithOtherChip TForm1::askAboutOtherChip() {
+    return [this](const std::string &refusal) {
+        return m_dialogs->askYesNoDefaultNo(refusal + std::string(text(txtGoOnAnyway, m_language)));
+    };
 }
 
 // Pressed: the loop runs here, inside the click, until the toggle is released; the
@@ -67,6 +87,11 @@ void TForm1::ToolBulkClick() {
     if (!toggle->isChecked()) {
         toggle->setText(qs(text(txtBulk, m_language)));
         holdForBatch(false);
+        return;
+    }
+    // Every pass would be refused: a run without a chip it can program does not start.
+    if (!m_batchRunning && !m_engine->chipUsable(chosenChip())) {
+        toggle->setChecked(false);
         return;
     }
     holdForBatch(true);

@@ -26,7 +26,8 @@ void TForm1::ToolDeviceClick() {
 
 // The editor reloads the catalogue when it opens and rebuilds it when it saves, so the
 // slots may have moved under the lists: an operation must never run with another
-// chip's record than the lists show.
+// chip's record than the lists show. What the buffers hold is kept unless the chip's
+// sizes or family changed, or the chip is gone.
 void TForm1::catalogueEdited(const NameParts &current, const ChipRecord &before) {
     const std::array<int, 3> shown{ComboBox1->currentIndex(), ComboBox2->currentIndex(),
                                    ComboBox3->currentIndex()};
@@ -34,8 +35,8 @@ void TForm1::catalogueEdited(const NameParts &current, const ChipRecord &before)
     // Saved positions that pointed at the chip follow it to where it now is.
     if (m_saved == shown)
         m_saved = {p.family, p.maker, p.model};
-    if (p.chosen >= 0 && sameChip(m_catalogue.slot(m_currentChip), before))
-        showLists(p.family, p.maker, p.model);
+    if (p.chosen >= 0 && sameBufferLayout(m_catalogue.slot(m_currentChip), before))
+        showChosenChip(p.chosen, p.family, p.maker, p.model);
     else
         showSelection(p.chosen, p.family, p.maker, p.model);
 }

@@ -1,0 +1,130 @@
+#include "SocketCheck.h"
+
+#include "app/TextTable.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Family.h"
+#include "catalogue/NameText.h"
+#include "catalogue/Selection.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvat {
+namespace {
+
+// Models named before the list only says there are more.
+constexpr std::size_t kMostNamed = 6;
+
+// The chip types as the type list holds them: in the order first met, each once.
+std::vector<std::string> typeList(const Catalogue &catalogue) {
+    std::vector<std::string> types;
+    for (int slot = 0; slot < catalogue.chipCount(); ++slot) {
+        std::string type = splitForSelection(catalogue.name(slot)).type;
+        if (findIgnoringCase(types, type) < 0)
+            types.push_back(std::move(type));
+    }
+    return types;
+}
+
+std::string idText(std::uint32_t id) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id & 0xFFFFFF));
+    return hex;
+}
+
+std::string marked(TextName name, int language, std::string_view first, std::string_view second) {
+    std::string line(text(name, language));
+    replaceMark(line, "%1", first);
+    replaceMark(line, "%2", second);
+    return line;
+}
+
+// "ID C84017 (GD25Q64, GD25Q64C)": the models that carry the ID, each once.
+std::string answeredId(const Catalogue &catalogue, std::uint32_t id, int language) {
+    std::vector<std::string> models;
+    for (const int slot : slotsWithChipId(catalogue, id)) {
+        std::string model = splitForSelection(catalogue.name(slot)).model;
+        if (std::find(models.begin(), models.end(), model) == models.end())
+            models.push_back(std::move(model));
+    }
+    std::string named;
+    for (std::size_t i = 0; i < models.size() && i < kMostNamed; ++i)
+        named += (i ? ", " : "") + models[i];
+    if (models.size() > kMostNamed)
+        named += ", ...";
+    return marked(txtAnswerId, language, idText(id),
+                  models.empty() ? text(txtNoChipWithId, language) : std::string_view(named));
+}
+
+std::string otherChipText(const ChipIdentity &answer, const Catalogue &catalogue, int slot,
+                          int language) {
+    const int code = answer.typeCode();
+    std::string answers;
+    if (code == 1) {
+        answers = answeredId(catalogue, answer.chipId(), language);
+    } else {
+        const std::vector<std::string> types = typeList(catalogue);
+        const auto at = static_cast<std::size_t>(code - 1);
+        answers = marked(txtAnswerType, language,
+                         at < types.size() ? types[at] : std::to_string(code), {});
+    }
+    const ChipRecord &record = catalogue.slot(slot);
+    const NameParts name = splitForSelection(catalogue.name(slot));
+    const std::string selected =
+        isKnownChipId(record.chipId)
+            ? marked(txtSelectedWithId, language, name.model, idText(record.chipId))
+            : marked(txtSelectedWithoutId, language, name.model, name.type);
+    return marked(txtWrongChip, language, answers, selected);
+}
+
+// Whether the answer is the one the record's chip gives.
+bool answerFits(const ChipIdentity &answer, const Catalogue &catalogue, int slot) {
+    const ChipRecord &record = catalogue.slot(slot);
+    const int code = answer.typeCode();
+    switch (record.family) {
+    case kFamily24Eeprom:
+    case kFamily93Eeprom: {
+        const int position = findIgnoringCase(typeList(catalogue),
+                                              splitForSelection(catalogue.name(slot)).type);
+        return (code == 2 || code == 3) && code == position + 1;
+    }
+    case kFamily95Eeprom:
+        return code < 1 || code > 3;
+    case kFamily25Flash:
+    case kFamilyAvr:
+        if (code != 1)
+            return false;
+        return isKnownChipId(record.chipId) ? answer.chipId() == record.chipId
+                                            : slotsWithChipId(catalogue, answer.chipId()).empty();
+    default: // a family the programmer does not know: nothing is its chip
+        return false;
+    }
+}
+
+} // namespace
+
+bool isKnownChipId(std::uint32_t id) {
+    return id != 0 && id != 0xFFFFFF;
+}
+
+std::vector<int> slotsWithChipId(const Catalogue &catalogue, std::uint32_t id) {
+    std::vector<int> slots;
+    if (!isKnownChipId(id))
+        return slots;
+    for (int slot = 0; slot < catalogue.chipCount(); ++slot)
+        if (catalogue.slot(slot).chipId == id)
+            slots.push_back(slot);
+    return slots;
+}
+
+SocketFinding compareWithSelected(const ChipIdentity &answer, const Catalogue &catalogue,
+                                  int slot, int language) {
+    if (answerFits(answer, catalogue, slot))
+        return {};
+    const int code = answer.typeCode();
+    if (code < 1 || code > 3) // what detection takes for an empty socket
+        return {SocketState::Empty, std::string(text(txtNoChip, language))};
+    return {SocketState::OtherChip, otherChipText(answer, catalogue, slot, language)};
+}
+
+} // namespace korvat

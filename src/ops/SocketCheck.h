@@ -1,0 +1,49 @@
+#pragma once
+// Before a command reaches the chip: whether the chip in the socket is the chip selected,
+// judged from the answer of the detection exchange (the one Detect runs).
+//   - a record with an ID (25 series, AVR) wants type code 1 with that ID;
+//   - a 24- or 93-series record wants the type code that selects its chip type in the
+//     type list, as Detect maps them (2: the list's second type, 3: its third);
+//   - for a 95-series record the programmer's answer is not known, so only an answer that
+//     names another chip (type code 1, 2 or 3) is held against it;
+//   - a 25-series or AVR record without an ID takes any chip with an ID that no other
+//     catalogue record claims.
+// Anything else is an empty socket or another chip.
+
+#include "link/Connection.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvat {
+
+class Catalogue;
+
+enum class SocketState {
+    Selected,  // the answer fits the chip selected
+    Empty,     // no chip answered
+    OtherChip, // the answer names another chip
+};
+
+struct SocketFinding {
+    SocketState state = SocketState::Selected;
+    // Empty: the "no chips detected" text. OtherChip: what the chip answers (its ID and
+    // the catalogue models that carry it, or the chip type its code selects) and the
+    // chip selected (model and ID).
+    std::string message;
+};
+
+// IDs 00 00 00 and FF FF FF are what a chip without an ID (or no chip) puts on the bus:
+// they name no chip.
+bool isKnownChipId(std::uint32_t id);
+
+// The slots before the end record whose chipId is id, in catalogue order; none for an
+// ID that names no chip.
+std::vector<int> slotsWithChipId(const Catalogue &catalogue, std::uint32_t id);
+
+// Compares an answer (answered() must hold) with the record in the slot.
+SocketFinding compareWithSelected(const ChipIdentity &answer, const Catalogue &catalogue,
+                                  int slot, int language);
+
+} // namespace korvat
