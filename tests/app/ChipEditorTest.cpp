@@ -481,7 +481,19 @@ private slots:
         QCOMPARE(w->buffers().flash()[0], std::uint8_t{0x5A});
         QCOMPARE(w->savedPositions(), (std::array<int, 3>{0, 0, 1}));
 
-        // Its record changed: selected again with the new size, the buffer reset.
+        // A new delay and page size keep what the buffer holds; the page box follows.
+        inEditor(*w, [&](TForm2 &e) {
+            doubleClickRow(e.StringGrid1, 1);
+            typeInto(e.Edit1, QStringLiteral("300"));
+            pick(e.ComboBox6, QStringLiteral("128"));
+            press(e.BtnEdit);
+            press(e.BtnSave);
+        });
+        QCOMPARE(w->catalogue().slot(1).delay, std::uint16_t{300});
+        QCOMPARE(w->Edit2->text(), QStringLiteral("128"));
+        QCOMPARE(w->buffers().flash()[0], std::uint8_t{0x5A});
+
+        // Its size changed: selected again with the new size, the buffer reset.
         inEditor(*w, [&](TForm2 &e) {
             doubleClickRow(e.StringGrid1, 1);
             pick(e.ComboBox5, QStringLiteral("4MB"));

@@ -2,6 +2,9 @@
 #include "RecordingDialogs.h"
 #include "SocketPicture.h"
 #include "Unit1.h"
+#include "Unit4.h"
+#include "WindowFill.h"
+#include "HexView.h"
 #include "catalogue/Catalogue.h"
 #include "link/SimBinding.h"
 
@@ -79,6 +82,29 @@ private slots:
         // Selecting the chip reset the buffers as any selection does; the log is untouched.
         QCOMPARE(w().buffers().loadedLength, 0);
         QVERIFY(w().RichEdit1->toPlainText().isEmpty());
+    }
+
+    // Detection does not touch the buffers: ending on the chip already selected keeps what
+    // was loaded, and so does a chip without an ID whose type is already shown.
+    void detectingTheChipSelectedKeepsTheBuffers() {
+        socket(ksim::Chip(ksim::Family::Spi25, 0xEF4014, 1u << 20));
+        QCOMPARE(lists(), QStringLiteral("25_SPI_FLASH/Winbond/W25Q80"));
+        fillThroughWindow(w(), "A5", "0", "FF");
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->information.size(), std::size_t{1});
+        QCOMPARE(lists(), QStringLiteral("25_SPI_FLASH/Winbond/W25Q80"));
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        QCOMPARE(w().buffers().flash()[0xFF], std::uint8_t{0xA5});
+        QCOMPARE(w().FlashEditor->bytes()[0xFF], std::uint8_t{0xA5});
+
+        socket(ksim::Chip(ksim::Family::I2c24, 0, 256)); // type code 2: 24_EEPROM
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(lists(), QStringLiteral("24_EEPROM/Atmel/AT24C02"));
+        QCOMPARE(w().buffers().loadedLength, 0); // another chip: the buffers start afresh
+        fillThroughWindow(w(), "5A", "0", "F");
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        QCOMPARE(w().buffers().loadedLength, 0x10);
+        QCOMPARE(w().buffers().flash()[0xF], std::uint8_t{0x5A});
     }
 
     void typeOnlyChipsAndAnEmptySocket() {

@@ -207,9 +207,10 @@ class FaultMatrixTest : public QObject, public BatchFixture {
                !m_dialogs->information.empty() || (c == Command::Info && completed(c));
     }
 
-    // The transfers the command makes when nothing goes wrong (batch: its pass), or the
-    // boot loader's report writes or reads for the upgrade; measured once on a fresh
-    // window, which the next row gets anew.
+    // The transfers the command makes when nothing goes wrong (batch: its pass, from its
+    // socket check, the seventh detection, to the next detection), or the boot loader's
+    // report writes or reads for the upgrade; measured once on a fresh window, which the
+    // next row gets anew.
     int countOf(Command c, Fault f) {
         static std::map<std::pair<Command, Fault>, int> measured;
         const auto key = std::make_pair(c, ofTheBootLoader(f) ? f : Fault::Unplug);
@@ -219,9 +220,9 @@ class FaultMatrixTest : public QObject, public BatchFixture {
         int first = m_sim->transferCount();
         std::optional<int> last; // batch mode: up to the detection after its pass
         m_wire.beforeCommand = [&](std::uint8_t command) {
-            if (command == ksim::kSetup && m_wire.detections >= 6)
+            if (command == ksim::kReadId && m_wire.detections == 7)
                 first = m_sim->transferCount();
-            else if (command == ksim::kReadId && m_wire.detections > 6 && !last)
+            else if (command == ksim::kReadId && m_wire.detections == 8 && !last)
                 last = m_sim->transferCount();
         };
         run(c); // batch mode: released after its first pass
@@ -243,7 +244,7 @@ class FaultMatrixTest : public QObject, public BatchFixture {
     }
 
     // Arms the fault at the k-th transfer from the next one (for batch: from the pass's
-    // setup block), or the k-th boot-loader report.
+    // socket check), or the k-th boot-loader report.
     void inject(Fault f, int k, Command c, Where where) {
         auto arm = [this, f, k] {
             const int at = m_sim->transferCount() + k;
@@ -256,7 +257,7 @@ class FaultMatrixTest : public QObject, public BatchFixture {
         };
         if (countedByTransfer(f) && c == Command::Batch) {
             m_wire.beforeCommand = [this, arm](std::uint8_t command) {
-                if (command == ksim::kSetup && m_wire.detections >= 6 && passLines().isEmpty()) {
+                if (command == ksim::kReadId && m_wire.detections == 7 && passLines().isEmpty()) {
                     arm();
                     m_wire.beforeCommand = {};
                 }
@@ -299,15 +300,14 @@ class FaultMatrixTest : public QObject, public BatchFixture {
     }
 
     // The box a fault must give, where its place decides it: the first transfer of a
-    // bracket is its setup block, the last its CMD_END after everything the command
-    // covered (Auto and batch: the first page, the others: the whole chip).
+    // command is its socket check's CMD_READ_ID, the last its bracket's CMD_END after
+    // everything the command covered (Auto and batch: the first page, the others: the
+    // whole chip).
     static std::optional<std::string> expectedBox(Command c, Fault f, Where where) {
-        if (c == Command::Detect && countedByTransfer(f))
-            return "Transfer to the programmer failed while reading the chip ID.";
         if (c == Command::Info)
             return "Transfer to the programmer failed while reading the hardware information.";
-        if (countedByTransfer(f) && where == Where::Start)
-            return "The chip parameters did not reach the programmer.";
+        if (countedByTransfer(f) && (c == Command::Detect || where == Where::Start))
+            return "Transfer to the programmer failed while reading the chip ID.";
         const bool firstPage = c == Command::Auto || c == Command::Batch;
         if (countedByTransfer(f) && where == Where::Last)
             return "Transfer to the programmer failed at address:" +

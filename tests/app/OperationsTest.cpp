@@ -12,6 +12,7 @@
 #include "link/SimBinding.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -294,8 +295,9 @@ private slots:
     void aFailedReadLeavesBufferViewAndLengthAsTheyWere() {
         fillFirstPageWithZeros();
         QCOMPARE(w().buffers().loadedLength, 0x100);
-        // Setup 1-2, address 3-4, the first transfer 5; the second times out.
-        m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 6;
+        // The socket check 1-3, setup 4-5, address 6-7, the first transfer 8; the second
+        // times out.
+        m_sim->faults.timeoutAtTransfer = m_sim->transferCount() + 9;
         trigger("ToolRead");
         QCOMPARE(errors().size(), std::size_t{1});
         QCOMPARE(w().buffers().loadedLength, 0x100);
@@ -311,6 +313,81 @@ private slots:
         QVERIFY(log()[0].contains(QStringLiteral("Verify Complete!")));
         for (std::size_t i = 0; i < 0x100; ++i)
             QCOMPARE(socket().memory()[i], std::uint8_t{0x00});
+    }
+
+    // Every command first asks which chip is in the socket. Another chip is a question
+    // whose answer is No unless the person says otherwise; an empty socket is refused.
+    void commandsReachOnlyTheChipSelected() {
+        fillFirstPageWithZeros();
+        const std::vector<std::uint8_t> held = socket().memory();
+        m_sim->programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xC84014, kSize));
+        socket().memory() = held;
+        const QString wrong = QStringLiteral(
+            "The chip in the socket is not the chip selected: it answers ID C84014 (no catalogue "
+            "chip has it); the chip selected is W25Q80, ID EF4014.");
+        trigger("ToolWrite");
+        QCOMPARE(m_dialogs->questions,
+                 std::vector<std::string>{(wrong + "\n\nGo on with this chip anyway?").toStdString()});
+        QCOMPARE(m_dialogs->defaultNoQuestions, 1);
+        QVERIFY(socket().memory() == held);
+        QVERIFY(!log()[0].contains(QStringLiteral("Complete!")));
+        trigger("ToolAuto");
+        QCOMPARE(m_dialogs->questions.size(), std::size_t{2});
+        QVERIFY(socket().memory() == held);
+        // Yes: a compatible part; the log says which chip it was.
+        m_dialogs->answers.push_back(true);
+        trigger("ToolWrite");
+        QVERIFY(log()[0].contains(QStringLiteral("Write Complete!")));
+        QVERIFY(log()[2].endsWith(wrong));
+        QCOMPARE(socket().memory()[0x10], std::uint8_t{0x00});
+        QVERIFY(errors().empty());
+
+        // An empty socket: no question, no completion, the buffer as it was.
+        m_sim->programmer().insert(ksim::Chip());
+        const int lines = static_cast<int>(log().size());
+        for (const char *command : {"ToolRead", "ToolErase", "ToolBank"})
+            trigger(command);
+        QCOMPARE(errors(),
+                 std::vector<std::string>(3, "No chips detected, please put the chip to try again!"));
+        QCOMPARE(static_cast<int>(log().size()), lines);
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        QCOMPARE(w().buffers().flash()[0x100], std::uint8_t{0xFF});
+        QCOMPARE(m_dialogs->questions.size(), std::size_t{3});
+    }
+
+    // A saved selection that no longer fits the catalogue chooses no chip: the commands
+    // are refused instead of running on whatever record the current slot holds.
+    void withoutAChosenChipTheCommandsAreRefused() {
+        m_w.reset();
+        QSettings(base() + ".ini", QSettings::IniFormat).setValue("CHIP/INDEX2", 5);
+        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QCOMPARE(w().chosenChip(), -1);
+        QCOMPARE(w().ComboBox3->currentIndex(), -1);
+        const int transfers = m_sim->transferCount();
+        for (const char *command : {"ToolErase", "ToolBank", "ToolRead", "ToolAuto"})
+            trigger(command);
+        QCOMPARE(errors(), std::vector<std::string>(
+                               4, "No chip is selected. Choose the chip in the lists first."));
+        QCOMPARE(m_sim->transferCount(), transfers);
+        QCOMPARE(socket().memory()[0], std::uint8_t{0});
+    }
+
+    // Auto with a range past the 1 MiB chip would wrap round and write its start.
+    void aRangePastTheChipIsRefused() {
+        fillFirstPageWithZeros();
+        QTest::mouseClick(w().CheckBox5, Qt::LeftButton);
+        w().Edit3->selectAll();
+        QTest::keyClicks(w().Edit3, "FFF00");
+        w().Edit4->selectAll();
+        QTest::keyClicks(w().Edit4, "1000FF");
+        const int transfers = m_sim->transferCount();
+        trigger("ToolAuto");
+        QCOMPARE(errors(), std::vector<std::string>{"The address range reaches past the chip: its "
+                                                    "last address is FFFFFh."});
+        QCOMPARE(m_sim->transferCount(), transfers);
+        QCOMPARE(socket().memory()[0], std::uint8_t{0});
     }
 
     void aProgrammerUnpluggedDuringAnOperationTurnsThePanelRed() {

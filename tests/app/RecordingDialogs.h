@@ -23,6 +23,11 @@ public:
         return answer;
     }
 
+    bool askYesNoDefaultNo(std::string_view question) override {
+        ++defaultNoQuestions;
+        return askYesNo(question);
+    }
+
     std::optional<std::string> chooseOpen(const korvat::FileChoice &choice) override {
         return next(choice);
     }
@@ -32,4 +37,5 @@ public:
 
     std::vector<std::string> errors, information, questions;
     std::deque<bool> answers;
+    int defaultNoQuestions = 0; // questions whose default answer is No
 };

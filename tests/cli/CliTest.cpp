@@ -159,6 +159,44 @@ TEST_F(Cli, RefusalsComeBeforeTheChipIsTouched) {
         4);
 }
 
+// Nothing reaches a chip that is not the one named: another chip in the socket refuses
+// the command (unless --ignore-id) and fails a batch pass, and a range past the chip is
+// refused; the chip's contents are what the simulator keeps between the runs.
+TEST_F(Cli, OnlyTheChipNamedIsProgrammed) {
+    const std::string image = file("image.bin", std::string(0x100, '\x42'));
+    const std::string other = "chip 25 C84017 8M\nkeep other.bin\n";
+    const Result refused = onSimulator(other, "--json write " + image + " --chip W25Q64FV");
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.out.find("\"result\":\"refused\",\"exitCode\":3,"), std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find("it answers ID C84017 (GD25Q64); the chip selected is W25Q64FV, "
+                               "ID EF4017."),
+              std::string::npos)
+        << refused.out;
+    EXPECT_EQ(slurp(path("other.bin")), std::string(8u << 20, '\xFF'));
+    const Result batch = onSimulator(other, "batch " + image + " --chip W25Q64FV --count 1 " +
+                                                "--record " + path("record.csv"));
+    EXPECT_EQ(batch.code, 3);
+    EXPECT_NE(slurp(path("record.csv")).find(",1:C84017,FAIL,wrong-chip,"), std::string::npos)
+        << slurp(path("record.csv"));
+    EXPECT_EQ(slurp(path("other.bin")), std::string(8u << 20, '\xFF'));
+    EXPECT_EQ(onSimulator(other, "write " + image + " --chip W25Q64FV --ignore-id").code, 0);
+    EXPECT_EQ(slurp(path("other.bin")).substr(0, 0x101), std::string(0x100, '\x42') + '\xFF');
+    EXPECT_EQ(onSimulator("chip none\n", "read " + path("r.bin") + " --chip W25Q64FV").code, 3);
+    EXPECT_FALSE(std::filesystem::exists(path("r.bin")));
+
+    // The range's end is its last address: up to 7FFFFF fits the 8 MiB chip, one more
+    // would wrap round to 0.
+    const std::string chip = "chip 25 EF4017 8M\nkeep chip.bin\n";
+    EXPECT_EQ(onSimulator(chip, "write " + image + " --chip W25Q64FV --range 7F0000:810000").code,
+              1);
+    EXPECT_EQ(slurp(path("chip.bin")), std::string(8u << 20, '\xFF'));
+    EXPECT_EQ(onSimulator(chip, "write " + image + " --chip W25Q64FV --range 7FFF00:7FFFFF").code,
+              0);
+    EXPECT_EQ(slurp(path("chip.bin")).substr(0x7FFF00), std::string(0x100, '\x42'));
+    EXPECT_EQ(slurp(path("chip.bin")).substr(0, 0x100), std::string(0x100, '\xFF'));
+}
+
 // Detection names every record with the ID; --detect refuses a shared ID unless --chip
 // picks one of its records.
 TEST_F(Cli, DetectAndSharedIds) {
