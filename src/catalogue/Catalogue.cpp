@@ -23,17 +23,19 @@ std::string withPath(const char *format, const std::string &path) {
 }
 
 // What each integer cell's field can hold, by grid column: the file keeps its widths,
-// so a larger value is refused rather than cut to its low bits.
+// so a larger value is refused rather than cut to its low bits. The capacity is bound
+// tighter, by the FLASH buffer: a larger chip would be read and written only in part.
 struct FieldWidth {
     const char *name;
     std::int64_t most;
+    const char *bound = "the field";
 };
 constexpr FieldWidth kWidths[kGridColumns] = {
     {"type", 0},
     {"maker", 0},
     {"model", 0},
     {"chip ID", 0xFFFFFF},
-    {"FLASH", 0xFFFFFFFF},
+    {"FLASH", kLargestCapacity, "the 64 MiB FLASH buffer"},
     {"FLASH page", 0xFFFF},
     {"family", 0xFF},
     {"sub-type", 0xFF},
@@ -43,6 +45,7 @@ constexpr FieldWidth kWidths[kGridColumns] = {
     {"EEPROM page", 0xFF},
     {"association", 0xFFFF},
 };
+static_assert(kLargestCapacity == 64 << 20, "the capacity's bound is named as 64 MiB");
 
 } // namespace
 
@@ -118,7 +121,7 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
         if (!value)
             return RowProblem{c, notAnIntegerMessage(cell), true};
         if (*value < 0 || *value > kWidths[c].most)
-            return RowProblem{c, cell + " does not fit the field (0 to " +
+            return RowProblem{c, cell + " does not fit " + kWidths[c].bound + " (0 to " +
                                      std::to_string(kWidths[c].most) + ")."};
         v[c] = *value;
     }

@@ -66,8 +66,8 @@ struct RowProblem {
 
 // The record a grid row stands for, or its first problem: a name text that GBK cannot
 // express or that passes 47 bytes, a cell that breaks the integer text rule ("'%s' is
-// not a valid integer value"), a value its field cannot hold. Bytes after the name's
-// terminating zero are zero.
+// not a valid integer value"), a value its field cannot hold or a capacity above the
+// FLASH buffer (kLargestCapacity). Bytes after the name's terminating zero are zero.
 std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row);
 
 // The grid row that shows a record (editor): name cut by the editor's rule, chip ID

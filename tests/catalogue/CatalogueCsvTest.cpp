@@ -67,6 +67,9 @@ TEST(CatalogueCsv, RefusesARowTheCatalogueCannotHoldNamingLineAndColumn) {
         // A comma in the maker would read back as another maker and model.
         {"25,\"Maker, Inc\",X,0x1,64,1,0,0,100,0,0,0,0",
          "line 4, column maker: the name \"25,Maker, Inc,X\" cannot hold a comma here."},
+        {"25,W,X,0x1,134217728,1,0,0,100,0,0,0,0",
+         "line 4, column flash_size: 134217728 does not fit the 64 MiB FLASH buffer (0 to "
+         "67108864)."},
         {std::string("25,W,X\0Y,0x1,64,1,0,0,100,0,0,0,0", 34),
          "line 4, column model: the name \"25,W,X" + std::string(1, '\0') +
              "Y\" cannot hold a zero byte."},

@@ -177,10 +177,11 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
 }
 
 // The file keeps its widths: a value its field cannot hold is refused, naming the row
-// and the column, and nothing is cut to its low bits.
+// and the column, and nothing is cut to its low bits. So is a chip larger than the FLASH
+// buffer.
 TEST_F(CatalogueFile, ValuesWiderThanTheirFieldsAreRefused) {
-    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "4294967295", "65535", "255",
-                          "255", "65535", "255", "65535",    "255",        "65535"};
+    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "67108864", "65535", "255",
+                          "255", "65535", "255", "65535",    "255",      "65535"};
     ASSERT_EQ(cat.save({good}, path).outcome, CatalogueOutcome::Written);
     const auto before = readBytes();
     const struct {
@@ -193,7 +194,9 @@ TEST_F(CatalogueFile, ValuesWiderThanTheirFieldsAreRefused) {
         {10, "70000", "Row 2, column EEPROM: 70000 does not fit the field (0 to 65535)."},
         {11, "256", "Row 2, column EEPROM page: 256 does not fit the field (0 to 255)."},
         {12, "$10000", "Row 2, column association: $10000 does not fit the field (0 to 65535)."},
-        {4, "-1", "Row 2, column FLASH: -1 does not fit the field (0 to 4294967295)."},
+        {4, "-1", "Row 2, column FLASH: -1 does not fit the 64 MiB FLASH buffer (0 to 67108864)."},
+        {4, "0x4000001",
+         "Row 2, column FLASH: 0x4000001 does not fit the 64 MiB FLASH buffer (0 to 67108864)."},
         {6, "256", "Row 2, column family: 256 does not fit the field (0 to 255)."},
     };
     for (const auto &c : cases) {
