@@ -16,6 +16,25 @@ namespace {
 
 constexpr std::size_t kNameTextMax = kNameTextSize - 1;
 
+// What the main window's lists would read apart (they split at blanks and control
+// characters as well as at commas, and take a double quote as quoting) or the name
+// text could not hold at all, as the end of "cannot hold a ..."; nothing for an
+// ordinary byte.
+const char *unlistableByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0)
+        return "zero byte";
+    if (u < 32 || u == 127)
+        return "control character";
+    if (c == ' ')
+        return "blank";
+    if (c == ',')
+        return "comma here";
+    if (c == '"')
+        return "double quote";
+    return nullptr;
+}
+
 std::string withPath(const char *format, const std::string &path) {
     std::string s(format);
     s.replace(s.find("%s"), 2, path);
@@ -94,15 +113,14 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
                                std::string(trimBlanks(row[2]));
     std::string gbk;
     for (int c = 0; c < 3; ++c) {
-        // The name text separates its parts with commas and ends at a zero byte: a comma
-        // in the type or maker, or a zero anywhere, would read back as another chip.
+        // The name text separates its parts with commas and ends at a zero byte, and the
+        // main window's lists split it at blanks and control characters too: any of
+        // them inside a part, or a quote, would list as another chip than the editor
+        // shows, or as none. The first such byte of the part is named.
         const std::string_view cell = trimBlanks(row[static_cast<std::size_t>(c)]);
-        if ((c < 2 && cell.find(',') != std::string_view::npos) ||
-            cell.find('\0') != std::string_view::npos)
-            return RowProblem{c, "the name \"" + joined + "\" cannot hold a " +
-                                     (cell.find('\0') != std::string_view::npos ? "zero byte"
-                                                                                : "comma here") +
-                                     "."};
+        for (const char ch : cell)
+            if (const char *what = unlistableByte(ch))
+                return RowProblem{c, "the name \"" + joined + "\" cannot hold a " + what + "."};
         const auto part = utf8ToGbk(cell);
         if (!part)
             return RowProblem{c, "the name \"" + joined +
