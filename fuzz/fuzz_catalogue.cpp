@@ -5,7 +5,6 @@
 #include "catalogue/EditorRows.h"
 #include "catalogue/NameText.h"
 
-#include <algorithm>
 #include <cstring>
 
 using namespace korvat;
@@ -17,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::vector<GridRow> rows = gridRowsFor(first);
     Catalogue written;
     const std::string copy = fuzz::inputFile(nullptr, 0, "-copy.Dat");
-    // Names a GBK file may hold and grid cells may not (control characters, say) are
-    // refused by the save; that is a refusal, not a finding.
+    // Names a GBK file may hold and grid cells may not (blanks or control characters
+    // inside a part, quotes, a comma in the model) are refused by the save; that is a
+    // refusal, not a finding.
     if (written.save(rows, copy).outcome != CatalogueOutcome::Written)
         return 0;
     Catalogue second;
@@ -32,18 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                           x.association == y.association && x.eepromSize == y.eepromSize &&
                           x.eepromPage == y.eepromPage && x.voltage == y.voltage,
                       "same values");
-        // Blanks (and control characters) around the parts may go; the parts the lists
-        // show stay. (The lists and the editor read apart differently a name of fewer
-        // than three parts, which the program never writes, and one with quotes, which
-        // the lists take as quoting.)
-        const std::string name = first.name(i);
-        if (std::count(name.begin(), name.end(), ',') < 2 || name.find('"') != std::string::npos)
-            continue;
-        const NameParts a = splitForSelection(name), b = splitForSelection(second.name(i));
-        fuzz::require(trimBlanks(a.type) == trimBlanks(b.type) &&
-                          trimBlanks(a.maker) == trimBlanks(b.maker) &&
-                          trimBlanks(a.model) == trimBlanks(b.model),
+        // Blanks (and control characters) around the parts may go; the parts the editor
+        // shows stay, and the lists read the written name into the same parts.
+        const NameParts a = splitForEditor(first.name(i));
+        const std::string name = second.name(i);
+        const NameParts b = splitForEditor(name), listed = splitForSelection(name);
+        fuzz::require(trimBlanks(a.type) == b.type && trimBlanks(a.maker) == b.maker &&
+                          trimBlanks(a.model) == b.model,
                       "same name");
+        fuzz::require(listed.type == b.type && listed.maker == b.maker && listed.model == b.model,
+                      "the lists read the name as the editor");
     }
     return 0;
 }

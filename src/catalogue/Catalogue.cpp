@@ -16,6 +16,25 @@ namespace {
 
 constexpr std::size_t kNameTextMax = kNameTextSize - 1;
 
+// What the main window's lists would read apart (they split at blanks and control
+// characters as well as at commas, and take a double quote as quoting) or the name
+// text could not hold at all, as the end of "cannot hold a ..."; nothing for an
+// ordinary byte.
+const char *unlistableByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0)
+        return "zero byte";
+    if (u < 32 || u == 127)
+        return "control character";
+    if (c == ' ')
+        return "blank";
+    if (c == ',')
+        return "comma here";
+    if (c == '"')
+        return "double quote";
+    return nullptr;
+}
+
 std::string withPath(const char *format, const std::string &path) {
     std::string s(format);
     s.replace(s.find("%s"), 2, path);
@@ -23,17 +42,19 @@ std::string withPath(const char *format, const std::string &path) {
 }
 
 // What each integer cell's field can hold, by grid column: the file keeps its widths,
-// so a larger value is refused rather than cut to its low bits.
+// so a larger value is refused rather than cut to its low bits. The capacity is bound
+// tighter, by the FLASH buffer: a larger chip would be read and written only in part.
 struct FieldWidth {
     const char *name;
     std::int64_t most;
+    const char *bound = "the field";
 };
 constexpr FieldWidth kWidths[kGridColumns] = {
     {"type", 0},
     {"maker", 0},
     {"model", 0},
     {"chip ID", 0xFFFFFF},
-    {"FLASH", 0xFFFFFFFF},
+    {"FLASH", kLargestCapacity, "the 64 MiB FLASH buffer"},
     {"FLASH page", 0xFFFF},
     {"family", 0xFF},
     {"sub-type", 0xFF},
@@ -43,6 +64,7 @@ constexpr FieldWidth kWidths[kGridColumns] = {
     {"EEPROM page", 0xFF},
     {"association", 0xFFFF},
 };
+static_assert(kLargestCapacity == 64 << 20, "the capacity's bound is named as 64 MiB");
 
 } // namespace
 
@@ -91,15 +113,14 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
                                std::string(trimBlanks(row[2]));
     std::string gbk;
     for (int c = 0; c < 3; ++c) {
-        // The name text separates its parts with commas and ends at a zero byte: a comma
-        // in the type or maker, or a zero anywhere, would read back as another chip.
+        // The name text separates its parts with commas and ends at a zero byte, and the
+        // main window's lists split it at blanks and control characters too: any of
+        // them inside a part, or a quote, would list as another chip than the editor
+        // shows, or as none. The first such byte of the part is named.
         const std::string_view cell = trimBlanks(row[static_cast<std::size_t>(c)]);
-        if ((c < 2 && cell.find(',') != std::string_view::npos) ||
-            cell.find('\0') != std::string_view::npos)
-            return RowProblem{c, "the name \"" + joined + "\" cannot hold a " +
-                                     (cell.find('\0') != std::string_view::npos ? "zero byte"
-                                                                                : "comma here") +
-                                     "."};
+        for (const char ch : cell)
+            if (const char *what = unlistableByte(ch))
+                return RowProblem{c, "the name \"" + joined + "\" cannot hold a " + what + "."};
         const auto part = utf8ToGbk(cell);
         if (!part)
             return RowProblem{c, "the name \"" + joined +
@@ -118,7 +139,7 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
         if (!value)
             return RowProblem{c, notAnIntegerMessage(cell), true};
         if (*value < 0 || *value > kWidths[c].most)
-            return RowProblem{c, cell + " does not fit the field (0 to " +
+            return RowProblem{c, cell + " does not fit " + kWidths[c].bound + " (0 to " +
                                      std::to_string(kWidths[c].most) + ")."};
         v[c] = *value;
     }

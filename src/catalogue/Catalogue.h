@@ -64,10 +64,12 @@ struct RowProblem {
     bool notAnInteger = false; // what is then the conversion error alone
 };
 
-// The record a grid row stands for, or its first problem: a name text that GBK cannot
-// express or that passes 47 bytes, a cell that breaks the integer text rule ("'%s' is
-// not a valid integer value"), a value its field cannot hold. Bytes after the name's
-// terminating zero are zero.
+// The record a grid row stands for, or its first problem: a type, maker or model that
+// holds (once trimmed) a blank, a control character, a zero byte, a comma or a double
+// quote, which the main window's lists would split apart; a name text that GBK cannot
+// express or that passes 47 bytes; a cell that breaks the integer text rule ("'%s' is
+// not a valid integer value"); a value its field cannot hold, or a capacity above the
+// FLASH buffer (kLargestCapacity). Bytes after the name's terminating zero are zero.
 std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row);
 
 // The grid row that shows a record (editor): name cut by the editor's rule, chip ID

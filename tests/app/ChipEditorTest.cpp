@@ -446,6 +446,9 @@ private slots:
             {"not GBK", [](TForm2 &e) { typeInto(e.ComboBox2, QStringLiteral("Wő")); },
              "Row 6, column maker: the name \"SPI,Wő,W25Q80\" holds characters that cannot be "
              "stored."},
+            // The main window's lists would take "Corp" for the model.
+            {"blank", [](TForm2 &e) { typeInto(e.ComboBox2, QStringLiteral("Acme Corp")); },
+             "Row 6, column maker: the name \"SPI,Acme Corp,W25Q80\" cannot hold a blank."},
         };
         const QByteArray original = fileBytes();
         for (const auto &c : cases) {
@@ -520,7 +523,7 @@ private slots:
     // from the imported rows is the original file byte for byte. Real file dialogs.
     void csvExportThenImportGivesTheSameCatalogue() {
         std::vector<GridRow> chips = kChips;
-        chips.push_back(chip("SPI,GD,GD25Q64,\"fast\"", "0xC84017", "8388608", "0"));
+        chips.push_back(chip("SPI,兆易,GD25Q64", "0xC84017", "8388608", "0"));
         writeCatalogue(chips);
         const QByteArray original = fileBytes();
         const QString csv = m_dir.path() + QStringLiteral("/chips.csv");
@@ -534,13 +537,14 @@ private slots:
             whenModal<QFileDialog>([&](QFileDialog *d) { typeFileName(d, csv); });
             press(e.BtnImport);
             QCOMPARE(e.StringGrid1->rowCount(), 6);
-            QCOMPARE(cell(e.StringGrid1, 5, 2), QStringLiteral("GD25Q64,\"fast\""));
+            QCOMPARE(cell(e.StringGrid1, 5, 1), QStringLiteral("兆易"));
             press(e.BtnSave);
         });
         QCOMPARE(fileBytes(), original);
     }
 
-    // A file with a bad line is refused whole; so is one that would pass 999 chips.
+    // A file with a bad line is refused whole, naming the line and the column; so is one
+    // that would pass 999 chips.
     void importRefusesABadFileWhole() {
         const QString csv = m_dir.path() + QStringLiteral("/bad.csv");
         auto writeCsv = [&](const std::string &text) {
@@ -550,14 +554,24 @@ private slots:
         };
         auto w = window();
         inEditor(*w, [&](TForm2 &e) {
-            writeCsv(writeCatalogueCsv({kChips[0]}) + "SPI,W,X,0x1,64,1,0,0,100,0,zz,4,0\n");
-            m_dialogs.files = {csv.toStdString()};
-            press(e.BtnImport);
-            QCOMPARE(m_dialogs.errors,
-                     std::vector<std::string>{csv.toStdString() +
-                                              ": line 3, column eeprom_size: 'zz' is not a valid "
-                                              "integer value"});
-            QCOMPARE(e.StringGrid1->rowCount(), 5);
+            const std::pair<const char *, const char *> bad[] = {
+                {"SPI,W,X,0x1,64,1,0,0,100,0,zz,4,0",
+                 "line 3, column eeprom_size: 'zz' is not a valid integer value"},
+                {"SPI,Acme Corp,X,0x1,64,1,0,0,100,0,0,4,0",
+                 "line 3, column maker: the name \"SPI,Acme Corp,X\" cannot hold a blank."},
+                {"SPI,W,X,0x1,134217728,1,0,0,100,0,0,4,0",
+                 "line 3, column flash_size: 134217728 does not fit the 64 MiB FLASH buffer (0 "
+                 "to 67108864)."},
+            };
+            for (const auto &[line, error] : bad) {
+                m_dialogs.errors.clear();
+                writeCsv(writeCatalogueCsv({kChips[0]}) + line + "\n");
+                m_dialogs.files = {csv.toStdString()};
+                press(e.BtnImport);
+                QCOMPARE(m_dialogs.errors,
+                         std::vector<std::string>{csv.toStdString() + ": " + error});
+                QCOMPARE(e.StringGrid1->rowCount(), 5);
+            }
 
             writeCsv(writeCatalogueCsv(std::vector<GridRow>(995, kChips[0])));
             m_dialogs.files = {csv.toStdString()};

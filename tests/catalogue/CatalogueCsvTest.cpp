@@ -67,6 +67,11 @@ TEST(CatalogueCsv, RefusesARowTheCatalogueCannotHoldNamingLineAndColumn) {
         // A comma in the maker would read back as another maker and model.
         {"25,\"Maker, Inc\",X,0x1,64,1,0,0,100,0,0,0,0",
          "line 4, column maker: the name \"25,Maker, Inc,X\" cannot hold a comma here."},
+        {"25,Acme Corp,X,0x1,64,1,0,0,100,0,0,0,0",
+         "line 4, column maker: the name \"25,Acme Corp,X\" cannot hold a blank."},
+        {"25,W,X,0x1,134217728,1,0,0,100,0,0,0,0",
+         "line 4, column flash_size: 134217728 does not fit the 64 MiB FLASH buffer (0 to "
+         "67108864)."},
         {std::string("25,W,X\0Y,0x1,64,1,0,0,100,0,0,0,0", 34),
          "line 4, column model: the name \"25,W,X" + std::string(1, '\0') +
              "Y\" cannot hold a zero byte."},
@@ -88,27 +93,32 @@ TEST(CatalogueCsv, HoldsAtMost999Chips) {
               "line 1001: more chips than the catalogue holds (999)");
 }
 
-// The editor's model part may hold further commas, and a cell may hold quotes or a line
-// break: they are quoted on the way out and read back as they were, with the line
-// numbers of the lines after them still right.
+// A name cell may hold a line break around the name (the save trims it): it is quoted on
+// the way out and read back as it was, with the line numbers of the lines after it still
+// right. A comma or a quote is quoted too, and the row check then refuses it.
 TEST(CatalogueCsv, WriterQuotesWhatNeedsItAndTheReaderGivesTheSameRows) {
-    const std::vector<GridRow> rows = {chip("25", "Winbond", "W25Q64"),
-                                       chip("25", "", "A,B \"fast\""), chip(" 24 ", "X", "")};
+    const std::vector<GridRow> rows = {chip("25", "Winbond", "W25Q64"), chip("25", "", "W25Q80\n"),
+                                       chip(" 24 ", "X", "")};
     const std::string text = writeCatalogueCsv(rows);
     EXPECT_EQ(text.substr(0, kHeader.size() + 1), kHeader + "\n");
-    EXPECT_NE(text.find("25,,\"A,B \"\"fast\"\"\",0xEF4017,"), std::string::npos) << text;
+    EXPECT_NE(text.find("25,,\"W25Q80\n\",0xEF4017,"), std::string::npos) << text;
     const CatalogueCsv back = parseCatalogueCsv(text);
     ASSERT_EQ(back.error, "");
     EXPECT_EQ(back.rows, rows);
 
-    GridRow broken = chip("25", "W", "two\nlines");
+    const std::string quotes = writeCatalogueCsv({chip("25", "", "A,B \"fast\"")});
+    EXPECT_NE(quotes.find("25,,\"A,B \"\"fast\"\"\",0xEF4017,"), std::string::npos) << quotes;
+    EXPECT_EQ(parseCatalogueCsv(quotes).error,
+              "line 2, column model: the name \"25,,A,B \"fast\"\" cannot hold a comma here.");
+
+    GridRow broken = chip("25", "W", "W25Q64\n");
     broken[3] = "bad";
     const CatalogueCsv refused =
         parseCatalogueCsv(writeCatalogueCsv({broken, chip("a", "b", "c")}));
     EXPECT_EQ(refused.error.rfind("line 2, column chip_id", 0), 0u) << refused.error;
     GridRow after = chip("a", "b", "c");
     after[5] = "x";
-    EXPECT_EQ(parseCatalogueCsv(writeCatalogueCsv({chip("25", "W", "two\nlines"), after})).error,
+    EXPECT_EQ(parseCatalogueCsv(writeCatalogueCsv({chip("25", "W", "W25Q64\n"), after})).error,
               "line 4, column flash_page: 'x' is not a valid integer value");
     EXPECT_EQ(writeCatalogueCsv({}), kHeader + "\n");
 }

@@ -177,10 +177,12 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
 }
 
 // The file keeps its widths: a value its field cannot hold is refused, naming the row
-// and the column, and nothing is cut to its low bits.
-TEST_F(CatalogueFile, ValuesWiderThanTheirFieldsAreRefused) {
-    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "4294967295", "65535", "255",
-                          "255", "65535", "255", "65535",    "255",        "65535"};
+// and the column, and nothing is cut to its low bits. So is a chip larger than the FLASH
+// buffer, and a name part that the main window's lists would split apart (they split at
+// blanks and control characters too, and take quotes as quoting).
+TEST_F(CatalogueFile, ValuesTheFileOrTheListsCannotHoldAreRefused) {
+    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "67108864", "65535", "255",
+                          "255", "65535", "255", "65535",    "255",      "65535"};
     ASSERT_EQ(cat.save({good}, path).outcome, CatalogueOutcome::Written);
     const auto before = readBytes();
     const struct {
@@ -193,8 +195,17 @@ TEST_F(CatalogueFile, ValuesWiderThanTheirFieldsAreRefused) {
         {10, "70000", "Row 2, column EEPROM: 70000 does not fit the field (0 to 65535)."},
         {11, "256", "Row 2, column EEPROM page: 256 does not fit the field (0 to 255)."},
         {12, "$10000", "Row 2, column association: $10000 does not fit the field (0 to 65535)."},
-        {4, "-1", "Row 2, column FLASH: -1 does not fit the field (0 to 4294967295)."},
+        {4, "-1", "Row 2, column FLASH: -1 does not fit the 64 MiB FLASH buffer (0 to 67108864)."},
+        {4, "0x4000001",
+         "Row 2, column FLASH: 0x4000001 does not fit the 64 MiB FLASH buffer (0 to 67108864)."},
         {6, "256", "Row 2, column family: 256 does not fit the field (0 to 255)."},
+        {1, " Acme Corp ", "Row 2, column maker: the name \"25,Acme Corp,X\" cannot hold a blank."},
+        {0, "25\tSPI",
+         "Row 2, column type: the name \"25\tSPI,W,X\" cannot hold a control character."},
+        {2, "X\x7F",
+         "Row 2, column model: the name \"25,W,X\x7F\" cannot hold a control character."},
+        {2, "X,Y", "Row 2, column model: the name \"25,W,X,Y\" cannot hold a comma here."},
+        {2, "\"X\"", "Row 2, column model: the name \"25,W,\"X\"\" cannot hold a double quote."},
     };
     for (const auto &c : cases) {
         GridRow bad = good;
