@@ -326,6 +326,27 @@ TEST_F(EngineTest, AddressRangeIsWidenedToWholePages) {
     EXPECT_TRUE(host.errors.empty());
 }
 
+// The end is the last address covered, whatever the page size: on a 93-series chip of
+// one-byte pages, 0 to 7F writes 7F too; on pages of 256 an end on a page's first byte
+// takes that page.
+TEST_F(EngineTest, TheRangeEndIsTheLastAddressCoveredOnEveryPageSize) {
+    useChip(Family::Microwire93, 2, 128, 1);
+    std::fill_n(buffers.flash().begin(), 0x80, 0x3C);
+    buffers.loadedLength = 0x80;
+    buffers.range = {0, 0x7F, true};
+    ASSERT_TRUE(run(Operation::Write)->passed);
+    EXPECT_EQ(sim.chip().memory()[0x7F], 0x3C);
+    EXPECT_EQ(dataWrites(), Sizes(2, 64));
+
+    useChip(Family::Spi25, 0, 4096, 256);
+    std::fill_n(buffers.flash().begin(), 0x300, 0x5A);
+    buffers.range = {0, 0x200, true};
+    sim.clearLog();
+    ASSERT_TRUE(run(Operation::Write)->passed);
+    EXPECT_EQ(dataWrites(), Sizes(3, 256));
+    EXPECT_EQ(sim.chip().memory()[0x200], 0x5A);
+}
+
 // Pages of 16 bytes travel in transfers of 64: the last transfer of a range write runs
 // past the range, and the chip's own bytes there must come back unchanged.
 TEST_F(EngineTest, RangeWriteOnSmallPagesChangesNoCellOutsideTheRange) {
