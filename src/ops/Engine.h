@@ -46,13 +46,14 @@ public:
     Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
            const Catalogue &catalogue, const int &language);
 
-    // A command from the toolbar or menu on the chip in the slot (-1: none selected): refused
-    // while another runs, without a chip, or with a chip larger than the buffer; Write pulls the
-    // view's edits first; Write and Verify do nothing with a loaded length of 0 and refuse
-    // an address range outside the chip. Then the detection exchange must find the chip
-    // selected in the socket (goOn may let a command go on with another chip) before the
-    // bracket opens. How it ended, or nothing when it did not start (refused, nothing loaded,
-    // an unusable range).
+    // A command from the toolbar or menu on the chip in the slot (-1: none selected):
+    // refused while another runs, without a chip, or with a chip larger than the buffer;
+    // Write pulls the view's edits first; Write and Verify do nothing with a loaded length
+    // of 0 and refuse an address range outside the chip. Nothing is returned for these.
+    // Then the detection exchange must find the chip selected in the socket (goOn may let
+    // the command go on with another chip) before the bracket opens; when it does not, the
+    // outcome's step says why (no-chip, wrong-chip, or the exchange's own failure) and
+    // nothing else was sent. Otherwise how the command ended.
     std::optional<PassOutcome> run(Operation operation, int slot, int speed, BufferView &flashView,
                                    const GoOnWithOtherChip &goOn = {});
 
