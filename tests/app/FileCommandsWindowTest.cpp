@@ -161,12 +161,13 @@ private slots:
         } cases[] = {
             {"IMAGE.BIN", hex, ':', 26},   {"image.Bin", hex, ':', 26},
             {"image", hex, ':', 26},       {"image.rom", hex, ':', 26},
-            {"image.src", srec, 'S', 24},  {"image.HEX", hex, 0x41, 1},
+            {"image.src", srec, 0x42, 1},  {"image.HEX", hex, 0x41, 1},
             {"image.ihex", hex, 0x41, 1},  {"image.ihx", hex, 0x41, 1},
             {"image.s19", srec, 0x42, 1},  {"image.S28", srec, 0x42, 1},
             {"image.s37", srec, 0x42, 1},  {"image.srec", srec, 0x42, 1},
             {"image.mot", srec, 0x42, 1},  {"hex.eep", hex, 0x41, 1},
             {"srec.eep", srec, 0x42, 1},   {"raw.eep", "raw", 'r', 3},
+            {"hex.src", hex, 0x41, 1},     {"raw.src", "raw", 'r', 3},
             {"bios.cap", capsule, 1, 100},
         };
         for (const auto &c : cases) {
