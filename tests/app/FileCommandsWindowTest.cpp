@@ -260,6 +260,26 @@ private slots:
         QCOMPARE(w().FlashEditor->bytes()[0x180], std::uint8_t(0xFF));
     }
 
+    // A file leaves nothing of the one before it where it replaces it: the whole buffer,
+    // or the range ticked, where an Intel HEX file still lands at its own addresses.
+    void laterFilesReplaceEarlierOnes() {
+        open(file("big.bin", QByteArray(0x10000, 'a')));
+        open(file("small.bin", QByteArray(1001, 'b')));
+        QCOMPARE(loaded(), 1001);
+        QCOMPARE(w().FlashEditor->bytes()[1001], std::uint8_t(0xFF));
+
+        QTest::mouseClick(w().CheckBox5, Qt::LeftButton);
+        w().Edit3->clear();
+        QTest::keyClicks(w().Edit3, "200");
+        w().Edit4->clear();
+        QTest::keyClicks(w().Edit4, "9FFF");
+        open(file("high.hex", ":028000004142FB\n:00000001FF\n"));
+        QCOMPARE(loaded(), 0x8002);
+        QCOMPARE(w().FlashEditor->bytes()[0x8000], std::uint8_t('A'));
+        QCOMPARE(flash(0x1FF), std::uint8_t('b'));  // before the range: kept
+        QCOMPARE(flash(0x200), std::uint8_t(0xFF)); // in it: erased
+    }
+
     void eepromAndConfigTabs() {
         w().selectChip(1, 0, 0);
         for (std::size_t i = 0; i < 8192; ++i)
