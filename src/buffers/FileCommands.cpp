@@ -46,30 +46,55 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// A file loaded into a copy of its target, so that nothing reaches the buffer before the
-// command decides to keep it.
+// A file loaded into a copy of the buffer from where it is placed to the buffer's end,
+// so that nothing reaches the buffer before the command decides to keep it. In the copy
+// the part the file replaces is 0xFF. A text file may leave bytes outside that part as
+// they are, so for one the copy holds the buffer's bytes there; a raw file changes only
+// the bytes it brings.
 struct Staged {
     LargeBlock bytes;
     std::size_t size = 0;
     std::uint32_t loaded = 0; // what loadFile returned
+    std::size_t changed = 0;  // bytes from the start of the copy the file may have changed
 };
 
-std::optional<Staged> stage(const std::string &path, std::span<const std::uint8_t> initial,
+// Buffer addresses [start, end).
+struct Part {
+    std::size_t start;
+    std::size_t end;
+};
+
+// The file placed at buffer address at, which is never past the start of the replaced
+// part.
+std::optional<Staged> stage(const std::string &path, FileKind kind,
+                            std::span<const std::uint8_t> buffer, std::size_t at, Part replaced,
                             MessageSink &sink) {
     Staged s;
-    s.size = initial.size();
+    s.size = buffer.size() - at;
     s.bytes = allocateLargeBlock(s.size);
     if (!s.bytes)
         return std::nullopt;
-    std::memcpy(s.bytes.get(), initial.data(), s.size);
-    s.loaded = loadFile(path, {s.bytes.get(), s.size}, sink);
+    if (carriesAddresses(kind)) {
+        std::uint8_t *copy = s.bytes.get();
+        std::memcpy(copy, buffer.data() + at, replaced.start - at);
+        std::memset(copy + (replaced.start - at), 0xFF, replaced.end - replaced.start);
+        std::memcpy(copy + (replaced.end - at), buffer.data() + replaced.end,
+                    buffer.size() - replaced.end);
+    }
+    s.loaded = loadFile(path, kind, {s.bytes.get(), s.size}, sink);
+    // A text reader that failed keeps what it stored before it stopped, as the view then
+    // shows; a raw file that failed brings nothing.
+    s.changed = s.loaded || !carriesAddresses(kind) ? s.loaded : s.size;
     return s;
 }
 
-// A load that failed keeps what the reader stored before it stopped, as the view then
-// shows; one that succeeded changed nothing past its extent.
-void land(const Staged &s, std::span<std::uint8_t> target) {
-    std::memcpy(target.data(), s.bytes.get(), s.loaded ? s.loaded : s.size);
+// The changed bytes of the copy go to the buffer at the placement; the rest of the
+// replaced part becomes 0xFF.
+void land(const Staged &s, std::span<std::uint8_t> buffer, std::size_t at, Part replaced) {
+    std::memcpy(buffer.data() + at, s.bytes.get(), s.changed);
+    const std::size_t from = std::max(replaced.start, at + s.changed);
+    if (from < replaced.end)
+        std::memset(buffer.data() + from, 0xFF, replaced.end - from);
 }
 
 std::string homeFolder() {
@@ -145,28 +170,40 @@ bool FileCommands::openDropped(const std::vector<std::string> &paths, BufferTab 
     return true;
 }
 
-// The file lands at the start of the address range when it is enabled. A file longer
-// than the chip is kept only after Yes, and then counts as the chip's capacity.
+// With the address range enabled, a raw or capsule file lands at its start and the
+// range is what the file replaces; without it, the file lands at 0 and replaces the
+// whole buffer. Intel HEX and S-record files land at their own addresses either way.
+// The replaced part is 0xFF before the file comes in, so no byte of an earlier file is
+// left in it, while a range still lets an image be built from several files. A file
+// reaching past the chip is kept only after Yes, and then counts as the chip's capacity.
 bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip) {
-    const std::int64_t start = m_buffers.range.enabled ? m_buffers.range.start : 0;
-    if (start < 0 || start > static_cast<std::int64_t>(kFlashBufferSize)) {
-        m_sink.showError(text(txtRangeOutsideBuffer));
-        return false;
+    const AddressRange &range = m_buffers.range;
+    Part replaced{0, kFlashBufferSize};
+    if (range.enabled) {
+        const RangeOnChip onChip = rangeOnChip(range, chip, m_language);
+        if (!onChip.bounds) {
+            m_sink.showError(onChip.refusal);
+            return false;
+        }
+        // Inside the chip; a catalogue chip larger than the buffer is cut to the buffer.
+        replaced.start = std::min<std::size_t>(range.start, kFlashBufferSize);
+        replaced.end = std::min<std::size_t>(range.end + 1, kFlashBufferSize);
     }
-    const auto target = m_buffers.flash().subspan(static_cast<std::size_t>(start));
-    const auto staged = stage(path, target, m_sink);
+    const FileKind kind = fileKind(path);
+    const std::size_t at = carriesAddresses(kind) ? 0 : replaced.start;
+    const auto staged = stage(path, kind, m_buffers.flash(), at, replaced, m_sink);
     if (!staged) {
         m_sink.showError(text(txtOpenOutOfMemory));
         return false;
     }
-    std::uint32_t n = staged->loaded;
+    std::uint64_t n = at + staged->loaded;
     if (n > chip.capacity) {
         if (!m_prompter.askYesNo(text(txtFileTooLong)))
             return false;
         n = chip.capacity;
     }
-    land(*staged, target);
-    m_buffers.loadedLength = static_cast<std::int32_t>(n + start);
+    land(*staged, m_buffers.flash(), at, replaced);
+    m_buffers.loadedLength = static_cast<std::int32_t>(n);
     m_buffers.reloadFlashView(m_flashView, chip.capacity);
     return true;
 }
@@ -174,15 +211,15 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
 // The EEPROM buffer is all 0xFF before the file comes in; the address range plays no
 // part.
 bool FileCommands::loadIntoEeprom(const std::string &path, const ChipRecord &chip) {
-    const std::vector<std::uint8_t> erased(kEepromBufferSize, 0xFF);
-    const auto staged = stage(path, erased, m_sink);
+    const Part whole{0, kEepromBufferSize};
+    const auto staged = stage(path, fileKind(path), m_buffers.eeprom(), 0, whole, m_sink);
     if (!staged) {
         m_sink.showError(text(txtOpenOutOfMemory));
         return false;
     }
     if (staged->loaded > chip.eepromSize && !m_prompter.askYesNo(text(txtFileTooLong)))
         return false;
-    std::memcpy(m_buffers.eeprom().data(), staged->bytes.get(), kEepromBufferSize);
+    land(*staged, m_buffers.eeprom(), 0, whole);
     m_buffers.reloadEepromView(m_eepromView, chip.eepromSize);
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The Open and Save commands: which dialog is shown with which filters, where a file is
-// loaded (FLASH or EEPROM buffer, at the start of the address range), the capacity
-// question, the loaded length, the views and the log line; and the folder the dialogs
-// start in.
+// loaded (FLASH or EEPROM buffer; a raw file at the start of the address range) and what
+// it replaces, the capacity question, the loaded length, the views and the log line;
+// and the folder the dialogs start in.
 
 #include "app/TextTable.h"
 
@@ -58,9 +58,9 @@ public:
 
     // Open: the dialog, then openPath. False when nothing was opened.
     bool open(BufferTab tab, const ChipRecord &chip);
-    // Loads the file into the tab's buffer and logs it. False when the person answered
-    // No to the capacity question or the file could not be staged; the buffers, the
-    // views and the log are then as they were.
+    // Loads the file into the tab's buffer and logs it. False when the address range is
+    // refused, the person answered No to the capacity question or the file could not be
+    // staged; the buffers, the views and the log are then as they were.
     bool openPath(const std::string &path, BufferTab tab, const ChipRecord &chip);
     // Files dropped on the window: the first is opened, and the log says when there
     // were more.

@@ -42,8 +42,6 @@ bool isSRecordName(const std::string &ext) {
     return isAnyOf(ext, {".s19", ".s28", ".s37", ".srec", ".mot"});
 }
 
-enum class Kind { Raw, Capsule, IntelHex, SRecord };
-
 // An open file descriptor that closes itself.
 struct Fd {
     int fd;
@@ -96,7 +94,7 @@ std::uint32_t loadRaw(const std::string &path, std::span<std::uint8_t> buffer, s
     return static_cast<std::uint32_t>(got);
 }
 
-// ".eep" files are told apart by their first character.
+// ".eep" and ".src" files are told apart by their first character.
 bool firstCharacter(const std::string &path, char &c) {
     Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat st {};
@@ -131,31 +129,35 @@ std::string fileExtension(const std::string &path) {
     return path.substr(dot);
 }
 
-std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink) {
+FileKind fileKind(const std::string &path) {
     const std::string ext = fileExtension(path);
-    Kind kind = Kind::Raw;
-    if (is(ext, ".eep")) {
+    if (is(ext, ".eep") || is(ext, ".src")) {
         char c = 0;
-        if (!firstCharacter(path, c)) {
-            sink.showError(kCannotOpen);
-            return 0;
-        }
-        kind = c == ':' ? Kind::IntelHex : c == 'S' ? Kind::SRecord : Kind::Raw;
-    } else if (isIntelHexName(ext)) {
-        kind = Kind::IntelHex;
-    } else if (isSRecordName(ext)) {
-        kind = Kind::SRecord;
-    } else if (is(ext, ".cap")) {
-        kind = Kind::Capsule;
+        if (!firstCharacter(path, c))
+            return FileKind::Raw;
+        return c == ':' ? FileKind::IntelHex : c == 'S' ? FileKind::SRecord : FileKind::Raw;
     }
+    if (isIntelHexName(ext))
+        return FileKind::IntelHex;
+    if (isSRecordName(ext))
+        return FileKind::SRecord;
+    return is(ext, ".cap") ? FileKind::Capsule : FileKind::Raw;
+}
+
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink) {
+    return loadFile(path, fileKind(path), buffer, sink);
+}
+
+std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::uint8_t> buffer,
+                       MessageSink &sink) {
     switch (kind) {
-    case Kind::IntelHex:
+    case FileKind::IntelHex:
         return readIntelHex(path, buffer, sink);
-    case Kind::SRecord:
+    case FileKind::SRecord:
         return readSRecord(path, buffer, sink);
-    case Kind::Capsule:
+    case FileKind::Capsule:
         return loadRaw(path, buffer, kCapsuleHeader, sink);
-    case Kind::Raw:
+    case FileKind::Raw:
         break;
     }
     return loadRaw(path, buffer, 0, sink);

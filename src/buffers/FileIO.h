@@ -18,14 +18,29 @@ constexpr std::size_t kCapsuleHeader = 2048;
 // The extension of the path: its last "." and what follows, in the last component.
 std::string fileExtension(const std::string &path);
 
-// Loads the file into the buffer from its first byte; the buffer's size is the limit.
-// Returns the bytes read (raw, capsule) or the extent the text reader reports, and 0
-// after any failure, which the sink has been told about.
-std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink);
+// What a file holds, as it is loaded.
+enum class FileKind { Raw, Capsule, IntelHex, SRecord };
 
 // Text formats by extension, letter case ignored: ".hex", ".ihex", ".ihx" are Intel HEX
-// both ways; ".s19", ".s28", ".s37", ".srec", ".mot" are S-records both ways; ".src" is
-// saved as S-records but loaded raw; ".eep" is told by its first character.
+// both ways; ".s19", ".s28", ".s37", ".srec", ".mot" are S-records both ways. ".src"
+// (saved as S-records) and ".eep" are told by their first character: ':' Intel HEX,
+// 'S' S-records, anything else raw (also when it cannot be read; the load then says
+// why). ".cap" is a capsule; any other name is raw.
+FileKind fileKind(const std::string &path);
+
+// Intel HEX and S-record files carry their own addresses; raw and capsule files are
+// placed by whoever loads them.
+constexpr bool carriesAddresses(FileKind kind) {
+    return kind == FileKind::IntelHex || kind == FileKind::SRecord;
+}
+
+// Loads the file into the buffer from its first byte; the buffer's size is the limit.
+// Returns the bytes read (raw, capsule) or the extent the text reader reports (one past
+// the highest address written), and 0 after any failure, which the sink has been told
+// about. Without a kind, the path's kind.
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink);
+std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::uint8_t> buffer,
+                       MessageSink &sink);
 
 // Saves the bytes: S-records or Intel HEX by the names above, anything else raw. An
 // existing file is replaced only after Yes to the overwrite question, and only once

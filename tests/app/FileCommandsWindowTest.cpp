@@ -161,12 +161,13 @@ private slots:
         } cases[] = {
             {"IMAGE.BIN", hex, ':', 26},   {"image.Bin", hex, ':', 26},
             {"image", hex, ':', 26},       {"image.rom", hex, ':', 26},
-            {"image.src", srec, 'S', 24},  {"image.HEX", hex, 0x41, 1},
+            {"image.src", srec, 0x42, 1},  {"image.HEX", hex, 0x41, 1},
             {"image.ihex", hex, 0x41, 1},  {"image.ihx", hex, 0x41, 1},
             {"image.s19", srec, 0x42, 1},  {"image.S28", srec, 0x42, 1},
             {"image.s37", srec, 0x42, 1},  {"image.srec", srec, 0x42, 1},
             {"image.mot", srec, 0x42, 1},  {"hex.eep", hex, 0x41, 1},
             {"srec.eep", srec, 0x42, 1},   {"raw.eep", "raw", 'r', 3},
+            {"hex.src", hex, 0x41, 1},     {"raw.src", "raw", 'r', 3},
             {"bios.cap", capsule, 1, 100},
         };
         for (const auto &c : cases) {
@@ -257,6 +258,26 @@ private slots:
         QCOMPARE(w().FlashEditor->bytes()[0x100], std::uint8_t('p'));
         QCOMPARE(w().FlashEditor->bytes()[0x17F], std::uint8_t('p'));
         QCOMPARE(w().FlashEditor->bytes()[0x180], std::uint8_t(0xFF));
+    }
+
+    // A file leaves nothing of the one before it where it replaces it: the whole buffer,
+    // or the range ticked, where an Intel HEX file still lands at its own addresses.
+    void laterFilesReplaceEarlierOnes() {
+        open(file("big.bin", QByteArray(0x10000, 'a')));
+        open(file("small.bin", QByteArray(1001, 'b')));
+        QCOMPARE(loaded(), 1001);
+        QCOMPARE(w().FlashEditor->bytes()[1001], std::uint8_t(0xFF));
+
+        QTest::mouseClick(w().CheckBox5, Qt::LeftButton);
+        w().Edit3->clear();
+        QTest::keyClicks(w().Edit3, "200");
+        w().Edit4->clear();
+        QTest::keyClicks(w().Edit4, "9FFF");
+        open(file("high.hex", ":028000004142FB\n:00000001FF\n"));
+        QCOMPARE(loaded(), 0x8002);
+        QCOMPARE(w().FlashEditor->bytes()[0x8000], std::uint8_t('A'));
+        QCOMPARE(flash(0x1FF), std::uint8_t('b'));  // before the range: kept
+        QCOMPARE(flash(0x200), std::uint8_t(0xFF)); // in it: erased
     }
 
     void eepromAndConfigTabs() {

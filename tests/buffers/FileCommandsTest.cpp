@@ -92,6 +92,19 @@ TEST_F(OpenAndSave, FileLongerThanTheChipAsksFirst) {
     EXPECT_EQ(flashView.bytes.size(), 0x10000u);
     EXPECT_EQ(flash(0x1FFFF), 'b'); // all of it is in the buffer; the chip's part counts
     EXPECT_EQ(host.log.size(), 1u);
+
+    // Placed at the range's start, a file of the chip's size passes its end. No keeps the
+    // range as it was, not erased.
+    buffers.range = {0x100, 0xFFFF, true};
+    const std::string whole = file("whole.bin", std::string(0x10000, 'w'));
+    prompter.answer = false;
+    EXPECT_FALSE(open(whole));
+    EXPECT_EQ(prompter.asked.size(), 3u);
+    EXPECT_EQ(flash(0x100), 'b');
+    prompter.answer = true;
+    ASSERT_TRUE(open(whole));
+    EXPECT_EQ(buffers.loadedLength, 0x10000);
+    EXPECT_EQ(flash(0x100FF), 'w');
 }
 
 TEST_F(OpenAndSave, AddressRangePlacesTheFile) {
@@ -110,19 +123,54 @@ TEST_F(OpenAndSave, AddressRangePlacesTheFile) {
     EXPECT_EQ(host.log.size(), 2u);
 
     // The room left after the start address is the limit.
-    buffers.range.start = kFlashBufferSize - 0x10;
+    chip.capacity = kFlashBufferSize;
+    buffers.range = {kFlashBufferSize - 0x10, kFlashBufferSize - 1, true};
     EXPECT_TRUE(open(file("tail.bin", std::string(0x11, 't'))));
     EXPECT_EQ(sink.messages.back(), "File is too big for Buffer");
     EXPECT_EQ(buffers.loadedLength, static_cast<std::int32_t>(kFlashBufferSize - 0x10));
 
-    // A start outside the buffer loads nothing.
-    for (std::int64_t start : {std::int64_t{kFlashBufferSize} + 1, std::int64_t{-1}}) {
-        buffers.range.start = start;
+    // A range that runs backwards or reaches past the chip loads nothing.
+    chip.capacity = 0x10000;
+    for (const AddressRange range : {AddressRange{-1, 0x10, true}, {0x100, 0x10000, true}}) {
+        buffers.range = range;
         host.log.clear();
         EXPECT_FALSE(open(file("x.bin", "x")));
-        EXPECT_EQ(sink.messages.back(), "The address range reaches past the buffer.");
+        EXPECT_EQ(sink.messages.back(), range.start < 0
+                                            ? "The end address is before the start address."
+                                            : "The address range reaches past the chip: its "
+                                              "last address is FFFFh.");
+        EXPECT_EQ(buffers.loadedLength, static_cast<std::int32_t>(kFlashBufferSize - 0x10));
         EXPECT_TRUE(host.log.empty());
     }
+}
+
+// The part a file replaces is erased first: the whole buffer without the range, only the
+// range with it, so that several files still make one image. Intel HEX and S-record
+// files keep their own addresses whatever the range.
+TEST_F(OpenAndSave, FilesReplaceWhatWasThere) {
+    const std::string old = file("old.bin", std::string(0x10000, 'o'));
+    const std::string gap = file("gap.hex", ":01000000619E\n:01002000627D\n:00000001FF\n");
+    ASSERT_TRUE(open(old));
+    ASSERT_TRUE(open(gap));
+    EXPECT_EQ(flash(0x10), 0xFF);
+    EXPECT_EQ(flash(0x20), 'b');
+    EXPECT_EQ(flash(0x21), 0xFF);
+    EXPECT_EQ(buffers.loadedLength, 0x21);
+
+    ASSERT_TRUE(open(old));
+    buffers.range = {0x100, 0x1FF, true};
+    ASSERT_TRUE(open(file("part.bin", std::string(0x10, 'p'))));
+    buffers.range = {0x20, 0x3F, true};
+    ASSERT_TRUE(open(file("gap.src", "S1040020C219\nS9030000FC\n")));
+    EXPECT_EQ(buffers.loadedLength, 0x21);
+    ASSERT_TRUE(open(gap));
+    EXPECT_EQ(flash(0x10), 'o'); // outside the range, in the file's gap: kept
+    EXPECT_EQ(flash(0x20), 'b');
+    EXPECT_EQ(flash(0x21), 0xFF); // in the range: erased
+    EXPECT_EQ(flash(0x10F), 'p');
+    EXPECT_EQ(flash(0x110), 0xFF);
+    EXPECT_EQ(flash(0x200), 'o');
+    EXPECT_TRUE(sink.messages.empty());
 }
 
 TEST_F(OpenAndSave, TextReaderFailureKeepsWhatItStored) {

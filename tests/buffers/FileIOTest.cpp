@@ -27,8 +27,7 @@ TEST_F(Files, ExtensionDecidesTheFormat) {
     EXPECT_EQ(fileExtension("image"), "");
 
     const std::string hex = ":0100000041BE\n:00000001FF\n";
-    for (const char *name :
-         {"IMAGE.BIN", "image.Bin", "image", "image.src", "image.rom", "a.hex.txt"}) {
+    for (const char *name : {"IMAGE.BIN", "image.Bin", "image", "image.rom", "a.hex.txt"}) {
         buffer.assign(buffer.size(), 0xFF);
         EXPECT_EQ(load(file(name, hex)), hex.size()) << name; // raw: the text itself
         EXPECT_EQ(buffer[0], ':') << name;
@@ -47,14 +46,17 @@ TEST_F(Files, ExtensionDecidesTheFormat) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(Files, EepromFilesAreToldByTheirFirstCharacter) {
-    EXPECT_EQ(load(file("a.eep", ":0100000041BE\n:00000001FF\n")), 1u);
-    EXPECT_EQ(buffer[0], 0x41);
-    EXPECT_EQ(load(file("b.EEP", "S104000042B9\nS9030000FC\n")), 1u);
-    EXPECT_EQ(buffer[0], 0x42);
-    EXPECT_EQ(load(file("c.eep", "xyz")), 3u);
-    EXPECT_EQ(buffer[0], 'x');
-    EXPECT_EQ(load(file("d.eep", "")), 0u);
+// ".eep" files, and ".src" files as Save writes them, by their first character.
+TEST_F(Files, EepromAndSrcFilesAreToldByTheirFirstCharacter) {
+    for (const std::string ext : {".eep", ".EEP", ".src"}) {
+        EXPECT_EQ(load(file("a" + ext, ":0100000041BE\n:00000001FF\n")), 1u);
+        EXPECT_EQ(buffer[0], 0x41);
+        EXPECT_EQ(load(file("b" + ext, "S104000042B9\nS9030000FC\n")), 1u);
+        EXPECT_EQ(buffer[0], 0x42);
+        EXPECT_EQ(load(file("c" + ext, "xyz")), 3u);
+        EXPECT_EQ(buffer[0], 'x');
+        EXPECT_EQ(load(file("d" + ext, "")), 0u);
+    }
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(load(path("missing.eep")), 0u);
     EXPECT_EQ(sink.messages, Messages{"Can't open File"});
