@@ -115,13 +115,6 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
         work.buffers.range = *range;
     const bool takesImage =
         !operation || operation == Operation::Write || operation == Operation::Verify;
-    // The load refuses a range off the chip, which is the command line's fault, not the
-    // file's.
-    if (takesImage && range)
-        if (const RangeOnChip onChip = rangeOnChip(*range, chip, language); !onChip.bounds) {
-            console.showError(onChip.refusal);
-            return kUsage;
-        }
     if (takesImage && !work.load(args.file))
         return kFileError;
 
