@@ -202,7 +202,10 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
             return false;
         n = chip.capacity;
     }
-    land(*staged, m_buffers.flash(), at, replaced);
+    // A raw file that brought nothing (one that could not be read, or an empty one)
+    // replaces nothing: a mistyped name does not erase the image the buffer holds.
+    if (staged->changed > 0 || carriesAddresses(kind))
+        land(*staged, m_buffers.flash(), at, replaced);
     m_buffers.loadedLength = static_cast<std::int32_t>(n);
     m_buffers.reloadFlashView(m_flashView, chip.capacity);
     return true;

@@ -171,6 +171,13 @@ TEST_F(OpenAndSave, FilesReplaceWhatWasThere) {
     EXPECT_EQ(flash(0x110), 0xFF);
     EXPECT_EQ(flash(0x200), 'o');
     EXPECT_TRUE(sink.messages.empty());
+
+    // A file that cannot be read replaces nothing; nothing counts as loaded.
+    buffers.range.enabled = false;
+    EXPECT_TRUE(open(path("missing.bin")));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{"Can't open File"});
+    EXPECT_EQ(flash(0x200), 'o');
+    EXPECT_EQ(buffers.loadedLength, 0);
 }
 
 TEST_F(OpenAndSave, TextReaderFailureKeepsWhatItStored) {
