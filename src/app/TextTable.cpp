@@ -144,6 +144,8 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // %1 the chip's last address, "%Xh".
     {"地址范围超出芯片：芯片的最后地址是 %1。", "地址範圍超出芯片：芯片的最後地址是 %1。",
      "The address range reaches past the chip: its last address is %1."},
+    // After the text of a range that runs backwards; %1 as above.
+    {"芯片的最后地址是 %1。", "芯片的最後地址是 %1。", " The chip's last address is %1."},
     {"芯片不符", "芯片不符", "wrong chip"},
     {"没有芯片", "沒有芯片", "no chip"},
 }};

@@ -81,6 +81,7 @@ enum TextName {
     txtNoChipSelected,
     txtCapacityUnusable,
     txtRangeOutsideChip,
+    txtChipLastAddress,
     txtStepWrongChip,
     txtStepNoChip,
     kTextNameCount

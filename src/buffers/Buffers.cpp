@@ -62,16 +62,19 @@ void Buffers::setLoadedFromRead(const ChipRecord &chip) {
 
 RangeOnChip rangeOnChip(const AddressRange &range, const ChipRecord &chip, int language) {
     const std::int64_t page = chip.flashPage ? chip.flashPage : 1;
+    const std::string last = hexText(chip.capacity ? chip.capacity - 1u : 0u) + "h";
     RangeOnChip on;
     if (range.start < 0 || range.end < range.start) {
-        on.refusal = text(txtRangeBackwards, language);
+        on.refusal = std::string(text(txtRangeBackwards, language)) +
+                     std::string(text(txtChipLastAddress, language));
+        replaceMark(on.refusal, "%1", last);
         return on;
     }
     const std::int64_t start = range.start / page * page;
     const std::int64_t end = (range.end + page) / page * page; // past the last address
     if (end > static_cast<std::int64_t>(chip.capacity)) {
         on.refusal = text(txtRangeOutsideChip, language);
-        replaceMark(on.refusal, "%1", hexText(chip.capacity ? chip.capacity - 1u : 0u) + "h");
+        replaceMark(on.refusal, "%1", last);
         return on;
     }
     on.bounds = Bounds{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end)};

@@ -91,11 +91,8 @@ bool answerFits(const ChipIdentity &answer, const Catalogue &catalogue, int slot
     case kFamily95Eeprom:
         return code < 1 || code > 3;
     case kFamily25Flash:
-    case kFamilyAvr:
-        if (code != 1)
-            return false;
-        return isKnownChipId(record.chipId) ? answer.chipId() == record.chipId
-                                            : slotsWithChipId(catalogue, answer.chipId()).empty();
+    case kFamilyAvr: // without an ID of its own the record cannot be told in the socket
+        return code == 1 && isKnownChipId(record.chipId) && answer.chipId() == record.chipId;
     default: // a family the programmer does not know: nothing is its chip
         return false;
     }

@@ -5,10 +5,9 @@
 //   - a 24- or 93-series record wants the type code that selects its chip type in the
 //     type list, as Detect maps them (2: the list's second type, 3: its third);
 //   - for a 95-series record the programmer's answer is not known, so only an answer that
-//     names another chip (type code 1, 2 or 3) is held against it;
-//   - a 25-series or AVR record without an ID takes any chip with an ID that no other
-//     catalogue record claims.
-// Anything else is an empty socket or another chip.
+//     names another chip (type code 1, 2 or 3) is held against it.
+// Anything else is an empty socket or another chip, a 25-series or AVR record without an
+// ID (nothing its chip could answer proves it is that chip) included.
 
 #include "link/Connection.h"
 

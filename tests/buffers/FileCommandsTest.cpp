@@ -136,7 +136,8 @@ TEST_F(OpenAndSave, AddressRangePlacesTheFile) {
         host.log.clear();
         EXPECT_FALSE(open(file("x.bin", "x")));
         EXPECT_EQ(sink.messages.back(), range.start < 0
-                                            ? "The end address is before the start address."
+                                            ? "The end address is before the start address. The "
+                                              "chip's last address is FFFFh."
                                             : "The address range reaches past the chip: its "
                                               "last address is FFFFh.");
         EXPECT_EQ(buffers.loadedLength, static_cast<std::int32_t>(kFlashBufferSize - 0x10));

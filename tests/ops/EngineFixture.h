@@ -26,6 +26,7 @@ protected:
     Engine engine{usb, connection, host, buffers, catalogue, language};
     RecordingView view;
     ChipRecord chip{};
+    static constexpr std::uint32_t kTestId = 0x5A4013;
 
     // One record of each family, by family code, so the type list holds 24_EEPROM second
     // and 93_EEPROM third, as the programmer's type codes 2 and 3 select them.
@@ -50,9 +51,11 @@ protected:
         return record.family;
     }
 
-    // The chip in the socket and the catalogue record the host uses for it.
+    // The chip in the socket and the catalogue record the host uses for it; both carry the
+    // ID (one of their own when none is given), which the chips that answer with an ID
+    // (25 series, AVR) must give for a command to reach them.
     void useChip(ksim::Family family, int code, std::uint32_t capacity, std::uint16_t page,
-                 std::uint32_t id = 0) {
+                 std::uint32_t id = kTestId) {
         sim.programmer().insert(ksim::Chip(family, id, capacity));
         std::memset(&chip, 0, sizeof chip);
         chip.family = static_cast<std::uint8_t>(code);

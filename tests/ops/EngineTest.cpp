@@ -393,7 +393,8 @@ TEST_F(EngineTest, RangeOutsideTheChipIsRefusedBeforeAnythingIsSent) {
               (std::vector<std::string>{
                   "The address range reaches past the chip: its last address is FFFh.",
                   "The address range reaches past the chip: its last address is FFFh.",
-                  "The end address is before the start address."}));
+                  "The end address is before the start address. The chip's last address "
+                  "is FFFh."}));
     EXPECT_TRUE(sim.log().empty());
 
     buffers.range = {0xF00, 0xFFF, true}; // up to the last address
@@ -475,7 +476,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         TUsbBulk u(simulatedUsb(), {}, [&](int ms) { h.sleep(ms); });
         Connection conn(u, h, lang);
         Engine e(u, conn, h, buffers, catalogue, lang);
-        s.programmer().insert(ksim::Chip(Family::Spi25, 0, 4096));
+        s.programmer().insert(ksim::Chip(Family::Spi25, kTestId, 4096));
         std::fill(s.chip().memory().begin(), s.chip().memory().end(), 0x3C);
         buffers.loadedLength = 4096;
         buffers.range.enabled = false;
@@ -487,6 +488,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
         std::memset(&chip, 0, sizeof chip);
         chip.capacity = 4096;
         chip.flashPage = 256;
+        chip.chipId = kTestId;
         const auto outcome = e.run(c.op, place(chip), 0, view);
         ASSERT_TRUE(outcome) << c.name;
         // A lost setup block is a failed transfer: the programmer was there.

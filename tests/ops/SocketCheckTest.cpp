@@ -99,6 +99,12 @@ TEST_F(SocketCheckTest, ChipsWithoutAnIdAreToldByTheirTypeCode) {
         EXPECT_EQ(outcome->passed, c.passes) << int(c.socketFamily) << " as " << c.record;
         EXPECT_EQ(!dataWrites().empty(), c.passes);
     }
+    // A flash record without an ID cannot be told in the socket: any chip there is another.
+    useChip(Family::Spi25, 0, 4096, 256, 0x123456);
+    chip.chipId = 0;
+    expectRefused(write(), PassStep::WrongChip,
+                  {"The chip in the socket is not the chip selected: it answers ID 123456 (no "
+                   "catalogue chip has it); the chip selected is F25 (25_SPI_FLASH, without an ID)."});
 }
 
 TEST_F(SocketCheckTest, NoChipSelectedOrOneTooLargeIsRefusedOutright) {
