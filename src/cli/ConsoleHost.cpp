@@ -19,12 +19,19 @@ extern "C" void onInterrupt(int) {
 
 } // namespace
 
+// Ctrl+C, a kill and a closed terminal all end a command the same way: the flag is set
+// and the command ends at its next event, its bracket closed. A hang-up the process was
+// started to ignore (nohup) stays ignored; SIGINT is caught also where a shell ignores
+// it for a background job, so kill -INT ends a line's jobs.
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) != 0 || hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 bool interrupted() {

@@ -1,7 +1,7 @@
 #pragma once
 // The operation host of the command line: log lines on standard output, errors on
 // standard error, a progress bar on standard error when it is a terminal, real waits,
-// and Ctrl+C, which ends the running operation at its next transfer.
+// and Ctrl+C (or SIGTERM, SIGHUP), which ends the running operation at its next transfer.
 
 #include "ops/OperationHost.h"
 
@@ -11,10 +11,11 @@
 
 namespace korvat::cli {
 
-// Thrown from processEvents once Ctrl+C was pressed; the command closes the bracket.
+// Thrown from processEvents once Ctrl+C was pressed (or SIGTERM or SIGHUP came); the
+// command closes the bracket.
 struct Interrupted {};
 
-// Installs the Ctrl+C handler (it only sets a flag).
+// Installs the handler of Ctrl+C, SIGTERM and SIGHUP (it only sets a flag).
 void catchInterrupt();
 bool interrupted();
 

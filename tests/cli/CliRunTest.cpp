@@ -98,3 +98,65 @@ TEST_F(Cli, RefusalsSayWhy) {
     EXPECT_EQ(batch.out, "{\"command\":\"batch\",\"result\":\"refused\",\"exitCode\":3,"
                          "\"errors\":[\"unknown chip NOPE\"]}\n");
 }
+
+// SIGTERM and SIGHUP end a command as Ctrl+C does: a read and a batch pass are closed
+// on the programmer (CMD_END, then the close), the pass is recorded as interrupted, and
+// the exit code is 130. A hang-up the program was started to ignore (nohup) leaves a
+// run going; SIGTERM between passes then ends it as its count would.
+TEST_F(Cli, TermAndHangUpEndLikeCtrlC) {
+    const std::string image = file("image.bin", std::string(3u << 20, 'x'));
+    const std::string log = path("requests.txt");
+    const std::string out = path("out.json");
+    auto start = [&](const std::string &scenario, const std::string &arguments,
+                     const std::string &launcher = "") {
+        std::filesystem::remove(log);
+        return startShell(launcher + "env LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" +
+                          file("scenario.txt", scenario + "log-file " + log + "\n") +
+                          " " KORVAT_CLI " -q --json --catalogue " + catalogue + " " + arguments +
+                          " >" + out + " 2>/dev/null");
+    };
+    auto closedAfter = [&](const std::string &command) {
+        const std::string requests = slurp(log);
+        const auto end = requests.rfind("out 1 cmd 8\n");
+        return end != std::string::npos && end > requests.find(command) &&
+               requests.substr(end) == "out 1 cmd 8\nrelease 0\nclose 0\n";
+    };
+    const std::string chip = "chip 25 EF4017 8M\ntiming realistic\n";
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const pid_t read = start(chip, "read " + path("r.bin") + " --chip W25Q64FV");
+        EXPECT_TRUE(waitForText(log, "out 1 cmd 5\n")); // data coming in
+        usleep(100000);
+        kill(read, signal);
+        EXPECT_EQ(exitCodeOf(read), 130);
+        EXPECT_TRUE(closedAfter("out 1 cmd 5\n")) << slurp(log);
+        EXPECT_NE(slurp(out).find("\"result\":\"interrupted\",\"exitCode\":130,"),
+                  std::string::npos)
+            << slurp(out);
+        EXPECT_FALSE(std::filesystem::exists(path("r.bin")));
+
+        const std::string record = path("record" + std::to_string(signal) + ".csv");
+        const pid_t batch = start(chip, "batch " + image + " --chip W25Q64FV --record " + record);
+        EXPECT_TRUE(waitForText(log, "out 1 cmd 10\n")); // the pass waits for the erase
+        kill(batch, signal);
+        EXPECT_EQ(exitCodeOf(batch), 130);
+        EXPECT_TRUE(closedAfter("out 1 cmd 10\n")) << slurp(log);
+        EXPECT_NE(slurp(record).find(",interrupted,"), std::string::npos) << slurp(record);
+        EXPECT_NE(slurp(out).find("\"result\":\"interrupted\",\"exitCode\":130,\"passes\":1,"),
+                  std::string::npos)
+            << slurp(out);
+    }
+
+    const pid_t kept =
+        start("chip none\n", "batch " + image + " --chip W25Q64FV --record " + path("nohup.csv"),
+              "nohup ");
+    EXPECT_TRUE(waitForText(log, "cmd 9\n")); // watching the socket
+    kill(kept, SIGHUP);
+    usleep(300000);
+    int status = 0;
+    EXPECT_EQ(waitpid(kept, &status, WNOHANG), 0); // still running
+    kill(kept, SIGTERM);
+    EXPECT_EQ(exitCodeOf(kept), 0);
+    EXPECT_NE(slurp(out).find("\"result\":\"ok\",\"exitCode\":0,\"passes\":0,"), std::string::npos)
+        << slurp(out);
+}
