@@ -145,7 +145,7 @@ int exitCodeOfRun(const BatchLoop &loop, const ConsoleBatch &window, Console &co
 }
 
 void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
-               const std::string &recordPath, double seconds) {
+               const std::string &file, const std::string &recordPath, double seconds) {
     const auto &failure = window.firstFailure();
     const auto &last = window.lastOutcome();
     char crc[16] = "null";
@@ -162,8 +162,8 @@ void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
         std::to_string(loop.passes()) + ",\"passed\":" + std::to_string(loop.passed()) +
         ",\"failed\":" + std::to_string(loop.failed()) + ",\"failedAddress\":" +
         (failure && failure->failedAddress ? std::to_string(*failure->failedAddress) : "null") +
-        ",\"crc32\":" + crc + ",\"seconds\":" + time + ",\"record\":" + jsonString(recordPath) +
-        ",\"errors\":" + jsonErrors() + "}");
+        ",\"crc32\":" + crc + ",\"seconds\":" + time + "," + jsonName("file", file) + "," +
+        jsonName("record", recordPath) + ",\"errors\":" + jsonErrors() + "}");
 }
 
 } // namespace
@@ -219,7 +219,7 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     loop.run();
     const int exitCode = exitCodeOfRun(loop, window, console);
     if (options.json)
-        printJson(window, loop, exitCode, recordPath, host.seconds() - started);
+        printJson(window, loop, exitCode, args.chip.file, recordPath, host.seconds() - started);
     return exitCode;
 }
 

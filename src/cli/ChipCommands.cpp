@@ -52,6 +52,7 @@ std::optional<AddressRange> parseRange(const std::string &text, Console &console
 // What the JSON object of a chip command reports.
 struct Report {
     std::string chip;                   // the chip's full name, once chosen
+    std::string file;                   // the file the command reads or writes, if any
     std::optional<PassOutcome> outcome; // how the operation ended, once it ran
 };
 
@@ -74,7 +75,9 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
         ",\"chip\":" + (report.chip.empty() ? "null" : jsonString(report.chip)) + ",\"result\":\"" +
         result + "\",\"exitCode\":" + std::to_string(exitCode) + ",\"failedAddress\":" +
         (o && o->failedAddress ? std::to_string(*o->failedAddress) : "null") + ",\"crc32\":" + crc +
-        ",\"seconds\":" + seconds + ",\"errors\":" + jsonErrors() + "}");
+        ",\"seconds\":" + seconds +
+        (report.file.empty() ? "" : "," + jsonName("file", report.file)) +
+        ",\"errors\":" + jsonErrors() + "}");
 }
 
 int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
@@ -195,6 +198,7 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     Console console;
     ConsoleHost host(options.quiet, options.json);
     Report report;
+    report.file = args.file;
     const int exitCode = runChipCommand(options, args, console, host, report);
     if (options.json)
         printJson(args.command, report, exitCode);

@@ -34,9 +34,9 @@ void printJsonIfNone(const std::string &command, int exitCode) {
     const char *result = exitCode == kSuccess       ? "ok"
                          : exitCode == kInterrupted ? "interrupted"
                                                     : "refused";
-    printJsonObject("{\"command\":" + jsonString(command) + ",\"result\":\"" + result +
-                    "\",\"exitCode\":" + std::to_string(exitCode) + ",\"errors\":" + jsonErrors() +
-                    "}");
+    printJsonObject("{\"command\":" + (command.empty() ? "null" : jsonString(command)) +
+                    ",\"result\":\"" + result + "\",\"exitCode\":" + std::to_string(exitCode) +
+                    ",\"errors\":" + jsonErrors() + "}");
 }
 
 void Console::showError(std::string_view text) {
@@ -51,36 +51,84 @@ bool Console::askYesNo(std::string_view question) {
     return false;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of text, 0 when there is
+// none: no overlong forms, no surrogates, nothing past U+10FFFF.
+std::size_t utf8Length(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || text.size() < length)
+        return 0;
+    // The second byte's range narrows for the leads whose plain range would allow an
+    // overlong form, a surrogate or a code point past U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+} // namespace
+
+bool validUtf8(std::string_view text) {
+    for (std::size_t at = 0, n = 0; at < text.size(); at += n)
+        if ((n = utf8Length(text.substr(at))) == 0)
+            return false;
+    return true;
+}
+
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t n = utf8Length(text.substr(at));
+        const char c = text[at];
+        if (n == 0)
+            out += "\\uFFFD"; // a byte that is not UTF-8: the replacement character
+        else if (n > 1)
+            out += text.substr(at, n);
+        else if (c == '"')
             out += "\\\"";
-            break;
-        case '\\':
+        else if (c == '\\')
             out += "\\\\";
-            break;
-        case '\n':
+        else if (c == '\n')
             out += "\\n";
-            break;
-        case '\r':
+        else if (c == '\r')
             out += "\\r";
-            break;
-        case '\t':
+        else if (c == '\t')
             out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += c;
-            }
+        else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
         }
+        at += n == 0 ? 1 : n;
     }
     return out + "\"";
+}
+
+std::string jsonName(std::string_view key, std::string_view name) {
+    std::string field = jsonString(key) + ":" + jsonString(name);
+    if (validUtf8(name))
+        return field;
+    std::string hex;
+    for (const char c : name) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    return field + "," + jsonString(std::string(key) + "Hex") + ":\"" + hex + "\"";
 }
 
 } // namespace korvat::cli

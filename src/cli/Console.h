@@ -22,8 +22,13 @@ private:
     std::vector<std::string> m_messages;
 };
 
-// Text as a JSON string literal.
+// Text as a JSON string literal; a byte that is not part of well-formed UTF-8 becomes
+// U+FFFD, so the object stays valid JSON whatever a file name holds.
 std::string jsonString(std::string_view text);
+bool validUtf8(std::string_view text);
+// "key":"name" for a name the user gave (a file); a name that is not UTF-8 adds
+// "keyHex" with its bytes in hexadecimal, so a script can still tell which file it was.
+std::string jsonName(std::string_view key, std::string_view name);
 
 // Every error any console or host of this run showed, as a JSON array.
 std::string jsonErrors();
@@ -33,7 +38,7 @@ void noteError(std::string_view text);
 // Prints a command's JSON object (with --json, one per command) and remembers it.
 void printJsonObject(const std::string &object);
 // The object of a command that ended without printing its own: its result by the exit
-// code, and the errors shown.
+// code, and the errors shown. An empty command (none was given) is null.
 void printJsonIfNone(const std::string &command, int exitCode);
 
 } // namespace korvat::cli

@@ -8,6 +8,9 @@
 #include "Programmers.h"
 
 #include <CLI/CLI.hpp>
+#include <cstring>
+#include <iostream>
+#include <sstream>
 
 using namespace korvat::cli;
 
@@ -34,6 +37,39 @@ const CLI::Validator kUnsignedNumber(
     },
     "NUMBER");
 
+// Whether the command line asks for JSON, read from the words themselves: a command line
+// CLI11 refuses may have stopped before it reached --json.
+bool jsonAsked(int argc, char **argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--json") == 0)
+            return true;
+    return false;
+}
+
+// A command line CLI11 ended: help and the version exit 0, anything else is a usage
+// error. Under --json each is one object on standard output like every command's; the
+// message of a usage error still goes to standard error.
+int parseEnded(CLI::App &app, const CLI::ParseError &e, bool json) {
+    if (!json) {
+        const int code = app.exit(e);
+        return code == 0 ? kSuccess : kUsage;
+    }
+    std::ostringstream out;
+    if (app.exit(e, out, std::cerr) == 0) {
+        const bool version = dynamic_cast<const CLI::CallForVersion *>(&e) != nullptr;
+        printJsonObject(
+            version ? "{\"command\":\"version\",\"result\":\"ok\",\"exitCode\":0,"
+                      "\"program\":\"korvat-cli\",\"version\":\"" KORVAT_VERSION "\",\"errors\":[]}"
+                    : "{\"command\":\"help\",\"result\":\"ok\",\"exitCode\":0,\"help\":" +
+                          jsonString(out.str()) + ",\"errors\":[]}");
+        return kSuccess;
+    }
+    noteError(e.what());
+    const auto given = app.get_subcommands();
+    printJsonIfNone(given.empty() ? "" : given.front()->get_name(), kUsage);
+    return kUsage;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -41,6 +77,8 @@ int main(int argc, char **argv) {
     app.footer(kExitCodeHelp);
     app.require_subcommand(1);
     app.fallthrough(); // the global options may also follow the command
+    app.set_version_flag("--version", "korvat-cli " KORVAT_VERSION,
+                         "print the program's name and version");
     Options options;
     std::string lang = "en";
     app.add_option("--catalogue", options.catalogue, "chip catalogue file (default: the window's)");
@@ -135,8 +173,7 @@ int main(int argc, char **argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
-        const int code = app.exit(e);
-        return code == 0 ? kSuccess : kUsage;
+        return parseEnded(app, e, options.json || jsonAsked(argc, argv));
     }
     options.language = lang == "zh" ? 0 : lang == "tw" ? 1 : 2;
     const std::string command = app.get_subcommands().front()->get_name();

@@ -36,6 +36,79 @@ TEST_F(Cli, ExitCodesForUsageAndFiles) {
     EXPECT_EQ(cli("convert " + path("absent.bin") + " " + path("out.hex")).code, 4);
 }
 
+// With --json a command line that is refused before any command runs (no command, a
+// missing argument, an unknown option, a bad value) is one object too, with exit code 1.
+TEST_F(Cli, JsonObjectForUsageErrors) {
+    struct Case {
+        std::string arguments, command, named;
+    };
+    for (const Case &c :
+         {Case{"--json", "null", "subcommand"}, Case{"write --json", "\"write\"", "FILE"},
+          Case{"--json list --bogus", "\"list\"", "--bogus"},
+          Case{"convert a b --size 12x --json", "\"convert\"", "--size"},
+          Case{"--json --lang fr list", "\"list\"", "fr"},
+          Case{"--json batch x --serial-at 0 --serial-step 0", "\"batch\"", "1 or more"}}) {
+        const Result r = cli(c.arguments + " 2>/dev/null");
+        EXPECT_EQ(r.code, 1) << c.arguments;
+        const std::string head =
+            "{\"command\":" + c.command + ",\"result\":\"refused\",\"exitCode\":1,\"errors\":[\"";
+        EXPECT_EQ(r.out.substr(0, head.size()), head) << r.out;
+        EXPECT_NE(r.out.find(c.named), std::string::npos) << r.out;
+        EXPECT_TRUE(r.out.ends_with("]}\n")) << r.out;
+        EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out; // one line
+    }
+    const Result help = cli("--json convert --help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(
+        help.out.rfind("{\"command\":\"help\",\"result\":\"ok\",\"exitCode\":0,\"help\":\"", 0), 0u)
+        << help.out;
+    EXPECT_NE(help.out.find("Usage: korvat-cli convert"), std::string::npos) << help.out;
+}
+
+// A file name that is not UTF-8 is escaped with U+FFFD, its bytes given beside in
+// hexadecimal, in the file field and in the messages alike; a UTF-8 name is kept as it
+// is, without them.
+TEST_F(Cli, JsonNamesStayValid) {
+    const std::string odd = file("\xff\xfe\t\xe9.bin", "old");
+    const std::string shown = (dir / "").string() + "\\uFFFD\\uFFFD\\t\\uFFFD.bin";
+    std::string hex;
+    for (const char c : odd) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    const Result r =
+        cli("--catalogue " + catalogue + " --json read '" + odd + "' --chip W25Q64FV 2>/dev/null");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.out.find(",\"file\":\"" + shown + "\",\"fileHex\":\"" + hex + "\","),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"errors\":[\"" + shown + " exists; --force replaces it\"]"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find_first_of("\xff\xfe\xe9\t"), std::string::npos) << r.out;
+
+    const std::string plain = file("\xc3\xa9t\xc3\xa9.bin", "old");
+    const Result kept = cli("--catalogue " + catalogue + " --json read '" + plain +
+                            "' --chip W25Q64FV 2>/dev/null");
+    EXPECT_NE(kept.out.find(",\"file\":\"" + plain + "\",\"errors\":"), std::string::npos)
+        << kept.out;
+}
+
+// Both programs name themselves and their build's version; the window's needs no display.
+TEST_F(Cli, BothProgramsTellTheirVersion) {
+    const Result cliVersion = cli("--version");
+    EXPECT_EQ(cliVersion.code, 0);
+    EXPECT_EQ(cliVersion.out, "korvat-cli " KORVAT_VERSION "\n");
+    EXPECT_EQ(cli("--json --version").out,
+              "{\"command\":\"version\",\"result\":\"ok\",\"exitCode\":0,\"program\":"
+              "\"korvat-cli\",\"version\":\"" KORVAT_VERSION "\",\"errors\":[]}\n");
+    const Result app =
+        shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " KORVAT_APP " --version 2>&1");
+    EXPECT_EQ(app.code, 0);
+    EXPECT_EQ(app.out, "korvat " KORVAT_VERSION "\n");
+}
+
 // Raw to Intel HEX to S-record and back gives the same bytes; an existing file is kept
 // unless --force says otherwise.
 TEST_F(Cli, ConvertsBetweenFormatsAndKeepsExistingFiles) {

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -21,11 +23,25 @@ korvat::AppPaths paths() {
     return p;
 }
 
+// --version anywhere on the command line: answered before the application is made, so
+// it needs no display.
+bool versionAsked(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (versionAsked(argc, argv)) {
+        std::printf("korvat %s\n", KORVAT_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvat"));
+    QApplication::setApplicationVersion(QStringLiteral(KORVAT_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVAT_APP_ID)); // its desktop entry
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
     MessageBoxes boxes(nullptr);
