@@ -2,6 +2,7 @@
 
 #include "TextTable.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +41,21 @@ RegularFile::RegularFile(RegularFile &&other) noexcept
 
 int RegularFile::release() {
     return std::exchange(m_fd, -1);
+}
+
+bool RegularFile::readInto(char *out, std::size_t size, std::size_t &got) const {
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(m_fd, out + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 bool isIrregularFile(const std::string &path) {

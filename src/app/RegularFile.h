@@ -3,6 +3,7 @@
 // something writes to it, and reading it then waits for what is written; a device or a
 // folder is no file to load either. Only a regular file, or a link to one, is opened.
 
+#include <cstddef>
 #include <string>
 
 namespace korvat {
@@ -26,6 +27,8 @@ public:
     Problem problem() const { return m_problem; }
     // Hands the descriptor over to the caller, who closes it.
     int release();
+    // Reads on until size bytes are in out or the file ends; false on a read error.
+    bool readInto(char *out, std::size_t size, std::size_t &got) const;
 
 private:
     int m_fd = -1;
