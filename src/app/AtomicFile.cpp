@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/falloc.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -55,6 +56,23 @@ std::string tempPattern(const std::string &target) {
            (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
         --keep;
     return folder + "." + name.substr(0, keep) + std::string(kTempSuffix);
+}
+
+// A name for a hidden file beside the target that no file has yet, for linkat (which
+// does not replace one); the pattern's X's become letters and digits.
+std::string freshName(const std::string &pattern) {
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 gen{std::random_device{}()};
+    std::string name = pattern;
+    for (std::size_t i = name.size() - (kTempSuffix.size() - 1); i < name.size(); ++i)
+        name[i] = kChars[gen() % (sizeof kChars - 1)];
+    return name;
+}
+
+// The path through which the kernel links an unnamed file open on fd to a name.
+std::string procPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
 }
 
 // Gives a replacement the owner, group and permissions of the file it replaces, or the
@@ -142,13 +160,27 @@ bool AtomicFile::open() {
     return regular && openInPlace();
 }
 
+// The replacement is an unnamed file in the target's folder that gets its name only
+// when it is complete, so a process killed part-way leaves nothing behind. Where the
+// file system has no unnamed files, or /proc is not there to link one, it is a hidden
+// named file, removed when the save fails.
 bool AtomicFile::openReplacement() {
+    m_mode = Mode::Replace;
+    const std::string folder = folderOf(m_final);
+    m_fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    struct stat link {};
+    if (m_fd >= 0 && ::lstat(procPath(m_fd).c_str(), &link) == 0) {
+        m_unnamed = true;
+        return true;
+    }
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    m_unnamed = false;
     std::string name = tempPattern(m_final);
     m_fd = mkostemp(name.data(), O_CLOEXEC);
     if (m_fd < 0)
         return false;
     m_temp = name;
-    m_mode = Mode::Replace;
     return true;
 }
 
@@ -190,11 +222,38 @@ bool AtomicFile::commit() {
 
 bool AtomicFile::commitReplacement() {
     const bool synced = fsync(m_fd) == 0;
+    const bool named = synced && (!m_unnamed || linkReplacement());
     const bool closed = ::close(std::exchange(m_fd, -1)) == 0;
-    if (!synced || !closed || std::rename(m_temp.c_str(), m_final.c_str()) != 0)
+    if (!named || !closed)
+        return false;
+    if (m_temp != m_final && std::rename(m_temp.c_str(), m_final.c_str()) != 0)
         return false;
     m_temp.clear();
     return true;
+}
+
+// Gives the complete unnamed file a hidden name beside the target, for the rename over
+// it; where no file is at the target, the target's name itself, and nothing is left to
+// rename. Only between the link and the rename does a named copy exist.
+bool AtomicFile::linkReplacement() {
+    const std::string from = procPath(m_fd);
+    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, m_final.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        m_temp = m_final; // in place already: nothing to rename, nothing to remove
+        return true;
+    }
+    if (errno != EEXIST)
+        return false;
+    const std::string pattern = tempPattern(m_final);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = freshName(pattern);
+        if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            m_temp = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 // Copies the collected bytes over the target from its start and cuts off the rest. The
@@ -226,7 +285,7 @@ void AtomicFile::discard() {
         if (*fd >= 0)
             ::close(std::exchange(*fd, -1));
     }
-    if (!m_temp.empty())
+    if (!m_temp.empty() && m_temp != m_final)
         ::unlink(m_temp.c_str());
     m_temp.clear();
 }

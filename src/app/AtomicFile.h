@@ -1,7 +1,9 @@
 #pragma once
 // Writes a file so that a crash or a failed write never leaves a half-written file in
 // place of a good one: the bytes go to a temporary file in the same folder, which is
-// renamed over the target only when everything was written and flushed.
+// renamed over the target only when everything was written and flushed. The temporary
+// file has no name until then where the file system allows (O_TMPFILE), so a process
+// killed while it writes leaves nothing behind; elsewhere it is a hidden named file.
 //
 // Symbolic links are followed, so the file they lead to is written and the links stay.
 // A file that cannot be written is refused, as writing to it would be. Renaming would
@@ -41,6 +43,7 @@ private:
     bool openReplacement();
     bool openInPlace();
     bool commitReplacement();
+    bool linkReplacement();
     bool commitInPlace();
     void discard();
 
@@ -49,6 +52,7 @@ private:
     std::string m_final; // the target with its symbolic links followed
     std::string m_temp;  // the replacement's name while it exists
     Mode m_mode = Mode::Replace;
+    bool m_unnamed = false; // the replacement is an unnamed file until commit()
     int m_fd = -1;       // receives the bytes: the replacement or the anonymous file
     int m_targetFd = -1; // the target itself when it is written in place
     bool m_failed = false;

@@ -148,6 +148,11 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"芯片的最后地址是 %1。", "芯片的最後地址是 %1。", " The chip's last address is %1."},
     {"芯片不符", "芯片不符", "wrong chip"},
     {"没有芯片", "沒有芯片", "no chip"},
+    // Files
+    // %1 the path: a named pipe, a device or a folder, which is never read.
+    {"%1 不是普通文件（可能是管道、设备或文件夹），没有打开。",
+     "%1 不是普通檔案（可能是管道、裝置或資料夾），沒有開啟。",
+     "%1 is not an ordinary file (it may be a pipe, a device or a folder) and was not opened."},
 }};
 
 } // namespace

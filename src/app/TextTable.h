@@ -84,6 +84,8 @@ enum TextName {
     txtChipLastAddress,
     txtStepWrongChip,
     txtStepNoChip,
+    // Files
+    txtNotRegularFile,
     kTextNameCount
 };
 

@@ -50,12 +50,25 @@ bool endsWith(std::string_view text, std::string_view end) {
 // so that nothing reaches the buffer before the command decides to keep it. In the copy
 // the part the file replaces is 0xFF. A text file may leave bytes outside that part as
 // they are, so for one the copy holds the buffer's bytes there; a raw file changes only
-// the bytes it brings.
+// the bytes it brings. The copy is mapped memory: of a raw file's copy only the pages
+// its bytes were read into are ever backed.
 struct Staged {
     LargeBlock bytes;
     std::size_t size = 0;
     std::uint32_t loaded = 0; // what loadFile returned
     std::size_t changed = 0;  // bytes from the start of the copy the file may have changed
+    bool failed = false;      // the load said why it brought nothing
+};
+
+// Passes the messages on and remembers that there was one.
+struct Noticing : MessageSink {
+    explicit Noticing(MessageSink &to) : to(to) {}
+    void showError(std::string_view text) override {
+        shown = true;
+        to.showError(text);
+    }
+    MessageSink &to;
+    bool shown = false;
 };
 
 // Buffer addresses [start, end).
@@ -66,9 +79,8 @@ struct Part {
 
 // The file placed at buffer address at, which is never past the start of the replaced
 // part.
-std::optional<Staged> stage(const std::string &path, FileKind kind,
-                            std::span<const std::uint8_t> buffer, std::size_t at, Part replaced,
-                            MessageSink &sink) {
+std::optional<Staged> stage(RegularFile file, FileKind kind, std::span<const std::uint8_t> buffer,
+                            std::size_t at, Part replaced, MessageSink &sink) {
     Staged s;
     s.size = buffer.size() - at;
     s.bytes = allocateLargeBlock(s.size);
@@ -81,7 +93,9 @@ std::optional<Staged> stage(const std::string &path, FileKind kind,
         std::memcpy(copy + (replaced.end - at), buffer.data() + replaced.end,
                     buffer.size() - replaced.end);
     }
-    s.loaded = loadFile(path, kind, {s.bytes.get(), s.size}, sink);
+    Noticing noticing(sink);
+    s.loaded = loadFile(std::move(file), kind, {s.bytes.get(), s.size}, noticing);
+    s.failed = s.loaded == 0 && noticing.shown;
     // A text reader that failed keeps what it stored before it stopped, as the view then
     // shows; a raw file that failed brings nothing.
     s.changed = s.loaded || !carriesAddresses(kind) ? s.loaded : s.size;
@@ -189,21 +203,27 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
         replaced.start = std::min<std::size_t>(range.start, kFlashBufferSize);
         replaced.end = std::min<std::size_t>(range.end + 1, kFlashBufferSize);
     }
-    const FileKind kind = fileKind(path);
+    RegularFile file = openToLoad(path, m_sink, m_language);
+    if (!file)
+        return false;
+    const FileKind kind = fileKind(path, file);
     const std::size_t at = carriesAddresses(kind) ? 0 : replaced.start;
-    const auto staged = stage(path, kind, m_buffers.flash(), at, replaced, m_sink);
+    const auto staged = stage(std::move(file), kind, m_buffers.flash(), at, replaced, m_sink);
     if (!staged) {
         m_sink.showError(text(txtOpenOutOfMemory));
         return false;
     }
+    // A raw file that failed part-way (it shrank, a read failed) brings none of its
+    // bytes: the buffer, the view and the loaded length stay as they were.
+    if (staged->failed && !carriesAddresses(kind))
+        return false;
     std::uint64_t n = at + staged->loaded;
     if (n > chip.capacity) {
         if (!m_prompter.askYesNo(text(txtFileTooLong)))
             return false;
         n = chip.capacity;
     }
-    // A raw file that brought nothing (one that could not be read, or an empty one)
-    // replaces nothing: a mistyped name does not erase the image the buffer holds.
+    // An empty raw file replaces nothing.
     if (staged->changed > 0 || carriesAddresses(kind))
         land(*staged, m_buffers.flash(), at, replaced);
     m_buffers.loadedLength = static_cast<std::int32_t>(n);
@@ -215,11 +235,17 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
 // part.
 bool FileCommands::loadIntoEeprom(const std::string &path, const ChipRecord &chip) {
     const Part whole{0, kEepromBufferSize};
-    const auto staged = stage(path, fileKind(path), m_buffers.eeprom(), 0, whole, m_sink);
+    RegularFile file = openToLoad(path, m_sink, m_language);
+    if (!file)
+        return false;
+    const FileKind kind = fileKind(path, file);
+    const auto staged = stage(std::move(file), kind, m_buffers.eeprom(), 0, whole, m_sink);
     if (!staged) {
         m_sink.showError(text(txtOpenOutOfMemory));
         return false;
     }
+    if (staged->failed && !carriesAddresses(kind))
+        return false;
     if (staged->loaded > chip.eepromSize && !m_prompter.askYesNo(text(txtFileTooLong)))
         return false;
     land(*staged, m_buffers.eeprom(), 0, whole);

@@ -59,8 +59,10 @@ public:
     // Open: the dialog, then openPath. False when nothing was opened.
     bool open(BufferTab tab, const ChipRecord &chip);
     // Loads the file into the tab's buffer and logs it. False when the address range is
-    // refused, the person answered No to the capacity question or the file could not be
-    // staged; the buffers, the views and the log are then as they were.
+    // refused, the file cannot be opened or is not a regular file, a raw file fails
+    // while it is read, the person answered No to the capacity question or the file
+    // could not be staged; the buffers, the views, the loaded length and the log are
+    // then as they were. A text file that fails part-way keeps what its reader stored.
     bool openPath(const std::string &path, BufferTab tab, const ChipRecord &chip);
     // Files dropped on the window: the first is opened, and the log says when there
     // were more.

@@ -42,15 +42,6 @@ bool isSRecordName(const std::string &ext) {
     return isAnyOf(ext, {".s19", ".s28", ".s37", ".srec", ".mot"});
 }
 
-// An open file descriptor that closes itself.
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 bool readAll(int fd, std::uint8_t *out, std::size_t n, std::size_t &got) {
     got = 0;
     while (got < n) {
@@ -67,12 +58,12 @@ bool readAll(int fd, std::uint8_t *out, std::size_t n, std::size_t &got) {
 }
 
 // Raw and capsule files: the size test covers the whole file, header included.
-std::uint32_t loadRaw(const std::string &path, std::span<std::uint8_t> buffer, std::size_t skip,
+std::uint32_t loadRaw(const RegularFile &file, std::span<std::uint8_t> buffer, std::size_t skip,
                       MessageSink &sink) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const int fd = file.fd();
     struct stat st {};
-    if (f.fd < 0 || fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        sink.showError(kCannotOpen);
+    if (fstat(fd, &st) != 0) {
+        sink.showError(codec::kReadFailed);
         return 0;
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
@@ -86,23 +77,23 @@ std::uint32_t loadRaw(const std::string &path, std::span<std::uint8_t> buffer, s
     // read is not loaded in part.
     const auto want = static_cast<std::size_t>(size - skip);
     std::size_t got = 0;
-    if (lseek(f.fd, static_cast<off_t>(skip), SEEK_SET) < 0 ||
-        !readAll(f.fd, buffer.data(), want, got) || got != want) {
+    if (lseek(fd, static_cast<off_t>(skip), SEEK_SET) < 0 ||
+        !readAll(fd, buffer.data(), want, got) || got != want) {
         sink.showError(codec::kReadFailed);
         return 0;
     }
     return static_cast<std::uint32_t>(got);
 }
 
-// ".eep" and ".src" files are told apart by their first character.
-bool firstCharacter(const std::string &path, char &c) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (f.fd < 0 || fstat(f.fd, &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
+// ".eep" and ".src" files are told apart by their first character, read where it is so
+// that the load still starts at the file's start.
+bool firstCharacter(const RegularFile &file, char &c) {
     c = 0;
-    std::size_t got = 0;
-    return readAll(f.fd, reinterpret_cast<std::uint8_t *>(&c), 1, got);
+    ssize_t n = 0;
+    do
+        n = file ? ::pread(file.fd(), &c, 1, 0) : -1;
+    while (n < 0 && errno == EINTR);
+    return n >= 0;
 }
 
 bool saveRaw(const std::string &path, std::span<const std::uint8_t> data, MessageSink &sink,
@@ -130,10 +121,14 @@ std::string fileExtension(const std::string &path) {
 }
 
 FileKind fileKind(const std::string &path) {
+    return fileKind(path, RegularFile(path));
+}
+
+FileKind fileKind(const std::string &path, const RegularFile &file) {
     const std::string ext = fileExtension(path);
     if (is(ext, ".eep") || is(ext, ".src")) {
         char c = 0;
-        if (!firstCharacter(path, c))
+        if (!firstCharacter(file, c))
             return FileKind::Raw;
         return c == ':' ? FileKind::IntelHex : c == 'S' ? FileKind::SRecord : FileKind::Raw;
     }
@@ -144,23 +139,45 @@ FileKind fileKind(const std::string &path) {
     return is(ext, ".cap") ? FileKind::Capsule : FileKind::Raw;
 }
 
-std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink) {
-    return loadFile(path, fileKind(path), buffer, sink);
+RegularFile openToLoad(const std::string &path, MessageSink &sink, int language) {
+    RegularFile file(path);
+    if (file.problem() == RegularFile::Problem::NotRegular)
+        sink.showError(notRegularFileText(path, language));
+    else if (!file)
+        sink.showError(kCannotOpen);
+    return file;
+}
+
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink,
+                       int language) {
+    RegularFile file = openToLoad(path, sink, language);
+    if (!file)
+        return 0;
+    const FileKind kind = fileKind(path, file);
+    return loadFile(std::move(file), kind, buffer, sink);
 }
 
 std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::uint8_t> buffer,
+                       MessageSink &sink, int language) {
+    RegularFile file = openToLoad(path, sink, language);
+    return file ? loadFile(std::move(file), kind, buffer, sink) : 0;
+}
+
+std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> buffer,
                        MessageSink &sink) {
+    if (!file)
+        return 0;
     switch (kind) {
     case FileKind::IntelHex:
-        return readIntelHex(path, buffer, sink);
+        return readIntelHex(file.release(), buffer, sink);
     case FileKind::SRecord:
-        return readSRecord(path, buffer, sink);
+        return readSRecord(file.release(), buffer, sink);
     case FileKind::Capsule:
-        return loadRaw(path, buffer, kCapsuleHeader, sink);
+        return loadRaw(file, buffer, kCapsuleHeader, sink);
     case FileKind::Raw:
         break;
     }
-    return loadRaw(path, buffer, 0, sink);
+    return loadRaw(file, buffer, 0, sink);
 }
 
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,

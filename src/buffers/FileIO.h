@@ -3,6 +3,7 @@
 // extension) and saving the FLASH buffer in the format its name asks for.
 
 #include "MessageSink.h"
+#include "app/RegularFile.h"
 
 #include <cstdint>
 #include <span>
@@ -25,8 +26,10 @@ enum class FileKind { Raw, Capsule, IntelHex, SRecord };
 // both ways; ".s19", ".s28", ".s37", ".srec", ".mot" are S-records both ways. ".src"
 // (saved as S-records) and ".eep" are told by their first character: ':' Intel HEX,
 // 'S' S-records, anything else raw (also when it cannot be read; the load then says
-// why). ".cap" is a capsule; any other name is raw.
+// why). ".cap" is a capsule; any other name is raw. The second form reads the first
+// character from the file opened for the load, leaving it where it stands.
 FileKind fileKind(const std::string &path);
+FileKind fileKind(const std::string &path, const RegularFile &file);
 
 // Intel HEX and S-record files carry their own addresses; raw and capsule files are
 // placed by whoever loads them.
@@ -34,12 +37,22 @@ constexpr bool carriesAddresses(FileKind kind) {
     return kind == FileKind::IntelHex || kind == FileKind::SRecord;
 }
 
+// The file opened for a load. One that cannot be opened is "Can't open File", in every
+// format; one that is not a regular file (a named pipe, a device, a folder) is neither
+// opened nor waited on, and the sink is told so in the language. Both come back empty.
+RegularFile openToLoad(const std::string &path, MessageSink &sink, int language);
+
 // Loads the file into the buffer from its first byte; the buffer's size is the limit.
 // Returns the bytes read (raw, capsule) or the extent the text reader reports (one past
 // the highest address written), and 0 after any failure, which the sink has been told
-// about. Without a kind, the path's kind.
-std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink);
+// about. Without a kind, the path's kind. The path is opened as openToLoad does; a file
+// that could not be opened leaves the buffer as it was.
+std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, MessageSink &sink,
+                       int language = 2);
 std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::uint8_t> buffer,
+                       MessageSink &sink, int language = 2);
+// Loads the file openToLoad opened, which it closes.
+std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> buffer,
                        MessageSink &sink);
 
 // Saves the bytes: S-records or Intel HEX by the names above, anything else raw. An

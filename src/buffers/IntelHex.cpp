@@ -120,6 +120,10 @@ std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buff
     return Reader(buffer, sink).readFile(path, kIntelHexWindow, "Error reading File");
 }
 
+std::uint32_t readIntelHex(int fd, std::span<std::uint8_t> buffer, MessageSink &sink) {
+    return Reader(buffer, sink).readFile(fd, kIntelHexWindow, "Error reading File");
+}
+
 bool writeIntelHex(const std::string &path, std::span<const std::uint8_t> data) {
     BufferedWriter out(path);
     if (!out.open())

@@ -21,6 +21,8 @@ constexpr std::size_t kIntelHexWindow = 1 + 2 + 4 + 2 + 2 * 255 + 2 + 2;
 // stored before a failure stay in it.
 std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buffer,
                            MessageSink &sink);
+// The same for a file the caller opened (see loadFile), read from its start and closed.
+std::uint32_t readIntelHex(int fd, std::span<std::uint8_t> buffer, MessageSink &sink);
 
 // Writes the bytes with CR LF line ends; false when the file cannot be created or
 // written. The target is replaced only when all of it was written.

@@ -23,6 +23,12 @@ bool LineReader::open(const std::string &path) {
     return m_fd >= 0;
 }
 
+void LineReader::adopt(int fd) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
 // Keeps more than one window of bytes ahead of the position unless the file ends, so
 // that a window without a line feed tells a line that is too long from the last one.
 bool LineReader::fill() {

@@ -28,6 +28,8 @@ public:
     LineReader &operator=(const LineReader &) = delete;
 
     bool open(const std::string &path);
+    // Reads a file opened elsewhere, from where it stands; the reader closes it.
+    void adopt(int fd);
     // Reads on. The view holds the line, or the window's bytes for TooLong, and stays
     // valid until the next call; reading may go on after a line that is too long.
     Result next(std::string_view &line);

@@ -13,6 +13,16 @@ std::uint32_t RecordReader::readFile(const std::string &path, std::size_t window
     LineReader in(window);
     if (!in.open(path))
         return 0;
+    return readLines(in, endMessage);
+}
+
+std::uint32_t RecordReader::readFile(int fd, std::size_t window, std::string_view endMessage) {
+    LineReader in(window);
+    in.adopt(fd);
+    return readLines(in, endMessage);
+}
+
+std::uint32_t RecordReader::readLines(LineReader &in, std::string_view endMessage) {
     std::string_view text;
     for (;;) {
         switch (in.next(text)) {

@@ -13,6 +13,8 @@
 
 namespace korvat {
 
+class LineReader;
+
 class RecordReader {
 public:
     RecordReader(std::span<std::uint8_t> buffer, MessageSink &sink)
@@ -26,6 +28,8 @@ public:
     // allow that ("File Read Operation Failed", then endMessage when there is one).
     std::uint32_t readFile(const std::string &path, std::size_t window,
                            std::string_view endMessage);
+    // The same for a file opened elsewhere, which it reads from its start and closes.
+    std::uint32_t readFile(int fd, std::size_t window, std::string_view endMessage);
 
 protected:
     // Handles one line; false when reading ends, successfully or not.
@@ -48,6 +52,8 @@ protected:
                    std::uint32_t length, std::uint32_t &sum);
 
 private:
+    std::uint32_t readLines(LineReader &in, std::string_view endMessage);
+
     std::span<std::uint8_t> m_buffer;
     MessageSink &m_sink;
     std::uint64_t m_extent = 0;

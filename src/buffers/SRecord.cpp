@@ -94,6 +94,10 @@ std::uint32_t readSRecord(const std::string &path, std::span<std::uint8_t> buffe
     return Reader(buffer, sink).readFile(path, kSRecordWindow, {});
 }
 
+std::uint32_t readSRecord(int fd, std::span<std::uint8_t> buffer, MessageSink &sink) {
+    return Reader(buffer, sink).readFile(fd, kSRecordWindow, {});
+}
+
 bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data) {
     BufferedWriter out(path);
     if (!out.open())

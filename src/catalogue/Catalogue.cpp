@@ -3,12 +3,12 @@
 #include "IntegerText.h"
 #include "NameText.h"
 #include "app/AtomicFile.h"
+#include "app/RegularFile.h"
 #include "app/TextTable.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sys/stat.h>
 
 namespace korvat {
@@ -80,17 +80,19 @@ CatalogueResult Catalogue::load(const std::string &path, int language) {
         return {CatalogueOutcome::NoFile, {}};
     const CatalogueResult cannotOpen{CatalogueOutcome::CannotOpen,
                                      withPath("Cannot open file %s", path)};
-    std::ifstream in;
-    if (!S_ISREG(st.st_mode) || (in.open(path, std::ios::binary), !in))
+    // A named pipe is not waited on, nor a device read.
+    const RegularFile in(path);
+    if (in.problem() == RegularFile::Problem::NotRegular)
+        return {CatalogueOutcome::CannotOpen, notRegularFileText(path, language)};
+    if (!in)
         return cannotOpen;
 
     const std::string damaged(text(txtCatalogueDamaged, language));
     // Never read more than the table holds plus one byte, so an oversized file is
     // told apart without loading all of it.
     std::vector<char> bytes(kCatalogueFileMax + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto size = static_cast<std::size_t>(in.gcount());
-    if (in.bad())
+    std::size_t size = 0;
+    if (!in.readInto(bytes.data(), bytes.size(), size))
         return cannotOpen;
     if (size > kCatalogueFileMax || size % sizeof(ChipRecord) != 0)
         return {CatalogueOutcome::Damaged, damaged};

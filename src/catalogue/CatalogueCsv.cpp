@@ -1,7 +1,8 @@
 #include "CatalogueCsv.h"
 
+#include "app/RegularFile.h"
+
 #include <algorithm>
-#include <fstream>
 #include <variant>
 
 namespace korvat {
@@ -116,13 +117,12 @@ CatalogueCsv parseCatalogueCsv(std::string_view text) {
 }
 
 CatalogueCsv readCatalogueCsvFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+    const RegularFile in(path); // a named pipe is not waited on
     std::string text(kCsvFileMax + 1, '\0');
-    if (in)
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!in && !in.eof())
+    std::size_t size = 0;
+    if (!in || !in.readInto(text.data(), text.size(), size))
         return {{}, "Cannot open file " + path};
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    text.resize(size);
     if (text.size() > kCsvFileMax)
         return {{},
                 "the file is larger than a catalogue's could be (" +

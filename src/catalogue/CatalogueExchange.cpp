@@ -3,6 +3,7 @@
 #include "CatalogueCsv.h"
 #include "app/AtomicFile.h"
 #include "app/Prompter.h"
+#include "app/RegularFile.h"
 #include "app/TextTable.h"
 #include "buffers/FileCommands.h"
 #include "buffers/MessageSink.h"
@@ -27,6 +28,10 @@ std::optional<std::vector<GridRow>> CatalogueExchange::importRows(std::size_t ro
     if (!path)
         return std::nullopt;
     m_folder = std::filesystem::path(*path).parent_path().string();
+    if (isIrregularFile(*path)) {
+        m_sink.showError(notRegularFileText(*path, m_language));
+        return std::nullopt;
+    }
     CatalogueCsv csv = readCatalogueCsvFile(*path);
     if (!csv.error.empty()) {
         m_sink.showError(csv.error.starts_with("Cannot open") ? csv.error

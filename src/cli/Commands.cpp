@@ -80,9 +80,11 @@ int convertFile(const Options &options, const std::string &in, const std::string
         console.showError(out + " exists; --force replaces it");
         return kFileError;
     }
+    // Any message means the input was not read whole (it could not be opened, is no
+    // regular file, or its reader stopped): OUT is then left as it is.
     std::vector<std::uint8_t> image(kImageMax, 0xFF);
-    const std::uint32_t loaded = loadFile(in, image, console);
-    if (loaded == 0 && !console.messages().empty())
+    const std::uint32_t loaded = loadFile(in, image, console, options.language);
+    if (!console.messages().empty())
         return kFileError;
     const std::uint32_t count = size.value_or(loaded);
     if (count > image.size()) {

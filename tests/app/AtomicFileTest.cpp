@@ -1,6 +1,7 @@
 #include "app/AtomicFile.h"
 #include "OrdinaryUser.h"
 #include "buffers/CodecFixture.h"
+#include "buffers/IntelHex.h"
 
 #include <climits>
 #include <cstdio>
@@ -8,7 +9,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <csignal>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace korvat;
@@ -106,7 +110,7 @@ TEST(AtomicFile, ReplacesTheTargetOnlyOnCommit) {
         ASSERT_TRUE(f.open());
         ASSERT_TRUE(f.write("new contents", 12));
         EXPECT_EQ(slurp(target), "old"); // not yet
-        EXPECT_EQ(dir.entries(), 2u);    // target and its temporary
+        EXPECT_EQ(dir.entries(), 1u);    // the new contents have no name yet
     }
     // Destroyed without commit: the old file stays and the temporary is gone.
     EXPECT_EQ(slurp(target), "old");
@@ -271,19 +275,82 @@ TEST(AtomicFileNames, NameOfTheLongestLengthIsSaved) {
 
     AtomicFile f(target);
     ASSERT_TRUE(f.open());
-    ASSERT_EQ(dir.entries(), 2u);
-    for (const auto &entry : fs::directory_iterator(dir.path)) {
-        const std::string temp = entry.path().filename();
-        if (temp == name)
-            continue;
+    ASSERT_TRUE(f.write("new", 3));
+    // The temporary file gets its name only as it is put in place: the folder's events
+    // show it.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path.c_str(), IN_CREATE | IN_MOVED_FROM), 0);
+    ASSERT_TRUE(f.commit());
+    std::vector<std::string> names;
+    alignas(inotify_event) char events[8192];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+        for (char *p = events; p < events + n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(p);
+            if (e->len > 0)
+                names.emplace_back(e->name);
+            p += sizeof(inotify_event) + e->len;
+        }
+    ::close(watch);
+    ASSERT_FALSE(names.empty());
+    for (const std::string &temp : names) {
+        EXPECT_NE(temp, name);
         EXPECT_LE(temp.size(), 255u);
         EXPECT_EQ(temp.front(), '.') << "the temporary file is hidden";
         EXPECT_TRUE(isUtf8(temp)) << "no character is cut in half";
     }
-    ASSERT_TRUE(f.write("new", 3));
-    ASSERT_TRUE(f.commit());
     EXPECT_EQ(slurp(target), "new");
     EXPECT_EQ(dir.entries(), 1u);
+}
+
+// A save killed part-way, the way a crash or a kill ends it, leaves the old file and
+// nothing else: the bytes written so far had no name. Killed at whatever point of a
+// large Intel HEX save, the file is the old one or the whole new one.
+TEST(AtomicFileKilled, SaveKilledPartWayLeavesOnlyTheOldFile) {
+    TempDir dir;
+    const auto target = dir.path / "image.hex";
+    spit(target, "old");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AtomicFile f(target);
+        const std::string block(1 << 20, 'x');
+        bool written = f.open();
+        for (int i = 0; written && i < 16; ++i)
+            written = f.write(block.data(), block.size());
+        if (written && ::write(ready[1], "w", 1) == 1)
+            pause(); // killed here, before the commit
+        _exit(1);
+    }
+    char c = 0;
+    EXPECT_EQ(::read(ready[0], &c, 1), 1);
+    kill(child, SIGKILL);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(dir.entries(), 1u);
+
+    const auto data = randomBytes(16u << 20, 7);
+    const auto whole = dir.path.parent_path() / ("korvat-whole-" + std::to_string(getpid()) + ".hex");
+    ASSERT_TRUE(writeIntelHex(whole, data));
+    const std::string wanted = slurp(whole);
+    fs::remove(whole);
+    for (int run = 0; run < 6; ++run) {
+        spit(target, "old");
+        const pid_t saver = fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0)
+            _exit(writeIntelHex(target, data) ? 0 : 1);
+        usleep(static_cast<useconds_t>(20000 + run * 40000));
+        kill(saver, SIGKILL);
+        ASSERT_EQ(waitpid(saver, nullptr, 0), saver);
+        const std::string now = slurp(target);
+        EXPECT_TRUE(now == "old" || now == wanted) << run << ": " << now.size() << " bytes";
+        EXPECT_EQ(dir.entries(), 1u) << run;
+    }
 }
 
 // A file with the given contents and mode in a folder of dir that takes no new file.

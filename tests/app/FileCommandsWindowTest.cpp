@@ -4,7 +4,9 @@
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
+#include "app/RegularFile.h"
 #include "buffers/Checksum.h"
+#include "buffers/PipeUnblocker.h"
 #include "catalogue/Catalogue.h"
 
 #include <QAction>
@@ -13,6 +15,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +30,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <sys/stat.h>
 
 using namespace korvat;
 
@@ -278,6 +282,33 @@ private slots:
         QCOMPARE(w().FlashEditor->bytes()[0x8000], std::uint8_t('A'));
         QCOMPARE(flash(0x1FF), std::uint8_t('b'));  // before the range: kept
         QCOMPARE(flash(0x200), std::uint8_t(0xFF)); // in it: erased
+    }
+
+    // A failed Open leaves the image the window holds: a pipe is refused at once with its
+    // box, and a raw file whose reading ends short of its size changes neither the
+    // buffer nor the view, the loaded length, the checksum or the log.
+    void failedOpenKeepsTheImage() {
+        open(file("image.bin", QByteArray(0x8000, 'i')));
+        const QString log = w().RichEdit1->toPlainText(), sum = checksumPanel();
+        const QString pipe = path("pipe.bin");
+        QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+        QString shortFile = path("short.bin"); // the kernel states a page, yields a few bytes
+        QVERIFY(QFile::link(QStringLiteral("/sys/devices/system/cpu/online"), shortFile));
+        const korvat::test::PipeUnblocker unblocker({pipe.toStdString()});
+        QElapsedTimer clock;
+        clock.start();
+        open(pipe);
+        QVERIFY(clock.elapsed() < 1000);
+        open(shortFile);
+        QCOMPARE(m_dialogs->errors,
+                 (std::vector<std::string>{notRegularFileText(pipe.toStdString(), 2),
+                                           "File Read Operation Failed"}));
+        QCOMPARE(loaded(), 0x8000);
+        QCOMPARE(flash(0x7FFF), std::uint8_t('i'));
+        QCOMPARE(flash(0x8000), std::uint8_t(0xFF));
+        QCOMPARE(w().FlashEditor->bytes()[0], std::uint8_t('i'));
+        QCOMPARE(checksumPanel(), sum);
+        QCOMPARE(w().RichEdit1->toPlainText(), log);
     }
 
     void eepromAndConfigTabs() {

@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "app/RegularFile.h"
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -34,6 +36,11 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace korvat;
 
@@ -198,6 +205,50 @@ private slots:
         }
         QCOMPARE(m_dialogs.errors,
                  std::vector<std::string>{("Unable to write to " + base + ".ini").toStdString()});
+    }
+
+    // A named pipe as the settings file or the catalogue is neither read nor waited on:
+    // the window starts with the defaults and says why; the pipe is not written over.
+    void pipesAsSettingsAndCatalogueAreRefusedAtStartUp() {
+        const QString ini = base() + ".ini", dat = base() + ".Dat";
+        QFile::remove(dat);
+        QVERIFY(mkfifo(ini.toLocal8Bit().constData(), 0600) == 0);
+        QVERIFY(mkfifo(dat.toLocal8Bit().constData(), 0600) == 0);
+        const auto cleanUp = qScopeGuard([&] {
+            QFile::remove(ini);
+            QFile::remove(dat);
+        });
+        // A start-up that waits on a pipe ends the test program as failed instead of
+        // hanging it.
+        std::atomic<bool> started{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 1000 && !started; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (!started) {
+                std::fputs("FAIL: the window waits on a pipe at start-up\n", stderr);
+                std::_Exit(1);
+            }
+        });
+        const auto joined = qScopeGuard([&] {
+            started = true;
+            watchdog.join();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        {
+            TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+            w.show();
+            QVERIFY(clock.elapsed() < 5000);
+            QCOMPARE(w.language(), 0);
+            QCOMPARE(w.ComboBox1->count(), 0);
+            w.close();
+        }
+        started = true;
+        QCOMPARE(m_dialogs.errors,
+                 (std::vector<std::string>{notRegularFileText(ini.toStdString(), 0),
+                                           notRegularFileText(dat.toStdString(), 0),
+                                           ("Unable to write to " + ini).toStdString()}));
+        QVERIFY(isIrregularFile(ini.toStdString()));
     }
 
     void languageSwitchSetsCaptionsAndClearsTheLog() {

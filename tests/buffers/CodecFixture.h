@@ -2,6 +2,7 @@
 // Shared set-up of the buffer-file tests: a scratch folder, a message recorder and a
 // scripted prompter.
 
+#include "PipeUnblocker.h"
 #include "app/Prompter.h"
 #include "buffers/MessageSink.h"
 

@@ -6,6 +6,8 @@
 #include "ops/RecordingHost.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -116,18 +118,19 @@ TEST_F(OpenAndSave, AddressRangePlacesTheFile) {
     EXPECT_EQ(flash(0x180), 0xFF);
     EXPECT_EQ(buffers.loadedLength, 0x180);
 
-    // A file that fails leaves the loaded length at the start address.
-    EXPECT_TRUE(open(path("missing.bin")));
+    // A file that fails changes nothing: the loaded length, the view and the log stay.
+    EXPECT_FALSE(open(path("missing.bin")));
     EXPECT_EQ(sink.messages, Messages{"Can't open File"});
-    EXPECT_EQ(buffers.loadedLength, 0x100);
-    EXPECT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(buffers.loadedLength, 0x180);
+    EXPECT_EQ(host.log.size(), 1u);
 
     // The room left after the start address is the limit.
     chip.capacity = kFlashBufferSize;
     buffers.range = {kFlashBufferSize - 0x10, kFlashBufferSize - 1, true};
-    EXPECT_TRUE(open(file("tail.bin", std::string(0x11, 't'))));
+    EXPECT_FALSE(open(file("tail.bin", std::string(0x11, 't'))));
     EXPECT_EQ(sink.messages.back(), "File is too big for Buffer");
-    EXPECT_EQ(buffers.loadedLength, static_cast<std::int32_t>(kFlashBufferSize - 0x10));
+    EXPECT_EQ(buffers.loadedLength, 0x180);
+    EXPECT_EQ(flash(kFlashBufferSize - 0x10), 0xFF);
 
     // A range that runs backwards or reaches past the chip loads nothing.
     chip.capacity = 0x10000;
@@ -140,7 +143,7 @@ TEST_F(OpenAndSave, AddressRangePlacesTheFile) {
                                               "chip's last address is FFFFh."
                                             : "The address range reaches past the chip: its "
                                               "last address is FFFFh.");
-        EXPECT_EQ(buffers.loadedLength, static_cast<std::int32_t>(kFlashBufferSize - 0x10));
+        EXPECT_EQ(buffers.loadedLength, 0x180);
         EXPECT_TRUE(host.log.empty());
     }
 }
@@ -173,12 +176,60 @@ TEST_F(OpenAndSave, FilesReplaceWhatWasThere) {
     EXPECT_EQ(flash(0x200), 'o');
     EXPECT_TRUE(sink.messages.empty());
 
-    // A file that cannot be read replaces nothing; nothing counts as loaded.
+    // A file that cannot be read replaces nothing, and the loaded length stays.
     buffers.range.enabled = false;
-    EXPECT_TRUE(open(path("missing.bin")));
+    EXPECT_FALSE(open(path("missing.bin")));
     EXPECT_EQ(sink.messages, std::vector<std::string>{"Can't open File"});
     EXPECT_EQ(flash(0x200), 'o');
-    EXPECT_EQ(buffers.loadedLength, 0);
+    EXPECT_EQ(buffers.loadedLength, 0x21);
+}
+
+// Whatever way a load fails before the file's bytes could all be read, the buffers, the
+// views, the loaded length and the log stay as they were: a file that cannot be opened
+// (text formats too), a pipe, a device or a folder (never waited on), and a raw file
+// whose reading fails or ends short of its size.
+TEST_F(OpenAndSave, FailedLoadChangesNothing) {
+    const std::string image = file("image.bin", std::string(0x8000, 'i'));
+    ASSERT_TRUE(open(image));
+    ASSERT_TRUE(open(file("data.eep", "eeprom"), BufferTab::Eeprom));
+    const std::string pipe = path("pipe.bin"), textPipe = path("pipe.hex");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(textPipe.c_str(), 0600), 0);
+    std::vector<std::pair<std::string, std::string>> failing = {
+        {path("missing.hex"), "Can't open File"},
+        {path("missing.src"), "Can't open File"},
+        {pipe, pipe + " is not an ordinary file (it may be a pipe, a device or a folder) and "
+                      "was not opened."},
+        {textPipe, textPipe + " is not an ordinary file (it may be a pipe, a device or a "
+                              "folder) and was not opened."},
+        {"/dev/null", "/dev/null is not an ordinary file (it may be a pipe, a device or a "
+                      "folder) and was not opened."},
+    };
+    // Files of the kernel that state a page as their size: one reads only a few bytes,
+    // the other fails to read.
+    for (const char *kernel : {"/sys/devices/system/cpu/online", "/sys/class/net/lo/speed"}) {
+        const std::string link = path(std::string("k") + std::to_string(failing.size()) + ".bin");
+        if (symlink(kernel, link.c_str()) == 0 && std::ifstream(link).good())
+            failing.emplace_back(link, "File Read Operation Failed");
+    }
+    ASSERT_EQ(failing.size(), 7u) << "the kernel files are missing here";
+    const int views = flashView.loads, eepromViews = eepromView.loads;
+    const PipeUnblocker unblocker({pipe, textPipe});
+    for (const BufferTab tab : {BufferTab::Flash, BufferTab::Eeprom}) {
+        for (const auto &[p, message] : failing) {
+            sink.messages.clear();
+            EXPECT_FALSE(open(p, tab)) << p;
+            EXPECT_EQ(sink.messages, Messages{message}) << p;
+            EXPECT_EQ(flash(0), 'i') << p;
+            EXPECT_EQ(flash(0x7FFF), 'i') << p;
+            EXPECT_EQ(flash(0x8000), 0xFF) << p;
+            EXPECT_EQ(eeprom(0), 'e') << p;
+            EXPECT_EQ(buffers.loadedLength, 0x8000) << p;
+        }
+    }
+    EXPECT_EQ(flashView.loads, views);
+    EXPECT_EQ(eepromView.loads, eepromViews);
+    EXPECT_EQ(host.log.size(), 2u);
 }
 
 TEST_F(OpenAndSave, TextReaderFailureKeepsWhatItStored) {
@@ -216,9 +267,10 @@ TEST_F(OpenAndSave, EepromTabStartsFromErasedBytes) {
     EXPECT_EQ(eeprom(0x2FF), 'e');
     EXPECT_EQ(eepromView.bytes.size(), chip.eepromSize);
 
-    EXPECT_TRUE(open(file("huge.bin", std::string(kEepromBufferSize + 1, 'h')), BufferTab::Eeprom));
+    // A file too big for the buffer is refused and erases nothing.
+    EXPECT_FALSE(open(file("huge.bin", std::string(kEepromBufferSize + 1, 'h')), BufferTab::Eeprom));
     EXPECT_EQ(sink.messages, Messages{"File is too big for Buffer"});
-    EXPECT_EQ(eeprom(0), 0xFF); // reset before the load
+    EXPECT_EQ(eeprom(0), 'e');
 }
 
 TEST_F(OpenAndSave, OtherTabsLoadNothingButLog) {

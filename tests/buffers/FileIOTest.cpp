@@ -1,8 +1,10 @@
 #include "buffers/FileIO.h"
 #include "CodecFixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -82,10 +84,40 @@ TEST_F(Files, RawFileFailures) {
     EXPECT_EQ(buffer[0], 'x'); // nothing of the refused file was read
     EXPECT_EQ(load(path("missing.bin")), 0u);
     EXPECT_EQ(load(dir.string()), 0u);
-    EXPECT_EQ(sink.messages,
-              (Messages{"File is too big for Buffer", "Can't open File", "Can't open File"}));
-    EXPECT_EQ(load(path("missing.hex")), 0u); // the text readers fail silently
-    EXPECT_EQ(sink.messages.size(), 3u);
+    EXPECT_EQ(sink.messages, (Messages{"File is too big for Buffer", "Can't open File",
+                                       dir.string() + " is not an ordinary file (it may be a "
+                                                      "pipe, a device or a folder) and was not "
+                                                      "opened."}));
+}
+
+// A text file that cannot be opened says so as a raw one does (the readers alone are
+// silent); nothing that is not a regular file is opened or waited on, in any format,
+// and none of them touches the buffer.
+TEST_F(Files, WhatCannotBeOpenedIsSaidAndNothingWaits) {
+    buffer.assign(buffer.size(), 0x5A);
+    for (const char *name : {"missing.hex", "missing.s19", "missing.src", "missing.eep"}) {
+        sink.messages.clear();
+        EXPECT_EQ(load(path(name)), 0u) << name;
+        EXPECT_EQ(sink.messages, Messages{"Can't open File"}) << name;
+    }
+    const std::string pipe = path("pipe.hex");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string link = path("link.bin");
+    ASSERT_EQ(symlink(pipe.c_str(), link.c_str()), 0);
+    const PipeUnblocker unblocker({pipe});
+    for (const std::string &p : {pipe, link, std::string("/dev/zero")}) {
+        for (int language = 0; language < 3; ++language) {
+            sink.messages.clear();
+            EXPECT_EQ(loadFile(p, buffer, sink, language), 0u) << p;
+            EXPECT_EQ(sink.messages, Messages{notRegularFileText(p, language)}) << p;
+        }
+    }
+    EXPECT_EQ(notRegularFileText("/a/b", 1), "/a/b 不是普通檔案（可能是管道、裝置或資料夾），沒有開啟。");
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A), 0x1000);
+    // A regular file behind a link is loaded as ever.
+    const std::string image = file("image.bin", "abc");
+    ASSERT_EQ(symlink(image.c_str(), path("image-link.rom").c_str()), 0);
+    EXPECT_EQ(load(path("image-link.rom")), 3u);
 }
 
 // A kernel attribute file states a page as its size but yields only its few bytes of

@@ -1,8 +1,11 @@
 #include "catalogue/CatalogueExchange.h"
 
+#include "app/RegularFile.h"
 #include "buffers/ChoiceScript.h"
 #include "buffers/CodecFixture.h"
 #include "catalogue/CatalogueCsv.h"
+
+#include <sys/stat.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -80,4 +83,14 @@ TEST_F(Exchange, ImportReadsTheRowsOrSaysWhyNot) {
     chooser.files = {huge};
     EXPECT_FALSE(exchange.importRows(0));
     EXPECT_NE(sink.messages.back().find("larger than a catalogue"), std::string::npos);
+
+    // A named pipe is refused without waiting for something to write into it.
+    const std::string pipe = path("pipe.csv");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const PipeUnblocker unblocker({pipe});
+    chooser.files = {pipe};
+    language = 1;
+    EXPECT_FALSE(exchange.importRows(0));
+    EXPECT_EQ(sink.messages.back(), notRegularFileText(pipe, 1));
+    EXPECT_EQ(readCatalogueCsvFile(pipe).error, "Cannot open file " + pipe);
 }

@@ -98,9 +98,10 @@ TEST_F(CatalogueFile, ShorterFileNeverShowsChipsFromAnEarlierRead) {
 
 TEST_F(CatalogueFile, FileThatCannotBeOpened) {
     fs::create_directory(path); // a folder by the catalogue's name
-    const CatalogueResult r = cat.load(path, 0);
+    const CatalogueResult r = cat.load(path, 2);
     EXPECT_EQ(r.outcome, CatalogueOutcome::CannotOpen);
-    EXPECT_EQ(r.message, "Cannot open file " + path);
+    EXPECT_EQ(r.message, path + " is not an ordinary file (it may be a pipe, a device or a "
+                                "folder) and was not opened.");
 }
 
 TEST_F(CatalogueFile, OnlyAMissingFileIsSilent) {

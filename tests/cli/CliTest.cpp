@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -490,4 +491,39 @@ TEST_F(Cli, PartlyLoadedFilesAndAMissingProgrammerAreRefused) {
                   "env -u KORVAT_SIM LD_LIBRARY_PATH=/nonexistent ")
                   .code,
               2);
+}
+
+// An input that cannot be opened or read, or that is no regular file, is a file error in
+// every command, at once (a pipe is not waited on), and the output is left as it was.
+TEST_F(Cli, InputsThatCannotBeReadAreFileErrorsAndTouchNothing) {
+    const std::string keep = file("keep.bin", "old");
+    const std::string pipe = path("pipe.hex");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(path("folder.hex"));
+    std::vector<std::string> inputs = {path("missing.hex"), path("missing.s19"),
+                                       path("missing.bin"), pipe, path("folder.hex")};
+    // A kernel file that states a page as its size but fails to read.
+    if (symlink("/sys/class/net/lo/speed", path("speed.hex").c_str()) == 0 &&
+        std::ifstream(path("speed.hex")).good())
+        inputs.push_back(path("speed.hex"));
+    const PipeUnblocker unblocker({pipe}); // so the run fails rather than hangs
+    for (const std::string &in : inputs) {
+        const Result convert = cli("convert " + in + " " + keep + " --force 2>&1", "timeout 20 ");
+        EXPECT_EQ(convert.code, 4) << in << ": " << convert.out;
+        EXPECT_EQ(convert.out.find("bytes written"), std::string::npos) << convert.out;
+        EXPECT_EQ(slurp(keep), "old") << in;
+    }
+    const Result named = cli("convert " + pipe + " " + path("out.bin") + " 2>&1", "timeout 20 ");
+    EXPECT_NE(named.out.find(pipe + " is not an ordinary file"), std::string::npos) << named.out;
+    EXPECT_FALSE(std::filesystem::exists(path("out.bin")));
+
+    const std::string sim = "LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" +
+                            file("scenario.txt", "chip 25 EF4017 8M\n") + " timeout 20 ";
+    for (const char *command : {"write", "verify", "auto"})
+        for (const std::string &in : {path("missing.hex"), pipe}) {
+            const Result run = cli("--catalogue " + catalogue + " " + command + " " + in +
+                                       " --chip W25Q64FV 2>/dev/null",
+                                   sim);
+            EXPECT_EQ(run.code, 4) << command << " " << in;
+        }
 }

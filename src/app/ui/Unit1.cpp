@@ -338,7 +338,10 @@ void TForm1::resizeEvent(QResizeEvent *event) {
 }
 
 void TForm1::FormCreate() {
-    m_settings = std::make_unique<IniSettings>(m_settingsPath);
+    auto settings = std::make_unique<IniSettings>(m_settingsPath);
+    if (!settings->refusal().empty())
+        showError(qs(settings->refusal()));
+    m_settings = std::move(settings);
     const Settings s = readSettings(*m_settings);
     if (s.formMax) {
         setWindowState(Qt::WindowMaximized);
