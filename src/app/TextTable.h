@@ -84,6 +84,9 @@ enum TextName {
     txtChipLastAddress,
     txtStepWrongChip,
     txtStepNoChip,
+    // Batch mode: passes without a verify
+    txtUnverifiedLine,
+    txtBatchNoSteps,
     kTextNameCount
 };
 

@@ -61,7 +61,7 @@ public:
         m_host.setInterruptible(true);
         try {
             // Another chip in the socket fails the pass: nothing is sent to it.
-            outcome = m_engine.runAuto(m_slot, 0, m_work.view, {});
+            outcome = m_engine.runAuto(m_slot, 0, m_work.view, passSteps());
         } catch (const Interrupted &) {
             if (m_connection.busy())
                 m_connection.endOperation(); // CMD_END and close before leaving
@@ -76,6 +76,7 @@ public:
             m_last = outcome;
         return outcome;
     }
+    AutoSteps passSteps() const override { return {}; } // every pass verifies
     NameParts chipName() const override { return m_name; }
     void pause(int milliseconds) override { m_host.sleep(milliseconds); }
     void stop() override { m_stopped = true; }
