@@ -55,7 +55,7 @@ bool PresenceCounter::see(int typeCode) {
 
 std::string passLine(int number, const PassOutcome &outcome, const PassCounts &counts,
                      int language) {
-    const TextName name = !outcome.passed   ? txtFailLine
+    const TextName name = !outcome.passed    ? txtFailLine
                           : outcome.verified ? txtPassLine
                                              : txtUnverifiedLine;
     std::string line(text(name, language));
@@ -115,7 +115,7 @@ bool BatchLoop::pass(const ChipIdentity &id) {
     record.serial = m_window.passSerial();
     record.run = m_runStart;
     const PassOutcome &outcome = record.outcome;
-    ++(!outcome.passed ? m_counts.failed
+    ++(!outcome.passed    ? m_counts.failed
        : outcome.verified ? m_counts.passed
                           : m_counts.unverified);
     record.number = passes();

@@ -50,7 +50,7 @@ public:
 
 // How the passes of a run ended so far.
 struct PassCounts {
-    int passed = 0;     // verified
+    int passed = 0; // verified
     int failed = 0;
     int unverified = 0; // every step succeeded, none was a verify
     int total() const { return passed + failed + unverified; }

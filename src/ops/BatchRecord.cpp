@@ -137,7 +137,9 @@ std::string lineOf(const PassRecord &record, bool withRun) {
         record.maker,
         record.model,
         std::to_string(record.idType) + ":" + hexText(record.chipId & kIdMask, 6),
-        failed ? "FAIL" : outcome.verified ? "PASS" : "UNVERIFIED",
+        failed             ? "FAIL"
+        : outcome.verified ? "PASS"
+                           : "UNVERIFIED",
         std::string(failed ? stepWord(outcome.failedStep) : std::string_view()),
         failed && outcome.failedAddress ? hexText(*outcome.failedAddress, 1) : std::string(),
         outcome.dataCrc ? hexText(*outcome.dataCrc, 8) : std::string(),

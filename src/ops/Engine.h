@@ -133,7 +133,7 @@ private:
     struct Failure {
         PassStep step = PassStep::None;
         std::optional<std::uint64_t> address;
-        std::optional<double> at; // the clock just before its error box was shown
+        std::optional<double> at;    // the clock just before its error box was shown
     } m_failure;                     // how the last engine failed, when it did
     std::optional<Bounds> m_covered; // what the last read, write or verify covered
 };

@@ -394,8 +394,7 @@ TEST_F(BatchRecordFile, SerialNumbersHaveTheirOwnColumnAndFile) {
     PassRecord r = passed();
     r.serial = "100";
     ASSERT_TRUE(withSerial.append(r));
-    EXPECT_EQ(slurp(serials), recordHeader(true) + "\n" +
-                                  recordLine(passed()) + ",100,\n");
+    EXPECT_EQ(slurp(serials), recordHeader(true) + "\n" + recordLine(passed()) + ",100,\n");
     EXPECT_FALSE(BatchRecord(serials).ready());
     const std::string plain = file("plain.csv", header());
     EXPECT_FALSE(BatchRecord(plain, true).ready());
@@ -436,9 +435,9 @@ TEST_F(BatchRecordFile, RunsAreToldApartAndOlderFilesKeepTheirLayout) {
     EXPECT_EQ(slurp(crlf).substr(slurp(crlf).find('\n') + 1), recordLine(passed()) + "\n");
 
     // An older record of serial numbers likewise; older or not, the other layout is refused.
-    const std::string olderSerials = file(
-        "older-serials.csv", "time,pass,type,maker,model,id,result,step,address,crc32,seconds,"
-                             "serial\n");
+    const std::string olderSerials =
+        file("older-serials.csv", "time,pass,type,maker,model,id,result,step,address,crc32,seconds,"
+                                  "serial\n");
     PassRecord withSerial = a;
     withSerial.serial = "7";
     ASSERT_TRUE(BatchRecord(olderSerials, true).ready());
