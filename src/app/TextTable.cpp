@@ -153,6 +153,14 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     {"%1 不是普通文件（可能是管道、设备或文件夹），没有打开。",
      "%1 不是普通檔案（可能是管道、裝置或資料夾），沒有開啟。",
      "%1 is not an ordinary file (it may be a pipe, a device or a folder) and was not opened."},
+    // Batch mode: passes without a verify. A pass whose steps all succeeded without a
+    // verify (%1 to %3 as in the pass line, %5 such passes so far).
+    {"#%1 未校验，已通过 %2，失败 %3，未校验 %5", "#%1 未校驗，已通過 %2，失敗 %3，未校驗 %5",
+     "#%1 NOT VERIFIED, %2 passed, %3 failed, %5 not verified"},
+    {"批量模式没有启动：自动编程选项中没有勾选任何步骤（擦除、编程、校验）。",
+     "批量模式沒有啟動：自動編程選項中沒有勾選任何步驟（擦除、編程、校驗）。",
+     "Batch mode did not start: no step of the Auto Options (Erase, Program, Verify) is "
+     "ticked."},
 }};
 
 } // namespace

@@ -86,6 +86,9 @@ enum TextName {
     txtStepNoChip,
     // Files
     txtNotRegularFile,
+    // Batch mode: passes without a verify
+    txtUnverifiedLine,
+    txtBatchNoSteps,
     kTextNameCount
 };
 

@@ -61,7 +61,7 @@ public:
         m_host.setInterruptible(true);
         try {
             // Another chip in the socket fails the pass: nothing is sent to it.
-            outcome = m_engine.runAuto(m_slot, 0, m_work.view, {});
+            outcome = m_engine.runAuto(m_slot, 0, m_work.view, passSteps());
         } catch (const Interrupted &) {
             if (m_connection.busy())
                 m_connection.endOperation(); // CMD_END and close before leaving
@@ -76,6 +76,7 @@ public:
             m_last = outcome;
         return outcome;
     }
+    AutoSteps passSteps() const override { return {}; } // every pass verifies
     NameParts chipName() const override { return m_name; }
     void pause(int milliseconds) override { m_host.sleep(milliseconds); }
     void stop() override { m_stopped = true; }
@@ -126,6 +127,14 @@ bool serialsUsable(const BatchArgs &args, const ChipRecord &chip, Console &conso
     return true;
 }
 
+// Why a run without a count ended after its last pass.
+std::string serialsEndedLine(int passes, const SerialNumbers &serial) {
+    return "the serial numbers have run out after " + std::to_string(passes) +
+           (passes == 1 ? " chip" : " chips") + ": the next one does not fit in " +
+           std::to_string(serial.bytes) + (serial.bytes == 1 ? " byte" : " bytes") +
+           "; the batch ends";
+}
+
 int exitCodeOfRun(const BatchLoop &loop, const ConsoleBatch &window, Console &console) {
     if (loop.recordFailed())
         return kFileError; // a production line does not run unrecorded
@@ -135,10 +144,7 @@ int exitCodeOfRun(const BatchLoop &loop, const ConsoleBatch &window, Console &co
         console.showError("the programmer is not connected any more; the batch stops");
         return kNoProgrammer;
     }
-    if (window.serialsEnded() && !interrupted()) {
-        console.showError("the next serial number does not fit its bytes; the batch stops");
-        return kUsage;
-    }
+    // Serial numbers that ran out end the run as its count would: it did all it could.
     // The first failed pass tells what went wrong on the line.
     const auto &failure = window.firstFailure();
     return failure ? exitCodeOf(*failure) : kSuccess;
@@ -217,6 +223,9 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     const double started = host.seconds();
     host.setInterruptible(false); // only a pass is ended in its middle
     loop.run();
+    if (window.serialsEnded() && !window.interruptedInPass() && !window.lost() &&
+        !loop.recordFailed())
+        host.insertLogLine(host.timeText() + " " + serialsEndedLine(loop.passes(), *args.serial));
     const int exitCode = exitCodeOfRun(loop, window, console);
     if (options.json)
         printJson(window, loop, exitCode, args.chip.file, recordPath, host.seconds() - started);

@@ -9,7 +9,6 @@
 #include "ops/OperationHost.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace korvat {
 namespace {
@@ -73,8 +72,9 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
         logCompletion(txtAutoDone, started);
     PassOutcome outcome = failed.value_or(PassOutcome{});
     outcome.passed = !failed;
+    outcome.verified = !failed && steps.verify; // only a verify proves what the chip holds
     outcome.dataCrc = coveredCrc();
-    outcome.seconds = std::abs(m_host.seconds() - started);
+    outcome.seconds = workSeconds(started);
     m_host.beep();
     m_connection.runSkippedProbe();
     return outcome;

@@ -53,12 +53,17 @@ bool PresenceCounter::see(int typeCode) {
     return false;
 }
 
-std::string passLine(int number, const PassOutcome &outcome, int passed, int failed, int language) {
-    std::string line(text(outcome.passed ? txtPassLine : txtFailLine, language));
+std::string passLine(int number, const PassOutcome &outcome, const PassCounts &counts,
+                     int language) {
+    const TextName name = !outcome.passed    ? txtFailLine
+                          : outcome.verified ? txtPassLine
+                                             : txtUnverifiedLine;
+    std::string line(text(name, language));
     replaceMark(line, "%1", std::to_string(number));
-    replaceMark(line, "%2", std::to_string(passed));
-    replaceMark(line, "%3", std::to_string(failed));
+    replaceMark(line, "%2", std::to_string(counts.passed));
+    replaceMark(line, "%3", std::to_string(counts.failed));
     replaceMark(line, "%4", std::string(text(stepText(outcome.failedStep), language)));
+    replaceMark(line, "%5", std::to_string(counts.unverified));
     return line;
 }
 
@@ -68,10 +73,16 @@ BatchLoop::BatchLoop(BatchWindow &window, OperationHost &host, BatchRecord &reco
       m_now(std::move(now)) {}
 
 void BatchLoop::run() {
+    const AutoSteps steps = m_window.passSteps();
+    if (!steps.erase && !steps.write && !steps.verify) {
+        refuse(std::string(text(txtBatchNoSteps, m_language)));
+        return;
+    }
     if (!m_record.ready()) {
         refuseUnrecorded();
         return;
     }
+    m_runStart = m_now();
     log(std::string(text(txtBatchRecordFile, m_language)) + m_record.path());
     PresenceCounter counter;
     for (;;) {
@@ -102,9 +113,13 @@ bool BatchLoop::pass(const ChipIdentity &id) {
     nothing.failedStep = PassStep::NothingLoaded;
     record.outcome = m_window.runPass().value_or(nothing);
     record.serial = m_window.passSerial();
-    (record.outcome.passed ? m_passed : m_failed) += 1;
+    record.run = m_runStart;
+    const PassOutcome &outcome = record.outcome;
+    ++(!outcome.passed    ? m_counts.failed
+       : outcome.verified ? m_counts.passed
+                          : m_counts.unverified);
     record.number = passes();
-    log(passLine(record.number, record.outcome, m_passed, m_failed, m_language));
+    log(passLine(record.number, outcome, m_counts, m_language));
     if (m_record.append(record))
         return true;
     refuseUnrecorded();
@@ -115,6 +130,12 @@ void BatchLoop::refuseUnrecorded() {
     m_recordFailed = true;
     m_window.stop();
     m_host.showFailure(std::string(text(txtBatchRecordFailed, m_language)) + m_record.path());
+}
+
+// Before anything was sent: the box alone, as for other refusals.
+void BatchLoop::refuse(const std::string &why) {
+    m_window.stop();
+    m_host.showError(why);
 }
 
 void BatchLoop::log(const std::string &line) {

@@ -6,6 +6,7 @@
 #include "catalogue/NameText.h"
 #include "link/Connection.h"
 #include "ops/BatchRecord.h"
+#include "ops/Engine.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,8 @@ public:
     virtual ~BatchWindow() = default;
     virtual bool batchOn() const = 0;  // the toggle is still down
     virtual ChipIdentity detect() = 0; // the detection exchange, shown nowhere
+    // The steps every pass runs, as the Auto options tick them.
+    virtual AutoSteps passSteps() const = 0;
     virtual std::optional<PassOutcome>
     runPass() = 0;                            // the whole of Auto; nothing when it did nothing
     virtual NameParts chipName() const = 0;   // the selected chip
@@ -45,6 +48,14 @@ public:
     virtual std::optional<std::string> passSerial() const { return std::nullopt; }
 };
 
+// How the passes of a run ended so far.
+struct PassCounts {
+    int passed = 0; // verified
+    int failed = 0;
+    int unverified = 0; // every step succeeded, none was a verify
+    int total() const { return passed + failed + unverified; }
+};
+
 class BatchLoop {
 public:
     // now: seconds since the epoch, for the record.
@@ -52,12 +63,14 @@ public:
               std::function<std::int64_t()> now);
 
     // Runs until the toggle is released, or the record cannot be written: a production
-    // line does not run unrecorded.
+    // line does not run unrecorded. A run whose passes would run no step at all does not
+    // start.
     void run();
 
-    int passes() const { return m_passed + m_failed; }
-    int passed() const { return m_passed; }
-    int failed() const { return m_failed; }
+    int passes() const { return m_counts.total(); }
+    int passed() const { return m_counts.passed; }
+    int failed() const { return m_counts.failed; }
+    int unverified() const { return m_counts.unverified; }
     // The run ended because the record could not be written.
     bool recordFailed() const { return m_recordFailed; }
 
@@ -65,18 +78,21 @@ private:
     bool pass(const ChipIdentity &id);
     void log(const std::string &line);
     void refuseUnrecorded();
+    void refuse(const std::string &why);
 
     BatchWindow &m_window;
     OperationHost &m_host;
     BatchRecord &m_record;
     const int &m_language;
     std::function<std::int64_t()> m_now;
-    int m_passed = 0;
-    int m_failed = 0;
+    std::int64_t m_runStart = 0;
+    PassCounts m_counts;
     bool m_recordFailed = false;
 };
 
-// The log line of a pass: "#12 PASS, 11 passed, 1 failed", or with FAIL and the step.
-std::string passLine(int number, const PassOutcome &outcome, int passed, int failed, int language);
+// The log line of a pass with the run's counts including it: "#12 PASS, 11 passed,
+// 1 failed", with FAIL and the step, or NOT VERIFIED and the count of those.
+std::string passLine(int number, const PassOutcome &outcome, const PassCounts &counts,
+                     int language);
 
 } // namespace korvat

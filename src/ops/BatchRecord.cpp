@@ -1,7 +1,5 @@
 #include "BatchRecord.h"
 
-#include <fstream>
-
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -123,6 +121,65 @@ void syncFolderOf(const std::string &path) {
     ::close(fd);
 }
 
+// The header of the files written before the run column.
+std::string headerWithoutRun(bool withSerial) {
+    return std::string(kHeader) + (withSerial ? ",serial" : "");
+}
+
+// The record's line; withRun adds the run column (empty when the record has no run).
+std::string lineOf(const PassRecord &record, bool withRun) {
+    const PassOutcome &outcome = record.outcome;
+    const bool failed = !outcome.passed;
+    const std::string fields[] = {
+        localTimeText(record.when),
+        std::to_string(record.number),
+        record.type,
+        record.maker,
+        record.model,
+        std::to_string(record.idType) + ":" + hexText(record.chipId & kIdMask, 6),
+        failed             ? "FAIL"
+        : outcome.verified ? "PASS"
+                           : "UNVERIFIED",
+        std::string(failed ? stepWord(outcome.failedStep) : std::string_view()),
+        failed && outcome.failedAddress ? hexText(*outcome.failedAddress, 1) : std::string(),
+        outcome.dataCrc ? hexText(*outcome.dataCrc, 8) : std::string(),
+        secondsText(outcome.seconds),
+    };
+    std::string line;
+    for (const std::string &field : fields) {
+        if (&field != fields)
+            line += ',';
+        line += csvField(field);
+    }
+    if (record.serial)
+        line += "," + csvField(*record.serial);
+    if (withRun)
+        line += "," + (record.run ? localTimeText(*record.run) : std::string());
+    return line;
+}
+
+// The file's first line, read without waiting (a FIFO at the path gives nothing); empty
+// for a file that is missing, empty, cannot be read or is no regular file.
+std::string firstLineOf(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    std::array<char, 512> head{}; // far more than any header
+    ssize_t n = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        do
+            n = ::pread(fd, head.data(), head.size(), 0);
+        while (n < 0 && errno == EINTR);
+    }
+    ::close(fd);
+    const std::string_view text(head.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (line.ends_with('\r')) // a file saved again by a spreadsheet
+        line.remove_suffix(1);
+    return std::string(line);
+}
+
 } // namespace
 
 std::string_view stepWord(PassStep step) {
@@ -154,50 +211,34 @@ std::string_view stepWord(PassStep step) {
 }
 
 std::string recordLine(const PassRecord &record) {
-    const PassOutcome &outcome = record.outcome;
-    const bool failed = !outcome.passed;
-    const std::string fields[] = {
-        localTimeText(record.when),
-        std::to_string(record.number),
-        record.type,
-        record.maker,
-        record.model,
-        std::to_string(record.idType) + ":" + hexText(record.chipId & kIdMask, 6),
-        failed ? "FAIL" : "PASS",
-        std::string(failed ? stepWord(outcome.failedStep) : std::string_view()),
-        failed && outcome.failedAddress ? hexText(*outcome.failedAddress, 1) : std::string(),
-        outcome.dataCrc ? hexText(*outcome.dataCrc, 8) : std::string(),
-        secondsText(outcome.seconds),
-    };
-    std::string line;
-    for (const std::string &field : fields) {
-        if (&field != fields)
-            line += ',';
-        line += csvField(field);
-    }
-    if (record.serial)
-        line += "," + csvField(*record.serial);
-    return line;
+    return lineOf(record, record.run.has_value());
 }
 
 std::string recordHeader(bool withSerial) {
-    return std::string(kHeader) + (withSerial ? ",serial" : "");
+    return headerWithoutRun(withSerial) + ",run";
 }
 
 BatchRecord::BatchRecord(std::string path, bool withSerial)
     : m_path(std::move(path)), m_withSerial(withSerial) {}
 
 bool BatchRecord::append(const PassRecord &record) {
-    return appendText(recordLine(record));
+    if (!m_runColumn)
+        readLayout();
+    return appendText(lineOf(record, *m_runColumn));
 }
 
 bool BatchRecord::ready() {
     if (!appendText({}))
         return false;
-    // A record of the other layout (with or without serial numbers) is not added to.
-    std::ifstream in(m_path);
-    std::string first;
-    return !in || !std::getline(in, first) || first != recordHeader(!m_withSerial);
+    readLayout();
+    return !m_otherLayout; // its lines would not read as one table with these
+}
+
+void BatchRecord::readLayout() {
+    const std::string first = firstLineOf(m_path);
+    m_runColumn = first != headerWithoutRun(m_withSerial);
+    m_otherLayout =
+        first == recordHeader(!m_withSerial) || first == headerWithoutRun(!m_withSerial);
 }
 
 // Adds text as a line (nothing for empty text) after the header, which comes first when

@@ -37,7 +37,12 @@ struct PassOutcome {
     // CRC-32 of the buffer bytes at the chip addresses the operation covered: what a
     // write wrote (an Auto pass's write), what a verify compared, what a read kept.
     std::optional<std::uint32_t> dataCrc;
-    double seconds = 0; // elapsed seconds of the pass
+    // The pass ended with a verify that found the chip holding what it covered. A pass
+    // without a verify step may pass, but proves nothing about the chip.
+    bool verified = false;
+    // Elapsed seconds of the pass's own work: a failure's time is taken before its error
+    // box is shown, so the time a person takes to close it is not counted.
+    double seconds = 0;
 };
 
 struct PassRecord {
@@ -48,6 +53,9 @@ struct PassRecord {
     std::uint32_t chipId = 0;       // detected 24-bit ID
     PassOutcome outcome;
     std::optional<std::string> serial; // the serial number written into the chip, if any
+    // The start of the batch run the pass belongs to, seconds since the epoch; the passes
+    // of one run share it, so runs kept in one file are told apart.
+    std::optional<std::int64_t> run;
 };
 
 // One CSV line without its line end, fields in the order of recordHeader():
@@ -57,21 +65,25 @@ struct PassRecord {
 //   type, maker, model
 //   id       "<type code>:<6 upper-case hex digits>", "1:EF4017"; "2:000000" for a type
 //            without an ID (only the low 24 bits of chipId are printed)
-//   result   "PASS" or "FAIL"
-//   step     stepWord() of the failed step; empty for a PASS
+//   result   "PASS" (the pass verified the chip), "UNVERIFIED" (every step it ran
+//            succeeded, but none was a verify) or "FAIL"
+//   step     stepWord() of the failed step; empty unless FAIL
 //   address  first failing address in upper-case hex, "1F00"; empty for a PASS or when
 //            unknown
 //   crc32    eight upper-case hex digits, or empty when unknown
 //   seconds  elapsed seconds with three decimals and a '.' whatever the locale,
 //            "12.345" (negative or non-finite times print as "0.000")
 //   serial   only in a record of serial numbers: the one written into the chip
+//   run      when the record has a run: the run's start, written as the time is
 // A field holding a comma, a double quote, CR or LF is put in double quotes, with its
 // double quotes doubled, as CSV readers expect.
 std::string recordLine(const PassRecord &record);
 
-// The first line of every record file:
-// "time,pass,type,maker,model,id,result,step,address,crc32,seconds", and ",serial"
-// after it in a record of serial numbers.
+// The first line of every new record file:
+// "time,pass,type,maker,model,id,result,step,address,crc32,seconds", then ",serial" in
+// a record of serial numbers, then ",run". The run came last so that every column keeps
+// its place from the files written before it; such a file (its header without ",run")
+// goes on in its own layout.
 std::string recordHeader(bool withSerial = false);
 
 // The record file. Each call opens, writes, flushes to the disk and closes it, so a
@@ -84,6 +96,8 @@ public:
     const std::string &path() const { return m_path; }
 
     // Adds the record's line, preceded by the header when the file is new or empty; the
+    // run is left out in a file whose header has no run column, so its lines stay one
+    // table with those above them. The
     // file is created with permissions 0644 (less the umask). The bytes are written in
     // one go at the file's end and flushed to the disk; earlier content is never
     // rewritten or cut. Room for them is reserved first where the file system allows,
@@ -94,17 +108,22 @@ public:
     bool append(const PassRecord &record);
 
     // Makes sure records can be added: opens the file for appending, creating it with
-    // its header when missing or empty. False when that fails, or when the file is a
-    // record of the other layout (with or without serial numbers), whose lines would
-    // not read as one table with these. Meant for the start of a run, so that a
-    // production line never runs unrecorded.
+    // its header when missing or empty, and reads which layout its header names. False
+    // when that fails, or when the file is a record of the other layout (with or without
+    // serial numbers), whose lines would not read as one table with these. Meant for the
+    // start of a run, so that a production line never runs unrecorded.
     bool ready();
 
 private:
     bool appendText(std::string_view text);
+    // Reads the file's header: whether its lines carry the run (a file that cannot be
+    // read is taken for one of today's layout), and whether it is of the other layout.
+    void readLayout();
 
     std::string m_path;
     bool m_withSerial;
+    std::optional<bool> m_runColumn; // known once the header was read
+    bool m_otherLayout = false;
 };
 
 // The record file's path for a settings file's path: "korvat-batch.csv" in the same

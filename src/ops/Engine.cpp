@@ -105,9 +105,14 @@ std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, Buffer
     m_connection.runSkippedProbe();
     PassOutcome outcome = ok ? PassOutcome{} : failedStep(PassStep::None);
     outcome.passed = ok;
+    outcome.verified = ok && op == Operation::Verify;
     outcome.dataCrc = coveredCrc();
-    outcome.seconds = std::abs(m_host.seconds() - started);
+    outcome.seconds = workSeconds(started);
     return outcome;
+}
+
+double Engine::workSeconds(double started) const {
+    return std::abs(m_failure.at.value_or(m_host.seconds()) - started);
 }
 
 bool Engine::chipUsable(int slot) {
@@ -229,7 +234,7 @@ void Engine::clearTransferText() {
 // The rate and time left go before the error box opens: they describe a transfer that
 // is over.
 bool Engine::fail(const std::string &message, PassStep step, std::optional<std::uint64_t> address) {
-    m_failure = {step, address};
+    m_failure = {step, address, m_host.seconds()};
     clearTransferText();
     m_host.showFailure(message);
     return false;

@@ -103,6 +103,8 @@ private:
     bool fail(const std::string &text, PassStep step = PassStep::None,
               std::optional<std::uint64_t> address = std::nullopt);
     void logCompletion(TextName done, double started);
+    // Seconds of the operation's own work since started: up to its failure, when it failed.
+    double workSeconds(double started) const;
     // Which step of an Auto pass a failed engine ends, and where.
     PassOutcome failedStep(PassStep engineStep) const;
     // The CRC-32 of the buffer bytes the last read, write or verify covered.
@@ -131,6 +133,7 @@ private:
     struct Failure {
         PassStep step = PassStep::None;
         std::optional<std::uint64_t> address;
+        std::optional<double> at;    // the clock just before its error box was shown
     } m_failure;                     // how the last engine failed, when it did
     std::optional<Bounds> m_covered; // what the last read, write or verify covered
 };

@@ -131,10 +131,11 @@ protected:
     int autoCompletions() {
         return static_cast<int>(log().filter(QStringLiteral(" AUTO Complete!Use time ")).size());
     }
-    // The pass lines of the log ("#N PASS, ..." or "#N FAIL (...), ..."), oldest first,
-    // without their time.
+    // The pass lines of the log ("#N PASS, ...", "#N FAIL (...), ..." or "#N NOT VERIFIED,
+    // ..."), oldest first, without their time.
     QStringList passLines() {
-        static const QRegularExpression pass(QStringLiteral("^\\S+ (#\\d+ (PASS|FAIL).*)$"));
+        static const QRegularExpression pass(
+            QStringLiteral("^\\S+ (#\\d+ (PASS|FAIL|NOT VERIFIED).*)$"));
         QStringList found;
         for (const QString &line : log())
             if (const auto m = pass.match(line); m.hasMatch())

@@ -10,6 +10,7 @@
 #include "Unit2.h"
 #include "Unit6.h"
 
+#include <QThread>
 #include <QTimer>
 
 class BatchWindowTest : public QObject, protected BatchFixture {
@@ -63,7 +64,7 @@ private slots:
         const QStringList record = recordLines();
         QCOMPARE(record.size(), 3);
         QCOMPARE(record[0], QStringLiteral("time,pass,type,maker,model,id,result,step,address,"
-                                           "crc32,seconds"));
+                                           "crc32,seconds,run"));
         const std::vector<std::uint8_t> written(0x100, kFill);
         const QString crc = hex8(crc32Of(written));
         static const QRegularExpression time(
@@ -72,7 +73,11 @@ private slots:
         const char *ids[] = {"1:EF4014", "1:EF4014"};
         for (int i = 1; i <= 2; ++i) {
             const QStringList f = record[i].split(QLatin1Char(','));
-            QCOMPARE(f.size(), 11);
+            QCOMPARE(f.size(), 12);
+            // Both passes carry their run's start, which came before them.
+            QVERIFY2(time.match(f[11]).hasMatch(), qPrintable(f[11]));
+            QCOMPARE(f[11], record[1].section(QLatin1Char(','), 11));
+            QVERIFY(f[11] <= f[0]);
             QVERIFY2(time.match(f[0]).hasMatch(), qPrintable(f[0]));
             QCOMPARE(f[1], QString::number(i));
             QCOMPARE(f.mid(2, 3), (QStringList{"25_SPI_FLASH", "Winbond", "W25Q80"}));
@@ -320,6 +325,10 @@ private slots:
         std::fill(locked.memory().begin() + 0x10, locked.memory().end(), std::uint8_t{0});
         locked.writeProtected = true;
         m_sim->programmer().insert(locked);
+        // The box stays open a while, as it would for a person; the pass's seconds leave
+        // that out.
+        constexpr int kBoxOpenMs = 1500;
+        m_dialogs->whileErrorShown = [] { QThread::msleep(kBoxOpenMs); };
         // Detections 1-6 see the locked chip (its pass after 6, checked at 7), 8 an empty
         // socket, 9-14 a chip that takes the data (its pass after 14, checked at 15).
         m_wire.beforeDetection = [&](int n) {
@@ -341,6 +350,8 @@ private slots:
         const QStringList record = recordLines();
         QCOMPARE(record.size(), 3);
         const QStringList failed = record[1].split(QLatin1Char(','));
+        QVERIFY2(failed[10].toDouble() >= 0.35 && failed[10].toDouble() < kBoxOpenMs / 1000.0,
+                 qPrintable(failed[10]));
         QCOMPARE(
             failed.mid(1, 9),
             (QStringList{"1", "25_SPI_FLASH", "Winbond", "W25Q80", "1:EF4014", "FAIL", "verify",
@@ -369,6 +380,67 @@ private slots:
         QCOMPARE(passLines(), QStringList{"#1 FAIL (wrong chip), 0 passed, 1 failed"});
         const QStringList f = recordLines().value(1).split(QLatin1Char(','));
         QCOMPARE(f.mid(5, 3), (QStringList{"1:C84014", "FAIL", "wrong-chip"}));
+    }
+
+    // A pass without its verify proves nothing about the chip, even where every step it
+    // ran went through: a write-protected chip that kept its contents is logged and
+    // recorded as not verified, never as PASS. With no step ticked no run starts.
+    void aPassWithoutVerifyIsNotAPass() {
+        ksim::Chip locked = flashChip(0xEF4014, 1);
+        locked.writeProtected = true;
+        m_sim->programmer().insert(locked);
+        const std::vector<std::uint8_t> held = m_sim->chip().memory();
+        w().CheckBox3->setChecked(false);
+        runBatch([&] {
+            if (!passLines().isEmpty())
+                release();
+        });
+        QVERIFY(m_sim->chip().memory() == held); // untouched, as nothing checked
+        QVERIFY(errors().empty());
+        QCOMPARE(autoCompletions(), 0);
+        QCOMPARE(passLines(), QStringList{"#1 NOT VERIFIED, 0 passed, 0 failed, 1 not verified"});
+        QStringList record = recordLines();
+        QCOMPARE(record.size(), 2);
+        QCOMPARE(record[1].split(QLatin1Char(',')).mid(5, 4),
+                 (QStringList{"1:EF4014", "UNVERIFIED", "", ""}));
+
+        for (QCheckBox *box : {w().CheckBox1, w().CheckBox2, w().CheckBox3})
+            box->setChecked(false);
+        const auto before = enabledStates();
+        m_wire = {};
+        record = recordLines();
+        runBatch([] {}, 2000);
+        QCOMPARE(errors(), std::vector<std::string>{"Batch mode did not start: no step of the "
+                                                    "Auto Options (Erase, Program, Verify) is "
+                                                    "ticked."});
+        QCOMPARE(m_wire.detections, 0);
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+        QVERIFY(enabledStates() == before);
+        QCOMPARE(recordLines(), record);
+    }
+
+    // Every run of one record file is told apart by its start: the passes of each start
+    // at 1 again, under the one header.
+    void eachRunOfARecordIsToldApart() {
+        for (int run = 0; run < 2; ++run) {
+            m_wire = {};
+            runBatch([&] {
+                if (m_wire.setupsAfter.size() == 1 && !w().operationRunning())
+                    release();
+            });
+            QCOMPARE(m_wire.setupsAfter, std::vector<int>{7}); // a new run counts anew
+        }
+        const QStringList record = recordLines();
+        QCOMPARE(record.size(), 3);
+        QVERIFY(record[0].endsWith(QStringLiteral(",seconds,run")));
+        const QStringList first = record[1].split(QLatin1Char(','));
+        const QStringList second = record[2].split(QLatin1Char(','));
+        QCOMPARE(first[1], QStringLiteral("1"));
+        QCOMPARE(second[1], QStringLiteral("1"));
+        QCOMPARE(first.size(), 12);
+        QCOMPARE(second.size(), 12);
+        QVERIFY2(first[11] < second[11], qPrintable(first[11] + " " + second[11]));
+        QVERIFY(first[0] <= second[11]); // the second began after the first's pass
     }
 
     // Without a chip selected every pass would be refused: batch mode does not start.

@@ -7,12 +7,17 @@
 #include "buffers/ChoiceScript.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 class RecordingDialogs : public Dialogs, public korvat::test::ChoiceScript {
 public:
-    void showError(std::string_view text) override { errors.emplace_back(text); }
+    void showError(std::string_view text) override {
+        errors.emplace_back(text);
+        if (whileErrorShown)
+            whileErrorShown(); // as long as a person takes to close the box
+    }
     void showInformation(std::string_view text) override { information.emplace_back(text); }
     bool askYesNo(std::string_view question) override {
         questions.emplace_back(question);
@@ -38,4 +43,5 @@ public:
     std::vector<std::string> errors, information, questions;
     std::deque<bool> answers;
     int defaultNoQuestions = 0; // questions whose default answer is No
+    std::function<void()> whileErrorShown;
 };

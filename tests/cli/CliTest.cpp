@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -415,13 +416,19 @@ TEST_F(Cli, BatchWritesSerialNumbersIntoEachChipAndTheRecord) {
 
     const std::string text = slurp(record);
     EXPECT_EQ(text.substr(0, text.find('\n')),
-              "time,pass,type,maker,model,id,result,step,address,crc32,seconds,serial");
+              "time,pass,type,maker,model,id,result,step,address,crc32,seconds,serial,run");
     std::istringstream rows(text.substr(text.find('\n') + 1));
-    std::string row;
+    std::string row, run;
     for (int n = 0; n < 3; ++n) {
         ASSERT_TRUE(std::getline(rows, row));
         EXPECT_NE(row.find(",PASS,"), std::string::npos) << row;
-        EXPECT_EQ(row.substr(row.rfind(',') + 1), std::to_string(100 + n)) << row;
+        // The serial number, then the run's start, the same in every line of the run.
+        const std::size_t last = row.rfind(',');
+        const std::size_t serial = row.rfind(',', last - 1);
+        EXPECT_EQ(row.substr(serial + 1, last - serial - 1), std::to_string(100 + n)) << row;
+        EXPECT_EQ(row.size() - last - 1, 25u) << row; // "2026-12-08T14:03:27+01:00"
+        EXPECT_TRUE(run.empty() || row.substr(last + 1) == run) << row;
+        run = row.substr(last + 1);
         const std::string chip = slurp(path("chip" + std::to_string(n + 1) + ".bin"));
         ASSERT_GE(chip.size(), 0x14u);
         EXPECT_EQ(chip.substr(0x10, 4), std::string({char(100 + n), 0, 0, 0})) << n;
@@ -460,6 +467,44 @@ TEST_F(Cli, BatchRefusalsAndFailures) {
         << flipped.out;
 
     EXPECT_EQ(onSimulator("chip none\nfault unplug 3\n", batch).code, 2);
+}
+
+// Serial numbers that run out after good passes end the run as its count would: exit 0,
+// with a line saying why. A run that had failed passes ends with the first one's code.
+TEST_F(Cli, BatchEndsWhenTheSerialNumbersRunOut) {
+    const std::string image = file("image.bin", std::string(0x100, 'x'));
+    const std::string record = path("record.csv");
+    const std::string batch = "batch " + image + " --chip W25Q64FV --record " + record +
+                              " --serial-at 0 --serial-bytes 1 --serial-start 255";
+    const std::string chip = "chip 25 EF4017 8M\n";
+    const Result ended = onSimulator(chip, batch);
+    EXPECT_EQ(ended.code, 0) << ended.out;
+    EXPECT_NE(ended.out.find("#1 PASS, 1 passed, 0 failed\n"), std::string::npos) << ended.out;
+    EXPECT_NE(ended.out.find(" the serial numbers have run out after 1 chip: the next one does "
+                             "not fit in 1 byte; the batch ends\n"),
+              std::string::npos)
+        << ended.out;
+    const Result json = onSimulator(chip, "--json " + batch);
+    EXPECT_EQ(json.code, 0);
+    EXPECT_NE(json.out.find("\"result\":\"ok\",\"exitCode\":0,\"passes\":1,\"passed\":1,"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(json.out.find("run out"), std::string::npos); // standard output is the object
+
+    EXPECT_EQ(onSimulator(chip + "fault flip 0x10 0x01\n", batch).code, 6);
+
+    // Three runs in one record, under one header, each with its own start.
+    const std::string text = slurp(record);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    EXPECT_EQ(text.find("time,pass,"), 0u);
+    EXPECT_EQ(text.find("time,pass,", 1), std::string::npos);
+    std::istringstream rows(text.substr(text.find('\n') + 1));
+    std::set<std::string> runs;
+    for (std::string row; std::getline(rows, row);) {
+        EXPECT_EQ(row.substr(row.find(',') + 1, 2), "1,") << row; // every run's pass 1
+        runs.insert(row.substr(row.rfind(',') + 1));
+    }
+    EXPECT_EQ(runs.size(), 3u);
 }
 
 // On a terminal, standard error carries a progress bar; piped, it does not.

@@ -78,6 +78,8 @@ TEST_F(AutoTest, EachCombinationOfTheBoxes) {
         // finds the erased chip different.
         EXPECT_EQ(chipHoldsTheBuffer(), steps.write) << mask;
         EXPECT_EQ(outcome->passed, !steps.verify || steps.write) << mask;
+        // Only a verify that passed proves what the chip holds.
+        EXPECT_EQ(outcome->verified, steps.verify && steps.write) << mask;
         EXPECT_EQ(outcome->dataCrc.has_value(), steps.write || steps.verify) << mask;
         slept[mask] = host.sleptMs;
         // A completion line only after a verify that passed.
@@ -152,6 +154,29 @@ TEST_F(AutoTest, ALostEndOfTheBracketFailsThePass) {
     EXPECT_TRUE(chipHoldsTheBuffer()); // the data went; only the bracket's end is missing
     EXPECT_FALSE(connection.busy());
     EXPECT_FALSE(usb.isOpen());
+}
+
+// A pass's seconds are its own work: a failure's are taken before its box, however long
+// the person takes to close it.
+TEST_F(AutoTest, SecondsLeaveOutTheErrorBox) {
+    host.boxSeconds = 7;
+    const auto ok = pass({true, true, false});
+    ASSERT_TRUE(ok && ok->passed);
+    const double work = ok->seconds;
+    EXPECT_GT(work, 0);
+
+    sim.chip().memory().assign(0x1000, 0x00);
+    sim.chip().writeProtected = true;
+    const double before = host.clock;
+    const auto failed = pass();
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->failedStep, PassStep::Verify);
+    EXPECT_FALSE(failed->verified);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_GE(host.clock - before, 7 + failed->seconds); // the box did keep the clock going
+    // Erase, write, the 350 ms and verify, but not the box.
+    EXPECT_LT(failed->seconds, work + 1);
+    EXPECT_GT(failed->seconds, work);
 }
 
 TEST_F(AutoTest, NothingLoadedDoesNothingAtAll) {
@@ -244,11 +269,17 @@ TEST(PresenceCounter, CodesThatAreNoChipNeitherCountNorReset) {
 TEST(BatchLog, PassLines) {
     PassOutcome ok;
     ok.passed = true;
-    EXPECT_EQ(passLine(12, ok, 11, 1, 2), "#12 PASS, 11 passed, 1 failed");
+    ok.verified = true;
+    EXPECT_EQ(passLine(12, ok, {11, 1, 0}, 2), "#12 PASS, 11 passed, 1 failed");
     PassOutcome bad;
     bad.failedStep = PassStep::Verify;
-    EXPECT_EQ(passLine(3, bad, 1, 2, 2), "#3 FAIL (verify), 1 passed, 2 failed");
-    EXPECT_EQ(passLine(3, bad, 1, 2, 0), "#3 失败（校验），已通过 1，失败 2");
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 2), "#3 FAIL (verify), 1 passed, 2 failed");
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 0), "#3 失败（校验），已通过 1，失败 2");
     bad.failedStep = PassStep::NotConnected;
-    EXPECT_EQ(passLine(4, bad, 1, 3, 2), "#4 FAIL (not connected), 1 passed, 3 failed");
+    EXPECT_EQ(passLine(4, bad, {1, 3, 0}, 2), "#4 FAIL (not connected), 1 passed, 3 failed");
+    // Every step succeeded, but none was a verify: no PASS, in any language.
+    ok.verified = false;
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 2), "#5 NOT VERIFIED, 0 passed, 1 failed, 4 not verified");
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 0), "#5 未校验，已通过 0，失败 1，未校验 4");
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 1), "#5 未校驗，已通過 0，失敗 1，未校驗 4");
 }

@@ -61,6 +61,7 @@ PassRecord passed() {
     r.idType = 1;
     r.chipId = 0xEF4017;
     r.outcome.passed = true;
+    r.outcome.verified = true;
     r.outcome.dataCrc = 0xCBF43926u;
     r.outcome.seconds = 12.3456;
     return r;
@@ -87,13 +88,47 @@ std::string secondsOf(double seconds) {
 class BatchRecordFile : public korvat::test::FileTest {
 protected:
     std::string header() const { return std::string(recordHeader()) + "\n"; }
-    static std::string lineOf(const PassRecord &r) { return recordLine(r) + "\n"; }
+    // The line as a file of today's layout holds it: a record without a run leaves the
+    // run's field empty.
+    static std::string lineOf(const PassRecord &r) {
+        return recordLine(r) + (r.run ? "\n" : ",\n");
+    }
+    // The line of a pass of a run started at run.
+    static std::string lineOf(PassRecord r, std::int64_t run) {
+        r.run = run;
+        return lineOf(r);
+    }
 };
 
 } // namespace
 
 TEST(BatchRecordLine, HeaderNamesTheFields) {
-    EXPECT_EQ(recordHeader(), "time,pass,type,maker,model,id,result,step,address,crc32,seconds");
+    EXPECT_EQ(recordHeader(),
+              "time,pass,type,maker,model,id,result,step,address,crc32,seconds,run");
+    EXPECT_EQ(recordHeader(true),
+              "time,pass,type,maker,model,id,result,step,address,crc32,seconds,serial,run");
+}
+
+// Only a verify that passed makes a PASS; a pass that ran no verify is a word of its own.
+TEST(BatchRecordLine, APassWithoutVerifyIsNotAPass) {
+    ZoneScope zone(kCentralEurope);
+    PassRecord r = passed();
+    r.outcome.verified = false;
+    EXPECT_EQ(recordLine(r), "2026-12-08T14:03:27+01:00,3,25_SPI_FLASH,Winbond,W25Q64FV,"
+                             "1:EF4017,UNVERIFIED,,,CBF43926,12.346");
+    r.outcome.passed = false; // a failure stays a failure, verified or not
+    r.outcome.failedStep = PassStep::Write;
+    EXPECT_NE(recordLine(r).find(",FAIL,write,"), std::string::npos);
+}
+
+// The run's start comes last, written as the time is, the serial number before it.
+TEST(BatchRecordLine, RunComesLast) {
+    ZoneScope zone(kCentralEurope);
+    PassRecord r = passed();
+    r.run = kWinterNoon - 3600;
+    EXPECT_EQ(recordLine(r), recordLine(passed()) + ",2026-12-08T13:03:27+01:00");
+    r.serial = "100";
+    EXPECT_EQ(recordLine(r), recordLine(passed()) + ",100,2026-12-08T13:03:27+01:00");
 }
 
 TEST(BatchRecordLine, StepWords) {
@@ -359,14 +394,57 @@ TEST_F(BatchRecordFile, SerialNumbersHaveTheirOwnColumnAndFile) {
     PassRecord r = passed();
     r.serial = "100";
     ASSERT_TRUE(withSerial.append(r));
-    EXPECT_EQ(slurp(serials), recordHeader(true) + "\n" +
-                                  lineOf(passed()).substr(0, lineOf(passed()).size() - 1) +
-                                  ",100\n");
-    EXPECT_EQ(recordHeader(true), recordHeader() + ",serial");
+    EXPECT_EQ(slurp(serials), recordHeader(true) + "\n" + recordLine(passed()) + ",100,\n");
     EXPECT_FALSE(BatchRecord(serials).ready());
     const std::string plain = file("plain.csv", header());
     EXPECT_FALSE(BatchRecord(plain, true).ready());
     EXPECT_TRUE(BatchRecord(plain).ready());
+}
+
+// Every run's lines carry its start, so a file holding several runs tells their "pass 1"
+// lines apart; the header is written once. A file from before the run column goes on
+// without it, one table with the lines it holds, and a line without a run in a file
+// with the column leaves the field empty, so the columns keep their places.
+TEST_F(BatchRecordFile, RunsAreToldApartAndOlderFilesKeepTheirLayout) {
+    ZoneScope zone(kCentralEurope);
+    const std::int64_t firstRun = kWinterNoon - 60, secondRun = kWinterNoon;
+    PassRecord a = passed(), b = failedVerify();
+    a.run = firstRun;
+    b.run = secondRun;
+    BatchRecord record(path("korvat-batch.csv"));
+    ASSERT_TRUE(record.ready());
+    ASSERT_TRUE(record.append(a));
+    ASSERT_TRUE(BatchRecord(record.path()).ready());
+    ASSERT_TRUE(BatchRecord(record.path()).append(b));
+    ASSERT_TRUE(BatchRecord(record.path()).append(passed()));
+    EXPECT_EQ(slurp(record.path()), header() + lineOf(passed(), firstRun) +
+                                        lineOf(failedVerify(), secondRun) + lineOf(passed()));
+    EXPECT_NE(slurp(record.path()).find(",2026-12-08T14:02:27+01:00\n"), std::string::npos);
+
+    const std::string older = "time,pass,type,maker,model,id,result,step,address,crc32,seconds\n"
+                              "2026-12-08T14:03:27+01:00,1,25_SPI_FLASH,Winbond,W25Q64FV,"
+                              "1:EF4017,PASS,,,CBF43926,12.346\n";
+    const std::string p = file("older.csv", older);
+    ASSERT_TRUE(BatchRecord(p).ready());
+    ASSERT_TRUE(BatchRecord(p).append(a)); // also without ready()
+    EXPECT_EQ(slurp(p), older + recordLine(passed()) + "\n");
+    // Saved again by a spreadsheet, with CR LF line ends, it is still the older layout.
+    const std::string crlf = file("crlf.csv", "time,pass,type,maker,model,id,result,step,"
+                                              "address,crc32,seconds\r\n");
+    ASSERT_TRUE(BatchRecord(crlf).append(a));
+    EXPECT_EQ(slurp(crlf).substr(slurp(crlf).find('\n') + 1), recordLine(passed()) + "\n");
+
+    // An older record of serial numbers likewise; older or not, the other layout is refused.
+    const std::string olderSerials =
+        file("older-serials.csv", "time,pass,type,maker,model,id,result,step,address,crc32,seconds,"
+                                  "serial\n");
+    PassRecord withSerial = a;
+    withSerial.serial = "7";
+    ASSERT_TRUE(BatchRecord(olderSerials, true).ready());
+    ASSERT_TRUE(BatchRecord(olderSerials, true).append(withSerial));
+    EXPECT_TRUE(slurp(olderSerials).ends_with(",CBF43926,12.346,7\n")) << slurp(olderSerials);
+    EXPECT_FALSE(BatchRecord(olderSerials).ready());
+    EXPECT_FALSE(BatchRecord(p, true).ready());
 }
 
 TEST(BatchRecordPath, SitsBesideTheSettingsFile) {

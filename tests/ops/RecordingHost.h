@@ -31,6 +31,7 @@ struct RecordingHost : OperationHost {
     // Every rate and time left shown, in order; a pair of empty texts clears them.
     std::vector<std::pair<std::string, std::string>> transferTexts;
     std::function<void()> onEvents;
+    double boxSeconds = 0; // how long each error box keeps the clock going until closed
 
     void setStatusText(std::string_view text) override { status.emplace_back(text); }
     void insertLogLine(std::string_view line) override {
@@ -55,7 +56,10 @@ struct RecordingHost : OperationHost {
             hook();
         }
     }
-    void showError(std::string_view text) override { errors.emplace_back(text); }
+    void showError(std::string_view text) override {
+        errors.emplace_back(text);
+        clock += boxSeconds;
+    }
     void beep() override { ++beeps; }
     double seconds() const override { return clock; }
     void sleep(int ms) override {

@@ -165,6 +165,7 @@ private:
     // BatchWindow
     bool batchOn() const override;
     korvat::ChipIdentity detect() override;
+    korvat::AutoSteps passSteps() const override; // as the three Auto option boxes tick them
     std::optional<korvat::PassOutcome> runPass() override;
     // The whole of Auto; goOn asks whether to go on with another chip than the one selected.
     std::optional<korvat::PassOutcome> autoPass(const korvat::GoOnWithOtherChip &goOn);

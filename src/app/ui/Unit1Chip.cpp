@@ -65,11 +65,13 @@ void TForm1::ToolAutoClick() {
 }
 
 std::optional<PassOutcome> TForm1::autoPass(const GoOnWithOtherChip &goOn) {
-    const auto outcome = m_engine->runAuto(
-        chosenChip(), m_speed, *FlashEditor,
-        {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()}, goOn);
+    const auto outcome = m_engine->runAuto(chosenChip(), m_speed, *FlashEditor, passSteps(), goOn);
     refreshChecksum(); // the pass may have pulled the view's edits
     return outcome;
+}
+
+AutoSteps TForm1::passSteps() const {
+    return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()};
 }
 
 GoOnWithOtherChip TForm1::askAboutOtherChip() {
