@@ -84,6 +84,13 @@ enum TextName {
     txtChipLastAddress,
     txtStepWrongChip,
     txtStepNoChip,
+    // Firmware upgrade
+    txtFirmwareTooShort,
+    txtFirmwareTooManyPages,
+    txtBootLoaderTooManyPages,
+    txtAskUpgrade,
+    txtVersionUnknown,
+    txtProgrammerNotBack,
     kTextNameCount
 };
 

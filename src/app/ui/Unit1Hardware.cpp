@@ -30,7 +30,8 @@ void TForm1::N4Click() {
     // that would reach it, the chip choice or the buffers wait, and so do probes.
     setCommandsAvailable(false);
     m_connection->hold();
-    m_upgrade->upgrade(file);
+    // The upgrade asks before the restart, with the file and the firmware it replaces.
+    m_upgrade->upgrade(file, *m_dialogs);
     m_connection->release();
     setCommandsAvailable(true);
 }
