@@ -2,6 +2,7 @@
 // number, then, when a firmware file was chosen, the upgrade through the boot loader.
 #include "Unit1.h"
 
+#include "MessageBoxes.h"
 #include "QtText.h"
 #include "Unit6.h"
 #include "app/TextTable.h"
