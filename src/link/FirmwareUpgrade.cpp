@@ -148,7 +148,8 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Promp
     }
     m_length = length;
 
-    // A programmer already in its boot loader is not on the bus: it is found below.
+    // What the programmer runs now, for the question and to know it again when it comes
+    // back. One already in its boot loader is not on the bus: it is found below.
     m_before = readInfo();
     if (!askToGoOn(path, length, asker))
         return Outcome::Declined;
