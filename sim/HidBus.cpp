@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <fstream>
 #include <thread>
 
 namespace ksim {
@@ -107,6 +108,23 @@ void HidBus::record(HidLogEntry::Kind kind, int device, const void *data, int si
         e.data.assign(p, p + size);
     }
     m_log.push_back(std::move(e));
+    if (!m_sim.logFile.empty()) {
+        // One line per call, as the USB side writes its own: "hid write 0 cmd 2 pages 13",
+        // "hid read 0 timeout 500 result 64".
+        static const char *const kNames[] = {"enumerate", "open",         "close",       "write",
+                                             "read",      "send-feature", "get-feature", "string"};
+        const auto *p = static_cast<const std::uint8_t *>(data);
+        std::ofstream out(m_sim.logFile, std::ios::app);
+        out << "hid " << kNames[kind] << ' ' << device;
+        if (kind == HidLogEntry::Write && p && size > 6) {
+            out << " cmd " << int(p[1]);
+            if (p[1] == kBootErase)
+                out << " pages " << int(p[6]);
+        }
+        if (kind == HidLogEntry::Read)
+            out << " timeout " << timeout << " result " << result;
+        out << '\n';
+    }
 }
 
 hid_device_info *HidBus::enumerate(unsigned short vendorId, unsigned short productId) {

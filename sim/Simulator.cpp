@@ -199,6 +199,13 @@ void Simulator::returnFromBootLoader() {
         return;
     Device &device = m_restarted ? *m_restarted : *firstProgrammer();
     const bool upgraded = !boot.upgradedFirmwareVersion.empty() && boot.dataReports() > 0;
+    // A device that comes back on a USB bus is enumerated afresh, with the next free
+    // device number: whoever kept its old place on the bus no longer finds it there.
+    int highest = 0;
+    for (const auto &d : m_devices)
+        highest = std::max(highest, int(d->dev.devnum));
+    device.dev.devnum = static_cast<std::uint8_t>(highest + 1);
+    std::snprintf(device.dev.filename, sizeof device.dev.filename, "%03d", highest + 1);
     powerUp(device);
     if (upgraded)
         device.firmware->firmwareVersion = boot.upgradedFirmwareVersion;

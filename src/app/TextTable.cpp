@@ -110,9 +110,12 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // %1: the step that failed, %2: firmware bytes sent before it.
     {"固件升级失败：%1，已发送 %2 字节。", "固件升級失敗：%1，已發送 %2 字節。",
      "Firmware upgrade failed: %1; %2 bytes were sent."},
-    // %1: firmware bytes sent, %2: the load address.
-    {"固件升级完成：%1 字节已发送到地址 %2。", "固件升級完成：%1 字節已發送到地址 %2。",
-     "Firmware upgrade complete: %1 bytes sent to address %2."},
+    // %1: firmware bytes sent, %2: the load address, %3: the firmware version the
+    // programmer reports after it came back.
+    {"固件升级完成：%1 字节已发送到地址 %2，编程器已重新连接，固件版本 %3。",
+     "固件升級完成：%1 字節已發送到地址 %2，編程器已重新連接，固件版本 %3。",
+     "Firmware upgrade complete: %1 bytes sent to address %2; the programmer is back with "
+     "firmware %3."},
     // The programmer was opened but the CMD_GET_INFO exchange failed.
     {"读取硬件信息时编程器通信失败。", "讀取硬件信息時編程器通信失敗。",
      "Transfer to the programmer failed while reading the hardware information."},
@@ -161,6 +164,48 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
      "批量模式沒有啟動：自動編程選項中沒有勾選任何步驟（擦除、編程、校驗）。",
      "Batch mode did not start: no step of the Auto Options (Erase, Program, Verify) is "
      "ticked."},
+    // Firmware upgrade. %1: the file's length in bytes.
+    {"固件文件只有 %1 字节：发送的固件从文件偏移 "
+     "0x3000（12288）开始，文件必须比它长。编程器没有重启。",
+     "固件文件只有 %1 字節：發送的固件從文件偏移 "
+     "0x3000（12288）開始，文件必須比它長。編程器沒有重啟。",
+     "The firmware file holds only %1 bytes: the firmware sent starts at offset 0x3000 "
+     "(12288) of the file, so the file must be longer than that. The programmer was not "
+     "restarted."},
+    // %1: pages the file needs, %2: the page size they were counted in.
+    {"固件文件需要 %1 个 %2 字节的页，引导程序最多接受 255 页。编程器没有重启。",
+     "固件文件需要 %1 個 %2 字節的頁，引導程序最多接受 255 頁。編程器沒有重啟。",
+     "The firmware file needs %1 pages of %2 bytes; the boot loader takes at most 255. The "
+     "programmer was not restarted."},
+    // The same with the page size the boot loader reported, before anything was erased.
+    {"引导程序的页大小为 %2 字节：固件需要 %1 页，超过它接受的 255 "
+     "页。升级已停止，编程器以原来的固件重新启动。",
+     "引導程序的頁大小為 %2 字節：固件需要 %1 頁，超過它接受的 255 "
+     "頁。升級已停止，編程器以原來的固件重新啟動。",
+     "The boot loader's pages are %2 bytes: the firmware needs %1 of them, more than the 255 "
+     "it takes. The upgrade was stopped and the programmer restarts on its old firmware."},
+    // Before the restart. %1: the file, %2: its length in bytes, %3: the firmware version
+    // the programmer reports now (or the next text).
+    {"用 %1（%2 "
+     "字节）升级编程器的固件吗？\n当前固件版本：%3\n编程器将重启进入引导程序，固件将被替换。"
+     "升级完成之前请不要拔下编程器。",
+     "用 %1（%2 "
+     "字節）升級編程器的固件嗎？\n當前固件版本：%3\n編程器將重啟進入引導程序，固件將被替換。"
+     "升級完成之前請不要拔下編程器。",
+     "Upgrade the programmer's firmware with %1 (%2 bytes)?\nFirmware now: %3\nThe programmer "
+     "restarts into its boot loader and its firmware is replaced. Do not unplug the "
+     "programmer until the upgrade is complete."},
+    {"未知（编程器没有应答，可能处于引导程序中）", "未知（編程器沒有應答，可能處於引導程序中）",
+     "unknown (the programmer did not answer; it may be in its boot loader)"},
+    {"固件已发送，但编程器没有重新出现。请拔下编程器再重新插上。如果它仍然没有出现，请再次升级固件"
+     "："
+     "升级会找到仍处于引导程序中的编程器。",
+     "固件已發送，但編程器沒有重新出現。請拔下編程器再重新插上。如果它仍然沒有出現，請再次升級固件"
+     "："
+     "升級會找到仍處於引導程序中的編程器。",
+     "The firmware was sent, but the programmer did not come back. Unplug the programmer and "
+     "plug it in again. If it still does not come back, run the firmware upgrade again: it "
+     "finds a programmer that is still in its boot loader."},
 }};
 
 } // namespace

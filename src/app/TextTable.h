@@ -89,6 +89,13 @@ enum TextName {
     // Batch mode: passes without a verify
     txtUnverifiedLine,
     txtBatchNoSteps,
+    // Firmware upgrade
+    txtFirmwareTooShort,
+    txtFirmwareTooManyPages,
+    txtBootLoaderTooManyPages,
+    txtAskUpgrade,
+    txtVersionUnknown,
+    txtProgrammerNotBack,
     kTextNameCount
 };
 

@@ -5,6 +5,7 @@
 #include "ChipCommands.h"
 #include "Commands.h"
 #include "ConsoleHost.h"
+#include "FirmwareCommand.h"
 #include "Programmers.h"
 
 #include <CLI/CLI.hpp>
@@ -170,6 +171,14 @@ int main(int argc, char **argv) {
         ->check(CLI::IsMember({"le", "be", "ascii"}))
         ->needs(serialAt);
 
+    // The programmer's firmware.
+    FirmwareArgs firmware;
+    CLI::App *firmwareUpgrade = app.add_subcommand(
+        "firmware", "upgrade the programmer's firmware with FILE through its boot loader");
+    firmwareUpgrade->add_option("FILE", firmware.file, "the firmware file (.fwpk)")->required();
+    firmwareUpgrade->add_flag("--yes", firmware.yes,
+                              "confirm the restart and the new firmware (required)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -191,6 +200,8 @@ int main(int argc, char **argv) {
                 return listProgrammers(options);
             if (*detect)
                 return detectCommand(options);
+            if (*firmwareUpgrade)
+                return firmwareCommand(options, firmware);
             if (*batchMode) {
                 if (*serialAt)
                     batch.serial = serial;

@@ -2,6 +2,7 @@
 
 #include "Hiddrv.h"
 #include "Usbbulk.h"
+#include "app/Prompter.h"
 #include "app/TextTable.h"
 #include "buffers/FileIO.h"
 #include "buffers/MessageSink.h"
@@ -97,20 +98,61 @@ std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     return takeInfo(m_block);
 }
 
-FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path) {
+std::optional<std::string> FirmwareUpgrade::refusal(std::uint32_t length) const {
+    auto with = [&](TextName name, std::uint32_t first, std::uint32_t second = 0) {
+        std::string t(text(name, m_language));
+        replaceMark(t, "%1", std::to_string(first));
+        replaceMark(t, "%2", std::to_string(second));
+        return t;
+    };
+    // The data reports start at image offset 0x3000: a file no longer than that would
+    // send nothing but 0xFF in place of the firmware.
+    if (length <= kFirmwareDataOffset)
+        return with(txtFirmwareTooShort, length);
+    const std::size_t reports = (length + kReportDataBytes - 1) / kReportDataBytes;
+    if (kFirmwareDataOffset + reports * kReportDataBytes > kFirmwareImageSize)
+        return std::string(text(txtFirmwareTooLong, m_language));
+    const std::uint32_t pages = (length + kExpectedPageSize - 1) / kExpectedPageSize;
+    if (pages > kMaxErasePages)
+        return with(txtFirmwareTooManyPages, pages, kExpectedPageSize);
+    return std::nullopt;
+}
+
+bool FirmwareUpgrade::askToGoOn(const std::string &path, std::uint32_t length, Prompter &asker) {
+    std::string question(text(txtAskUpgrade, m_language));
+    replaceMark(question, "%1", path);
+    replaceMark(question, "%2", std::to_string(length));
+    replaceMark(question, "%3",
+                m_before ? m_before->firmware : std::string(text(txtVersionUnknown, m_language)));
+    return asker.askYesNoDefaultNo(question);
+}
+
+FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Prompter &asker) {
+    m_before.reset();
+    m_after.reset();
+    m_length = 0;
     // The file first: a programmer restarted into its boot loader for a file that
     // cannot be sent would be left there for nothing.
     std::vector<std::uint8_t> image(kFirmwareImageSize, 0xFF);
     Noticing loader(m_loadMessages);
-    const std::uint32_t length = loadFile(path, image, loader);
-    const std::size_t reports = (length + kReportDataBytes - 1) / kReportDataBytes;
-    if (length == 0 || kFirmwareDataOffset + reports * kReportDataBytes > kFirmwareImageSize) {
-        if (length != 0 || !loader.shown)
-            m_host.showError(text(length ? txtFirmwareTooLong : txtFirmwareEmpty, m_language));
+    const std::uint32_t length = loadFile(path, image, loader, m_language);
+    if (loader.shown) // the loader said why
+        return Outcome::Refused;
+    if (length == 0) {
+        m_host.showError(text(txtFirmwareEmpty, m_language));
         return Outcome::Refused;
     }
+    if (const auto why = refusal(length)) {
+        m_host.showError(*why);
+        return Outcome::Refused;
+    }
+    m_length = length;
 
-    // A programmer already in its boot loader is not on the bus: it is found below.
+    // What the programmer runs now, for the question and to know it again when it comes
+    // back. One already in its boot loader is not on the bus: it is found below.
+    m_before = readInfo();
+    if (!askToGoOn(path, length, asker))
+        return Outcome::Declined;
     if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                         kProgrammerProduct) == 1) {
         m_block[0] = 0;
@@ -122,7 +164,20 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path) {
         m_host.showError(text(txtNoBootLoader, m_language));
         return Outcome::NoBootLoader;
     }
-    return send(image, length);
+    const Outcome sent = send(image, length);
+    if (sent != Outcome::Done)
+        return sent;
+    m_after = waitForReturn(m_before ? m_before->serial : std::string());
+    if (!m_after) {
+        m_host.showFailure(text(txtProgrammerNotBack, m_language));
+        return Outcome::NotBack;
+    }
+    std::string done(text(txtUpgradeDone, m_language));
+    replaceMark(done, "%1", std::to_string(length));
+    replaceMark(done, "%2", m_loadAddress);
+    replaceMark(done, "%3", m_after->firmware);
+    m_host.insertLogLine(m_host.timeText() + " " + done);
+    return Outcome::Done;
 }
 
 bool FirmwareUpgrade::waitForBootLoader() {
@@ -136,6 +191,28 @@ bool FirmwareUpgrade::waitForBootLoader() {
     return false;
 }
 
+std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &serial) {
+    // The bus may give the programmer another address when it comes back, so every
+    // programmer on it is asked; a pinned transport is pinned to the new place after.
+    const std::string pinned = m_usb.pinnedLocation();
+    for (int attempt = 0; attempt < kReturnSearches; ++attempt) {
+        m_host.sleep(kReturnSearchPauseMs);
+        m_host.processEvents();
+        for (const std::string &at :
+             m_usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
+                                       kProgrammerProductId, kProgrammerProduct)) {
+            m_usb.pinLocation(at);
+            auto info = readInfo();
+            if (info && (serial.empty() || info->serial == serial)) {
+                m_usb.pinLocation(pinned.empty() ? std::string() : at);
+                return info;
+            }
+        }
+        m_usb.pinLocation(pinned);
+    }
+    return std::nullopt;
+}
+
 bool FirmwareUpgrade::writeReport(std::uint8_t command) {
     m_block[0] = 1;
     m_block[1] = command;
@@ -143,7 +220,17 @@ bool FirmwareUpgrade::writeReport(std::uint8_t command) {
 }
 
 bool FirmwareUpgrade::readAnswer() {
-    return m_hid.ReadReport(kInputReport, m_reply.data(), kReportSize);
+    return m_hid.ReadReport(kInputReport, m_reply.data(), kReportSize, kAnswerWaitMs);
+}
+
+bool FirmwareUpgrade::eraseAnswered(std::uint32_t pages) {
+    for (int left = eraseAnswerWaitMs(pages); left > 0; left -= kEraseWaitSliceMs) {
+        if (m_hid.ReadReport(kInputReport, m_reply.data(), kReportSize,
+                             std::min(left, kEraseWaitSliceMs)))
+            return true;
+        m_host.processEvents();
+    }
+    return false;
 }
 
 FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> image,
@@ -171,21 +258,26 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> ima
         return fail(*failed, 0);
     const std::uint32_t address = get32(&m_reply[1]);
     const std::uint32_t pageSize = m_reply[5] | m_reply[6] << 8;
-    if (pageSize == 0) {
+    const std::uint32_t pages = pageSize ? length / pageSize + (length % pageSize ? 1 : 0) : 0;
+    if (pageSize == 0 || pages > kMaxErasePages) {
         // Nothing erased yet: the programmer restarts on the firmware it has.
         if (!writeReport(BL_CMD_LEAVE))
             return fail(step(txtReportNotWritten, BL_CMD_LEAVE), 0);
         m_hid.CloseDevice();
         m_host.setProgressValue(0);
-        m_host.showFailure(text(txtPageSizeZero, m_language));
+        std::string why(text(pageSize ? txtBootLoaderTooManyPages : txtPageSizeZero, m_language));
+        replaceMark(why, "%1", std::to_string(pages));
+        replaceMark(why, "%2", std::to_string(pageSize));
+        m_host.showFailure(why);
         return Outcome::Failed;
     }
-    const std::uint32_t pages = length / pageSize + (length % pageSize ? 1 : 0);
     put32(&m_block[2], address);
-    m_block[6] = static_cast<std::uint8_t>(pages & 0xFF);
+    m_block[6] = static_cast<std::uint8_t>(pages);
     put32(&m_block[7], length);
-    if (auto failed = exchange(BL_CMD_ERASE))
-        return fail(*failed, 0);
+    if (!writeReport(BL_CMD_ERASE))
+        return fail(step(txtReportNotWritten, BL_CMD_ERASE), 0);
+    if (!eraseAnswered(pages))
+        return fail(step(txtNoReportReply, BL_CMD_ERASE), 0);
     m_host.sleep(kEraseSettleMs);
 
     for (std::uint32_t offset = 0; offset < length; offset += kReportDataBytes) {
@@ -201,10 +293,7 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> ima
     m_host.setProgressValue(0);
     char where[16];
     std::snprintf(where, sizeof where, "0x%08X", static_cast<unsigned>(address));
-    std::string done(text(txtUpgradeDone, m_language));
-    replaceMark(done, "%1", std::to_string(length));
-    replaceMark(done, "%2", where);
-    m_host.insertLogLine(m_host.timeText() + " " + done);
+    m_loadAddress = where;
     return Outcome::Done;
 }
 

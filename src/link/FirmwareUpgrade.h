@@ -14,6 +14,7 @@ namespace korvat {
 class CUsbhid;
 class MessageSink;
 class OperationHost;
+class Prompter;
 class TUsbBulk;
 
 // The boot loader's HID identity.
@@ -37,6 +38,26 @@ constexpr int kReportDataBytes = 62;
 constexpr int kBootLoaderSearches = 500;
 constexpr int kBootLoaderSearchPauseMs = 100;
 constexpr int kEraseSettleMs = 100;
+// The erase field carries the page count in one byte: a firmware needing more pages
+// cannot be erased whole. Before the restart the boot loader's page size is not known
+// yet; the check then takes the page size this programmer's boot loader reports.
+constexpr std::uint32_t kMaxErasePages = 255;
+constexpr std::uint32_t kExpectedPageSize = 1024;
+// Every answer of the boot loader is awaited this long, but the erase's, which grows
+// with the pages erased (eraseAnswerWaitMs) and is awaited in slices, the window
+// handling its events between them.
+constexpr int kAnswerWaitMs = 5000;
+constexpr int kEraseWaitPerPageMs = 100;
+constexpr int kEraseWaitSliceMs = 500;
+// After LEAVE the programmer is looked for on the USB bus this many times, this far
+// apart (about 10 s).
+constexpr int kReturnSearches = 100;
+constexpr int kReturnSearchPauseMs = 100;
+
+// How long the answer to BL_CMD_ERASE is awaited for this many pages.
+constexpr int eraseAnswerWaitMs(std::uint32_t pages) {
+    return kAnswerWaitMs + kEraseWaitPerPageMs * static_cast<int>(pages);
+}
 
 struct HardwareInfo {
     std::string hardware; // at most 3 characters
@@ -54,9 +75,11 @@ class FirmwareUpgrade {
 public:
     enum class Outcome {
         Refused,      // the file cannot be sent: nothing happened (message shown)
+        Declined,     // the person answered No: nothing happened
         NoBootLoader, // the programmer was asked to restart; no boot loader came (shown)
         Failed,       // the upgrade began and did not end (error box and log line)
-        Done,         // everything was sent and the boot loader left (log line)
+        NotBack,      // everything was sent, the programmer did not come back (shown)
+        Done,         // everything was sent and the programmer is back (log line)
     };
 
     // language: the window's language index, read at every use.
@@ -71,13 +94,32 @@ public:
     bool infoExchangeFailed() const { return m_infoFailed; }
 
     // The second half, with the file chosen in the window: loads and checks it before
-    // anything is sent, asks the programmer to restart into its boot loader, waits for
-    // the boot loader (processing window events meanwhile) and sends the firmware.
-    Outcome upgrade(const std::string &path);
+    // anything is sent, asks (default No) whether to go on, asks the programmer to
+    // restart into its boot loader, waits for the boot loader (processing window events
+    // meanwhile), sends the firmware and waits for the programmer to come back.
+    Outcome upgrade(const std::string &path, Prompter &asker);
+    // What the programmer reported before the restart and after it came back; nothing
+    // when it did not answer.
+    const std::optional<HardwareInfo> &infoBefore() const { return m_before; }
+    const std::optional<HardwareInfo> &infoAfter() const { return m_after; }
+    // The firmware length of the last file upgrade loaded; 0 before one.
+    std::uint32_t firmwareLength() const { return m_length; }
 
 private:
     bool m_infoFailed = false;
+    std::optional<HardwareInfo> m_before, m_after;
+    std::uint32_t m_length = 0;
+    std::string m_loadAddress; // where the last upgrade sent the firmware, "0x08003000"
+    // Why a file of this length cannot be sent; nothing when it can.
+    std::optional<std::string> refusal(std::uint32_t length) const;
+    bool askToGoOn(const std::string &path, std::uint32_t length, Prompter &asker);
     bool waitForBootLoader();
+    // Looks for the programmer on the bus again after LEAVE, wherever the bus put it;
+    // with a serial number known, only that programmer counts.
+    std::optional<HardwareInfo> waitForReturn(const std::string &serial);
+    // The answer to BL_CMD_ERASE, awaited as long as erasing that many pages may take.
+    bool eraseAnswered(std::uint32_t pages);
+    // The reports from START to LEAVE; Done when LEAVE went (the device then closed).
     Outcome send(std::span<const std::uint8_t> image, std::uint32_t length);
     // Writes the block as report [1, command, ...]; reads the answer when one comes.
     bool writeReport(std::uint8_t command);

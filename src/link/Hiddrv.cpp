@@ -76,11 +76,15 @@ bool CUsbhid::WriteReport(int kind, const std::uint8_t *buffer, int length) {
 }
 
 bool CUsbhid::ReadReport(int kind, std::uint8_t *buffer, int length) {
+    return ReadReport(kind, buffer, length, m_readTimeoutMs);
+}
+
+bool CUsbhid::ReadReport(int kind, std::uint8_t *buffer, int length, int timeoutMs) {
     if (!m_handle || length <= 0)
         return false;
     const auto size = static_cast<std::size_t>(length);
     if (kind == kInputReport)
-        return m_api.readTimeout(m_handle, buffer, size, m_readTimeoutMs) > 0;
+        return m_api.readTimeout(m_handle, buffer, size, timeoutMs) > 0;
     if (kind == kFeatureReport)
         return m_api.getFeatureReport(m_handle, buffer, size) > 0;
     return false;

@@ -41,6 +41,8 @@ public:
     // Kind 1 reads an input report (false when none came within the time-out), kind 3
     // gets a feature report; false for another kind or with no device open.
     bool ReadReport(int kind, std::uint8_t *buffer, int length);
+    // The same with the input report awaited timeoutMs instead of the transport's own.
+    bool ReadReport(int kind, std::uint8_t *buffer, int length, int timeoutMs);
     void CloseDevice();
 
     bool isOpen() const { return m_handle != nullptr; }

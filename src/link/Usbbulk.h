@@ -48,6 +48,7 @@ public:
     // programmer while others claim theirs and the walk's order of free programmers
     // shifts. Empty: the walk takes the first it can claim, as the window does.
     void pinLocation(std::string location) { m_pinned = std::move(location); }
+    const std::string &pinnedLocation() const { return m_pinned; }
     int USB_bulk_cmd(char *buffer, int length, int readBack);
     int USB_bulk_write(char *buffer, int length);
     int USB_bulk_read(char *buffer, int length);

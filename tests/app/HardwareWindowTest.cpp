@@ -7,10 +7,12 @@
 #include "link/SimBinding.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -126,9 +128,9 @@ private slots:
         QCOMPARE(action("N4")->text(), QStringLiteral("硬件信息(&D)"));
     }
 
-    // "Upgrade firmware" with a real file dialog: the upgrade runs with the commands
-    // held and the window painting, ends with a log line, and the programmer then
-    // reports its new firmware.
+    // "Upgrade firmware" with a real file dialog and a real question, No by default: the
+    // upgrade runs with the commands held and the window painting, ends with a log line
+    // once the programmer is back, and the programmer then reports its new firmware.
     void upgradeRunsToALogLine() {
         const QString file = firmwareFile(100000);
         start(nullptr); // real dialogs
@@ -136,6 +138,8 @@ private slots:
         // Looks at the window whenever it handles events: while the boot loader is
         // awaited and while the data goes, it paints and the commands are held.
         int waiting = 0, sending = 0, heldThroughout = 0;
+        QString question;
+        bool defaultNo = false;
         QTimer look;
         connect(&look, &QTimer::timeout, [&] {
             const auto &bl = m_sim->bootLoader();
@@ -152,6 +156,11 @@ private slots:
             whenModal<QFileDialog>([&](QFileDialog *d) {
                 QCOMPARE(d->nameFilters().size(), 1); // the one *.fwpk entry
                 QVERIFY(d->nameFilters()[0].startsWith(QStringLiteral("*.fwpk")));
+                whenModal<QMessageBox>([&](QMessageBox *box) {
+                    question = box->text();
+                    defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+                    QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+                });
                 typeFileName(d, file);
             });
             QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
@@ -159,14 +168,19 @@ private slots:
             QCOMPARE(QString::fromStdString(f.chosenFile()), file);
         });
         look.stop();
+        QVERIFY(defaultNo);
+        QVERIFY(question.contains(file + QStringLiteral(" (100000 bytes)")));
+        QVERIFY(question.contains(QStringLiteral("Firmware now: 1.02")));
+        QVERIFY(question.contains(QStringLiteral("Do not unplug the programmer")));
         QVERIFY(waiting > 0);
         QVERIFY(sending > 0);
         QCOMPARE(heldThroughout, waiting + sending);
         QVERIFY(!w().operationRunning());
         QVERIFY(action("ToolRead")->isEnabled());
         QCOMPARE(m_sim->bootLoader().dataReports(), 1613);
-        QVERIFY(w().RichEdit1->toPlainText().contains(
-            QStringLiteral("Firmware upgrade complete: 100000 bytes sent to address 0x08003000.")));
+        QVERIFY(w().RichEdit1->toPlainText().contains(QStringLiteral(
+            "Firmware upgrade complete: 100000 bytes sent to address 0x08003000; the "
+            "programmer is back with firmware 1.10.")));
         // The programmer is looked for again at once: back, with its new firmware.
         QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
         QCOMPARE(w().Progress->value(), 0);
@@ -181,12 +195,13 @@ private slots:
 
     // A cancelled file dialog leaves the window open; its close box counts as "Close".
     void cancelledDialogAndCloseBox() {
-        const QString file = firmwareFile(100);
+        const QString file = firmwareFile(0x3000 + 100);
+        m_dialogs->answers = {true};
         hardware([&](TForm6 &f) {
             m_dialogs->files = {file.toStdString()};
             QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
         });
-        QCOMPARE(m_sim->bootLoader().dataReports(), 2);
+        QCOMPARE(m_sim->bootLoader().dataReports(), 200);
         hardware([&](TForm6 &f) {
             m_dialogs->files = {std::nullopt};
             QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
@@ -195,12 +210,13 @@ private slots:
             f.close();                                              // the title bar's close box
         });
         QVERIFY(info().chosenFile().empty());
-        QCOMPARE(m_sim->bootLoader().dataReports(), 2);
+        QCOMPARE(m_sim->bootLoader().dataReports(), 200);
     }
 
     // A failure says which step and how much was sent, in a box and the log.
     void aFailedUpgradeIsShown() {
-        const QString file = firmwareFile(1000);
+        const QString file = firmwareFile(0x3000 + 1000);
+        m_dialogs->answers = {true};
         m_sim->bootLoader().failWriteAt = 5;
         hardware([&](TForm6 &) {
             m_dialogs->files = {file.toStdString()};
@@ -218,18 +234,73 @@ private slots:
         QVERIFY(w().Panel1->isRed());
     }
 
-    // A file that cannot be sent: refused before the programmer restarts.
-    void anEmptyFileIsRefused() {
-        const QString file = firmwareFile(0);
+    // A file that cannot be sent is refused before the programmer restarts, with the
+    // reason; a file that can is asked about, and No sends nothing.
+    void refusedFilesAndNo() {
+        const auto pick = [&](int bytes) {
+            const QString file = firmwareFile(bytes);
+            hardware([&](TForm6 &) {
+                m_dialogs->files = {file.toStdString()};
+                QTest::mouseClick(info().BitBtn1, Qt::LeftButton);
+            });
+        };
+        pick(0);
+        pick(0x3000);
+        pick(255 * 1024 + 1);
+        QCOMPARE(m_dialogs->errors,
+                 (std::vector<std::string>{
+                     "The firmware file is empty; the programmer was not restarted.",
+                     "The firmware file holds only 12288 bytes: the firmware sent starts at "
+                     "offset 0x3000 (12288) of the file, so the file must be longer than that. "
+                     "The programmer was not restarted.",
+                     "The firmware file needs 256 pages of 1024 bytes; the boot loader takes at "
+                     "most 255. The programmer was not restarted."}));
+        QVERIFY(m_dialogs->questions.empty());
+        m_dialogs->answers = {false};
+        pick(255 * 1024);
+        QCOMPARE(m_dialogs->defaultNoQuestions, 1);
+        QCOMPARE(m_dialogs->questions.size(), std::size_t(1));
+        QVERIFY(m_dialogs->questions[0].find(" (261120 bytes)?\nFirmware now: 1.02\n") !=
+                std::string::npos);
+        QCOMPARE(m_dialogs->errors.size(), std::size_t(3));
+        QVERIFY(!m_sim->bootLoaderRequested());
+        QVERIFY(m_sim->programmerPresent());
+        QCOMPARE(m_sim->bootLoader().searches(), 0);
+        QVERIFY(!w().RichEdit1->toPlainText().contains(QStringLiteral("irmware")));
+    }
+
+    // Everything sent and no programmer back within about 10 s: a box says what to do,
+    // the window stays live meanwhile, and nothing says complete.
+    void aProgrammerThatDoesNotComeBack() {
+        const int bytes = 0x3000 + 1000;
+        const QString file = firmwareFile(bytes);
+        m_sim->bootLoader().silentAfter = 3 + (bytes + 61) / 62; // LEAVE is not acted on
+        m_dialogs->answers = {true};
+        // Timer ticks the window handled after LEAVE went, while it looked for the
+        // programmer.
+        const std::size_t all = 4 + (bytes + 61) / 62;
+        int looks = 0;
+        QTimer look;
+        connect(&look, &QTimer::timeout,
+                [&] { looks += m_sim->bootLoader().reports().size() == all; });
+        look.start(50);
+        QElapsedTimer clock;
+        clock.start();
         hardware([&](TForm6 &) {
             m_dialogs->files = {file.toStdString()};
             QTest::mouseClick(info().BitBtn1, Qt::LeftButton);
         });
-        QCOMPARE(m_dialogs->errors,
-                 std::vector<std::string>{
-                     "The firmware file is empty; the programmer was not restarted."});
-        QVERIFY(!m_sim->bootLoaderRequested());
-        QVERIFY(m_sim->programmerPresent());
+        look.stop();
+        QVERIFY(clock.elapsed() >= 10000);
+        QVERIFY(looks > 10); // the window handled its timers while it looked
+        const std::string message =
+            "The firmware was sent, but the programmer did not come back. Unplug the "
+            "programmer and plug it in again. If it still does not come back, run the firmware "
+            "upgrade again: it finds a programmer that is still in its boot loader.";
+        QCOMPARE(m_dialogs->errors, std::vector<std::string>{message});
+        QVERIFY(w().RichEdit1->toPlainText().contains(QString::fromStdString(message)));
+        QVERIFY(!w().RichEdit1->toPlainText().contains(QStringLiteral("complete")));
+        QVERIFY(action("ToolRead")->isEnabled());
     }
 };
 

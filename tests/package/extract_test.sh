@@ -51,7 +51,7 @@ done
 manual=$(zcat "$root/usr/share/man/man1/korvat-cli.1.gz" | sed 's/\\-/-/g')
 plain=$(sed 's/\\f[BIRP]//g' <<<"$manual")
 cli=$root/usr/bin/korvat-cli
-for command in "" list convert devices detect erase blank read write verify auto batch; do
+for command in "" list convert devices detect erase blank read write verify auto batch firmware; do
   [ -z "$command" ] || grep -q "^\.[BT].*\b$command\b" <<<"$plain" || fail "manual lacks $command"
   for option in $("$cli" $command --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
     grep -qF -- "$option" <<<"$manual" || fail "manual lacks $option of '$command'"

@@ -8,6 +8,7 @@
 
 using namespace ksim::test;
 namespace hid = ksim::hid;
+namespace usb = ksim::usb;
 using ksim::BootLoader;
 using ksim::HidLogEntry;
 
@@ -155,8 +156,16 @@ TEST(BootLoader, VersionStaysWithoutFirmwareData) {
     }
 }
 
+// Back on the USB bus after the delay, enumerated afresh with the next device number.
 TEST(BootLoader, ProgrammerReturnsAfterTheDelay) {
     ActiveSim sim;
+    const auto place = [] {
+        usb::findBusses();
+        usb::findDevices();
+        const struct usb_device *dev = usb::getBusses()->devices;
+        return dev ? std::string(dev->filename) + " " + std::to_string(dev->devnum) : "";
+    };
+    EXPECT_EQ(place(), "001 1");
     sim.bootLoader().returnDelayMs = 150;
     sim.bootLoader().showNow();
     hid_device *dev = openBootLoader();
@@ -166,6 +175,7 @@ TEST(BootLoader, ProgrammerReturnsAfterTheDelay) {
     EXPECT_TRUE(listHid().empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(firmwareVersion(), "1.02");
+    EXPECT_EQ(place(), "002 2");
 }
 
 TEST(BootLoader, AppearsAtTheConfiguredSearch) {

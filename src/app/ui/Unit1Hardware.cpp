@@ -2,6 +2,7 @@
 // number, then, when a firmware file was chosen, the upgrade through the boot loader.
 #include "Unit1.h"
 
+#include "MessageBoxes.h"
 #include "QtText.h"
 #include "Unit6.h"
 #include "app/TextTable.h"
@@ -30,7 +31,8 @@ void TForm1::N4Click() {
     // that would reach it, the chip choice or the buffers wait, and so do probes.
     setCommandsAvailable(false);
     m_connection->hold();
-    m_upgrade->upgrade(file);
+    // The upgrade asks before the restart, with the file and the firmware it replaces.
+    m_upgrade->upgrade(file, *m_dialogs);
     m_connection->release();
     setCommandsAvailable(true);
 }
