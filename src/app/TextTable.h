@@ -84,6 +84,10 @@ enum TextName {
     txtChipLastAddress,
     txtStepWrongChip,
     txtStepNoChip,
+    // Erase
+    txtNothingErased,
+    txtEraseUpperPartUnreached,
+    txtEraseUnknownFamily,
     kTextNameCount
 };
 

@@ -65,11 +65,13 @@ void TForm1::ToolAutoClick() {
 }
 
 std::optional<PassOutcome> TForm1::autoPass(const GoOnWithOtherChip &goOn) {
-    const auto outcome = m_engine->runAuto(
-        chosenChip(), m_speed, *FlashEditor,
-        {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()}, goOn);
+    const auto outcome = m_engine->runAuto(chosenChip(), m_speed, *FlashEditor, autoSteps(), goOn);
     refreshChecksum(); // the pass may have pulled the view's edits
     return outcome;
+}
+
+AutoSteps TForm1::autoSteps() const {
+    return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()};
 }
 
 GoOnWithOtherChip TForm1::askAboutOtherChip() {
@@ -89,8 +91,9 @@ void TForm1::ToolBulkClick() {
         holdForBatch(false);
         return;
     }
-    // Every pass would be refused: a run without a chip it can program does not start.
-    if (!m_batchRunning && !m_engine->chipUsable(chosenChip())) {
+    // Every pass would be refused: a run without a chip it can program, or whose erase
+    // cannot reach the whole chip, does not start.
+    if (!m_batchRunning && !m_engine->autoUsable(chosenChip(), autoSteps())) {
         toggle->setChecked(false);
         return;
     }
