@@ -77,8 +77,8 @@ private slots:
                     "0",   "0",       "0"};
         // One the erase cannot reach whole, second in the type list as the programmer's
         // type code 2 finds it, and a chip without an erase.
-        GridRow spi95{"EEPROM95", "ST", "M95080", "0x0", "1024", "32", "3",
-                      "0",        "100", "0",   "0",      "0",    "0"};
+        GridRow spi95{"EEPROM95", "ST",  "M95080", "0x0", "1024", "32", "3",
+                      "0",        "100", "0",      "0",   "0",    "0"};
         GridRow big24{"EEPROM24", "Atmel", "AT24C1024", "0x0", "131072", "256", "1",
                       "0",        "100",   "0",         "0",   "0",      "0"};
         Catalogue cat;
@@ -201,9 +201,10 @@ private slots:
             image[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 11) | 1);
         const QString hex = m_dir.filePath(QStringLiteral("image.hex"));
         QVERIFY(saveFile(hex.toStdString(), image, *m_dialogs, *m_dialogs, 2));
-        const QString sum = QStringLiteral("CRC32 %1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
-        const QString erased = QString::fromStdString(
-            checksumText(std::vector<std::uint8_t>(kSize, 0xFF), kSize));
+        const QString sum =
+            QStringLiteral("CRC32 %1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
+        const QString erased =
+            QString::fromStdString(checksumText(std::vector<std::uint8_t>(kSize, 0xFF), kSize));
 
         m_dialogs->files = {hex.toStdString()};
         trigger("ToolOpen");

@@ -108,8 +108,8 @@ TEST_F(Cli, CrcFiguresMatchTheFiles) {
         return std::string(digits);
     };
     for (const char *command : {"write", "verify", "auto"}) {
-        const Result r =
-            onSimulator(scenario, std::string("--json ") + command + " " + image + " --chip W25Q64FV");
+        const Result r = onSimulator(scenario, std::string("--json ") + command + " " + image +
+                                                   " --chip W25Q64FV");
         EXPECT_EQ(r.code, 0) << command << r.out;
         EXPECT_EQ(crcIn(r), hex8(crc32Of(bytes))) << command;
     }

@@ -11,9 +11,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -296,8 +296,8 @@ void TForm1::buildStatusBar() {
     int digit = 0;
     for (const QChar c : QStringLiteral("0123456789ABCDEF"))
         digit = std::max(digit, metrics.horizontalAdvance(c));
-    sum->setFixedWidth(std::max(kPanelWidths[3],
-                                metrics.horizontalAdvance(QStringLiteral("CRC32 ")) + 8 * digit + 4));
+    sum->setFixedWidth(std::max(
+        kPanelWidths[3], metrics.horizontalAdvance(QStringLiteral("CRC32 ")) + 8 * digit + 4));
     // Room for both bars, the second half as high as the first, inside the bar.
     bar->setMinimumHeight(bar->sizeHint().height() * 3 / 2);
     Progress = named(new QProgressBar(bar), "Progress");
