@@ -66,9 +66,10 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
     // Several files were dropped on the window (%d: how many).
     {"拖入了 %d 个文件，只打开了第一个。", "拖入了 %d 個文件，只打開了第一個。",
      "%d files were dropped; only the first was opened."},
-    // Tool tip of the checksum panel (%X: the last byte covered).
-    {"FLASH 缓冲区 0 至 %Xh 字节的 CRC-32", "FLASH 緩衝區 0 至 %Xh 字節的 CRC-32",
-     "CRC-32 of FLASH buffer bytes 0 to %Xh"},
+    // Tool tip of the checksum panel (%X: the chip's last address).
+    {"芯片完整映像（FLASH 缓冲区 0 至 %Xh 字节）的 CRC-32",
+     "芯片完整映像（FLASH 緩衝區 0 至 %Xh 字節）的 CRC-32",
+     "CRC-32 of the chip's whole image: FLASH buffer bytes 0 to %Xh"},
     // The chip-identity exchange reached the programmer but a transfer failed.
     {"读取芯片ID时编程器通信失败。", "讀取芯片ID時編程器通信失敗。",
      "Transfer to the programmer failed while reading the chip ID."},
@@ -206,6 +207,24 @@ constexpr std::array<Triple, kTextNameCount> kTexts = {{
      "The firmware was sent, but the programmer did not come back. Unplug the programmer and "
      "plug it in again. If it still does not come back, run the firmware upgrade again: it "
      "finds a programmer that is still in its boot loader."},
+    // Erase
+    // Instead of the completion line where the programmer has no erase for the chip.
+    {"编程器对此芯片没有擦除：未擦除任何内容，写入时芯片的字节被直接替换。",
+     "編程器對此芯片沒有擦除：未擦除任何內容，寫入時芯片的字節被直接替換。",
+     "The programmer has no erase for this chip: nothing was erased. The chip's bytes are "
+     "replaced when they are written."},
+    // %1 the chip's capacity in bytes.
+    {"无法擦除整个芯片：编程器对 24 系列芯片的擦除只能到达前 64 KiB，而此芯片有 %1 字节。"
+     "擦除被拒绝，未擦除任何内容。",
+     "無法擦除整個芯片：編程器對 24 系列芯片的擦除只能到達前 64 KiB，而此芯片有 %1 字節。"
+     "擦除被拒絕，未擦除任何內容。",
+     "The whole chip cannot be erased: the programmer's erase of a 24-series chip reaches only "
+     "the first 64 KiB, and this chip holds %1 bytes. The erase is refused; nothing was erased."},
+    // %1 the record's family code.
+    {"无法擦除整个芯片：编程器不认识芯片类型代码 %1 的擦除。擦除被拒绝，未擦除任何内容。",
+     "無法擦除整個芯片：編程器不認識芯片類型代碼 %1 的擦除。擦除被拒絕，未擦除任何內容。",
+     "The whole chip cannot be erased: the programmer knows no erase for the chip family code "
+     "%1. The erase is refused; nothing was erased."},
 }};
 
 } // namespace

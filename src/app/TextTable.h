@@ -96,6 +96,10 @@ enum TextName {
     txtAskUpgrade,
     txtVersionUnknown,
     txtProgrammerNotBack,
+    // Erase
+    txtNothingErased,
+    txtEraseUpperPartUnreached,
+    txtEraseUnknownFamily,
     kTextNameCount
 };
 

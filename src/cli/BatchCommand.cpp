@@ -216,7 +216,7 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);
-    if (!engine.chipUsable(*slot))
+    if (!engine.autoUsable(*slot, {})) // every pass erases first
         return kChipProblem;
     ConsoleBatch window(engine, connection, work, host, *catalogue, *slot, args);
     BatchLoop loop(window, host, record, language, [] { return std::time(nullptr); });

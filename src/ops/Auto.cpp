@@ -39,6 +39,9 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
     if (!chipUsable(slot))
         return std::nullopt;
     const ChipRecord &chip = m_catalogue.slot(slot);
+    // A ticked erase that would leave part of the chip as it was refuses the pass.
+    if (steps.erase && !eraseAcceptable(chip))
+        return std::nullopt;
     m_buffers.pullViewEdits(flashView, chip);
     if (m_buffers.loadedLength <= 0)
         return std::nullopt;
@@ -56,16 +59,21 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
     // The first step that fails ends the pass: a chip whose erase failed is not written,
     // and one fault shows one error box.
     std::optional<PassOutcome> failed;
+    std::optional<Bounds> written; // the image bytes the write sent
     if (steps.erase && !erase(chip))
         failed = failedStep(PassStep::Erase);
-    if (!failed && steps.write && !write(chip))
-        failed = failedStep(PassStep::Write);
+    if (!failed && steps.write) {
+        if (!write(chip))
+            failed = failedStep(PassStep::Write);
+        written = m_covered;
+    }
     if (!failed && steps.verify) {
         m_host.sleep(kBeforeVerifyMs);
         if (!verify(chip))
             failed = failedStep(PassStep::Verify);
     }
     clearTransferText();
+    progressEnd();
     if (!closeBracket(!failed, chip) && !failed)
         failed = failedStep(PassStep::Transfer);
     if (!failed && steps.verify)
@@ -73,6 +81,10 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
     PassOutcome outcome = failed.value_or(PassOutcome{});
     outcome.passed = !failed;
     outcome.verified = !failed && steps.verify; // only a verify proves what the chip holds
+    // The pass's figure is the image's: the verify that follows a write also compares the
+    // filler that rounded it to whole pages.
+    if (written)
+        m_covered = written;
     outcome.dataCrc = coveredCrc();
     outcome.seconds = workSeconds(started);
     m_host.beep();

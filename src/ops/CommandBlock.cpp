@@ -91,4 +91,20 @@ CommandBlock enterBootBlock() {
     return command(0, CMD_ENTER_BOOT);
 }
 
+EraseReach eraseReach(const ChipRecord &chip) {
+    switch (chip.family) {
+    case 0:
+    case 2:
+        return EraseReach::WholeChip;
+    case 1:
+        return chip.capacity <= kBlockEraseReach ? EraseReach::WholeChip
+                                                 : EraseReach::UpperPartUnreached;
+    case 3:
+    case 4:
+        return EraseReach::NoErase;
+    default:
+        return EraseReach::UnknownFamily;
+    }
+}
+
 } // namespace korvat

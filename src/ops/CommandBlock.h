@@ -28,6 +28,15 @@ enum CommandCode : std::uint8_t {
 // Erase parameters by family: whole-chip erase of a 25-series flash; the 24 series
 // sends the block's address and the 93 series the chip's delay instead.
 constexpr std::uint16_t kWholeChipErase = 0x8000;
+// The highest chip address plus one that the 24 series' 16-bit block parameter reaches.
+constexpr std::uint32_t kBlockEraseReach = 0x10000;
+
+// What the programmer's erase does to a chip. The 25, 93 and small 24 series are erased
+// whole. The 95 series and AVR have no erase: writing replaces their bytes. A 24-series
+// chip above 64 KiB keeps its upper part (the block parameter cannot reach it), and a
+// family code the programmer does not know has no erase that could be trusted.
+enum class EraseReach { WholeChip, NoErase, UpperPartUnreached, UnknownFamily };
+EraseReach eraseReach(const ChipRecord &chip);
 // SPI opcode that switches a serial flash to 4-byte addresses.
 constexpr std::uint8_t kEnter4ByteAddressing = 0xB7;
 // Smallest data transfer; smaller FLASH pages are raised to it.

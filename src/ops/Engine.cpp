@@ -63,6 +63,8 @@ std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, Buffer
     if (m_connection.refuseWhileBusy() || !chipUsable(slot))
         return std::nullopt;
     const ChipRecord &chip = m_catalogue.slot(slot);
+    if (op == Operation::Erase && !eraseAcceptable(chip))
+        return std::nullopt;
     if (op == Operation::Write)
         m_buffers.pullViewEdits(flashView, chip);
     if (op == Operation::Write || op == Operation::Verify) {
@@ -95,11 +97,13 @@ std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, Buffer
         break;
     }
     clearTransferText(); // however it ended, nothing is transferring any more
+    progressEnd();
     ok = closeBracket(ok, chip);
     if (ok && op == Operation::Read)
         keepRead(chip, flashView);
     m_readBlock.reset();
-    if (ok)
+    // An erase that had nothing to erase said so instead.
+    if (ok && !(op == Operation::Erase && eraseReach(chip) == EraseReach::NoErase))
         logCompletion(textsOf(op).done, started);
     m_host.beep();
     m_connection.runSkippedProbe();
@@ -128,6 +132,29 @@ bool Engine::chipUsable(int slot) {
         return false;
     }
     return true;
+}
+
+bool Engine::autoUsable(int slot, AutoSteps steps) {
+    return chipUsable(slot) && (!steps.erase || eraseAcceptable(m_catalogue.slot(slot)));
+}
+
+bool Engine::eraseAcceptable(const ChipRecord &chip) {
+    std::string refusal;
+    switch (eraseReach(chip)) {
+    case EraseReach::WholeChip:
+    case EraseReach::NoErase:
+        return true;
+    case EraseReach::UpperPartUnreached:
+        refusal = text(txtEraseUpperPartUnreached);
+        replaceMark(refusal, "%1", std::to_string(chip.capacity));
+        break;
+    case EraseReach::UnknownFamily:
+        refusal = text(txtEraseUnknownFamily);
+        replaceMark(refusal, "%1", std::to_string(chip.family));
+        break;
+    }
+    m_host.showError(refusal);
+    return false;
 }
 
 std::optional<PassOutcome> Engine::socketRefusal(int slot, int speed,
@@ -187,10 +214,17 @@ bool Engine::rangeAcceptable(const ChipRecord &chip) {
     return !m_buffers.range.enabled || checkedRange(chip);
 }
 
-std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoadedLength) {
-    if (m_buffers.range.enabled)
-        return checkedRange(chip);
+std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoadedLength,
+                                           std::uint32_t *imageEnd) {
+    if (m_buffers.range.enabled) {
+        const auto bounds = checkedRange(chip);
+        if (bounds && imageEnd)
+            *imageEnd = bounds->end;
+        return bounds;
+    }
     std::int64_t loaded = m_buffers.loadedLength;
+    if (imageEnd)
+        *imageEnd = std::min<std::uint32_t>(chip.capacity, static_cast<std::uint32_t>(loaded));
     const std::int64_t page = chip.flashPage;
     if (roundLoadedLength && page > 0 && loaded % page != 0) {
         loaded = std::min<std::int64_t>((loaded / page + 1) * page, kFlashBufferSize);
@@ -231,11 +265,12 @@ void Engine::clearTransferText() {
     m_host.setTransferText("", "");
 }
 
-// The rate and time left go before the error box opens: they describe a transfer that
-// is over.
+// The rate and time left, and the bars, go before the error box opens: they describe a
+// transfer that is over.
 bool Engine::fail(const std::string &message, PassStep step, std::optional<std::uint64_t> address) {
     m_failure = {step, address, m_host.seconds()};
     clearTransferText();
+    progressEnd();
     m_host.showFailure(message);
     return false;
 }
@@ -290,6 +325,17 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
 
 bool Engine::erase(const ChipRecord &chip) {
     preamble(txtEraseRunning);
+    switch (eraseReach(chip)) {
+    case EraseReach::WholeChip:
+        break;
+    case EraseReach::NoErase: // nothing is sent, and the log says so
+        m_host.insertLogLine(m_host.timeText() + " " + text(txtNothingErased));
+        return true;
+    case EraseReach::UpperPartUnreached: // the commands refuse these before the bracket
+    case EraseReach::UnknownFamily:
+        m_failure = {PassStep::Erase, std::nullopt};
+        return eraseAcceptable(chip); // shows why; false
+    }
     m_host.setProgressValue(0);
     m_host.setProgressVisible(true);
     bool ok = true;
@@ -297,7 +343,7 @@ bool Engine::erase(const ChipRecord &chip) {
     case 0:
         ok = eraseWholeChip(chip);
         break;
-    case 1: // one block erase per page, by the low 16 bits of its address
+    case 1: // one block erase per page, by its address (16 bits reach the whole chip)
         m_host.setProgressMaximum(chip.capacity);
         m_meter.start(chip.capacity, m_host.seconds());
         for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
@@ -305,10 +351,8 @@ bool Engine::erase(const ChipRecord &chip) {
             progress(static_cast<std::uint32_t>(a));
         }
         break;
-    case 2:
+    default: // the 93 series: one erase of the whole chip
         ok = command(eraseBlock(chip.delay), false, 0);
-        break;
-    default: // 95 series and AVR: the programmer erases as it writes
         break;
     }
     if (!ok)
@@ -427,11 +471,14 @@ std::optional<std::uint64_t> Engine::readTail(const Bounds &b, std::uint32_t t) 
 bool Engine::write(const ChipRecord &chip) {
     preamble(txtWriteRunning);
     m_covered.reset();
-    const auto bounds = coveredBytes(chip, true);
+    std::uint32_t imageEnd = 0;
+    const auto bounds = coveredBytes(chip, true, &imageEnd);
     if (!bounds)
         return false;
     const Bounds b = *bounds;
-    m_covered = b;
+    // What the person's image holds: the filler that rounds it to whole pages is sent
+    // too, but a CRC-32 of the image file leaves it out.
+    m_covered = Bounds{b.start, std::max(b.start, imageEnd)};
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);

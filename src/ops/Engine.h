@@ -66,6 +66,9 @@ public:
 
     // A chip is selected (slot -1: none) and the buffer can hold it; shows why not.
     bool chipUsable(int slot);
+    // The same, and an Auto pass with these steps can be run on it (a ticked erase must
+    // reach the whole chip); shows why not. Batch mode asks before it starts.
+    bool autoUsable(int slot, AutoSteps steps);
 
 private:
     // The engines, inside an open bracket; true on success.
@@ -78,6 +81,9 @@ private:
     bool verify(const ChipRecord &chip);
     bool write(const ChipRecord &chip);
 
+    // Whether the programmer's erase can serve the chip: refused, with the reason shown,
+    // where it would leave part of the chip as it was.
+    bool eraseAcceptable(const ChipRecord &chip);
     // Whether the enabled address range lies inside the chip; shows why not.
     bool rangeAcceptable(const ChipRecord &chip);
     // The bounds of the address range on the chip; shows why there are none.
@@ -89,8 +95,10 @@ private:
     std::uint32_t transfer(const ChipRecord &chip) const { return transferSize(chip); }
     // What a write or verify covers: the aligned range when it is enabled (nothing, and
     // the reason shown, when it is unusable), else the loaded bytes up to the capacity;
-    // a write first rounds the loaded length up to whole pages.
-    std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength);
+    // a write first rounds the loaded length up to whole pages (imageEnd, when given,
+    // receives where the loaded bytes ended before that).
+    std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength,
+                                       std::uint32_t *imageEnd = nullptr);
     void preamble(TextName startText);
     // The bars over [0, maximum); the rate and time left of the bytes moved with them,
     // up to end.
@@ -107,7 +115,7 @@ private:
     double workSeconds(double started) const;
     // Which step of an Auto pass a failed engine ends, and where.
     PassOutcome failedStep(PassStep engineStep) const;
-    // The CRC-32 of the buffer bytes the last read, write or verify covered.
+    // The CRC-32 of the buffer bytes m_covered names.
     std::optional<std::uint32_t> coveredCrc() const;
     bool failAt(std::uint64_t address);
     // Sends CMD_END and closes, the probe put off meanwhile still waiting; a CMD_END that
@@ -135,7 +143,9 @@ private:
         std::optional<std::uint64_t> address;
         std::optional<double> at;    // the clock just before its error box was shown
     } m_failure;                     // how the last engine failed, when it did
-    std::optional<Bounds> m_covered; // what the last read, write or verify covered
+    // What the last read kept, the last verify compared, or the image bytes the last
+    // write sent (without the filler that rounds them to whole pages).
+    std::optional<Bounds> m_covered;
 };
 
 } // namespace korvat

@@ -184,6 +184,8 @@ private slots:
         // The programmer is looked for again at once: back, with its new firmware.
         QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
         QCOMPARE(w().Progress->value(), 0);
+        QVERIFY(!w().Progress->isVisible()); // the bars go with the upgrade
+        QVERIFY(!w().Progress2->isVisible());
         hardware([&](TForm6 &f) {
             QCOMPARE(f.Edit2->text(), QStringLiteral("1.10"));
             // "Close" after an earlier "Upgrade firmware": no second upgrade.

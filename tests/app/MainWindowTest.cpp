@@ -7,6 +7,7 @@
 #include "Unit3.h"
 #include "Unit4.h"
 #include "app/RegularFile.h"
+#include "WindowHost.h"
 #include "app/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -448,15 +449,56 @@ private slots:
             QVERIFY2(action(w, name)->isEnabled(), name);
     }
 
+    // Over the empty panel 4, 2 pixels in, to the right edge.
     void progressBarsFollowTheStatusBarWidth() {
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         w.resize(900, 520);
-        QTRY_COMPARE(w.Progress->width(), w.statusBar()->width() - 315);
-        QCOMPARE(w.Progress->x(), 317);
-        QCOMPARE(w.Progress2->x(), 317);
+        const int left = w.StatusPanels[4]->x() + 2;
+        QTRY_COMPARE(w.Progress->width(), w.statusBar()->width() - left);
+        QCOMPARE(w.Progress->x(), left);
+        QCOMPARE(w.Progress2->x(), left);
         QCOMPARE(w.Progress2->y(), w.Progress->y() + w.Progress->height());
         QVERIFY(!w.Progress2->isVisible());
+    }
+
+    // While an operation runs both bars lie wholly inside the status bar, right of the
+    // panels: the checksum (or the time left) stays whole beside them, at the default
+    // size and maximised.
+    void progressBarsKeepClearOfTheChecksum() {
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto &host = const_cast<WindowHost &>(w.host());
+        QLabel *sum = w.StatusPanels[3];
+        QVERIFY(sum->text().startsWith(QStringLiteral("CRC32 ")));
+        host.setProgressMaximum(100);
+        host.setProgressValue(50);
+        host.setProgressVisible(true);
+        for (const bool maximised : {false, true}) {
+            if (maximised)
+                w.showMaximized();
+            QApplication::processEvents();
+            if (!maximised)
+                QCOMPARE(w.size(), QSize(700, 500));
+            const QStatusBar *bar = w.statusBar();
+            const QString widest = QStringLiteral("CRC32 ") + QString(8, QLatin1Char('D'));
+            QVERIFY(sum->contentsRect().width() >= sum->fontMetrics().horizontalAdvance(widest));
+            for (QProgressBar *p : {w.Progress, w.Progress2}) {
+                QVERIFY(p->isVisible());
+                QVERIFY2(bar->rect().contains(p->geometry()), qPrintable(p->objectName()));
+                QVERIFY(p->x() > sum->geometry().right());
+                QCOMPARE(p->x() + p->width(), bar->width());
+                QCOMPARE(p->x(), w.Progress->x());
+            }
+            QCOMPARE(w.Progress2->y(), w.Progress->y() + w.Progress->height());
+            QVERIFY(w.Progress2->height() >= w.Progress->height() / 2 - 1);
+            screenshot(&w, maximised ? "main-bars-maximised" : "main-bars");
+        }
+        // Back at its size the bars follow the status bar again.
+        w.showNormal();
+        w.resize(900, 520);
+        QTRY_COMPARE(w.Progress->x() + w.Progress->width(), w.statusBar()->width());
     }
 
     void fillWindowOpensWithTheChipsLastAddressAndKeepsTheOtherEdits() {

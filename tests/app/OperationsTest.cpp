@@ -75,8 +75,14 @@ private slots:
         GridRow row{"SPI", "Winbond", "W25Q80", "0xEF4014", std::to_string(kSize),
                     "256", "0",       "0",      "100",      "0",
                     "0",   "0",       "0"};
+        // One the erase cannot reach whole, second in the type list as the programmer's
+        // type code 2 finds it, and a chip without an erase.
+        GridRow spi95{"EEPROM95", "ST",  "M95080", "0x0", "1024", "32", "3",
+                      "0",        "100", "0",      "0",   "0",    "0"};
+        GridRow big24{"EEPROM24", "Atmel", "AT24C1024", "0x0", "131072", "256", "1",
+                      "0",        "100",   "0",         "0",   "0",      "0"};
         Catalogue cat;
-        QVERIFY(cat.save({row}, (base() + ".Dat").toStdString()).outcome ==
+        QVERIFY(cat.save({row, big24, spi95}, (base() + ".Dat").toStdString()).outcome ==
                 CatalogueOutcome::Written);
     }
 
@@ -186,16 +192,19 @@ private slots:
 
     // A person's round trip: open an image as Intel HEX, erase, write and verify it, read
     // it back and save it as raw, Intel HEX and S-records; each file loads back to the
-    // checksum the image had, which the read shows too.
+    // checksum the image had, which the read shows too, and which is the CRC-32 of the
+    // saved raw file. The image's erased end, which the read does not count as loaded,
+    // counts in the checksum as it does in the file.
     void imageRoundTripKeepsItsChecksum() {
-        std::vector<std::uint8_t> image(kSize);
-        for (std::uint32_t i = 0; i < kSize; ++i)
-            image[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 11));
-        image.back() = 0x5A; // the read counts up to the last byte that is not 0xFF
+        std::vector<std::uint8_t> image(kSize, 0xFF);
+        for (std::uint32_t i = 0; i < kSize - 0x1000; ++i)
+            image[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 11) | 1);
         const QString hex = m_dir.filePath(QStringLiteral("image.hex"));
         QVERIFY(saveFile(hex.toStdString(), image, *m_dialogs, *m_dialogs, 2));
         const QString sum =
-            QStringLiteral("%1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
+            QStringLiteral("CRC32 %1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
+        const QString erased =
+            QString::fromStdString(checksumText(std::vector<std::uint8_t>(kSize, 0xFF), kSize));
 
         m_dialogs->files = {hex.toStdString()};
         trigger("ToolOpen");
@@ -207,8 +216,9 @@ private slots:
         QVERIFY(std::equal(image.begin(), image.end(), socket().memory().begin()));
 
         w().selectChip(0, 0, 0);
-        QCOMPARE(w().StatusPanels[3]->text(), QString());
+        QCOMPARE(w().StatusPanels[3]->text(), erased);
         trigger("ToolRead");
+        QCOMPARE(w().buffers().loadedLength, static_cast<std::int32_t>(kSize - 0x1000));
         QCOMPARE(w().StatusPanels[3]->text(), sum);
         QCOMPARE(w().StatusPanels[2]->text(), QString());
 
@@ -216,6 +226,15 @@ private slots:
             m_dialogs->files = {m_dir.filePath(QString::fromLatin1(name)).toStdString()};
             trigger("ToolSave");
         }
+        QFile saved(m_dir.filePath(QStringLiteral("back.bin")));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray raw = saved.readAll();
+        QCOMPARE(QStringLiteral("CRC32 %1")
+                     .arg(crc32Of({reinterpret_cast<const std::uint8_t *>(raw.data()),
+                                   static_cast<std::size_t>(raw.size())}),
+                          8, 16, QLatin1Char('0'))
+                     .toUpper(),
+                 sum);
         for (const char *name : {"back.bin", "back.hex", "back.s19"}) {
             w().selectChip(0, 0, 0);
             m_dialogs->files = {m_dir.filePath(QString::fromLatin1(name)).toStdString()};
@@ -238,7 +257,9 @@ private slots:
         w().FlashEditor->setFocus();
         QTest::keyClicks(w().FlashEditor, "a5");
         QVERIFY(w().FlashEditor->modified());
-        QCOMPARE(w().StatusPanels[3]->text(), QString()); // nothing loaded yet
+        // Nothing loaded yet: the figure of an erased image.
+        QCOMPARE(w().StatusPanels[3]->text(), QString::fromStdString(checksumText(
+                                                  std::vector<std::uint8_t>(kSize, 0xFF), kSize)));
         trigger("W1");
         QVERIFY(errors().empty());
         QVERIFY(log()[0].contains(QStringLiteral("Write Complete!")));
@@ -248,8 +269,7 @@ private slots:
         // The pulled edits are the loaded bytes now: the whole view, and the checksum with it.
         std::vector<std::uint8_t> pulled(kSize, 0xFF);
         pulled[0] = 0xA5;
-        QCOMPARE(w().StatusPanels[3]->text(),
-                 QStringLiteral("%1").arg(crc32Of(pulled), 8, 16, QLatin1Char('0')).toUpper());
+        QCOMPARE(w().StatusPanels[3]->text(), QString::fromStdString(checksumText(pulled, kSize)));
     }
 
     void verifyAndBlankCheckReportWhatDiffers() {
@@ -264,10 +284,70 @@ private slots:
         QCOMPARE(static_cast<int>(log().size()), lines + 2);
         QVERIFY(log()[0].endsWith(QStringLiteral(" Flash check error address:42h")));
         QVERIFY(log()[1].endsWith(QStringLiteral(" Verify Flash ...")));
+        // The bars go with the operation, also when it fails.
+        QVERIFY(!w().Progress->isVisible());
+        QVERIFY(!w().Progress2->isVisible());
         trigger("ToolBank");
         QCOMPARE(errors().size(), std::size_t{2});
         QCOMPARE(errors()[1], std::string(text(txtNotBlank, 2)));
         QVERIFY(log()[0].endsWith(QStringLiteral(" The chip is not empty.")));
+        QVERIFY(!w().Progress->isVisible());
+        QVERIFY(!w().Progress2->isVisible());
+    }
+
+    // Erase says what it did: nothing on a chip without an erase (Auto then writes it), and
+    // it refuses a chip it cannot erase whole, in Auto too, and batch mode does not start.
+    void eraseSaysWhatItErased() {
+        m_sim->programmer().insert(ksim::Chip(ksim::Family::Spi95, 0, 1024));
+        socket().memory().assign(1024, 0x77);
+        w().selectChip(2, 0, 0);
+        fillFirstPageWithZeros();
+        trigger("ToolErase");
+        QVERIFY(errors().empty());
+        QVERIFY2(log()[0].endsWith(QStringLiteral(" The programmer has no erase for this chip: "
+                                                  "nothing was erased. The chip's bytes are "
+                                                  "replaced when they are written.")),
+                 qPrintable(log()[0]));
+        QVERIFY(log()[1].endsWith(QStringLiteral(" Erase Flash ...")));
+        QVERIFY(!w().RichEdit1->toPlainText().contains(QStringLiteral("Erase Complete!")));
+        QCOMPARE(socket().memory()[0], std::uint8_t{0x77});
+        trigger("ToolAuto");
+        QVERIFY(errors().empty());
+        QVERIFY(log()[0].contains(QStringLiteral("AUTO Complete!")));
+        QCOMPARE(socket().memory()[0], std::uint8_t{0x00});
+        QCOMPARE(socket().memory()[0x100], std::uint8_t{0x77});
+
+        m_sim->programmer().insert(ksim::Chip(ksim::Family::I2c24, 0, 131072));
+        socket().memory()[0x10000] = 0x42;
+        w().selectChip(1, 0, 0);
+        fillFirstPageWithZeros();
+        const int transfers = m_sim->transferCount();
+        const QString top = w().RichEdit1->toPlainText();
+        trigger("ToolErase");
+        trigger("ToolAuto");
+        QTimer release; // would end a batch run that started
+        release.setSingleShot(true);
+        connect(&release, &QTimer::timeout, m_w.get(), [&] { trigger("ToolBulk"); });
+        release.start(500);
+        trigger("ToolBulk");
+        release.stop();
+        const std::string refused = "The whole chip cannot be erased: the programmer's erase of a "
+                                    "24-series chip reaches only the first 64 KiB, and this chip "
+                                    "holds 131072 bytes. The erase is refused; nothing was erased.";
+        QCOMPARE(errors(), std::vector<std::string>(3, refused));
+        QVERIFY(!w().findChild<QAction *>(QStringLiteral("ToolBulk"))->isChecked());
+        QCOMPARE(m_sim->transferCount(), transfers);
+        QCOMPARE(w().RichEdit1->toPlainText(), top);
+        QCOMPARE(socket().memory()[0x10000], std::uint8_t{0x42});
+        // Without the erase the pass goes ahead.
+        w().CheckBox1->click();
+        QVERIFY(!w().CheckBox1->isChecked());
+        const int lines = static_cast<int>(log().size());
+        trigger("ToolAuto");
+        QCOMPARE(errors().size(), std::size_t{3});
+        QVERIFY(static_cast<int>(log().size()) > lines);
+        QVERIFY(log()[0].contains(QStringLiteral("AUTO Complete!")));
+        QCOMPARE(socket().memory()[0x10], std::uint8_t{0x00});
     }
 
     void withoutTheProgrammerACommandSaysNotConnected() {

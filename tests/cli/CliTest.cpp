@@ -166,6 +166,34 @@ TEST_F(Cli, WriteVerifyReadBack) {
               0);
 }
 
+// The CRC-32 a command reports is the one `crc32` prints for its file: the image written,
+// compared or programmed (not the filler that rounds it to whole pages), and the whole
+// chip read.
+TEST_F(Cli, CrcFiguresMatchTheFiles) {
+    const std::string scenario = "chip 25 EF4017 8M\nkeep chip.bin\n";
+    const Bytes bytes = randomBytes(1000, 9); // not a whole number of 256-byte pages
+    const std::string image = file("odd.bin", std::string(bytes.begin(), bytes.end()));
+    auto crcIn = [](const Result &r) {
+        const auto at = r.out.find("\"crc32\":\"");
+        return at == std::string::npos ? r.out : r.out.substr(at + 9, 8);
+    };
+    auto hex8 = [](std::uint32_t crc) {
+        char digits[9];
+        std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(crc));
+        return std::string(digits);
+    };
+    for (const char *command : {"write", "verify", "auto"}) {
+        const Result r = onSimulator(scenario, std::string("--json ") + command + " " + image +
+                                                   " --chip W25Q64FV");
+        EXPECT_EQ(r.code, 0) << command << r.out;
+        EXPECT_EQ(crcIn(r), hex8(crc32Of(bytes))) << command;
+    }
+    const Result read =
+        onSimulator(scenario, "--json read " + path("back.bin") + " --chip W25Q64FV");
+    EXPECT_EQ(read.code, 0) << read.out;
+    EXPECT_EQ(crcIn(read), hex8(crc32Of(toBytes(slurp(path("back.bin"))))));
+}
+
 // Every exit code a chip command can give.
 TEST_F(Cli, ChipCommandExitCodes) {
     const std::string image = file("small.bin", std::string(4096, '\x12'));

@@ -197,14 +197,14 @@ TEST_F(EngineTest, EraseWhoseBusyFlagNeverClearsIsAFailure) {
     EXPECT_EQ(commands().back(), 8); // bracket closed
 }
 
-TEST_F(EngineTest, BlockEraseOfA24SeriesChipUsesTheLow16AddressBits) {
-    useChip(Family::I2c24, 1, 131072, 16384);
+TEST_F(EngineTest, BlockEraseOfA24SeriesChipGoesPageByPage) {
+    useChip(Family::I2c24, 1, 65536, 16384);
     run(Operation::Erase);
     std::vector<int> params;
     for (const auto &b : blocks(2))
         params.push_back(b[26] | (b[27] << 8));
-    EXPECT_EQ(params, (std::vector<int>{0, 16384, 32768, 49152, 0, 16384, 32768, 49152}));
-    EXPECT_EQ(host.progressMaximum, 131072u);
+    EXPECT_EQ(params, (std::vector<int>{0, 16384, 32768, 49152}));
+    EXPECT_EQ(host.progressMaximum, 65536u);
     EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.000"));
 
     sim.clearLog();
@@ -214,6 +214,44 @@ TEST_F(EngineTest, BlockEraseOfA24SeriesChipUsesTheLow16AddressBits) {
     EXPECT_EQ(blocks(2).size(), 64u);
 }
 
+// The block parameter holds 16 address bits: above 64 KiB it would erase the lower half
+// twice and leave the upper half's data. Such an erase is refused before anything is
+// sent, as is one of a family the programmer does not know, and Auto with Erase ticked.
+TEST_F(EngineTest, AnEraseThatCannotReachTheWholeChipIsRefused) {
+    useChip(Family::I2c24, 1, 131072, 16384);
+    sim.chip().memory()[0x10000] = 0x42;
+    EXPECT_EQ(run(Operation::Erase), std::nullopt);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{
+                               "The whole chip cannot be erased: the programmer's erase of a "
+                               "24-series chip reaches only the first 64 KiB, and this chip holds "
+                               "131072 bytes. The erase is refused; nothing was erased."}));
+    buffers.flash()[0] = 0x11;
+    buffers.loadedLength = 1;
+    EXPECT_EQ(engine.runAuto(place(chip), 0, view, {}), std::nullopt);
+    EXPECT_FALSE(engine.autoUsable(place(chip), {}));
+    EXPECT_TRUE(engine.autoUsable(place(chip), {false, true, true}));
+    ChipRecord &slot = catalogue.slot(1);
+    slot.family = 7; // keeps its name: a chip of the catalogue
+    language = 0;
+    EXPECT_EQ(engine.run(Operation::Erase, 1, 0, view), std::nullopt);
+    EXPECT_EQ(host.errors.back(), "无法擦除整个芯片：编程器不认识芯片类型代码 7 的擦除。"
+                                  "擦除被拒绝，未擦除任何内容。");
+    EXPECT_TRUE(sim.log().empty());
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(host.beeps, 0);
+    EXPECT_EQ(sim.chip().memory()[0x10000], 0x42);
+
+    // Without the erase the pass writes and verifies the chip.
+    chip.family = 1;
+    language = 2;
+    const auto pass = engine.runAuto(place(chip), 0, view, {false, true, true});
+    ASSERT_TRUE(pass);
+    EXPECT_TRUE(pass->passed);
+    EXPECT_EQ(sim.chip().memory()[0], 0x11);
+}
+
+// Where the programmer has no erase nothing is sent, and the log says so instead of the
+// completion line; Auto goes on to write.
 TEST_F(EngineTest, EraseByFamily) {
     useChip(Family::Microwire93, 2, 128, 1);
     chip.delay = 0x1234;
@@ -222,15 +260,34 @@ TEST_F(EngineTest, EraseByFamily) {
     EXPECT_EQ(blocks(2)[0][26], 0x34);
     EXPECT_EQ(blocks(2)[0][27], 0x12);
     EXPECT_TRUE(blocks(10).empty());
+    EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.000"));
 
+    const std::string nothing = "14:03:27 The programmer has no erase for this chip: nothing "
+                                "was erased. The chip's bytes are replaced when they are written.";
     for (auto [family, code] : {std::pair{Family::Spi95, 3}, std::pair{Family::Avr, 4}}) {
         useChip(family, code, 1024, 32);
         sim.clearLog();
         host.log.clear();
-        run(Operation::Erase);
+        const auto erased = run(Operation::Erase);
         EXPECT_EQ(commands(), (Codes{7, 8}));
-        EXPECT_EQ(host.log[0], completion("Erase Complete!", "0.000"));
+        EXPECT_EQ(host.log, (std::vector<std::string>{nothing, "14:03:27 Erase Flash ..."}));
+        EXPECT_TRUE(erased && erased->passed);
+
+        sim.clearLog();
+        host.log.clear();
+        sim.chip().memory()[5] = 0x00;
+        buffers.flash()[5] = 0x3C;
+        buffers.loadedLength = 32;
+        const auto pass = engine.runAuto(place(chip), 0, view, {});
+        ASSERT_TRUE(pass);
+        EXPECT_TRUE(pass->passed);
+        EXPECT_TRUE(blocks(2).empty());
+        EXPECT_EQ(sim.chip().memory()[5], 0x3C); // written over, not erased first
+        EXPECT_EQ(host.log.back(), "14:03:27 Erase Flash ...");
+        EXPECT_EQ(host.log[host.log.size() - 2], nothing);
+        EXPECT_EQ(host.log[0], completion("AUTO Complete!", "0.450"));
     }
+    EXPECT_TRUE(host.errors.empty());
 }
 
 TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
@@ -251,7 +308,7 @@ TEST_F(EngineTest, BlankCheckStopsAtTheFirstByteThatIsNotErased) {
     EXPECT_EQ(host.errors, (std::vector<std::string>{"The chip is not empty."}));
     EXPECT_EQ(host.log, (std::vector<std::string>{"14:03:27 The chip is not empty.",
                                                   "14:03:27 Bank Flash ..."}));
-    EXPECT_TRUE(host.progressVisible); // left where it stopped
+    EXPECT_FALSE(host.progressVisible); // the bars go with the operation
     EXPECT_EQ(host.beeps, 2);
     EXPECT_EQ(commands().back(), 8);
 }
@@ -613,34 +670,70 @@ TEST_F(EngineTest, EraseShowsARateOnlyWhenItsBarCountsBytes) {
 
     // The 24-series erase goes a page at a time through the chip's bytes.
     host.transferTexts.clear();
-    useChip(Family::I2c24, 1, 131072, 4096);
+    useChip(Family::I2c24, 1, 65536, 2048);
     run(Operation::Erase);
     ASSERT_TRUE(host.errors.empty()) << host.errors.front();
-    // Five pages in the first half second: 20 KiB of 128 KiB done, 2.7 s left.
+    // Five pages in the first half second: 10 KiB of 64 KiB done, 2.7 s left.
     const auto shown = shownBeforeClearing(host.transferTexts, &cleared);
     ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.front(), (Texts{"40 KiB/s", "0:03"}));
+    EXPECT_EQ(shown.front(), (Texts{"20 KiB/s", "0:03"}));
     EXPECT_TRUE(cleared);
 }
 
 // Each outcome carries the CRC-32 of the bytes it covered, for a script to compare with
-// its image: the written (rounded to whole pages), the compared and the read bytes.
+// its image: what the read kept (the whole chip), the image bytes written (without the
+// filler that rounds them to whole pages), the bytes compared; an Auto pass the image's.
 TEST_F(EngineTest, OutcomesCarryTheCrcOfTheBytesCovered) {
     useChip(Family::Spi25, 0, 4096, 256);
     for (int i = 0; i < 4096; ++i)
         buffers.flash()[i] = static_cast<std::uint8_t>(i * 7);
+    const auto image = crc32Of(buffers.flash().first(300));
     buffers.loadedLength = 300;
+    const auto verifiedFirst = run(Operation::Verify);
+    ASSERT_TRUE(verifiedFirst && !verifiedFirst->passed);
+    EXPECT_EQ(verifiedFirst->dataCrc, image);
     const auto written = run(Operation::Write);
     ASSERT_TRUE(written && written->passed);
-    EXPECT_EQ(written->dataCrc, crc32Of(buffers.flash().first(512)));
-    const auto verified = run(Operation::Verify);
+    EXPECT_EQ(buffers.loadedLength, 512);
+    EXPECT_EQ(written->dataCrc, image);
+    const auto verified = run(Operation::Verify); // the rounded length, filler and all
     ASSERT_TRUE(verified && verified->passed);
     EXPECT_EQ(verified->dataCrc, crc32Of(buffers.flash().first(512)));
+    buffers.loadedLength = 300;
+    const auto pass = engine.runAuto(place(chip), 0, view, {});
+    ASSERT_TRUE(pass && pass->passed);
+    EXPECT_EQ(pass->dataCrc, image);
     buffers.range = {0x100, 0x1FF, true};
-    EXPECT_EQ(run(Operation::Verify)->dataCrc,
-              crc32Of(buffers.flash().subspan(0x100, 0x100)));
-    const auto read = run(Operation::Read);
+    EXPECT_EQ(run(Operation::Write)->dataCrc, crc32Of(buffers.flash().subspan(0x100, 0x100)));
+    EXPECT_EQ(run(Operation::Verify)->dataCrc, crc32Of(buffers.flash().subspan(0x100, 0x100)));
+    buffers.range.enabled = false;
+    const auto read = run(Operation::Read); // the chip's erased end is not loaded, but counted
     ASSERT_TRUE(read && read->passed);
+    EXPECT_EQ(buffers.loadedLength, 512);
     EXPECT_EQ(read->dataCrc, crc32Of(buffers.flash().first(4096)));
     EXPECT_EQ(run(Operation::Erase)->dataCrc, std::nullopt);
+}
+
+// However an operation ends, its bars are hidden, and already when its error box opens.
+TEST_F(EngineTest, EveryEndHidesTheBars) {
+    useChip(Family::Spi25, 0, 8192, 256);
+    auto ended = [&](auto start) {
+        host.progressVisible = true;
+        host.progressValue = 77;
+        start();
+        return !host.progressVisible && host.progressValue == 0;
+    };
+    sim.chip().memory()[0x1234] = 0x00;
+    EXPECT_TRUE(ended([&] { run(Operation::BlankCheck); }));
+    buffers.loadedLength = 0x2000; // the buffer is 0xFF: the chip differs at 0x1234
+    EXPECT_TRUE(ended([&] { run(Operation::Verify); }));
+    sim.chip().memory()[0x20] = 0x00; // a pass whose verify fails
+    EXPECT_TRUE(ended([&] { engine.runAuto(place(chip), 0, view, {false, false, true}); }));
+    EXPECT_TRUE(ended([&] { run(Operation::Read); }));
+    sim.programmer().stuckBusy = true;
+    EXPECT_TRUE(ended([&] { run(Operation::Erase); }));
+    sim.faults.timeoutAtTransfer = sim.transferCount() + 12; // a data read
+    EXPECT_TRUE(ended([&] { run(Operation::Read); }));
+    EXPECT_EQ(host.errors.size(), 5u);
+    EXPECT_EQ(host.barsAtErrors, std::vector<bool>(5, false));
 }

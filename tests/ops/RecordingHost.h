@@ -19,6 +19,7 @@ struct RecordingHost : OperationHost {
     std::vector<std::string> status;
     std::vector<std::string> log; // newest first, as the activity log
     std::vector<std::string> errors;
+    std::vector<bool> barsAtErrors; // whether the bars were shown as each error box opened
     std::string time = "14:03:27";
     bool progressVisible = false;
     std::uint32_t progressMaximum = 0;
@@ -59,6 +60,7 @@ struct RecordingHost : OperationHost {
     void showError(std::string_view text) override {
         errors.emplace_back(text);
         clock += boxSeconds;
+        barsAtErrors.push_back(progressVisible);
     }
     void beep() override { ++beeps; }
     double seconds() const override { return clock; }

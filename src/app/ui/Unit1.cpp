@@ -197,14 +197,20 @@ void TForm1::dropEvent(QDropEvent *event) {
         Qt::QueuedConnection);
 }
 
+// The chip's whole image, whatever the loaded length: the figure of the raw file a save
+// would write. Without a chip chosen there is no image to name.
+std::uint32_t TForm1::imageSize() const {
+    return chosenChip() < 0 ? 0 : m_catalogue.slot(m_currentChip).capacity;
+}
+
 void TForm1::refreshChecksum() {
-    m_checksum = checksumText(m_buffers.flash(), m_buffers.loadedLength);
+    m_checksum = checksumText(m_buffers.flash(), imageSize());
     showChecksum();
 }
 
 void TForm1::showChecksum() {
     m_host->showChecksum(QString::fromStdString(m_checksum),
-                         qs(checksumToolTip(m_buffers.loadedLength, m_language)));
+                         qs(checksumToolTip(imageSize(), m_language)));
 }
 
 namespace {
@@ -237,6 +243,10 @@ void release(Held &held) {
 
 void TForm1::setCommandsAvailable(bool available) {
     if (available) {
+        // The operation is over, however it ended (a failure, a stop, an upgrade): its
+        // bars go with it.
+        m_host->setProgressValue(0);
+        m_host->setProgressVisible(false);
         release(m_heldCommands);
         return;
     }

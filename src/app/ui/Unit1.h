@@ -123,6 +123,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // The progress bars follow the status bar's panels wherever its layout puts them.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Files dragged from a file manager are opened as Open opens them.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -174,10 +176,11 @@ private:
     korvat::NameParts chipName() const override;
     void pause(int milliseconds) override;
     void stop() override;
-    // The CRC-32 of the FLASH buffer's loaded bytes in status panel 3; computed again
-    // after every change of those bytes or of the loaded length.
+    // The CRC-32 of the chip's whole image (its capacity bytes of the FLASH buffer) in
+    // status panel 3; computed again after every change of those bytes or of the chip.
     void refreshChecksum();
     void showChecksum();
+    std::uint32_t imageSize() const;
     using Handler = void (TForm1::*)();
     QAction *menuAction(QMenu *menu, const char *name, Handler handler = nullptr);
     QAction *toolAction(const char *name, const char *icon, Handler handler = nullptr);

@@ -91,8 +91,9 @@ void TForm1::ToolBulkClick() {
         holdForBatch(false);
         return;
     }
-    // Every pass would be refused: a run without a chip it can program does not start.
-    if (!m_batchRunning && !m_engine->chipUsable(chosenChip())) {
+    // Every pass would be refused: a run without a chip it can program, or whose erase
+    // cannot reach the whole chip, does not start.
+    if (!m_batchRunning && !m_engine->autoUsable(chosenChip(), passSteps())) {
         toggle->setChecked(false);
         return;
     }

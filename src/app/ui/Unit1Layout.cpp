@@ -7,9 +7,13 @@
 #include "Named.h"
 #include "QtText.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,8 +33,10 @@ using namespace korvat;
 namespace {
 
 constexpr int kPanelWidths[5] = {50, 120, 70, 75, 50};
+// The bars start 2 pixels into panel 4, which stays empty, and never left of this.
 constexpr int kProgressLeft = 317;
-constexpr int kProgressRightGap = 315;
+constexpr int kProgressIntoPanel4 = 2;
+constexpr int kBorder = 1;
 
 // An action without a handler belongs to a command that is not built yet: it is shown
 // in its place, disabled.
@@ -275,6 +281,8 @@ void TForm1::buildStatusBar() {
         QLabel *panel = i == 1 ? (Panel1 = new ConnectionPanel) : new QLabel;
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFixedWidth(kPanelWidths[i]);
+        // One line high, so the bar centres the panels' lines beside the progress bars.
+        panel->setMaximumHeight(panel->fontMetrics().height() + 2);
         panel->setAlignment(i == 1 ? Qt::AlignHCenter | Qt::AlignTop
                                    : Qt::AlignLeft | Qt::AlignVCenter);
         StatusPanels[static_cast<std::size_t>(i)] = panel;
@@ -282,6 +290,16 @@ void TForm1::buildStatusBar() {
     }
     Panel1->setText(qs(text(txtNotConnected, 0)));
     Panel1->setRed(true);
+    // Panel 3 holds the checksum, "CRC32 " and eight digits, whole.
+    QLabel *sum = StatusPanels[3];
+    const QFontMetrics metrics(sum->font());
+    int digit = 0;
+    for (const QChar c : QStringLiteral("0123456789ABCDEF"))
+        digit = std::max(digit, metrics.horizontalAdvance(c));
+    sum->setFixedWidth(std::max(
+        kPanelWidths[3], metrics.horizontalAdvance(QStringLiteral("CRC32 ")) + 8 * digit + 4));
+    // Room for both bars, the second half as high as the first, inside the bar.
+    bar->setMinimumHeight(bar->sizeHint().height() * 3 / 2);
     Progress = named(new QProgressBar(bar), "Progress");
     Progress2 = named(new QProgressBar(bar), "Progress2");
     for (QProgressBar *p : {Progress, Progress2}) {
@@ -289,14 +307,27 @@ void TForm1::buildStatusBar() {
         p->setVisible(false);
     }
     Progress->setFormat(QStringLiteral("%p%"));
+    bar->installEventFilter(this);
+    StatusPanels[4]->installEventFilter(this);
     placeProgressBars();
 }
 
+// Over the empty panel 4 to the right edge, so the panels with text stay clear; the
+// upper bar two thirds of the height inside the border, the second one below it.
 void TForm1::placeProgressBars() {
     QStatusBar *bar = statusBar();
-    const int border = 1;
-    const int width = std::max(0, bar->width() - kProgressRightGap);
-    const int height = std::max(1, bar->height() - border - 2);
-    Progress->setGeometry(kProgressLeft, border + 2, width, height);
-    Progress2->setGeometry(kProgressLeft, border + height + 2, width, height / 2);
+    const int left = std::max(kProgressLeft, StatusPanels[4]->x() + kProgressIntoPanel4);
+    const int width = std::max(0, bar->width() - left);
+    const int inside = std::max(3, bar->height() - 2 * kBorder - 2);
+    const int height = inside * 2 / 3;
+    Progress->setGeometry(left, kBorder + 2, width, height);
+    Progress2->setGeometry(left, kBorder + 2 + height, width, inside - height);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event) {
+    const bool moved = watched == StatusPanels[4] && event->type() == QEvent::Move;
+    const bool resized = watched == statusBar() && event->type() == QEvent::Resize;
+    if (moved || resized)
+        placeProgressBars();
+    return QMainWindow::eventFilter(watched, event);
 }
