@@ -10,6 +10,7 @@
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
+#include "ops/CommandBlock.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -112,6 +113,12 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
             console.showError(on.refusal);
             return kUsage;
         }
+    }
+    // Where the programmer has no erase, an erase alone would leave the chip as it was:
+    // a script must not read that as an erased chip. Auto writes over it all the same.
+    if (operation == Operation::Erase && eraseReach(chip) == EraseReach::NoErase) {
+        console.showError(std::string(text(txtNothingErased, language)));
+        return kChipProblem;
     }
     ChipBuffers work(chip, host, console, language);
     if (range)

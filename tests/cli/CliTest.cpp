@@ -222,6 +222,24 @@ TEST_F(Cli, ChipCommandExitCodes) {
     EXPECT_EQ(onSimulator(chip, "blank --chip W25Q64FV").code, 0);
 }
 
+// A chip the programmer cannot erase is not reported erased; Auto writes it all the same.
+TEST_F(Cli, AnEraseThatErasesNothingIsNotOk) {
+    catalogue = path("eeproms.Dat");
+    Catalogue cat;
+    ASSERT_EQ(cat.save({GridRow{"95_EEPROM", "Generic", "95020", "0x0", "256", "16", "3", "0",
+                                "100", "0", "0", "0", "0"}},
+                       catalogue)
+                  .outcome,
+              CatalogueOutcome::Written);
+    const std::string eeprom = "chip 95 0 256\n";
+    const Result erase = onSimulator(eeprom, "--json erase --chip 95020");
+    EXPECT_EQ(erase.code, 3);
+    EXPECT_NE(erase.out.find("\"result\":\"refused\""), std::string::npos) << erase.out;
+    EXPECT_NE(erase.out.find("nothing was erased"), std::string::npos) << erase.out;
+    const std::string image = file("e.bin", std::string(256, 'e'));
+    EXPECT_EQ(onSimulator(eeprom, "auto " + image + " --chip 95020").code, 0);
+}
+
 // With --json every command prints one object, a refusal before the programmer is
 // asked included: the result, the exit code, the first failing address and the CRC-32
 // of the bytes covered.
