@@ -224,10 +224,17 @@ bool FirmwareUpgrade::readAnswer() {
 }
 
 bool FirmwareUpgrade::eraseAnswered(std::uint32_t pages) {
+    // Awaited in slices so the window stays live; a read that fails ends the wait.
     for (int left = eraseAnswerWaitMs(pages); left > 0; left -= kEraseWaitSliceMs) {
-        if (m_hid.ReadReport(kInputReport, m_reply.data(), kReportSize,
-                             std::min(left, kEraseWaitSliceMs)))
+        switch (m_hid.ReadInputReport(m_reply.data(), kReportSize,
+                                      std::min(left, kEraseWaitSliceMs))) {
+        case CUsbhid::Read::Report:
             return true;
+        case CUsbhid::Read::Failed:
+            return false;
+        case CUsbhid::Read::NotYet:
+            break;
+        }
         m_host.processEvents();
     }
     return false;

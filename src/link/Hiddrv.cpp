@@ -90,6 +90,14 @@ bool CUsbhid::ReadReport(int kind, std::uint8_t *buffer, int length, int timeout
     return false;
 }
 
+CUsbhid::Read CUsbhid::ReadInputReport(std::uint8_t *buffer, int length, int timeoutMs) {
+    if (!m_handle || length <= 0)
+        return Read::Failed;
+    const int got =
+        m_api.readTimeout(m_handle, buffer, static_cast<std::size_t>(length), timeoutMs);
+    return got > 0 ? Read::Report : got == 0 ? Read::NotYet : Read::Failed;
+}
+
 void CUsbhid::CloseDevice() {
     if (m_handle)
         m_api.close(m_handle);

@@ -43,6 +43,10 @@ public:
     bool ReadReport(int kind, std::uint8_t *buffer, int length);
     // The same with the input report awaited timeoutMs instead of the transport's own.
     bool ReadReport(int kind, std::uint8_t *buffer, int length, int timeoutMs);
+    // An input report awaited timeoutMs, telling a report that has not come yet from a
+    // read that failed (a device gone or in error), which no further wait mends.
+    enum class Read { Report, NotYet, Failed };
+    Read ReadInputReport(std::uint8_t *buffer, int length, int timeoutMs);
     void CloseDevice();
 
     bool isOpen() const { return m_handle != nullptr; }

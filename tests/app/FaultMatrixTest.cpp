@@ -83,7 +83,7 @@ class FaultMatrixTest : public QObject, public BatchFixture {
         const QString path = m_dir->path() + QStringLiteral("/new.fwpk");
         QFile f(path);
         if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(QByteArray(1000, '\x5A'));
+            f.write(QByteArray(0x3000 + 1000, '\x5A')); // the firmware sent starts at 0x3000
         return path;
     }
 
@@ -150,6 +150,7 @@ class FaultMatrixTest : public QObject, public BatchFixture {
             TForm6 &f = *w().hardwareWindow();
             if (upgrade) {
                 m_dialogs->files = {file.toStdString()};
+                m_dialogs->answers = {true}; // the question before the restart
                 QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
             } else {
                 QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
@@ -193,7 +194,7 @@ class FaultMatrixTest : public QObject, public BatchFixture {
         case Command::Info:
             return w().hardwareWindow()->Edit3->text() == QStringLiteral("KV2000001");
         case Command::Upgrade:
-            return log.contains(QStringLiteral("Firmware upgrade complete: 1000 bytes"));
+            return log.contains(QStringLiteral("Firmware upgrade complete: 13288 bytes"));
         default:
             return log.contains(QStringLiteral(" Complete!Use time "));
         }
