@@ -149,12 +149,18 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Promp
     m_length = length;
 
     // What the programmer runs now, for the question and to know it again when it comes
-    // back. One already in its boot loader is not on the bus: it is found below.
-    m_before = readInfo();
+    // back. One already in its boot loader (an upgrade that did not finish) is not on the
+    // bus: that one is upgraded, and no programmer that is on the bus is restarted.
+    const bool inBootLoader = bootLoaderPresent();
+    std::vector<std::string> others;
+    if (inBootLoader)
+        others = serialsOnTheBus();
+    else
+        m_before = readInfo();
     if (!askToGoOn(path, length, asker))
         return Outcome::Declined;
-    if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                        kProgrammerProduct) == 1) {
+    if (!inBootLoader && m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer,
+                                         kProgrammerProductId, kProgrammerProduct) == 1) {
         m_block[0] = 0;
         m_block[1] = CMD_ENTER_BOOT;
         m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
@@ -167,7 +173,7 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Promp
     const Outcome sent = send(image, length);
     if (sent != Outcome::Done)
         return sent;
-    m_after = waitForReturn(m_before ? m_before->serial : std::string());
+    m_after = waitForReturn(m_before ? m_before->serial : std::string(), others);
     if (!m_after) {
         m_host.showFailure(text(txtProgrammerNotBack, m_language));
         return Outcome::NotBack;
@@ -191,7 +197,29 @@ bool FirmwareUpgrade::waitForBootLoader() {
     return false;
 }
 
-std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &serial) {
+bool FirmwareUpgrade::bootLoaderPresent() {
+    const bool present = m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer,
+                                          kBootLoaderProductId, kBootLoaderProduct) == 0;
+    m_hid.CloseDevice();
+    return present;
+}
+
+std::vector<std::string> FirmwareUpgrade::serialsOnTheBus() {
+    const std::string pinned = m_usb.pinnedLocation();
+    std::vector<std::string> serials;
+    for (const std::string &at :
+         m_usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
+                                   kProgrammerProductId, kProgrammerProduct)) {
+        m_usb.pinLocation(at);
+        if (const auto info = readInfo())
+            serials.push_back(info->serial);
+    }
+    m_usb.pinLocation(pinned);
+    return serials;
+}
+
+std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &serial,
+                                                           const std::vector<std::string> &others) {
     // The bus may give the programmer another address when it comes back, so every
     // programmer on it is asked; a pinned transport is pinned to the new place after.
     const std::string pinned = m_usb.pinnedLocation();
@@ -203,7 +231,9 @@ std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &se
                                        kProgrammerProductId, kProgrammerProduct)) {
             m_usb.pinLocation(at);
             auto info = readInfo();
-            if (info && (serial.empty() || info->serial == serial)) {
+            const bool stayed = std::find(others.begin(), others.end(),
+                                          info ? info->serial : std::string()) != others.end();
+            if (info && (serial.empty() ? !stayed : info->serial == serial)) {
                 m_usb.pinLocation(pinned.empty() ? std::string() : at);
                 return info;
             }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace korvat {
 
@@ -114,9 +115,14 @@ private:
     std::optional<std::string> refusal(std::uint32_t length) const;
     bool askToGoOn(const std::string &path, std::uint32_t length, Prompter &asker);
     bool waitForBootLoader();
+    bool bootLoaderPresent();
+    // The serial numbers of the programmers that answer on the bus now.
+    std::vector<std::string> serialsOnTheBus();
     // Looks for the programmer on the bus again after LEAVE, wherever the bus put it;
-    // with a serial number known, only that programmer counts.
-    std::optional<HardwareInfo> waitForReturn(const std::string &serial);
+    // with a serial number known, only that programmer counts, else only one whose serial
+    // number is not among those that stayed on the bus (others).
+    std::optional<HardwareInfo> waitForReturn(const std::string &serial,
+                                              const std::vector<std::string> &others);
     // The answer to BL_CMD_ERASE, awaited as long as erasing that many pages may take.
     bool eraseAnswered(std::uint32_t pages);
     // The reports from START to LEAVE; Done when LEAVE went (the device then closed).

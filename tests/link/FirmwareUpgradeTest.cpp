@@ -217,6 +217,15 @@ TEST_F(Upgrade, AProgrammerAlreadyInItsBootLoaderIsUpgraded) {
               std::string::npos);
     EXPECT_FALSE(upgrade.infoBefore());
     EXPECT_EQ(upgrade.infoAfter()->serial, "KV2000001"); // whichever programmer comes back
+
+    // Another programmer on the bus meanwhile is neither restarted nor taken for the one
+    // that comes back.
+    sim.addDecoy(ksim::Decoy::SecondProgrammer);
+    sim.bootLoader().showNow();
+    sim.clearLog();
+    EXPECT_EQ(upgrade.upgrade(firmware(0x3000 + 500), asker), FirmwareUpgrade::Outcome::Done);
+    EXPECT_EQ(sentToProgrammer(13), 0);
+    EXPECT_EQ(upgrade.infoAfter()->serial, "KV2000001");
 }
 
 // The file is loaded and checked before the programmer is restarted.
@@ -253,7 +262,7 @@ TEST_F(Upgrade, AFileThatCannotBeSentIsRefusedBeforeTheRestart) {
     EXPECT_EQ(upgrade.upgrade(firmware(255 * 1024), asker), FirmwareUpgrade::Outcome::Declined);
     EXPECT_EQ(asker.defaultNo, 1);
     EXPECT_EQ(sentToProgrammer(13), 0);
-    EXPECT_EQ(sim.bootLoader().searches(), 0);
+    EXPECT_EQ(sim.bootLoader().searches(), 1); // one look for an upgrade left unfinished
     EXPECT_EQ(host.errors.size(), 5u);
     asker.answer = true;
     EXPECT_EQ(upgrade.upgrade(firmware(0x3000 + 1), asker), FirmwareUpgrade::Outcome::Done);
