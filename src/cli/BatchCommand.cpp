@@ -11,6 +11,7 @@
 #include "ops/Engine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -59,6 +60,7 @@ public:
         ++m_passes;
         std::optional<PassOutcome> outcome;
         m_host.setInterruptible(true);
+        const auto started = std::chrono::steady_clock::now();
         try {
             // Another chip in the socket fails the pass: nothing is sent to it.
             outcome = m_engine.runAuto(m_slot, 0, m_work.view, passSteps());
@@ -68,6 +70,10 @@ public:
             m_interruptedInPass = true;
             outcome = PassOutcome{};
             outcome->failedStep = PassStep::Interrupted;
+            // The record keeps how long the pass ran before it was stopped.
+            outcome->seconds = std::chrono::duration<double>(
+                                   std::chrono::steady_clock::now() - started)
+                                   .count();
         }
         m_host.setInterruptible(false);
         if (outcome && !outcome->passed && !m_firstFailure && !m_interruptedInPass)

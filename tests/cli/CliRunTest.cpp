@@ -132,6 +132,8 @@ TEST_F(Cli, TermAndHangUpEndLikeCtrlC) {
         EXPECT_EQ(exitCodeOf(batch), 130);
         EXPECT_TRUE(closedAfter("out 1 cmd 10\n")) << slurp(log);
         EXPECT_NE(slurp(record).find(",interrupted,"), std::string::npos) << slurp(record);
+        // The seconds the pass ran before it was stopped are kept.
+        EXPECT_EQ(slurp(record).find(",interrupted,,,0.000,"), std::string::npos) << slurp(record);
         EXPECT_NE(slurp(out).find("\"result\":\"interrupted\",\"exitCode\":130,\"passes\":1,"),
                   std::string::npos)
             << slurp(out);
