@@ -10,7 +10,7 @@
 #include "link/SimBinding.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 #include "ops/SocketCheck.h"
 
 #include <cstdio>

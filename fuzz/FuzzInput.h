@@ -3,7 +3,7 @@
 // readers take paths), a message sink that keeps what it was told, and a check that
 // stops the run on a finding.
 
-#include "buffers/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The integer text rule: never a crash, and a value read back from its decimal text.
 #include "FuzzInput.h"
-#include "catalogue/IntegerText.h"
+#include "base/IntegerText.h"
 
 using namespace korvat;
 

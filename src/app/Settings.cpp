@@ -1,7 +1,7 @@
 #include "Settings.h"
 
-#include "TextTable.h"
-#include "catalogue/IntegerText.h"
+#include "base/TextTable.h"
+#include "base/IntegerText.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 // Writes a file through a large buffer into an AtomicFile: the target is replaced only
 // when every byte was written, and a failure at any point is remembered.
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <string>
 #include <vector>

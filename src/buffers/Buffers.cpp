@@ -3,7 +3,7 @@
 #include <new>
 
 #include "BufferView.h"
-#include "catalogue/IntegerText.h"
+#include "base/IntegerText.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // range, with the rules that move them.
 
 #include "LargeBlock.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/ChipRecord.h"
 
 #include <cstdint>

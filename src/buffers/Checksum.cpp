@@ -1,7 +1,7 @@
 #include "Checksum.h"
 
 #include "Buffers.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,10 +4,10 @@
 #include "BufferView.h"
 #include "Buffers.h"
 #include "FileIO.h"
-#include "MessageSink.h"
-#include "app/Prompter.h"
+#include "base/MessageSink.h"
+#include "base/Prompter.h"
 #include "catalogue/ChipRecord.h"
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 
 #include <algorithm>
 #include <cstdlib>

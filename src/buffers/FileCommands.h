@@ -4,7 +4,8 @@
 // it replaces, the capacity question, the loaded length, the views and the log line;
 // and the folder the dialogs start in.
 
-#include "app/TextTable.h"
+#include "base/FileChooser.h"
+#include "base/TextTable.h"
 
 #include <cstdint>
 #include <optional>
@@ -29,23 +30,6 @@ extern const std::string_view kSaveFilter;
 // followed by its pattern in parentheses unless the description already ends with it.
 // "*.*" stands for every file, also one without an extension.
 std::vector<std::string> nameFilters(std::string_view pairs);
-
-// What a file dialog is asked to show.
-struct FileChoice {
-    std::vector<std::string> filters;
-    std::size_t selected = 0;  // the filter selected when it opens
-    std::string defaultSuffix; // added to a name typed without an extension
-    std::string folder;        // where it starts
-};
-
-// The open and save dialogs. The save dialog asks nothing about an existing file.
-class FileChooser {
-public:
-    virtual ~FileChooser() = default;
-    // The chosen path, or nothing when the person cancelled.
-    virtual std::optional<std::string> chooseOpen(const FileChoice &choice) = 0;
-    virtual std::optional<std::string> chooseSave(const FileChoice &choice) = 0;
-};
 
 // The tab of the main window that an opened file goes to.
 enum class BufferTab { Flash, Eeprom, Other };

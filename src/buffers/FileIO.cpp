@@ -3,9 +3,9 @@
 #include "CodecText.h"
 #include "IntelHex.h"
 #include "SRecord.h"
-#include "app/AtomicFile.h"
-#include "app/Prompter.h"
-#include "app/TextTable.h"
+#include "base/AtomicFile.h"
+#include "base/Prompter.h"
+#include "base/TextTable.h"
 
 #include <cerrno>
 #include <fcntl.h>

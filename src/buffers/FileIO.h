@@ -2,8 +2,8 @@
 // Loading buffer files (raw, BIOS capsule, EEPROM, Intel HEX, S-record, chosen by the
 // extension) and saving the FLASH buffer in the format its name asks for.
 
-#include "MessageSink.h"
-#include "app/RegularFile.h"
+#include "base/MessageSink.h"
+#include "base/RegularFile.h"
 
 #include <cstdint>
 #include <span>

@@ -2,8 +2,8 @@
 
 #include "BufferView.h"
 #include "Buffers.h"
-#include "app/TextTable.h"
-#include "catalogue/IntegerText.h"
+#include "base/TextTable.h"
+#include "base/IntegerText.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // reaches; the writer writes a buffer as 32-byte records with a type-04 record at every
 // 64 KiB boundary, leaving out records of nothing but 0xFF.
 
-#include "MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <cstdint>
 #include <span>

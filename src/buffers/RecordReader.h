@@ -3,7 +3,7 @@
 // their window, reading hexadecimal fields with the "Illegal Char in File" message,
 // keeping the extent within the buffer, and storing a record's data and checksum.
 
-#include "MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <cstdint>
 #include <optional>

@@ -5,7 +5,7 @@
 // records of the smallest type that addresses the whole buffer, and the matching
 // terminator.
 
-#include "MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <cstdint>
 #include <span>

@@ -1,10 +1,10 @@
 #include "Catalogue.h"
 
-#include "IntegerText.h"
+#include "base/IntegerText.h"
 #include "NameText.h"
-#include "app/AtomicFile.h"
-#include "app/RegularFile.h"
-#include "app/TextTable.h"
+#include "base/AtomicFile.h"
+#include "base/RegularFile.h"
+#include "base/TextTable.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "CatalogueCsv.h"
 
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <algorithm>
 #include <variant>

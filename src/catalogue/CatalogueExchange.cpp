@@ -1,12 +1,12 @@
 #include "CatalogueExchange.h"
 
 #include "CatalogueCsv.h"
-#include "app/AtomicFile.h"
-#include "app/Prompter.h"
-#include "app/RegularFile.h"
-#include "app/TextTable.h"
-#include "buffers/FileCommands.h"
-#include "buffers/MessageSink.h"
+#include "base/AtomicFile.h"
+#include "base/Prompter.h"
+#include "base/RegularFile.h"
+#include "base/TextTable.h"
+#include "base/FileChooser.h"
+#include "base/MessageSink.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 #include "EditorRows.h"
 
 #include "Family.h"
-#include "IntegerText.h"
+#include "base/IntegerText.h"
 #include "NameText.h"
 #include "Selection.h"
 

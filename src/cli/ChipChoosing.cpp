@@ -3,7 +3,7 @@
 #include "ChipCommands.h"
 #include "ConsoleHost.h"
 #include "Programmers.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
 #include "link/Connection.h"

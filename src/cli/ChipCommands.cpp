@@ -2,7 +2,7 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -10,7 +10,7 @@
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,8 +2,8 @@
 // The command line's side of the core's interfaces: messages on standard error, and
 // questions answered no (a command never waits for a person).
 
-#include "app/Prompter.h"
-#include "buffers/MessageSink.h"
+#include "base/Prompter.h"
+#include "base/MessageSink.h"
 
 #include <string>
 #include <vector>

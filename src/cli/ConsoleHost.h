@@ -3,7 +3,7 @@
 // standard error, a progress bar on standard error when it is a terminal, real waits,
 // and Ctrl+C (or SIGTERM, SIGHUP), which ends the running operation at its next transfer.
 
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 
 #include <chrono>
 #include <string>

@@ -1,8 +1,8 @@
 #include "Connection.h"
 
 #include "Usbbulk.h"
-#include "app/TextTable.h"
-#include "ops/OperationHost.h"
+#include "base/TextTable.h"
+#include "base/OperationHost.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 // exchange. The programmer is open only inside a bracket or for the instant of a probe.
 
 #include "catalogue/ChipRecord.h"
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 
 #include <array>
 #include <cstdint>

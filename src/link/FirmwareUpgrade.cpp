@@ -2,12 +2,12 @@
 
 #include "Hiddrv.h"
 #include "Usbbulk.h"
-#include "app/Prompter.h"
-#include "app/TextTable.h"
+#include "base/Prompter.h"
+#include "base/TextTable.h"
 #include "buffers/FileIO.h"
-#include "buffers/MessageSink.h"
-#include "ops/CommandBlock.h"
-#include "ops/OperationHost.h"
+#include "base/MessageSink.h"
+#include "link/CommandBlock.h"
+#include "base/OperationHost.h"
 
 #include <algorithm>
 #include <cstdio>

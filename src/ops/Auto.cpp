@@ -6,7 +6,7 @@
 #include "buffers/Checksum.h"
 #include "catalogue/Catalogue.h"
 #include "link/Connection.h"
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 
 #include <algorithm>
 

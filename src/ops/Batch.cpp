@@ -1,7 +1,7 @@
 #include "Batch.h"
 
-#include "app/TextTable.h"
-#include "ops/OperationHost.h"
+#include "base/TextTable.h"
+#include "base/OperationHost.h"
 
 namespace korvat {
 namespace {

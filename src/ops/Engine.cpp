@@ -5,7 +5,7 @@
 #include "catalogue/Catalogue.h"
 #include "link/Connection.h"
 #include "link/Usbbulk.h"
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 #include "ops/SocketCheck.h"
 
 #include <algorithm>

@@ -5,11 +5,11 @@
 // transfer is checked; a failed one ends the operation with a message naming the chip
 // address reached.
 
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "buffers/Buffers.h"
 #include "catalogue/ChipRecord.h"
 #include "ops/BatchRecord.h"
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 #include "ops/ProgressMeter.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "Identify.h"
 
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/NameText.h"
 #include "ops/SocketCheck.h"

@@ -1,6 +1,6 @@
 #include "SocketCheck.h"
 
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Family.h"
 #include "catalogue/NameText.h"

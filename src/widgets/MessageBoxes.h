@@ -3,9 +3,9 @@
 // a yes/no question or a file to open or save. The application shows message boxes and
 // file dialogs; tests answer instead.
 
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "buffers/FileCommands.h"
-#include "buffers/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

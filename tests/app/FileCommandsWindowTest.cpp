@@ -4,7 +4,7 @@
 #include "RecordingDialogs.h"
 #include "Unit1.h"
 #include "Unit4.h"
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 #include "buffers/Checksum.h"
 #include "buffers/PipeUnblocker.h"
 #include "catalogue/Catalogue.h"

@@ -6,9 +6,9 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 #include "WindowHost.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
 #include "buffers/Checksum.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 
 #include <gtest/gtest.h>
 #include <string_view>

@@ -3,8 +3,8 @@
 // scripted prompter.
 
 #include "PipeUnblocker.h"
-#include "app/Prompter.h"
-#include "buffers/MessageSink.h"
+#include "base/Prompter.h"
+#include "base/MessageSink.h"
 
 #include <filesystem>
 #include <fstream>

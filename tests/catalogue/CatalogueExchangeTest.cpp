@@ -1,6 +1,6 @@
 #include "catalogue/CatalogueExchange.h"
 
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 #include "buffers/ChoiceScript.h"
 #include "buffers/CodecFixture.h"
 #include "catalogue/CatalogueCsv.h"

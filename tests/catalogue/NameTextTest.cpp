@@ -1,5 +1,5 @@
 #include "catalogue/NameText.h"
-#include "catalogue/IntegerText.h"
+#include "base/IntegerText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // boot loader: the information texts, the restart, the wait and the report exchange.
 #include "link/FirmwareUpgrade.h"
 #include "SimBinding.h"
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "buffers/CodecFixture.h"
 #include "link/Hiddrv.h"
 #include "link/Usbbulk.h"

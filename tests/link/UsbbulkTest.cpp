@@ -1,7 +1,7 @@
 #include "link/Usbbulk.h"
 #include "SimBinding.h"
 #include "catalogue/Catalogue.h"
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

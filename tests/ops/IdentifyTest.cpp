@@ -1,7 +1,7 @@
 // What Detect makes of the programmer's answer, over a small catalogue and the real
 // selection rules.
 #include "ops/Identify.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
 #include <cstdio>

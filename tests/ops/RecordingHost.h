@@ -5,7 +5,7 @@
 // arrive.
 
 #include "buffers/BufferView.h"
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 
 #include <algorithm>
 #include <functional>

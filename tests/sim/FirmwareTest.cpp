@@ -2,7 +2,7 @@
 // real transport and command blocks.
 #include "../link/SimBinding.h"
 #include "link/Usbbulk.h"
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "IniSettings.h"
 
 #include "QtText.h"
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 
 IniSettings::IniSettings(const QString &path) : m_path(path) {
     if (!korvat::isIrregularFile(path.toStdString())) {

@@ -1,6 +1,6 @@
 #include "StartUp.h"
 
-#include "buffers/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <exception>
 #include <new>

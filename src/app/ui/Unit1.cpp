@@ -12,7 +12,7 @@
 #include "UsbMonitor.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "buffers/Checksum.h"
 #include "catalogue/ChipChoice.h"
 

@@ -6,7 +6,7 @@
 #include "MessageBoxes.h"
 #include "QtText.h"
 #include "SocketPicture.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 #include "ops/Identify.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 #include "MessageBoxes.h"
 #include "QtText.h"
 #include "Unit6.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -38,8 +38,7 @@ constexpr int kProgressLeft = 317;
 constexpr int kProgressIntoPanel4 = 2;
 constexpr int kBorder = 1;
 
-// An action without a handler belongs to a command that is not built yet: it is shown
-// in its place, disabled.
+// Actions start disabled; the window enables each one once its handler is connected.
 QAction *newAction(QObject *owner, const char *name) {
     auto *a = named(new QAction(owner), name);
     a->setEnabled(false);

@@ -2,7 +2,7 @@
 
 #include "MessageBoxes.h"
 #include "QtText.h"
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -3,7 +3,7 @@
 // connection panel, the activity log, the two progress bars, the rate and time-left
 // panels, message boxes, the beep and the clock.
 
-#include "ops/OperationHost.h"
+#include "base/OperationHost.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

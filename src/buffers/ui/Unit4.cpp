@@ -6,7 +6,7 @@
 #include "WindowCaptions.h"
 #include "app/Captions.h"
 #include "buffers/Fill.h"
-#include "buffers/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <QDateTime>
 #include <QGridLayout>

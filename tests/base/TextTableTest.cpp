@@ -1,4 +1,4 @@
-#include "app/TextTable.h"
+#include "base/TextTable.h"
 
 #include <gtest/gtest.h>
 

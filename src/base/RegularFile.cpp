@@ -1,6 +1,6 @@
 #include "RegularFile.h"
 
-#include "TextTable.h"
+#include "base/TextTable.h"
 
 #include <cerrno>
 #include <fcntl.h>

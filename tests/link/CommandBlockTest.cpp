@@ -1,4 +1,4 @@
-#include "ops/CommandBlock.h"
+#include "link/CommandBlock.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "OrdinaryUser.h"
 #include "buffers/CodecFixture.h"
 #include "buffers/IntelHex.h"
