@@ -1,105 +1,18 @@
 #pragma once
 // The texts the program composes at run time (progress lines, results, questions,
-// errors), each a triple: Simplified Chinese, Traditional Chinese, English.
+// errors), each a triple: Simplified Chinese, Traditional Chinese, English. The names
+// and texts stand side by side in TextList.h.
 
 #include <string>
 #include <string_view>
 
 namespace korvat {
 
+// One name a text, in the order of the list.
 enum TextName {
-    txtUseTime,
-    txtCatalogueDamaged,
-    txtOverwriteQuestion,
-    txtWriteError,
-    txtProgrammerDetected,
-    txtConnected,
-    txtNotConnected,
-    txtEraseRunning,
-    txtReadRunning,
-    txtBlankRunning,
-    txtNotBlank,
-    txtVerifyRunning,
-    txtVerifyMismatch,
-    txtWriteRunning,
-    txtFileTooLong,
-    txtOpenLog,
-    txtReadDone,
-    txtEraseDone,
-    txtWriteDone,
-    txtVerifyDone,
-    txtAutoDone,
-    txtBlankDone,
-    txtStop,
-    txtBulk,
-    txtUnknownId,
-    txtChooseCompatible,
-    txtNoChip,
-    txtChipDetected,
-    txtChipTypeLine,
-    txtTypeDetected,
-    txtSelectManually,
-    txtTransferFailed,
-    txtEraseTimeout,
-    txtProgrammerBusy,
-    txtRangeBackwards,
-    txtRangeOutsideBuffer,
-    txtSetupFailed,
-    txtReadOutOfMemory,
-    txtOpenOutOfMemory,
-    txtDroppedSeveral,
-    txtChecksumTip,
-    txtIdentityFailed,
-    txtAlsoMatches,
-    txtPassLine,
-    txtFailLine,
-    txtStepErase,
-    txtStepWrite,
-    txtStepVerify,
-    txtStepTransfer,
-    txtStepNotConnected,
-    txtStepNothingLoaded,
-    txtStepInterrupted,
-    txtBatchRecordFile,
-    txtBatchRecordFailed,
-    txtFirmwareEmpty,
-    txtFirmwareTooLong,
-    txtNoBootLoader,
-    txtReportNotWritten,
-    txtNoReportReply,
-    txtPageSizeZero,
-    txtUpgradeFailed,
-    txtUpgradeDone,
-    txtInfoFailed,
-    txtWrongChip,
-    txtAnswerId,
-    txtNoChipWithId,
-    txtAnswerType,
-    txtSelectedWithId,
-    txtSelectedWithoutId,
-    txtGoOnAnyway,
-    txtNoChipSelected,
-    txtCapacityUnusable,
-    txtRangeOutsideChip,
-    txtChipLastAddress,
-    txtStepWrongChip,
-    txtStepNoChip,
-    // Files
-    txtNotRegularFile,
-    // Batch mode: passes without a verify
-    txtUnverifiedLine,
-    txtBatchNoSteps,
-    // Firmware upgrade
-    txtFirmwareTooShort,
-    txtFirmwareTooManyPages,
-    txtBootLoaderTooManyPages,
-    txtAskUpgrade,
-    txtVersionUnknown,
-    txtProgrammerNotBack,
-    // Erase
-    txtNothingErased,
-    txtEraseUpperPartUnreached,
-    txtEraseUnknownFamily,
+#define TEXT(name, simplified, traditional, english) name,
+#include "TextList.h"
+#undef TEXT
     kTextNameCount
 };
 
