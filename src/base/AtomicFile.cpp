@@ -1,5 +1,7 @@
 #include "AtomicFile.h"
 
+#include "FileHelpers.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -21,12 +23,6 @@ constexpr std::size_t kCopyBlock = 1u << 20;
 constexpr std::size_t kNameMax = 255; // longest file name the usual file systems take
 constexpr int kMaxLinks = 40;         // as many links as the kernel follows in one path
 constexpr std::string_view kTempSuffix = ".XXXXXX";
-
-// The folder part of a path with its final '/', or nothing for a bare name.
-std::string folderOf(const std::string &path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // The path a chain of symbolic links ends at: the path itself when it is no link, the
 // missing file a dangling link names, or nothing when the chain does not end.
@@ -107,20 +103,6 @@ int anonymousFile(const std::string &folder) {
     return named;
 }
 
-bool writeAll(int fd, const char *p, std::size_t size, off_t at) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, p, size, at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        at += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 AtomicFile::AtomicFile(std::string target, std::string stagingFolder)
@@ -198,7 +180,7 @@ bool AtomicFile::openInPlace() {
 bool AtomicFile::write(const void *data, std::size_t size) {
     if (m_fd < 0 || m_failed)
         return false;
-    if (!writeAll(m_fd, static_cast<const char *>(data), size, static_cast<off_t>(m_written))) {
+    if (!writeAll(m_fd, data, size, static_cast<off_t>(m_written))) {
         m_failed = true;
         return false;
     }

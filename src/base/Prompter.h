@@ -15,4 +15,11 @@ public:
     virtual bool askYesNoDefaultNo(std::string_view question) { return askYesNo(question); }
 };
 
+// Answers every question yes, for a question the user answered before it could be put
+// (korvat-cli's --force and --yes).
+class YesPrompter : public Prompter {
+public:
+    bool askYesNo(std::string_view) override { return true; }
+};
+
 } // namespace korvat

@@ -3,10 +3,10 @@
 #include <new>
 
 #include "BufferView.h"
+#include "base/HexText.h"
 #include "base/IntegerText.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace korvat {
@@ -90,12 +90,6 @@ std::optional<std::string> setAddressFromText(std::int64_t &address, std::string
         return notAnIntegerMessage(prefixed);
     address = *value;
     return std::nullopt;
-}
-
-std::string hexText(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-    return text;
 }
 
 } // namespace korvat

@@ -79,7 +79,4 @@ private:
 // hexadecimal ("0x" + text). Returns the conversion error, if any.
 std::optional<std::string> setAddressFromText(std::int64_t &address, std::string_view text);
 
-// Upper-case hexadecimal without leading zeros ("%X").
-std::string hexText(std::uint64_t value);
-
 } // namespace korvat

@@ -1,10 +1,10 @@
 #include "Checksum.h"
 
 #include "Buffers.h"
+#include "base/HexText.h"
 #include "base/TextTable.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <zlib.h>
 
 namespace korvat {
@@ -17,9 +17,7 @@ std::string checksumText(std::span<const std::uint8_t> flash, std::uint64_t imag
     if (imageSize == 0)
         return {};
     const auto n = std::min<std::uint64_t>(imageSize, flash.size());
-    char text[16];
-    std::snprintf(text, sizeof text, "CRC32 %08X", static_cast<unsigned>(crc32Of(flash.first(n))));
-    return text;
+    return "CRC32 " + hexText(crc32Of(flash.first(n)), 8);
 }
 
 std::string checksumToolTip(std::uint64_t imageSize, int language) {

@@ -3,11 +3,11 @@
 #include "base/IntegerText.h"
 #include "NameText.h"
 #include "base/AtomicFile.h"
+#include "base/HexText.h"
 #include "base/RegularFile.h"
 #include "base/TextTable.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -201,8 +201,7 @@ std::string Catalogue::name(int index) const {
 
 GridRow gridRowFor(const ChipRecord &record) {
     const NameParts parts = splitForEditor(gbkToUtf8(record.storedName()));
-    char id[16];
-    std::snprintf(id, sizeof id, "0x%X", static_cast<unsigned>(record.chipId));
+    const std::string id = "0x" + hexText(record.chipId);
     auto dec = [](unsigned v) { return std::to_string(v); };
     return {parts.type,
             parts.maker,

@@ -3,6 +3,7 @@
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
 #include "app/AppPaths.h"
+#include "base/HexText.h"
 #include "catalogue/ChipChoice.h"
 #include "link/Connection.h"
 #include "link/UsbApi.h"
@@ -160,18 +161,14 @@ void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
                const std::string &file, const std::string &recordPath, double seconds) {
     const auto &failure = window.firstFailure();
     const auto &last = window.lastOutcome();
-    char crc[16] = "null";
-    if (last && last->dataCrc)
-        std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*last->dataCrc));
+    const std::string crc =
+        last && last->dataCrc ? "\"" + hexText(*last->dataCrc, 8) + "\"" : "null";
     char time[32];
     std::snprintf(time, sizeof time, "%.3f", seconds);
-    const char *result = exitCode == kSuccess       ? "ok"
-                         : exitCode == kInterrupted ? "interrupted"
-                                                    : "failed";
     printJsonObject(
-        "{\"command\":\"batch\",\"chip\":" + jsonString(fullChipName(window.chipName())) +
-        ",\"result\":\"" + result + "\",\"exitCode\":" + std::to_string(exitCode) + ",\"passes\":" +
-        std::to_string(loop.passes()) + ",\"passed\":" + std::to_string(loop.passed()) +
+        "{\"command\":\"batch\",\"chip\":" + jsonString(fullChipName(window.chipName())) + "," +
+        jsonResult(exitCode, true) + ",\"passes\":" + std::to_string(loop.passes()) +
+        ",\"passed\":" + std::to_string(loop.passed()) +
         ",\"failed\":" + std::to_string(loop.failed()) + ",\"failedAddress\":" +
         (failure && failure->failedAddress ? std::to_string(*failure->failedAddress) : "null") +
         ",\"crc32\":" + crc + ",\"seconds\":" + time + "," + jsonName("file", file) + "," +

@@ -3,6 +3,7 @@
 #include "ChipCommands.h"
 #include "ConsoleHost.h"
 #include "Programmers.h"
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -22,12 +23,6 @@ std::string listed(const std::vector<std::string> &names) {
     for (const std::string &n : names)
         list += "\n  " + n;
     return list;
-}
-
-std::string idText(std::uint32_t id) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id));
-    return hex;
 }
 
 // The records that carry the chip ID; none for the IDs that name no chip.
@@ -67,7 +62,7 @@ std::optional<int> chipOfId(const ChipArgs &args, const Catalogue &catalogue,
     }
     if (picked.size() == 1)
         return picked.front();
-    const std::string hex = idText(id.chipId());
+    const std::string hex = hexText(id.chipId(), 6);
     console.showError(names.empty() ? std::string(text(txtUnknownId, language)) + hex
                                     : "chips with the ID " + hex +
                                           (named.empty() ? "" : " (not " + args.chip + ")") + ":" +
@@ -147,7 +142,7 @@ int detectCommand(const Options &options) {
         return kInterrupted;
     if (!id.answered())
         return unanswered(id, console, options.language);
-    const std::string hex = idText(id.chipId());
+    const std::string hex = hexText(id.chipId(), 6);
     const auto found =
         id.typeCode() == 1 ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
     int exitCode = kSuccess;
@@ -162,9 +157,7 @@ int detectCommand(const Options &options) {
         std::string chips;
         for (const CatalogueChip &c : found)
             chips += (chips.empty() ? "" : ",") + jsonString(fullChipName(c.name));
-        printJsonObject("{\"command\":\"detect\",\"result\":\"" +
-                        std::string(exitCode == kSuccess ? "ok" : "failed") +
-                        "\",\"exitCode\":" + std::to_string(exitCode) +
+        printJsonObject("{\"command\":\"detect\"," + jsonResult(exitCode, true) +
                         ",\"type\":" + std::to_string(id.typeCode()) + ",\"id\":\"" + hex +
                         "\",\"chips\":[" + chips + "],\"errors\":" + jsonErrors() + "}");
     } else {

@@ -2,6 +2,7 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
@@ -62,23 +63,16 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
     // Another chip or none in the socket refuses the command before it starts.
     const bool started = o && o->failedStep != PassStep::WrongChip &&
                          o->failedStep != PassStep::NoChip;
-    const char *result = exitCode == kSuccess       ? "ok"
-                         : exitCode == kInterrupted ? "interrupted"
-                         : started                  ? "failed"
-                                                    : "refused";
-    char crc[16] = "null";
-    if (o && o->dataCrc)
-        std::snprintf(crc, sizeof crc, "\"%08X\"", static_cast<unsigned>(*o->dataCrc));
+    const std::string crc = o && o->dataCrc ? "\"" + hexText(*o->dataCrc, 8) + "\"" : "null";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", o ? o->seconds : 0.0);
-    printJsonObject(
-        "{\"command\":" + jsonString(command) +
-        ",\"chip\":" + (report.chip.empty() ? "null" : jsonString(report.chip)) + ",\"result\":\"" +
-        result + "\",\"exitCode\":" + std::to_string(exitCode) + ",\"failedAddress\":" +
-        (o && o->failedAddress ? std::to_string(*o->failedAddress) : "null") + ",\"crc32\":" + crc +
-        ",\"seconds\":" + seconds +
-        (report.file.empty() ? "" : "," + jsonName("file", report.file)) +
-        ",\"errors\":" + jsonErrors() + "}");
+    printJsonObject("{\"command\":" + jsonString(command) +
+                    ",\"chip\":" + (report.chip.empty() ? "null" : jsonString(report.chip)) + "," +
+                    jsonResult(exitCode, started) + ",\"failedAddress\":" +
+                    (o && o->failedAddress ? std::to_string(*o->failedAddress) : "null") +
+                    ",\"crc32\":" + crc + ",\"seconds\":" + seconds +
+                    (report.file.empty() ? "" : "," + jsonName("file", report.file)) +
+                    ",\"errors\":" + jsonErrors() + "}");
 }
 
 int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
@@ -151,9 +145,7 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     if (!report.outcome)
         return kChipProblem;
     if (report.outcome->passed && operation == Operation::Read) {
-        struct Yes : Prompter {
-            bool askYesNo(std::string_view) override { return true; }
-        } yes;
+        YesPrompter yes;
         const auto count = std::min<std::size_t>(chip.capacity, work.buffers.flash().size());
         if (!saveFile(args.file, work.buffers.flash().first(count), yes, console, language))
             return kFileError;

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "app/AppPaths.h"
+#include "base/HexText.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -51,8 +52,7 @@ int listChips(const Options &options, const std::string &text) {
     std::string json;
     for (const CatalogueChip &chip : chips) {
         const ChipRecord &r = catalogue->slot(chip.slot);
-        char id[16];
-        std::snprintf(id, sizeof id, "0x%06X", static_cast<unsigned>(r.chipId));
+        const std::string id = "0x" + hexText(r.chipId, 6);
         const char *voltage = r.voltage == 1 ? "1.8V" : "3.3V";
         if (options.json)
             json +=
@@ -63,7 +63,7 @@ int listChips(const Options &options, const std::string &text) {
                 ",\"page\":" + std::to_string(r.flashPage) + ",\"voltage\":\"" + voltage + "\"}";
         else
             std::printf("%s\t%s\t%s\t%s\t%u\t%u\t%s\n", chip.name.type.c_str(),
-                        chip.name.maker.c_str(), chip.name.model.c_str(), id,
+                        chip.name.maker.c_str(), chip.name.model.c_str(), id.c_str(),
                         static_cast<unsigned>(r.capacity), static_cast<unsigned>(r.flashPage),
                         voltage);
     }
@@ -93,14 +93,12 @@ int convertFile(const Options &options, const std::string &in, const std::string
         return kUsage;
     }
     // The file was checked above: a Yes only lets saveFile write over what --force named.
-    struct Yes : Prompter {
-        bool askYesNo(std::string_view) override { return true; }
-    } yes;
+    YesPrompter yes;
     if (!saveFile(out, std::span(image).first(count), yes, console, options.language))
         return kFileError;
     if (options.json)
-        printJsonObject("{\"command\":\"convert\",\"result\":\"ok\",\"exitCode\":0,\"bytes\":" +
-                        std::to_string(count) + "}");
+        printJsonObject("{\"command\":\"convert\"," + jsonResult(kSuccess, true) +
+                        ",\"bytes\":" + std::to_string(count) + "}");
     else if (!options.quiet)
         std::printf("%s: %u bytes written\n", out.c_str(), static_cast<unsigned>(count));
     return kSuccess;

@@ -23,6 +23,18 @@ std::string jsonErrors() {
     return "[" + list + "]";
 }
 
+const char *resultWord(int exitCode, bool started) {
+    return exitCode == kSuccess       ? "ok"
+           : exitCode == kInterrupted ? "interrupted"
+           : started                  ? "failed"
+                                      : "refused";
+}
+
+std::string jsonResult(int exitCode, bool started) {
+    return std::string("\"result\":\"") + resultWord(exitCode, started) +
+           "\",\"exitCode\":" + std::to_string(exitCode);
+}
+
 void printJsonObject(const std::string &object) {
     std::printf("%s\n", object.c_str());
     objectPrinted = true;
@@ -31,12 +43,8 @@ void printJsonObject(const std::string &object) {
 void printJsonIfNone(const std::string &command, int exitCode) {
     if (objectPrinted)
         return;
-    const char *result = exitCode == kSuccess       ? "ok"
-                         : exitCode == kInterrupted ? "interrupted"
-                                                    : "refused";
-    printJsonObject("{\"command\":" + (command.empty() ? "null" : jsonString(command)) +
-                    ",\"result\":\"" + result + "\",\"exitCode\":" + std::to_string(exitCode) +
-                    ",\"errors\":" + jsonErrors() + "}");
+    printJsonObject("{\"command\":" + (command.empty() ? "null" : jsonString(command)) + "," +
+                    jsonResult(exitCode, false) + ",\"errors\":" + jsonErrors() + "}");
 }
 
 void Console::showError(std::string_view text) {

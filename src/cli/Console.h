@@ -35,6 +35,12 @@ std::string jsonErrors();
 // Notes an error shown on standard error, for jsonErrors.
 void noteError(std::string_view text);
 
+// The "result" of a command's JSON object by its exit code: ok, interrupted, failed
+// for a command that began its work, refused for one that ended before.
+const char *resultWord(int exitCode, bool started);
+// "result":"...","exitCode":N, the two fields every command's object carries.
+std::string jsonResult(int exitCode, bool started);
+
 // Prints a command's JSON object (with --json, one per command) and remembers it.
 void printJsonObject(const std::string &object);
 // The object of a command that ended without printing its own: its result by the exit

@@ -13,11 +13,6 @@ namespace {
 
 using Outcome = FirmwareUpgrade::Outcome;
 
-// --yes answered the question before the command started.
-struct Confirmed : Prompter {
-    bool askYesNo(std::string_view) override { return true; }
-};
-
 int exitCodeOf(Outcome outcome) {
     switch (outcome) {
     case Outcome::Done:
@@ -77,7 +72,7 @@ int firmwareCommand(const Options &options, const FirmwareArgs &args) {
     if (const int refused = selectProgrammer(options, usb, host, console); refused != kSuccess)
         return refused;
     FirmwareUpgrade upgrade(usb, hid, host, console, options.language);
-    Confirmed yes;
+    YesPrompter yes; // --yes answered the question before the command started
     // Once the programmer is restarted, stopping half-way would leave it without
     // firmware: Ctrl+C waits for the upgrade to end.
     host.setInterruptible(false);
@@ -85,9 +80,8 @@ int firmwareCommand(const Options &options, const FirmwareArgs &args) {
     if (interrupted())
         console.showError("interrupted: the firmware upgrade was not stopped half-way");
     const int exitCode = exitCodeOf(outcome);
-    const char *result = exitCode == kSuccess     ? "ok"
-                         : exitCode == kFileError ? "refused"
-                                                  : "failed";
+    // A file the upgrade refused (or a restart declined) sent nothing to the programmer.
+    const char *result = resultWord(exitCode, exitCode != kFileError);
     if (options.json)
         printJsonObject("{\"command\":\"firmware\",\"file\":" + jsonString(args.file) +
                         ",\"result\":\"" + result + "\",\"outcome\":\"" + nameOf(outcome) +

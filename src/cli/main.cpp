@@ -58,11 +58,12 @@ int parseEnded(CLI::App &app, const CLI::ParseError &e, bool json) {
     std::ostringstream out;
     if (app.exit(e, out, std::cerr) == 0) {
         const bool version = dynamic_cast<const CLI::CallForVersion *>(&e) != nullptr;
-        printJsonObject(
-            version ? "{\"command\":\"version\",\"result\":\"ok\",\"exitCode\":0,"
-                      "\"program\":\"korvat-cli\",\"version\":\"" KORVAT_VERSION "\",\"errors\":[]}"
-                    : "{\"command\":\"help\",\"result\":\"ok\",\"exitCode\":0,\"help\":" +
-                          jsonString(out.str()) + ",\"errors\":[]}");
+        const std::string ok = jsonResult(kSuccess, true);
+        printJsonObject(version ? "{\"command\":\"version\"," + ok +
+                                      ",\"program\":\"korvat-cli\",\"version\":\"" KORVAT_VERSION
+                                      "\",\"errors\":[]}"
+                                : "{\"command\":\"help\"," + ok +
+                                      ",\"help\":" + jsonString(out.str()) + ",\"errors\":[]}");
         return kSuccess;
     }
     noteError(e.what());

@@ -1,10 +1,9 @@
 #include "Connection.h"
 
 #include "Usbbulk.h"
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "base/OperationHost.h"
-
-#include <cstdio>
 
 namespace korvat {
 
@@ -16,9 +15,7 @@ bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply) {
 }
 
 std::string addressText(std::uint64_t address) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llXh", static_cast<unsigned long long>(address));
-    return text;
+    return hexText(address) + "h";
 }
 
 Connection::Connection(TUsbBulk &usb, OperationHost &host, const int &language)

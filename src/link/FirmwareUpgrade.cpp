@@ -2,6 +2,7 @@
 
 #include "Hiddrv.h"
 #include "Usbbulk.h"
+#include "base/HexText.h"
 #include "base/Prompter.h"
 #include "base/TextTable.h"
 #include "buffers/FileIO.h"
@@ -10,7 +11,6 @@
 #include "base/OperationHost.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -328,9 +328,7 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::send(std::span<const std::uint8_t> ima
         return fail(step(txtReportNotWritten, BL_CMD_LEAVE), length);
     m_hid.CloseDevice();
     m_host.setProgressValue(0);
-    char where[16];
-    std::snprintf(where, sizeof where, "0x%08X", static_cast<unsigned>(address));
-    m_loadAddress = where;
+    m_loadAddress = "0x" + hexText(address, 8);
     return Outcome::Done;
 }
 

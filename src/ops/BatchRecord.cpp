@@ -1,10 +1,12 @@
 #include "BatchRecord.h"
 
+#include "base/FileHelpers.h"
+#include "base/HexText.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <linux/falloc.h>
@@ -39,14 +41,6 @@ std::string localTimeText(std::int64_t when) {
     return s;
 }
 
-// Upper-case hexadecimal, at least width digits.
-std::string hexText(std::uint64_t value, int width) {
-    std::array<char, 24> text{};
-    const int n = std::snprintf(text.data(), text.size(), "%0*llX", width,
-                                static_cast<unsigned long long>(value));
-    return {text.data(), static_cast<std::size_t>(n)};
-}
-
 // Three decimals with a '.': std::to_chars ignores the locale, unlike printf.
 std::string secondsText(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0)
@@ -74,19 +68,6 @@ std::string csvField(std::string_view field) {
     return quoted;
 }
 
-bool writeAll(int fd, const char *p, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // False when the file may not grow to size bytes in this process, where a write would
 // stop half-way.
 bool withinSizeLimit(std::uint64_t size) {
@@ -111,10 +92,9 @@ std::optional<char> lastByte(int fd, off_t size, bool readable) {
 // Flushes a new file's folder entry to the disk. The folder may not be readable to this
 // user, so this is done where it can be and its failure is not the record's.
 void syncFolderOf(const std::string &path) {
-    const auto slash = path.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = folderOf(path);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     fsync(fd);
@@ -289,10 +269,7 @@ bool BatchRecord::appendText(std::string_view text) {
 }
 
 std::string batchRecordPathFor(const std::string &settingsPath) {
-    const auto slash = settingsPath.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : settingsPath.substr(0, slash + 1);
-    return folder + std::string(kFileName);
+    return folderOf(settingsPath) + std::string(kFileName);
 }
 
 } // namespace korvat

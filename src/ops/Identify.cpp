@@ -1,12 +1,12 @@
 #include "Identify.h"
 
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/NameText.h"
 #include "ops/SocketCheck.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace korvat {
 namespace {
@@ -54,9 +54,8 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
     if (found < 0) {
         if (s.positions[0] != 0)
             s.select(0, 0, 0);
-        char bytes[16];
-        std::snprintf(bytes, sizeof bytes, "%2.2X %2.2X %2.2X", id.reply[1], id.reply[2],
-                      id.reply[3]);
+        const std::string bytes =
+            hexText(id.reply[1], 2) + " " + hexText(id.reply[2], 2) + " " + hexText(id.reply[3], 2);
         return {SocketShown::Unchanged, true,
                 std::string(text(txtUnknownId, language)) + bytes +
                     std::string(text(txtChooseCompatible, language))};

@@ -1,5 +1,6 @@
 #include "SocketCheck.h"
 
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Family.h"
@@ -7,7 +8,6 @@
 #include "catalogue/Selection.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace korvat {
 namespace {
@@ -27,9 +27,7 @@ std::vector<std::string> typeList(const Catalogue &catalogue) {
 }
 
 std::string idText(std::uint32_t id) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(id & 0xFFFFFF));
-    return hex;
+    return hexText(id & 0xFFFFFF, 6);
 }
 
 std::string marked(TextName name, int language, std::string_view first, std::string_view second) {

@@ -12,6 +12,7 @@
 #include "UsbMonitor.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
+#include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/Checksum.h"
 #include "catalogue/ChipChoice.h"
