@@ -203,12 +203,10 @@ int batchCommand(const Options &options, const BatchArgs &args) {
         return kFileError;
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
-    if (usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                      kProgrammerProduct) != 1) {
+    if (!connection.reachable()) {
         console.showError("the programmer is not connected");
         return kNoProgrammer;
     }
-    usb.USB_bulk_close();
 
     // By default the window's record, beside its settings; their folder may not have
     // been made yet.

@@ -2,6 +2,7 @@
 
 #include "ConsoleHost.h"
 #include "Programmers.h"
+#include "link/Connection.h"
 #include "link/FirmwareUpgrade.h"
 #include "link/HidApi.h"
 #include "link/Hiddrv.h"
@@ -71,7 +72,8 @@ int firmwareCommand(const Options &options, const FirmwareArgs &args) {
     CUsbhid hid(HidApi::load());
     if (const int refused = selectProgrammer(options, usb, host, console); refused != kSuccess)
         return refused;
-    FirmwareUpgrade upgrade(usb, hid, host, console, options.language);
+    Connection connection(usb, host, options.language);
+    FirmwareUpgrade upgrade(usb, connection, hid, host, console, options.language);
     YesPrompter yes; // --yes answered the question before the command started
     // Once the programmer is restarted, stopping half-way would leave it without
     // firmware: Ctrl+C waits for the upgrade to end.

@@ -1,6 +1,7 @@
 #include "Programmers.h"
 
 #include "ConsoleHost.h"
+#include "link/Connection.h"
 #include "link/HidApi.h"
 #include "link/Hiddrv.h"
 #include "link/UsbApi.h"
@@ -35,8 +36,9 @@ std::vector<std::string> locations(TUsbBulk &usb) {
 std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost &host,
                                                     Console &console, int language) {
     std::vector<AttachedProgrammer> found;
+    Connection connection(usb, host, language);
     CUsbhid noBootLoader(HidApi::unavailable());
-    FirmwareUpgrade information(usb, noBootLoader, host, console, language);
+    FirmwareUpgrade information(usb, connection, noBootLoader, host, console, language);
     for (const std::string &location : locations(usb)) {
         if (interrupted())
             break;
@@ -47,9 +49,7 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
             // that left or broke off is not held.
             const auto still = locations(usb);
             const bool there = std::find(still.begin(), still.end(), location) != still.end();
-            p.busy = there && usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer,
-                                            kProgrammerProductId, kProgrammerProduct) != 1;
-            usb.USB_bulk_close();
+            p.busy = there && !connection.reachable();
         }
         found.push_back(std::move(p));
     }

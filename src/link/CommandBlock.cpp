@@ -15,10 +15,14 @@ void put32(CommandBlock &b, std::size_t at, std::uint32_t v) {
         b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-CommandBlock command(std::uint8_t flag, CommandCode code) {
-    CommandBlock b{};
+void setCommand(std::span<std::uint8_t, kBlockSize> b, std::uint8_t flag, CommandCode code) {
     b[0] = flag;
     b[1] = code;
+}
+
+CommandBlock command(std::uint8_t flag, CommandCode code) {
+    CommandBlock b{};
+    setCommand(b, flag, code);
     return b;
 }
 
@@ -65,8 +69,7 @@ CommandBlock eraseBlock(std::uint16_t parameter) {
 }
 
 void makePoll(CommandBlock &block) {
-    block[0] = 0;
-    block[1] = CMD_POLL_STATUS;
+    setCommand(block, 0, CMD_POLL_STATUS);
 }
 
 CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes) {
@@ -89,6 +92,14 @@ CommandBlock getInfoBlock() {
 
 CommandBlock enterBootBlock() {
     return command(0, CMD_ENTER_BOOT);
+}
+
+void makeGetInfo(std::span<std::uint8_t, kBlockSize> block) {
+    setCommand(block, 0, CMD_GET_INFO);
+}
+
+void makeEnterBoot(std::span<std::uint8_t, kBlockSize> block) {
+    setCommand(block, 0, CMD_ENTER_BOOT);
 }
 
 EraseReach eraseReach(const ChipRecord &chip) {

@@ -61,6 +61,10 @@ CommandBlock spiTransferBlock(std::span<const std::uint8_t> bytes);
 CommandBlock enter4ByteBlock();
 CommandBlock getInfoBlock();
 CommandBlock enterBootBlock();
+// The same two commands written into a block shared with other commands and replies:
+// only bytes 0 and 1 are set, the rest keeps what an earlier use left there.
+void makeGetInfo(std::span<std::uint8_t, kBlockSize> block);
+void makeEnterBoot(std::span<std::uint8_t, kBlockSize> block);
 
 // Whether the chip must be switched to 4-byte addressing before a data stream.
 inline bool needs4ByteAddressing(const ChipRecord &chip) {

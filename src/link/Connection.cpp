@@ -7,7 +7,7 @@
 
 namespace korvat {
 
-bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply) {
+bool exchangeBlock(TUsbBulk &usb, std::span<std::uint8_t, kBlockSize> block, bool reply) {
     auto *bytes = reinterpret_cast<char *>(block.data());
     const int result = usb.USB_bulk_cmd(bytes, kBlockSize, reply ? 1 : 0);
     return usb.lastCommandWrite() == static_cast<int>(kBlockSize) &&
@@ -24,6 +24,20 @@ Connection::Connection(TUsbBulk &usb, OperationHost &host, const int &language)
 bool Connection::open() {
     return m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
                            kProgrammerProduct) == 1;
+}
+
+bool Connection::reachable() {
+    const bool opened = open();
+    m_usb.USB_bulk_close();
+    return opened;
+}
+
+SingleCommand Connection::sendAlone(std::span<std::uint8_t, kBlockSize> block) {
+    if (!open())
+        return SingleCommand::NotReachable;
+    const bool whole = exchangeBlock(m_usb, block, true);
+    m_usb.USB_bulk_close();
+    return whole ? SingleCommand::Answered : SingleCommand::LinkFailed;
 }
 
 void Connection::setPanel(std::string_view text) {

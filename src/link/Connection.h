@@ -1,13 +1,15 @@
 #pragma once
 // The programmer connection: the probe that shows whether the programmer is there, the
-// operation bracket (open and CMD_SETUP, then CMD_END and close) and the chip-identity
-// exchange. The programmer is open only inside a bracket or for the instant of a probe.
+// operation bracket (open and CMD_SETUP, then CMD_END and close), the chip-identity
+// exchange and the commands sent on their own (information, restart). The programmer is
+// open only inside a bracket or for the instant of a probe or of a single command.
 
 #include "catalogue/ChipRecord.h"
 #include "link/CommandBlock.h"
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace korvat {
@@ -36,7 +38,14 @@ struct ChipIdentity {
 
 // Sends one block; with reply, waits and reads the 64-byte reply into it. True only
 // when every transfer moved the whole block.
-bool exchangeBlock(TUsbBulk &usb, CommandBlock &block, bool reply);
+bool exchangeBlock(TUsbBulk &usb, std::span<std::uint8_t, kBlockSize> block, bool reply);
+
+// How a command sent on its own, outside any operation, went.
+enum class SingleCommand {
+    Answered,     // the whole block went and its whole reply is in the block
+    NotReachable, // the programmer could not be opened; nothing was sent
+    LinkFailed,   // the programmer was opened but a transfer failed
+};
 
 // "%Xh": upper-case hexadecimal address and the letter h.
 std::string addressText(std::uint64_t address);
@@ -70,6 +79,14 @@ public:
     // The detection exchange: open, CMD_READ_ID with the chip's parameters, CMD_END,
     // close. Shows nothing; the callers decide what each outcome means to the person.
     ChipIdentity readChipIdentity(const ChipRecord &chip, int speed);
+
+    // Whether the programmer opens now: open and close, nothing sent, nothing shown.
+    bool reachable();
+    // One command on its own, for the hardware information and the restart into the boot
+    // loader: open, the block sent and its reply read back into it, close. Shows nothing
+    // and leaves the panel and any put-off probe alone; it runs while the programmer is
+    // held, since the firmware upgrade holds it and asks through here.
+    SingleCommand sendAlone(std::span<std::uint8_t, kBlockSize> block);
 
     // The firmware upgrade holds the programmer the way an operation does: probes are
     // put off and busy() is true until release(). The programmer left the bus for its

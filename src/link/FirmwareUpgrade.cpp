@@ -1,5 +1,6 @@
 #include "FirmwareUpgrade.h"
 
+#include "Connection.h"
 #include "Hiddrv.h"
 #include "Usbbulk.h"
 #include "base/HexText.h"
@@ -7,7 +8,6 @@
 #include "base/TextTable.h"
 #include "buffers/FileIO.h"
 #include "base/MessageSink.h"
-#include "link/CommandBlock.h"
 #include "base/OperationHost.h"
 
 #include <algorithm>
@@ -74,26 +74,26 @@ HardwareInfo takeInfo(std::array<std::uint8_t, 65> &block) {
     return info;
 }
 
-FirmwareUpgrade::FirmwareUpgrade(TUsbBulk &usb, CUsbhid &hid, OperationHost &host,
-                                 MessageSink &loadMessages, const int &language)
-    : m_usb(usb), m_hid(hid), m_host(host), m_loadMessages(loadMessages), m_language(language) {}
+FirmwareUpgrade::FirmwareUpgrade(TUsbBulk &usb, Connection &connection, CUsbhid &hid,
+                                 OperationHost &host, MessageSink &loadMessages,
+                                 const int &language)
+    : m_usb(usb), m_connection(connection), m_hid(hid), m_host(host),
+      m_loadMessages(loadMessages), m_language(language) {}
+
+std::span<std::uint8_t, kBlockSize> FirmwareUpgrade::commandBlock() {
+    return std::span(m_block).first<kBlockSize>();
+}
 
 std::optional<HardwareInfo> FirmwareUpgrade::readInfo() {
     m_block.fill(0);
     m_reply.fill(0);
     m_infoFailed = false;
-    if (m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                        kProgrammerProduct) != 1)
-        return std::nullopt;
-    m_block[0] = 0;
-    m_block[1] = CMD_GET_INFO;
-    const int answered = m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
-    const bool whole = answered == 64 && m_usb.lastCommandWrite() == 64;
-    m_usb.USB_bulk_close();
+    makeGetInfo(commandBlock());
+    const SingleCommand sent = m_connection.sendAlone(commandBlock());
     // Without a whole answer the block holds the command or part of a reply: its texts
     // would read as empty or wrong versions, so the window keeps what it showed.
-    m_infoFailed = !whole;
-    if (!whole)
+    m_infoFailed = sent == SingleCommand::LinkFailed;
+    if (sent != SingleCommand::Answered)
         return std::nullopt;
     return takeInfo(m_block);
 }
@@ -159,12 +159,11 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Promp
         m_before = readInfo();
     if (!askToGoOn(path, length, asker))
         return Outcome::Declined;
-    if (!inBootLoader && m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer,
-                                         kProgrammerProductId, kProgrammerProduct) == 1) {
-        m_block[0] = 0;
-        m_block[1] = CMD_ENTER_BOOT;
-        m_usb.USB_bulk_cmd(reinterpret_cast<char *>(m_block.data()), 64, 1);
-        m_usb.USB_bulk_close();
+    // The restart's reply is not examined. A programmer that cannot be opened is sent
+    // nothing; the wait below still finds a boot loader it may already be in.
+    if (!inBootLoader) {
+        makeEnterBoot(commandBlock());
+        m_connection.sendAlone(commandBlock());
     }
     if (!waitForBootLoader()) {
         m_host.showError(text(txtNoBootLoader, m_language));

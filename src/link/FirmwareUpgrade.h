@@ -3,6 +3,8 @@
 // number (CMD_GET_INFO), and the firmware upgrade through the USB boot loader the
 // programmer restarts into (CMD_ENTER_BOOT, then HID reports).
 
+#include "link/CommandBlock.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,6 +15,7 @@
 namespace korvat {
 
 class CUsbhid;
+class Connection;
 class MessageSink;
 class OperationHost;
 class Prompter;
@@ -83,9 +86,11 @@ public:
         Done,         // everything was sent and the programmer is back (log line)
     };
 
-    // language: the window's language index, read at every use.
-    FirmwareUpgrade(TUsbBulk &usb, CUsbhid &hid, OperationHost &host, MessageSink &loadMessages,
-                    const int &language);
+    // The programmer is asked through the connection; usb is the transport beneath it,
+    // for finding programmers on the bus. language: the window's language index, read at
+    // every use.
+    FirmwareUpgrade(TUsbBulk &usb, Connection &connection, CUsbhid &hid, OperationHost &host,
+                    MessageSink &loadMessages, const int &language);
 
     // The first half: clears the block and the reply buffer, then asks the programmer.
     // Nothing (and nothing shown) when it cannot be opened or does not answer.
@@ -107,6 +112,9 @@ public:
     std::uint32_t firmwareLength() const { return m_length; }
 
 private:
+    // The block's first 64 bytes, which the commands to the programmer use.
+    std::span<std::uint8_t, kBlockSize> commandBlock();
+
     bool m_infoFailed = false;
     std::optional<HardwareInfo> m_before, m_after;
     std::uint32_t m_length = 0;
@@ -133,6 +141,7 @@ private:
     Outcome fail(std::string step, std::uint32_t sent);
 
     TUsbBulk &m_usb;
+    Connection &m_connection;
     CUsbhid &m_hid;
     OperationHost &m_host;
     MessageSink &m_loadMessages;

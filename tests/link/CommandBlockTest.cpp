@@ -62,6 +62,19 @@ TEST(CommandBlock, FixedCommands) {
     EXPECT_EQ(eraseBlock(kWholeChipErase), bytes({{0, 1}, {1, 2}, {26, 0x00}, {27, 0x80}}));
     EXPECT_EQ(eraseBlock(0x1234), bytes({{0, 1}, {1, 2}, {26, 0x34}, {27, 0x12}}));
     EXPECT_EQ(enter4ByteBlock(), bytes({{1, 11}, {2, 3}, {3, 1}, {4, 0xB7}}));
+
+    // Written into a shared block, the information and restart commands set bytes 0 and
+    // 1 only: what an earlier reply left stays.
+    CommandBlock shared;
+    shared.fill(0x5A);
+    makeGetInfo(shared);
+    CommandBlock expected = shared;
+    expected[0] = 0;
+    expected[1] = 12;
+    EXPECT_EQ(shared, expected);
+    makeEnterBoot(shared);
+    expected[1] = 13;
+    EXPECT_EQ(shared, expected);
 }
 
 TEST(CommandBlock, PollRewritesOnlyItsFirstTwoBytes) {

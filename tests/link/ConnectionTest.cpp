@@ -116,3 +116,36 @@ TEST_F(EngineTest, ChipIdentityWhileAnOperationRunsIsNotAsked) {
     EXPECT_TRUE(usb.isOpen()); // the operation still holds the programmer
     connection.endOperation();
 }
+
+// The information and restart commands go on their own: one opening, the block and its
+// reply in place, closed again, nothing shown. A held programmer is asked too, since the
+// firmware upgrade that holds it asks through here.
+TEST_F(EngineTest, ASingleCommandGoesInOneOpeningAndShowsNothing) {
+    EXPECT_TRUE(connection.reachable());
+    EXPECT_TRUE(allCommands().empty()); // opening and closing sends nothing
+    EXPECT_FALSE(usb.isOpen());
+
+    connection.hold();
+    CommandBlock block;
+    block.fill(0x5A);
+    makeGetInfo(block);
+    const std::vector<std::uint8_t> sent(block.begin(), block.end());
+    EXPECT_EQ(connection.sendAlone(block), SingleCommand::Answered);
+    EXPECT_EQ(blocks(12), std::vector<std::vector<std::uint8_t>>{sent}); // bytes 2-63 kept
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(&block[51])), "KV2000001");
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_TRUE(connection.busy()); // the hold is the holder's to end
+
+    sim.faults.shortAtTransfer = sim.transferCount() + 2; // half a reply
+    EXPECT_EQ(connection.sendAlone(block), SingleCommand::LinkFailed);
+    EXPECT_FALSE(usb.isOpen());
+
+    sim.unplug();
+    const auto before = allCommands().size();
+    EXPECT_FALSE(connection.reachable());
+    EXPECT_EQ(connection.sendAlone(block), SingleCommand::NotReachable);
+    EXPECT_EQ(allCommands().size(), before);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(host.status.empty());
+    EXPECT_TRUE(host.log.empty());
+}

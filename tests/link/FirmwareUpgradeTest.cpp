@@ -4,6 +4,7 @@
 #include "SimBinding.h"
 #include "base/Prompter.h"
 #include "buffers/CodecFixture.h"
+#include "link/Connection.h"
 #include "link/Hiddrv.h"
 #include "link/Usbbulk.h"
 #include "ops/RecordingHost.h"
@@ -38,7 +39,8 @@ protected:
     int language = 2;
     TUsbBulk usb{simulatedUsb(), {}, [this](int ms) { host.sleep(ms); }};
     CUsbhid hid{simulatedHid()};
-    FirmwareUpgrade upgrade{usb, hid, host, sink, language};
+    Connection connection{usb, host, language};
+    FirmwareUpgrade upgrade{usb, connection, hid, host, sink, language};
     Asker asker;
 
     // A firmware file of n bytes, byte i = i * 7 + 3.
@@ -327,7 +329,8 @@ TEST_F(Upgrade, AFailedReportEndsTheUpgradeNamingTheStep) {
         RecordingHost h;
         TUsbBulk u{simulatedUsb(), {}, [&](int ms) { h.sleep(ms); }};
         CUsbhid d{simulatedHid()};
-        FirmwareUpgrade up{u, d, h, sink, language};
+        Connection link{u, h, language};
+        FirmwareUpgrade up{u, link, d, h, sink, language};
         fresh.bootLoader().failWriteAt = c.failWrite;
         fresh.bootLoader().failReadAt = c.failRead;
         fresh.bootLoader().silentAfter = c.silentAfter;
@@ -348,7 +351,8 @@ TEST_F(Upgrade, TheEraseAnswerIsAwaitedByThePageCount) {
         RecordingHost h;
         TUsbBulk u{simulatedUsb(), {}, [&](int ms) { h.sleep(ms); }};
         CUsbhid d{simulatedHid()};
-        FirmwareUpgrade up{u, d, h, sink, language};
+        Connection link{u, h, language};
+        FirmwareUpgrade up{u, link, d, h, sink, language};
         fresh.bootLoader().silentAfter = 2; // START and GET_ADDRESS answered, ERASE not
         h.clockStep = 1;
         EXPECT_EQ(up.upgrade(firmware(pages * 1024 - 100), asker),
@@ -423,7 +427,8 @@ TEST_F(Upgrade, TheSameProgrammerIsFoundAtItsNewPlace) {
         }
     } waits;
     TUsbBulk u{simulatedUsb(), {}, [&](int ms) { waits.sleep(ms); }};
-    FirmwareUpgrade up{u, hid, waits, sink, language};
+    Connection link{u, waits, language};
+    FirmwareUpgrade up{u, link, hid, waits, sink, language};
     sim.addDecoy(ksim::Decoy::SecondProgrammer); // KV2000002, always there
     sim.bootLoader().returnDelayMs = 300;
     sim.bootLoader().upgradedFirmwareVersion = "1.10";

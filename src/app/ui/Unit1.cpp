@@ -110,7 +110,8 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
     m_hid = std::make_unique<CUsbhid>(std::move(links.hid));
-    m_upgrade = std::make_unique<FirmwareUpgrade>(*m_usb, *m_hid, *m_host, *m_dialogs, m_language);
+    m_upgrade = std::make_unique<FirmwareUpgrade>(*m_usb, *m_connection, *m_hid, *m_host,
+                                                  *m_dialogs, m_language);
     connect(m_fill, &TForm4::filled, this, &TForm1::refreshChecksum);
     // A file dropped anywhere on the window is opened: the address edits, which would
     // take the dragged text, leave it to the window.
