@@ -31,6 +31,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <map>
+
 using namespace korvat;
 
 class OperationsTest : public QObject {
@@ -527,6 +529,39 @@ private slots:
         QVERIFY(w().ComboBox1->isEnabled());
         QVERIFY(w().findChild<QAction *>("ToolAuto")->isEnabled());
         QVERIFY(!w().findChild<QAction *>("ToolDevice")->isEnabled()); // still to come
+    }
+
+    // The commands held while an operation runs are those marked so where they are
+    // made: every toolbar button but About, the file, buffer and operation menus but
+    // Exit, and the chip editor and hardware commands of the menu bar. The others (Exit,
+    // the languages, About) stay as they were, and all are back once it ends.
+    void theCommandsMarkedHeldAreHeldWhileAnOperationRuns() {
+        QStringList marked;
+        for (const QAction *a : w().operationCommands())
+            marked << a->objectName();
+        marked.sort();
+        QCOMPARE(marked, (QStringList{"A1", "E1", "Fill", "N3", "N4", "N7", "O2", "R1", "S1",
+                                      "ToolAuto", "ToolBank", "ToolBulk", "ToolDevice",
+                                      "ToolErase", "ToolFill", "ToolOpen", "ToolRead",
+                                      "ToolSave", "ToolVerify", "ToolWrite", "V1", "W1"}));
+        std::map<QAction *, bool> before;
+        for (QAction *a : w().findChildren<QAction *>())
+            if (!a->objectName().isEmpty())
+                before[a] = a->isEnabled();
+        bool inside = false;
+        duringNextOperation([&] {
+            inside = true;
+            for (auto [a, enabled] : before) {
+                const bool held = marked.contains(a->objectName());
+                QVERIFY2(a->isEnabled() == (!held && enabled), qPrintable(a->objectName()));
+            }
+        });
+        trigger("ToolRead");
+        QVERIFY(inside);
+        for (auto [a, enabled] : before)
+            QVERIFY2(a->isEnabled() == enabled, qPrintable(a->objectName()));
+        QVERIFY(before.at(w().findChild<QAction *>("ToolAbout")));
+        QVERIFY(before.at(w().findChild<QAction *>("Q1")));
     }
 
     void closingAModalWindowProbesAgain() {
