@@ -82,8 +82,7 @@ TYPED_TEST(OperationHostContract, TheLogsFirstLineIsTheNewestAndTimesAreLongTime
     EXPECT_EQ(this->host().firstLogLine(), "14:03:27 Read Flash ...");
     this->host().insertLogLine("14:03:29 Read Complete!");
     EXPECT_EQ(this->host().firstLogLine(), "14:03:29 Read Complete!");
-    EXPECT_TRUE(std::regex_match(this->host().timeText(), kTimeOfDay))
-        << this->host().timeText();
+    EXPECT_TRUE(std::regex_match(this->host().timeText(), kTimeOfDay)) << this->host().timeText();
 }
 
 // A value is worth a new rate only when it redrew the bars: the first after a maximum
@@ -125,8 +124,7 @@ TYPED_TEST(OperationHostContract, AFailureIsLoggedThenShown) {
     const std::string ending = " Transfer to the programmer failed.";
     ASSERT_GT(line.size(), ending.size());
     EXPECT_TRUE(line.ends_with(ending)) << line;
-    EXPECT_TRUE(std::regex_match(line.substr(0, line.size() - ending.size()), kTimeOfDay))
-        << line;
+    EXPECT_TRUE(std::regex_match(line.substr(0, line.size() - ending.size()), kTimeOfDay)) << line;
 }
 
 // What is pending (a click, a device change) is handled inside processEvents.

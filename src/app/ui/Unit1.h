@@ -189,8 +189,7 @@ private:
     // usable (one that neither reaches the programmer nor changes what the operation reads).
     enum class WhileRunning { Held, Usable };
     QAction *menuAction(QMenu *menu, const char *name, Handler handler, WhileRunning running);
-    QAction *toolAction(const char *name, const char *icon, Handler handler,
-                        WhileRunning running);
+    QAction *toolAction(const char *name, const char *icon, Handler handler, WhileRunning running);
     QAction *barAction(QMenuBar *bar, const char *name, Handler handler, WhileRunning running);
     QAction *marked(QAction *action, WhileRunning running);
 
@@ -224,7 +223,7 @@ private:
     std::string m_checksum;
     std::string m_settingsFolder; // the last folder as read from the settings, until used
     UsbMonitor *m_usbMonitor = nullptr;
-    QWindow *m_lastFocus = nullptr; // the last window of ours that had the focus
+    QWindow *m_lastFocus = nullptr;             // the last window of ours that had the focus
     std::vector<QAction *> m_operationCommands; // marked WhileRunning::Held
     std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
     std::vector<std::pair<QObject *, bool>> m_heldForBatch;

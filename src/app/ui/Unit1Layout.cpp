@@ -65,8 +65,7 @@ QAction *TForm1::marked(QAction *action, WhileRunning running) {
     return action;
 }
 
-QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler,
-                            WhileRunning running) {
+QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler, WhileRunning running) {
     QAction *a = newAction(this, name);
     menu->addAction(a);
     if (handler) {
@@ -77,8 +76,7 @@ QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler,
 }
 
 // A command right on the menu bar, without a menu of its own.
-QAction *TForm1::barAction(QMenuBar *bar, const char *name, Handler handler,
-                           WhileRunning running) {
+QAction *TForm1::barAction(QMenuBar *bar, const char *name, Handler handler, WhileRunning running) {
     QAction *a = named(bar->addAction(QString()), name);
     connect(a, &QAction::triggered, this, handler);
     return marked(a, running);
