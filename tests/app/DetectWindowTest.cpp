@@ -1,32 +1,19 @@
 // The Detect button through the real main window, against the simulated programmer.
-#include "RecordingDialogs.h"
+#include "HexView.h"
 #include "SocketPicture.h"
-#include "Unit1.h"
 #include "Unit4.h"
 #include "WindowFill.h"
-#include "HexView.h"
+#include "WindowFixture.h"
 #include "catalogue/Catalogue.h"
-#include "link/SimBinding.h"
 
 #include <QComboBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace korvat;
 
-class DetectWindowTest : public QObject {
+class DetectWindowTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::ActiveSimulator> m_sim;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_w;
-
-    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
-    TForm1 &w() { return *m_w; }
     void socket(ksim::Chip chip) { m_sim->programmer().insert(std::move(chip)); }
     QImage picture() const { return m_w->Image1->pixmap().toImage(); }
     static QImage shown(SocketPicture which) { return socketPicture(which).toImage(); }
@@ -52,21 +39,13 @@ private slots:
     }
 
     void init() {
-        QFile::remove(base() + ".ini");
-        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
-        m_sim = std::make_unique<test::ActiveSimulator>();
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
-        w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        prepare();
+        QVERIFY(startWindow(m_dialogs.get()));
         QVERIFY(w().BitBtn1->isEnabled());
         w().RichEdit1->clear();
     }
 
-    void cleanup() {
-        m_w.reset();
-        m_sim.reset();
-    }
+    void cleanup() { finish(); }
 
     void chipWithAnIdIsSelectedAndShown() {
         socket(ksim::Chip(ksim::Family::Spi25, 0xC84014, 1u << 20));

@@ -1,44 +1,27 @@
 // Hardware information and the firmware upgrade through the real main window, against
 // the simulated programmer and its boot loader.
 #include "Modal.h"
-#include "RecordingDialogs.h"
-#include "Unit1.h"
 #include "Unit6.h"
-#include "link/SimBinding.h"
+#include "WindowFixture.h"
 
-#include <QAction>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 
 using namespace korvat;
 
-class HardwareWindowTest : public QObject {
+class HardwareWindowTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::ActiveSimulator> m_sim;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_w;
-
-    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
-    TForm1 &w() { return *m_w; }
     TForm6 &info() { return *m_w->hardwareWindow(); }
-    QAction *action(const char *name) { return w().findChild<QAction *>(QLatin1String(name)); }
 
+    // A new window over the programmer and its boot loader, its log cleared.
     void start(Dialogs *dialogs) {
-        m_w = std::make_unique<TForm1>(
-            base(), ProgrammerLinks(test::simulatedUsb(), test::simulatedHid()), dialogs);
-        w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QVERIFY(startWindow(dialogs, true));
         w().RichEdit1->clear();
     }
     QString firmwareFile(int bytes) {
@@ -63,20 +46,14 @@ class HardwareWindowTest : public QObject {
 
 private slots:
     void init() {
-        QFile::remove(base() + ".ini");
-        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
-        m_sim = std::make_unique<test::ActiveSimulator>();
+        prepare();
         m_sim->programmer().hardwareVersion = "1.0";
         m_sim->programmer().firmwareVersion = "1.02";
         m_sim->programmer().serialNumber = "SN0001";
         m_sim->bootLoader().upgradedFirmwareVersion = "1.10";
-        m_dialogs = std::make_unique<RecordingDialogs>();
         start(m_dialogs.get());
     }
-    void cleanup() {
-        m_w.reset();
-        m_sim.reset();
-    }
+    void cleanup() { finish(); }
 
     void showsTheProgrammersVersionsAndSerial() {
         hardware([&](TForm6 &f) {

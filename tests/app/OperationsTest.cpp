@@ -2,14 +2,12 @@
 // against the simulated programmer in-process.
 #include "HexView.h"
 #include "MessageBoxes.h"
-#include "RecordingDialogs.h"
-#include "Unit1.h"
 #include "Unit4.h"
 #include "WindowFill.h"
+#include "WindowFixture.h"
 #include "buffers/Checksum.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
-#include "link/SimBinding.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -26,29 +24,20 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
+#include <map>
+
 using namespace korvat;
 
-class OperationsTest : public QObject {
+class OperationsTest : public QObject, WindowFixture {
     Q_OBJECT
 
     static constexpr std::uint32_t kSize = 1u << 20;
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::ActiveSimulator> m_sim;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_w;
 
-    QString base() const { return m_dir.path() + QStringLiteral("/korvat"); }
-    TForm1 &w() { return *m_w; }
     ksim::Chip &socket() { return m_sim->chip(); }
-    void trigger(const char *action) {
-        w().findChild<QAction *>(QString::fromLatin1(action))->trigger();
-    }
-    QStringList log() { return w().RichEdit1->toPlainText().split(QLatin1Char('\n')); }
     int programmerOpens() const {
         int n = 0;
         for (const auto &e : m_sim->log())
@@ -62,7 +51,6 @@ class OperationsTest : public QObject {
                           bar->actionGeometry(menu->menuAction()).center());
         QTRY_VERIFY(QGuiApplication::focusWindow() == menu->windowHandle());
     }
-    const std::vector<std::string> &errors() const { return m_dialogs->errors; }
     // Addresses 0 to FF become 0x00 through the fill window; the loaded length 0x100.
     void fillFirstPageWithZeros() { fillThroughWindow(w(), "00", "0", "FF"); }
     // Runs inside the operation, from the first pending-events pump.
@@ -87,23 +75,15 @@ private slots:
     }
 
     void init() {
-        QFile::remove(base() + ".ini");
-        QSettings(base() + ".ini", QSettings::IniFormat).setValue("DEVICE/LANGU", 2);
-        m_sim = std::make_unique<test::ActiveSimulator>();
+        prepare();
         m_sim->programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4014, kSize));
         m_sim->programmer().erasePolls = 2;
         for (std::uint32_t i = 0; i < kSize; ++i)
             socket().memory()[i] = static_cast<std::uint8_t>(i * 7);
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
-        w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QVERIFY(startWindow(m_dialogs.get()));
     }
 
-    void cleanup() {
-        m_w.reset();
-        m_sim.reset();
-    }
+    void cleanup() { finish(); }
 
     void readFromToolbarAndMenuFillsTheBufferAndTheView() {
         static const QRegularExpression completion(
@@ -367,7 +347,7 @@ private slots:
         QVERIFY(errors()[0].starts_with("Transfer to the programmer failed at address:"));
         QVERIFY(!log()[0].contains(QStringLiteral("Complete!")));
         QCOMPARE(w().buffers().loadedLength, 0);
-        QVERIFY(w().findChild<QAction *>("ToolRead")->isEnabled());
+        QVERIFY(action("ToolRead")->isEnabled());
     }
 
     // A read that fails half-way must not leave the new chip's first bytes hidden in the
@@ -440,9 +420,7 @@ private slots:
     void withoutAChosenChipTheCommandsAreRefused() {
         m_w.reset();
         QSettings(base() + ".ini", QSettings::IniFormat).setValue("CHIP/INDEX2", 5);
-        m_w = std::make_unique<TForm1>(base(), test::simulatedUsb(), m_dialogs.get());
-        w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QVERIFY(startWindow(m_dialogs.get()));
         QCOMPARE(w().chosenChip(), -1);
         QCOMPARE(w().ComboBox3->currentIndex(), -1);
         const int transfers = m_sim->transferCount();
@@ -502,7 +480,7 @@ private slots:
             QVERIFY(w().operationRunning());
             for (const char *name : {"ToolErase", "R1", "ToolFill", "Fill", "ToolWrite"})
                 QVERIFY2(!w().findChild<QAction *>(name)->isEnabled(), name);
-            QVERIFY(w().findChild<QAction *>("ToolAbout")->isEnabled());
+            QVERIFY(action("ToolAbout")->isEnabled());
             QVERIFY(!w().ComboBox1->isEnabled());
             const int transfers = m_sim->transferCount();
             w().ToolEraseClick(); // a queued call: ignored, nothing sent
@@ -523,10 +501,43 @@ private slots:
         QVERIFY(errors().empty());
         QVERIFY(log()[1].contains(QStringLiteral("Read Complete!")));
         QVERIFY(log()[0].contains(QString::fromUtf8(text(txtProgrammerDetected, 2).data())));
-        QVERIFY(w().findChild<QAction *>("ToolErase")->isEnabled());
+        QVERIFY(action("ToolErase")->isEnabled());
         QVERIFY(w().ComboBox1->isEnabled());
-        QVERIFY(w().findChild<QAction *>("ToolAuto")->isEnabled());
-        QVERIFY(!w().findChild<QAction *>("ToolDevice")->isEnabled()); // still to come
+        QVERIFY(action("ToolAuto")->isEnabled());
+        QVERIFY(!action("ToolDevice")->isEnabled()); // still to come
+    }
+
+    // The commands held while an operation runs are those marked so where they are
+    // made: every toolbar button but About, the file, buffer and operation menus but
+    // Exit, and the chip editor and hardware commands of the menu bar. The others (Exit,
+    // the languages, About) stay as they were, and all are back once it ends.
+    void theCommandsMarkedHeldAreHeldWhileAnOperationRuns() {
+        QStringList marked;
+        for (const QAction *a : w().operationCommands())
+            marked << a->objectName();
+        marked.sort();
+        QCOMPARE(marked, (QStringList{"A1", "E1", "Fill", "N3", "N4", "N7", "O2", "R1", "S1",
+                                      "ToolAuto", "ToolBank", "ToolBulk", "ToolDevice",
+                                      "ToolErase", "ToolFill", "ToolOpen", "ToolRead",
+                                      "ToolSave", "ToolVerify", "ToolWrite", "V1", "W1"}));
+        std::map<QAction *, bool> before;
+        for (QAction *a : w().findChildren<QAction *>())
+            if (!a->objectName().isEmpty())
+                before[a] = a->isEnabled();
+        bool inside = false;
+        duringNextOperation([&] {
+            inside = true;
+            for (auto [a, enabled] : before) {
+                const bool held = marked.contains(a->objectName());
+                QVERIFY2(a->isEnabled() == (!held && enabled), qPrintable(a->objectName()));
+            }
+        });
+        trigger("ToolRead");
+        QVERIFY(inside);
+        for (auto [a, enabled] : before)
+            QVERIFY2(a->isEnabled() == enabled, qPrintable(a->objectName()));
+        QVERIFY(before.at(action("ToolAbout")));
+        QVERIFY(before.at(action("Q1")));
     }
 
     void closingAModalWindowProbesAgain() {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,7 @@ struct RecordingHost : OperationHost {
     std::vector<std::pair<std::string, std::string>> transferTexts;
     std::function<void()> onEvents;
     double boxSeconds = 0; // how long each error box keeps the clock going until closed
+    std::optional<std::uint32_t> drawnValue; // where the bars stand since the maximum was set
 
     void setStatusText(std::string_view text) override { status.emplace_back(text); }
     void insertLogLine(std::string_view line) override {
@@ -41,11 +43,19 @@ struct RecordingHost : OperationHost {
     std::string firstLogLine() const override { return log.empty() ? std::string() : log.front(); }
     std::string timeText() const override { return time; }
     void setProgressVisible(bool v) override { progressVisible = v; }
-    void setProgressMaximum(std::uint32_t m) override { progressMaximum = m; }
+    void setProgressMaximum(std::uint32_t m) override {
+        progressMaximum = m;
+        drawnValue.reset();
+    }
+    // Every value that moves the bars is drawn; the same value again is not, as on a
+    // real window, so what the engine shows only on a redraw is shown as often as there.
     bool setProgressValue(std::uint32_t v) override {
         progressValue = v;
         ++progressUpdates;
-        return true; // every value is drawn
+        if (drawnValue == v)
+            return false;
+        drawnValue = v;
+        return true;
     }
     void setTransferText(std::string_view rate, std::string_view timeLeft) override {
         transferTexts.emplace_back(rate, timeLeft);

@@ -253,12 +253,8 @@ void TForm1::setCommandsAvailable(bool available) {
         return;
     }
     m_heldCommands.clear();
-    for (const char *name :
-         {"ToolOpen",  "ToolSave", "ToolFill",   "ToolBank", "ToolAuto",   "ToolErase",
-          "ToolWrite", "ToolRead", "ToolVerify", "ToolBulk", "ToolDevice", "O2",
-          "S1",        "Fill",     "A1",         "E1",       "W1",         "R1",
-          "V1",        "N7",       "N3",         "N4"})
-        hold(m_heldCommands, findChild<QAction *>(QString::fromLatin1(name)));
+    for (QAction *a : m_operationCommands)
+        hold(m_heldCommands, a);
     for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4})
         hold(m_heldCommands, w);
 }

@@ -42,6 +42,7 @@ class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -89,6 +90,8 @@ public:
     const korvat::FileCommands &fileCommands() const { return *m_files; }
     // An operation holds the programmer; the commands are disabled meanwhile.
     bool operationRunning() const { return m_connection->busy(); }
+    // The commands held (disabled) while an operation runs, as marked where each is made.
+    const std::vector<QAction *> &operationCommands() const { return m_operationCommands; }
 
 public slots:
     void ComboBox1Change();
@@ -182,8 +185,13 @@ private:
     void showChecksum();
     std::uint32_t imageSize() const;
     using Handler = void (TForm1::*)();
-    QAction *menuAction(QMenu *menu, const char *name, Handler handler = nullptr);
-    QAction *toolAction(const char *name, const char *icon, Handler handler = nullptr);
+    // What a command does while an operation runs: held disabled until it ends, or still
+    // usable (one that neither reaches the programmer nor changes what the operation reads).
+    enum class WhileRunning { Held, Usable };
+    QAction *menuAction(QMenu *menu, const char *name, Handler handler, WhileRunning running);
+    QAction *toolAction(const char *name, const char *icon, Handler handler, WhileRunning running);
+    QAction *barAction(QMenuBar *bar, const char *name, Handler handler, WhileRunning running);
+    QAction *marked(QAction *action, WhileRunning running);
 
     // State
     QString m_cataloguePath;
@@ -215,7 +223,8 @@ private:
     std::string m_checksum;
     std::string m_settingsFolder; // the last folder as read from the settings, until used
     UsbMonitor *m_usbMonitor = nullptr;
-    QWindow *m_lastFocus = nullptr; // the last window of ours that had the focus
+    QWindow *m_lastFocus = nullptr;             // the last window of ours that had the focus
+    std::vector<QAction *> m_operationCommands; // marked WhileRunning::Held
     std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
     std::vector<std::pair<QObject *, bool>> m_heldForBatch;
     bool m_batchRunning = false; // the batch loop is on the stack

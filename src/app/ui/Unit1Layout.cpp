@@ -59,45 +59,60 @@ void compact(QLayout *layout) {
 }
 } // namespace
 
-QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler) {
+QAction *TForm1::marked(QAction *action, WhileRunning running) {
+    if (running == WhileRunning::Held)
+        m_operationCommands.push_back(action);
+    return action;
+}
+
+QAction *TForm1::menuAction(QMenu *menu, const char *name, Handler handler, WhileRunning running) {
     QAction *a = newAction(this, name);
     menu->addAction(a);
     if (handler) {
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, handler);
     }
-    return a;
+    return marked(a, running);
+}
+
+// A command right on the menu bar, without a menu of its own.
+QAction *TForm1::barAction(QMenuBar *bar, const char *name, Handler handler, WhileRunning running) {
+    QAction *a = named(bar->addAction(QString()), name);
+    connect(a, &QAction::triggered, this, handler);
+    return marked(a, running);
 }
 
 void TForm1::buildMenus() {
+    constexpr auto held = WhileRunning::Held;
+    constexpr auto usable = WhileRunning::Usable;
     QMenuBar *bar = named(menuBar(), "MainMenu1");
     auto menu = [&](const char *name) { return named(bar->addMenu(QString()), name); };
     QMenu *file = menu("O1");
-    menuAction(file, "O2", &TForm1::ToolOpenClick);
-    menuAction(file, "S1", &TForm1::ToolSaveClick);
+    menuAction(file, "O2", &TForm1::ToolOpenClick, held);
+    menuAction(file, "S1", &TForm1::ToolSaveClick, held);
     file->addSeparator();
-    menuAction(file, "Q1", &TForm1::Q1Click);
-    menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick);
+    menuAction(file, "Q1", &TForm1::Q1Click, usable); // the window refuses to close meanwhile
+    menuAction(menu("Buff"), "Fill", &TForm1::ToolFillClick, held);
     QMenu *op = menu("O3");
-    menuAction(op, "A1", &TForm1::ToolAutoClick);
+    menuAction(op, "A1", &TForm1::ToolAutoClick, held);
     op->addSeparator();
-    menuAction(op, "E1", &TForm1::ToolEraseClick);
-    menuAction(op, "W1", &TForm1::ToolWriteClick);
-    menuAction(op, "R1", &TForm1::ToolReadClick);
-    menuAction(op, "V1", &TForm1::ToolVerifyClick);
-    menuAction(op, "N7", &TForm1::ToolBankClick);
-    connect(named(bar->addAction(QString()), "N3"), &QAction::triggered, this,
-            &TForm1::ToolDeviceClick);
-    connect(named(bar->addAction(QString()), "N4"), &QAction::triggered, this, &TForm1::N4Click);
+    menuAction(op, "E1", &TForm1::ToolEraseClick, held);
+    menuAction(op, "W1", &TForm1::ToolWriteClick, held);
+    menuAction(op, "R1", &TForm1::ToolReadClick, held);
+    menuAction(op, "V1", &TForm1::ToolVerifyClick, held);
+    menuAction(op, "N7", &TForm1::ToolBankClick, held);
+    barAction(bar, "N3", &TForm1::ToolDeviceClick, held);
+    barAction(bar, "N4", &TForm1::N4Click, held);
     QMenu *lang = menu("L1");
     for (auto [n, slot] :
          {std::pair{"China", &TForm1::ChinaClick}, std::pair{"fanti", &TForm1::fantiClick},
           std::pair{"Enlish", &TForm1::EnlishClick}})
-        menuAction(lang, n, slot)->setCheckable(true);
-    menuAction(menu("H1"), "N5", &TForm1::ToolAboutClick);
+        menuAction(lang, n, slot, usable)->setCheckable(true);
+    menuAction(menu("H1"), "N5", &TForm1::ToolAboutClick, usable);
 }
 
-QAction *TForm1::toolAction(const char *name, const char *icon, Handler handler) {
+QAction *TForm1::toolAction(const char *name, const char *icon, Handler handler,
+                            WhileRunning running) {
     QAction *a = newAction(this, name);
     a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
     ToolBar1->addAction(a);
@@ -106,30 +121,31 @@ QAction *TForm1::toolAction(const char *name, const char *icon, Handler handler)
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, handler);
     }
-    return a;
+    return marked(a, running);
 }
 
 void TForm1::buildToolBar() {
+    constexpr auto held = WhileRunning::Held;
     ToolBar1 = named(addToolBar(QString()), "ToolBar1");
     ToolBar1->setMovable(false);
     ToolBar1->setIconSize(QSize(48, 48));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->setFixedHeight(72);
-    toolAction("ToolOpen", "open", &TForm1::ToolOpenClick);
-    toolAction("ToolSave", "save", &TForm1::ToolSaveClick);
+    toolAction("ToolOpen", "open", &TForm1::ToolOpenClick, held);
+    toolAction("ToolSave", "save", &TForm1::ToolSaveClick, held);
     ToolBar1->addSeparator();
-    toolAction("ToolFill", "fill", &TForm1::ToolFillClick);
-    toolAction("ToolBank", "bank", &TForm1::ToolBankClick);
+    toolAction("ToolFill", "fill", &TForm1::ToolFillClick, held);
+    toolAction("ToolBank", "bank", &TForm1::ToolBankClick, held);
     ToolBar1->addSeparator();
-    toolAction("ToolAuto", "auto", &TForm1::ToolAutoClick);
-    toolAction("ToolErase", "erase", &TForm1::ToolEraseClick);
-    toolAction("ToolWrite", "write", &TForm1::ToolWriteClick);
-    toolAction("ToolRead", "read", &TForm1::ToolReadClick);
-    toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick);
-    toolAction("ToolBulk", "bulk", &TForm1::ToolBulkClick)->setCheckable(true);
+    toolAction("ToolAuto", "auto", &TForm1::ToolAutoClick, held);
+    toolAction("ToolErase", "erase", &TForm1::ToolEraseClick, held);
+    toolAction("ToolWrite", "write", &TForm1::ToolWriteClick, held);
+    toolAction("ToolRead", "read", &TForm1::ToolReadClick, held);
+    toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick, held);
+    toolAction("ToolBulk", "bulk", &TForm1::ToolBulkClick, held)->setCheckable(true);
     ToolBar1->addSeparator();
-    toolAction("ToolDevice", "device", &TForm1::ToolDeviceClick);
-    toolAction("ToolAbout", "about", &TForm1::ToolAboutClick);
+    toolAction("ToolDevice", "device", &TForm1::ToolDeviceClick, held);
+    toolAction("ToolAbout", "about", &TForm1::ToolAboutClick, WhileRunning::Usable);
 }
 
 QWidget *TForm1::buildChipPanel() {
