@@ -195,6 +195,16 @@ int Catalogue::chipCount() const {
     return n;
 }
 
+std::vector<int> Catalogue::slotsWithChipId(std::uint32_t id) const {
+    std::vector<int> slots;
+    if (!isKnownChipId(id))
+        return slots;
+    for (int index = 0; index < chipCount(); ++index)
+        if (slot(index).chipId == id)
+            slots.push_back(index);
+    return slots;
+}
+
 std::string Catalogue::name(int index) const {
     return gbkToUtf8(slot(index).storedName());
 }

@@ -52,6 +52,9 @@ public:
     int chipCount() const;
     // The slot's name text as UTF-8.
     std::string name(int index) const;
+    // The slots before the end record whose chipId is id, in catalogue order; none for an
+    // ID that names no chip (isKnownChipId).
+    std::vector<int> slotsWithChipId(std::uint32_t id) const;
 
 private:
     std::array<ChipRecord, kCatalogueSlots> m_slots;

@@ -33,6 +33,12 @@ struct ChipRecord {
     std::string_view storedName() const;
 };
 
+// IDs 00 00 00 and FF FF FF are what a chip without an ID (or no chip) puts on the bus:
+// they name no chip.
+constexpr bool isKnownChipId(std::uint32_t id) {
+    return id != 0 && id != 0xFFFFFF;
+}
+
 // Whether what the buffers hold for one record still serves the other: the same
 // capacity, EEPROM size and family. A changed delay, page size or name keeps the data.
 bool sameBufferLayout(const ChipRecord &a, const ChipRecord &b);

@@ -134,16 +134,8 @@ LoadResult loadControls(const GridRow &row, const EditorControls &current) {
     c.family = positionIn(*family, kFamilyCount);
     c.algorithm = firstSubtype(c.family); // the family change refills the sub-type list
 
-    switch (c.family) {
-    case kFamily24Eeprom:
-    case kFamilyAvr:
-        // These go by the capacity or have a single entry; the stored code is not read.
-        c.algorithm =
-            positionIn(subtypeForAlgorithm(c.family, 0, c.capacity), subtypeList(c.family).size());
-        break;
-    case kFamily25Flash:
-    case kFamily93Eeprom:
-    case kFamily95Eeprom: {
+    const FamilyRules &rules = familyRules(c.family);
+    if (rules.editorReadsSubtype) {
         const auto code = read(kAlgorithm);
         if (!code)
             return result;
@@ -151,13 +143,13 @@ LoadResult loadControls(const GridRow &row, const EditorControls &current) {
         const bool small = *code > -1000 && *code < 1000;
         c.algorithm =
             small ? positionIn(subtypeForAlgorithm(c.family, static_cast<int>(*code), c.capacity),
-                               subtypeList(c.family).size())
+                               rules.subtypes.size())
                   : -1;
-        break;
-    }
-    default:
-        break; // no family selected: the sub-type list is empty
-    }
+    } else if (rules.known) {
+        // These go by the capacity or have a single entry; the stored code is not read.
+        c.algorithm =
+            positionIn(subtypeForAlgorithm(c.family, 0, c.capacity), rules.subtypes.size());
+    } // no family selected: the sub-type list is empty
 
     const auto delay = read(kDelay);
     if (!delay)

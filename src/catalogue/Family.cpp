@@ -21,27 +21,38 @@ constexpr int k93Org16Offset = 82; // 16-bit organisation codes 87 to 91
 constexpr int k93Org8Offset = 7;   // 8-bit organisation codes 7 to 11
 constexpr int k93Org8Count = 5;
 
+constexpr int kEepromWriteWaitMs = 100;
+
+constexpr std::array<FamilyRules, kFamilyCount> kRules = {{
+    {true, kFamilyTexts[kFamily25Flash], k25, true, EraseKind::PolledWholeChip, 0, "FLASH",
+     DetectedBy::Id},
+    {true, kFamilyTexts[kFamily24Eeprom], k24, false, EraseKind::EachPage, kEepromWriteWaitMs,
+     "EEPROM", DetectedBy::TypeCode},
+    {true, kFamilyTexts[kFamily93Eeprom], k93, true, EraseKind::WholeChipOnce, 0, "EEPROM",
+     DetectedBy::TypeCode},
+    {true, kFamilyTexts[kFamily95Eeprom], k95, true, EraseKind::None, 0, "EEPROM",
+     DetectedBy::NotKnown},
+    {true, kFamilyTexts[kFamilyAvr], kAvr, false, EraseKind::None, 0, "FLASH", DetectedBy::Id},
+}};
+
+// A code outside 0 to 4, or no family selected in the editor: nothing to list, no erase,
+// no chip that could answer for it.
+constexpr FamilyRules kUnknown = {
+    false, {}, {}, false, EraseKind::NotKnown, 0, "EEPROM", DetectedBy::Nothing};
+
 } // namespace
 
+const FamilyRules &familyRules(int family) {
+    return family >= 0 && family < kFamilyCount ? kRules[static_cast<std::size_t>(family)]
+                                                : kUnknown;
+}
+
 std::string_view familyText(int family) {
-    return family >= 0 && family < kFamilyCount ? kFamilyTexts[family] : std::string_view{};
+    return familyRules(family).text;
 }
 
 std::span<const std::string_view> subtypeList(int family) {
-    switch (family) {
-    case kFamily25Flash:
-        return k25;
-    case kFamily24Eeprom:
-        return k24;
-    case kFamily93Eeprom:
-        return k93;
-    case kFamily95Eeprom:
-        return k95;
-    case kFamilyAvr:
-        return kAvr;
-    default:
-        return {};
-    }
+    return familyRules(family).subtypes;
 }
 
 std::optional<int> algorithmForSubtype(int family, int k) {

@@ -1,6 +1,7 @@
 #include "Selection.h"
 
 #include "Catalogue.h"
+#include "Family.h"
 #include "NameText.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ int selectChip(const Catalogue &catalogue, SelectionLists &lists, int &currentCh
 }
 
 std::string_view firstTabCaption(int familyPosition) {
-    return familyPosition == 0 || familyPosition == 4 ? "FLASH" : "EEPROM";
+    return familyRules(familyPosition).firstTab;
 }
 
 std::vector<SearchRow> searchCatalogue(const Catalogue &catalogue, std::string_view key) {

@@ -30,7 +30,8 @@ int findIgnoringCase(const std::vector<std::string> &list, std::string_view text
 int selectChip(const Catalogue &catalogue, SelectionLists &lists, int &currentChip, int family,
                int maker, int model);
 
-// The first tab's caption for a family position: "FLASH" for 0 and 4, else "EEPROM".
+// The first tab's caption for a family position, read as the family of that code: "FLASH"
+// for 0 and 4, else "EEPROM" (no selection included).
 std::string_view firstTabCaption(int familyPosition);
 
 struct SearchRow {

@@ -10,7 +10,6 @@
 #include "link/Connection.h"
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
-#include "ops/SocketCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,14 +27,9 @@ std::string listed(const std::vector<std::string> &names) {
 // The records that carry the chip ID; none for the IDs that name no chip.
 std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t id) {
     std::vector<CatalogueChip> found;
-    for (const int slot : slotsWithChipId(catalogue, id))
+    for (const int slot : catalogue.slotsWithChipId(id))
         found.push_back({slot, splitForSelection(catalogue.name(slot))});
     return found;
-}
-
-// Type codes 1 to 3 are a chip; 0, and 4 and above, an empty socket.
-bool chipFound(const ChipIdentity &id) {
-    return id.typeCode() >= 1 && id.typeCode() <= 3;
 }
 
 // What a detection that could not be made exits with; the window's message is shown.
@@ -103,11 +97,11 @@ std::optional<int> chooseSlot(const ChipArgs &args, const Catalogue &catalogue,
         exitCode = unanswered(id, console, language);
         return std::nullopt;
     }
-    if (!chipFound(id)) {
+    if (id.emptySocket()) {
         console.showError(text(txtNoChip, language));
         return std::nullopt;
     }
-    if (id.typeCode() != 1) {
+    if (id.typeOnly()) {
         // A chip without an ID: present, but only --chip can tell which it is.
         if (named.size() == 1)
             return named.front();
@@ -144,12 +138,12 @@ int detectCommand(const Options &options) {
         return unanswered(id, console, options.language);
     const std::string hex = hexText(id.chipId(), 6);
     const auto found =
-        id.typeCode() == 1 ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
+        id.hasId() ? chipsWithId(*catalogue, id.chipId()) : std::vector<CatalogueChip>{};
     int exitCode = kSuccess;
-    if (!chipFound(id)) {
+    if (id.emptySocket()) {
         console.showError(text(txtNoChip, options.language));
         exitCode = kChipProblem;
-    } else if (id.typeCode() == 1 && found.empty()) {
+    } else if (id.hasId() && found.empty()) {
         console.showError(std::string(text(txtUnknownId, options.language)) + hex);
         exitCode = kChipProblem;
     }

@@ -1,5 +1,7 @@
 #include "CommandBlock.h"
 
+#include "catalogue/Family.h"
+
 #include <algorithm>
 
 namespace korvat {
@@ -103,19 +105,35 @@ void makeEnterBoot(std::span<std::uint8_t, kBlockSize> block) {
 }
 
 EraseReach eraseReach(const ChipRecord &chip) {
-    switch (chip.family) {
-    case 0:
-    case 2:
-        return EraseReach::WholeChip;
-    case 1:
-        return chip.capacity <= kBlockEraseReach ? EraseReach::WholeChip
-                                                 : EraseReach::UpperPartUnreached;
-    case 3:
-    case 4:
+    switch (familyRules(chip.family).erase) {
+    case EraseKind::None:
         return EraseReach::NoErase;
-    default:
+    case EraseKind::NotKnown:
         return EraseReach::UnknownFamily;
+    case EraseKind::EachPage:
+        if (chip.capacity > kBlockEraseReach)
+            return EraseReach::UpperPartUnreached;
+        break;
+    case EraseKind::PolledWholeChip:
+    case EraseKind::WholeChipOnce:
+        break;
     }
+    return EraseReach::WholeChip;
+}
+
+std::uint16_t eraseParameter(const ChipRecord &chip, std::uint32_t address) {
+    switch (familyRules(chip.family).erase) {
+    case EraseKind::PolledWholeChip:
+        return kWholeChipErase;
+    case EraseKind::EachPage:
+        return static_cast<std::uint16_t>(address);
+    case EraseKind::WholeChipOnce:
+        return chip.delay;
+    case EraseKind::None:
+    case EraseKind::NotKnown:
+        break;
+    }
+    return 0;
 }
 
 } // namespace korvat

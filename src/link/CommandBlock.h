@@ -25,18 +25,21 @@ enum CommandCode : std::uint8_t {
     CMD_ENTER_BOOT = 13,
 };
 
-// Erase parameters by family: whole-chip erase of a 25-series flash; the 24 series
-// sends the block's address and the 93 series the chip's delay instead.
+// Erase parameter of a whole-chip erase that the programmer then reports by status polls.
 constexpr std::uint16_t kWholeChipErase = 0x8000;
-// The highest chip address plus one that the 24 series' 16-bit block parameter reaches.
+// The highest chip address plus one that a 16-bit block address parameter reaches.
 constexpr std::uint32_t kBlockEraseReach = 0x10000;
 
-// What the programmer's erase does to a chip. The 25, 93 and small 24 series are erased
-// whole. The 95 series and AVR have no erase: writing replaces their bytes. A 24-series
-// chip above 64 KiB keeps its upper part (the block parameter cannot reach it), and a
-// family code the programmer does not know has no erase that could be trusted.
+// What the programmer's erase does to a chip, by its family's erase kind (FamilyRules):
+// a family without an erase leaves the chip to writing, one erased page by page keeps
+// what lies above the reach of its 16-bit block address, and a family code the programmer
+// does not know has no erase that could be trusted. Every other chip is erased whole.
 enum class EraseReach { WholeChip, NoErase, UpperPartUnreached, UnknownFamily };
 EraseReach eraseReach(const ChipRecord &chip);
+// The CMD_ERASE parameter by the family's erase kind: kWholeChipErase for an erase
+// followed by status polls, the page's address for a page-by-page erase, the chip's
+// delay for a single erase; 0 for a family without an erase.
+std::uint16_t eraseParameter(const ChipRecord &chip, std::uint32_t address);
 // SPI opcode that switches a serial flash to 4-byte addresses.
 constexpr std::uint8_t kEnter4ByteAddressing = 0xB7;
 // Smallest data transfer; smaller FLASH pages are raised to it.

@@ -29,11 +29,28 @@ struct ChipIdentity {
     std::array<std::uint8_t, 4> reply{};
 
     bool answered() const { return reach == Reach::Answered; }
+    // Reply byte 0: 0 no chip, 1 a chip with a three-byte ID, 2 and 3 a chip known only
+    // by its type; any other code is read like 0.
     int typeCode() const { return reply[0]; }
     // The three ID bytes as one number: first * 65536 + second * 256 + third.
     std::uint32_t chipId() const {
         return std::uint32_t{reply[1]} << 16 | reply[2] << 8 | reply[3];
     }
+
+    // What the answer means; every question is false when nothing was answered.
+    // A chip answered with its ID (type code 1), which may still be in no record.
+    bool hasId() const { return answered() && typeCode() == 1; }
+    // A chip without an ID, named by its type code (2 or 3): the type list's second or
+    // third chip type.
+    bool typeOnly() const { return answered() && (typeCode() == 2 || typeCode() == 3); }
+    // The type list position that a type-only answer selects (1 or 2); -1 for any other.
+    int typePosition() const { return typeOnly() ? typeCode() - 1 : -1; }
+    // No chip in the socket: type code 0, and 4 and above.
+    bool emptySocket() const { return answered() && !hasId() && !typeOnly(); }
+    // Batch mode counts the detection towards the five that start a pass: a chip.
+    bool countsForBatch() const { return hasId() || typeOnly(); }
+    // Batch mode rearms after a pass: type code 0 only (4 and above neither count nor rearm).
+    bool rearmsBatch() const { return answered() && typeCode() == 0; }
 };
 
 // Sends one block; with reply, waits and reads the 64-byte reply into it. True only

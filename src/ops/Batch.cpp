@@ -36,11 +36,11 @@ TextName stepText(PassStep step) {
 
 } // namespace
 
-bool PresenceCounter::see(int typeCode) {
-    if (typeCode == 0)
+bool PresenceCounter::see(const ChipIdentity &id) {
+    if (id.rearmsBatch())
         m_count = 0;
     // Only what detection takes for a chip counts, and only a chip starts a pass.
-    if (typeCode < 1 || typeCode > 3)
+    if (!id.countsForBatch())
         return false;
     if (m_count < 5) {
         ++m_count;
@@ -89,7 +89,7 @@ void BatchLoop::run() {
         // An unreachable programmer (or a failed exchange) tells nothing about the
         // socket: the counter keeps its value.
         const ChipIdentity id = m_window.detect();
-        if (id.answered() && counter.see(id.typeCode()) && !pass(id))
+        if (counter.see(id) && !pass(id))
             return;
         m_host.processEvents();
         if (!m_window.batchOn())

@@ -22,8 +22,9 @@ class OperationHost;
 // count, reset nor start a pass; an empty socket (0) rearms.
 class PresenceCounter {
 public:
-    // One detection's type code; true when a pass is to run now.
-    bool see(int typeCode);
+    // One detection's answer; true when a pass is to run now. An unanswered detection
+    // (programmer unreachable, exchange failed) tells nothing: the count stays.
+    bool see(const ChipIdentity &id);
     int count() const { return m_count; }
 
 private:

@@ -3,6 +3,7 @@
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/Family.h"
 #include "link/Connection.h"
 #include "link/Usbbulk.h"
 #include "base/OperationHost.h"
@@ -18,7 +19,6 @@ namespace korvat {
 namespace {
 
 constexpr int kPollWaitMs = 50;
-constexpr int kEepromWriteWaitMs = 100;
 
 struct Texts {
     TextName start;
@@ -302,7 +302,7 @@ bool Engine::readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t addre
 bool Engine::eraseWholeChip(const ChipRecord &chip) {
     m_host.setProgressMaximum(chip.delay);
     m_meter.reset(); // the bar counts polls: no rate, no time left
-    CommandBlock block = eraseBlock(kWholeChipErase);
+    CommandBlock block = eraseBlock(eraseParameter(chip, 0));
     if (!exchangeBlock(m_usb, block, false))
         return failAt(0);
     for (std::uint32_t count = 0;;) {
@@ -339,20 +339,23 @@ bool Engine::erase(const ChipRecord &chip) {
     m_host.setProgressValue(0);
     m_host.setProgressVisible(true);
     bool ok = true;
-    switch (chip.family) {
-    case 0:
+    switch (familyRules(chip.family).erase) {
+    case EraseKind::PolledWholeChip:
         ok = eraseWholeChip(chip);
         break;
-    case 1: // one block erase per page, by its address (16 bits reach the whole chip)
+    case EraseKind::EachPage: // by the page's address (16 bits reach the whole chip)
         m_host.setProgressMaximum(chip.capacity);
         m_meter.start(chip.capacity, m_host.seconds());
         for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
-            ok = command(eraseBlock(static_cast<std::uint16_t>(a)), false, a);
+            ok = command(eraseBlock(eraseParameter(chip, static_cast<std::uint32_t>(a))), false, a);
             progress(static_cast<std::uint32_t>(a));
         }
         break;
-    default: // the 93 series: one erase of the whole chip
-        ok = command(eraseBlock(chip.delay), false, 0);
+    case EraseKind::WholeChipOnce:
+        ok = command(eraseBlock(eraseParameter(chip, 0)), false, 0);
+        break;
+    case EraseKind::None: // both ended above, by their erase reach
+    case EraseKind::NotKnown:
         break;
     }
     if (!ok)
@@ -495,8 +498,8 @@ bool Engine::write(const ChipRecord &chip) {
             return failAt(address);
         progress(static_cast<std::uint32_t>(address));
     }
-    if (chip.family == 1)
-        m_host.sleep(kEepromWriteWaitMs);
+    if (const int wait = familyRules(chip.family).writeWaitMs)
+        m_host.sleep(wait);
     progressEnd();
     return true;
 }

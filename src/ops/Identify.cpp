@@ -4,7 +4,6 @@
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/NameText.h"
-#include "ops/SocketCheck.h"
 
 #include <algorithm>
 
@@ -24,7 +23,7 @@ constexpr std::size_t kMostNamed = 6;
 // The models of the other records with the found chip's ID, each named once.
 std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id, int language) {
     std::vector<std::string> models;
-    for (const int slot : slotsWithChipId(catalogue, id)) {
+    for (const int slot : catalogue.slotsWithChipId(id)) {
         if (slot <= found)
             continue;
         std::string model = splitForSelection(catalogue.name(slot)).model;
@@ -80,7 +79,7 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
 } // namespace
 
 int findChipById(const Catalogue &catalogue, std::uint32_t id) {
-    const std::vector<int> slots = slotsWithChipId(catalogue, id);
+    const std::vector<int> slots = catalogue.slotsWithChipId(id);
     return slots.empty() ? -1 : slots.front();
 }
 
@@ -95,11 +94,10 @@ Detection identifyChip(const ChipIdentity &id, const Catalogue &catalogue, Selec
     case ChipIdentity::Reach::Answered:
         break;
     }
-    const int code = id.typeCode();
-    if (code == 1)
+    if (id.hasId())
         return chipWithId(id, catalogue, selection, language);
-    if (code == 2 || code == 3) {
-        const int type = code - 1;
+    if (id.typeOnly()) {
+        const int type = id.typePosition();
         if (selection.positions[0] != type)
             selection.select(type, 0, 0);
         return {SocketShown::Chip, false,

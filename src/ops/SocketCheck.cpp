@@ -40,7 +40,7 @@ std::string marked(TextName name, int language, std::string_view first, std::str
 // "ID C84017 (GD25Q64, GD25Q64C)": the models that carry the ID, each once.
 std::string answeredId(const Catalogue &catalogue, std::uint32_t id, int language) {
     std::vector<std::string> models;
-    for (const int slot : slotsWithChipId(catalogue, id)) {
+    for (const int slot : catalogue.slotsWithChipId(id)) {
         std::string model = splitForSelection(catalogue.name(slot)).model;
         if (std::find(models.begin(), models.end(), model) == models.end())
             models.push_back(std::move(model));
@@ -56,15 +56,14 @@ std::string answeredId(const Catalogue &catalogue, std::uint32_t id, int languag
 
 std::string otherChipText(const ChipIdentity &answer, const Catalogue &catalogue, int slot,
                           int language) {
-    const int code = answer.typeCode();
     std::string answers;
-    if (code == 1) {
+    if (answer.hasId()) {
         answers = answeredId(catalogue, answer.chipId(), language);
-    } else {
+    } else { // a chip known by its type alone
         const std::vector<std::string> types = typeList(catalogue);
-        const auto at = static_cast<std::size_t>(code - 1);
+        const auto at = static_cast<std::size_t>(answer.typePosition());
         answers = marked(txtAnswerType, language,
-                         at < types.size() ? types[at] : std::to_string(code), {});
+                         at < types.size() ? types[at] : std::to_string(answer.typeCode()), {});
     }
     const ChipRecord &record = catalogue.slot(slot);
     const NameParts name = splitForSelection(catalogue.name(slot));
@@ -78,46 +77,29 @@ std::string otherChipText(const ChipIdentity &answer, const Catalogue &catalogue
 // Whether the answer is the one the record's chip gives.
 bool answerFits(const ChipIdentity &answer, const Catalogue &catalogue, int slot) {
     const ChipRecord &record = catalogue.slot(slot);
-    const int code = answer.typeCode();
-    switch (record.family) {
-    case kFamily24Eeprom:
-    case kFamily93Eeprom: {
+    switch (familyRules(record.family).detectedBy) {
+    case DetectedBy::TypeCode: {
         const int position = findIgnoringCase(typeList(catalogue),
                                               splitForSelection(catalogue.name(slot)).type);
-        return (code == 2 || code == 3) && code == position + 1;
+        return answer.typeOnly() && answer.typePosition() == position;
     }
-    case kFamily95Eeprom:
-        return code < 1 || code > 3;
-    case kFamily25Flash:
-    case kFamilyAvr: // without an ID of its own the record cannot be told in the socket
-        return code == 1 && isKnownChipId(record.chipId) && answer.chipId() == record.chipId;
-    default: // a family the programmer does not know: nothing is its chip
-        return false;
+    case DetectedBy::NotKnown:
+        return answer.emptySocket();
+    case DetectedBy::Id: // without an ID of its own the record cannot be told in the socket
+        return answer.hasId() && isKnownChipId(record.chipId) && answer.chipId() == record.chipId;
+    case DetectedBy::Nothing:
+        break;
     }
+    return false;
 }
 
 } // namespace
-
-bool isKnownChipId(std::uint32_t id) {
-    return id != 0 && id != 0xFFFFFF;
-}
-
-std::vector<int> slotsWithChipId(const Catalogue &catalogue, std::uint32_t id) {
-    std::vector<int> slots;
-    if (!isKnownChipId(id))
-        return slots;
-    for (int slot = 0; slot < catalogue.chipCount(); ++slot)
-        if (catalogue.slot(slot).chipId == id)
-            slots.push_back(slot);
-    return slots;
-}
 
 SocketFinding compareWithSelected(const ChipIdentity &answer, const Catalogue &catalogue,
                                   int slot, int language) {
     if (answerFits(answer, catalogue, slot))
         return {};
-    const int code = answer.typeCode();
-    if (code < 1 || code > 3) // what detection takes for an empty socket
+    if (answer.emptySocket())
         return {SocketState::Empty, std::string(text(txtNoChip, language))};
     return {SocketState::OtherChip, otherChipText(answer, catalogue, slot, language)};
 }

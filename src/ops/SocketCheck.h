@@ -1,19 +1,18 @@
 #pragma once
 // Before a command reaches the chip: whether the chip in the socket is the chip selected,
-// judged from the answer of the detection exchange (the one Detect runs).
-//   - a record with an ID (25 series, AVR) wants type code 1 with that ID;
+// judged from the answer of the detection exchange (the one Detect runs), by how the
+// record's family is detected (FamilyRules::detectedBy):
+//   - a family with an ID (25 series, AVR) wants a chip with that ID;
 //   - a 24- or 93-series record wants the type code that selects its chip type in the
 //     type list, as Detect maps them (2: the list's second type, 3: its third);
 //   - for a 95-series record the programmer's answer is not known, so only an answer that
-//     names another chip (type code 1, 2 or 3) is held against it.
+//     names a chip is held against it.
 // Anything else is an empty socket or another chip, a 25-series or AVR record without an
 // ID (nothing its chip could answer proves it is that chip) included.
 
 #include "link/Connection.h"
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace korvat {
 
@@ -32,14 +31,6 @@ struct SocketFinding {
     // chip selected (model and ID).
     std::string message;
 };
-
-// IDs 00 00 00 and FF FF FF are what a chip without an ID (or no chip) puts on the bus:
-// they name no chip.
-bool isKnownChipId(std::uint32_t id);
-
-// The slots before the end record whose chipId is id, in catalogue order; none for an
-// ID that names no chip.
-std::vector<int> slotsWithChipId(const Catalogue &catalogue, std::uint32_t id);
 
 // Compares an answer (answered() must hold) with the record in the slot.
 SocketFinding compareWithSelected(const ChipIdentity &answer, const Catalogue &catalogue,

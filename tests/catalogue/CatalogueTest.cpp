@@ -292,6 +292,24 @@ TEST_F(CatalogueFile, UnwritableFolderKeepsTheNewTable) {
     EXPECT_EQ(cat.name(0), "a,b,c");
 }
 
+// The records a detected ID names: every one before the end record, none for the IDs that
+// a chip without one (or no chip) puts on the bus.
+TEST(Catalogue, SlotsWithChipId) {
+    Catalogue cat;
+    const std::uint32_t ids[] = {0xC84017, 0, 0xFFFFFF, 0xC84017, 0xEF4017};
+    for (int i = 0; i < 5; ++i) {
+        std::strcpy(cat.slot(i).nameText, "25_SPI_FLASH,Maker,Model");
+        cat.slot(i).chipId = ids[i];
+    }
+    cat.slot(6).chipId = 0xC84017; // past the end record in slot 5
+    std::strcpy(cat.slot(6).nameText, "25_SPI_FLASH,Maker,Hidden");
+    EXPECT_EQ(cat.slotsWithChipId(0xC84017), (std::vector<int>{0, 3}));
+    EXPECT_EQ(cat.slotsWithChipId(0xEF4017), std::vector<int>{4});
+    EXPECT_TRUE(cat.slotsWithChipId(0).empty());
+    EXPECT_TRUE(cat.slotsWithChipId(0xFFFFFF).empty());
+    EXPECT_TRUE(cat.slotsWithChipId(0x123456).empty());
+}
+
 TEST(CataloguePath, ExtensionOfTheExecutableBecomesDat) {
     EXPECT_EQ(cataloguePathFor("/opt/korvat/bin/korvat"), "/opt/korvat/bin/korvat.Dat");
     EXPECT_EQ(cataloguePathFor("/opt/k.v2/korvat.exe"), "/opt/k.v2/korvat.Dat");

@@ -237,14 +237,26 @@ TEST_F(AutoTest, NoProgrammer) {
     EXPECT_TRUE(host.log.empty());
 }
 
+namespace {
+
+// A detection that the programmer answered with the type code.
+ChipIdentity answer(int code) {
+    ChipIdentity id;
+    id.reach = ChipIdentity::Reach::Answered;
+    id.reply[0] = static_cast<std::uint8_t>(code);
+    return id;
+}
+
+} // namespace
+
 TEST(PresenceCounter, PassOnTheSixthDetectionThatSeesAChip) {
     PresenceCounter counter;
     std::string passes;
     for (int code : {1, 1, 1, 1, 1, 1, 1, 1, 0, 2, 3, 1, 1, 1, 1})
-        passes += counter.see(code) ? 'P' : '.';
+        passes += counter.see(answer(code)) ? 'P' : '.';
     EXPECT_EQ(passes, ".....P........P"); // once per chip; the empty socket rearms
     EXPECT_EQ(counter.count(), 6);
-    EXPECT_FALSE(counter.see(3)); // the chip stays: no second pass
+    EXPECT_FALSE(counter.see(answer(3))); // the chip stays: no second pass
 }
 
 // Detection takes type codes 4 and above for no chip: batch mode neither counts them
@@ -252,17 +264,17 @@ TEST(PresenceCounter, PassOnTheSixthDetectionThatSeesAChip) {
 TEST(PresenceCounter, CodesThatAreNoChipNeitherCountNorReset) {
     PresenceCounter counter;
     for (int code : {4, 127, 200, 4})
-        EXPECT_FALSE(counter.see(code));
+        EXPECT_FALSE(counter.see(answer(code)));
     EXPECT_EQ(counter.count(), 0);
     for (int code : {1, 1, 200, 2, 4, 3})
-        EXPECT_FALSE(counter.see(code));
+        EXPECT_FALSE(counter.see(answer(code)));
     EXPECT_EQ(counter.count(), 4);
-    EXPECT_FALSE(counter.see(1));
-    EXPECT_FALSE(counter.see(200)); // counted five, but this detection saw no chip
-    EXPECT_FALSE(counter.see(5));
-    EXPECT_TRUE(counter.see(1)); // the next that sees one starts the pass
-    EXPECT_FALSE(counter.see(200));
-    EXPECT_FALSE(counter.see(0)); // an empty socket rearms
+    EXPECT_FALSE(counter.see(answer(1)));
+    EXPECT_FALSE(counter.see(answer(200))); // counted five, but this detection saw no chip
+    EXPECT_FALSE(counter.see(answer(5)));
+    EXPECT_TRUE(counter.see(answer(1))); // the next that sees one starts the pass
+    EXPECT_FALSE(counter.see(answer(200)));
+    EXPECT_FALSE(counter.see(answer(0))); // an empty socket rearms
     EXPECT_EQ(counter.count(), 0);
 }
 
