@@ -23,7 +23,8 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
         m_buffers.pullViewEdits(flashView, chip);
         // A range the write or verify would refuse is refused before the erase: a pass
         // that cannot be finished must not erase the chip first.
-        return m_buffers.loadedLength > 0 && (!(steps.write || steps.verify) || rangeAcceptable(chip));
+        return m_buffers.loadedLength > 0 &&
+               (!(steps.write || steps.verify) || rangeAcceptable(chip));
     };
     // The first step that fails ends the pass: a chip whose erase failed is not written,
     // and one fault shows one error box.

@@ -55,14 +55,15 @@ public:
     // Then the detection exchange must find the chip selected in the socket (goOn may let
     // the command go on with another chip) before the bracket opens; when it does not, the
     // outcome's step says why (no-chip, wrong-chip, or the exchange's own failure) and
-    // nothing else was sent. Otherwise how the command ended.
+    // nothing else was sent. Otherwise how the command ended; a cancelled one as
+    // PassStep::Interrupted, its bracket closed, with the seconds it ran and no CRC-32.
     std::optional<PassOutcome> run(Operation operation, int slot, int speed, BufferView &flashView,
                                    const GoOnWithOtherChip &goOn = {});
 
-    // Auto: the same checks; nothing when nothing is loaded (no value); else one bracket
-    // around the ticked steps, 350 ms before verify, the completion line after a verify
-    // that passed, the beep. The first step that fails ends the pass there. An unusable
-    // address range is refused (nothing) before anything starts.
+    // Auto: the same checks and the same frame; nothing when nothing is loaded (no value);
+    // else one bracket around the ticked steps, 350 ms before verify, the completion line
+    // after a verify that passed, the beep. The first step that fails ends the pass there.
+    // An unusable address range is refused (nothing) before anything starts.
     std::optional<PassOutcome> runAuto(int slot, int speed, BufferView &flashView, AutoSteps steps,
                                        const GoOnWithOtherChip &goOn = {});
 
