@@ -1,8 +1,8 @@
 #pragma once
 // What the chip operations need of the window they run in: the status panel, the
 // activity log, the two progress bars (always moved together), the transfer rate and
-// time left, event pumping, message boxes, the beep, the clock and the one sleep through
-// which every prescribed wait goes.
+// time left, event pumping, whether the command was cancelled, message boxes, the beep,
+// the clock and the one sleep through which every prescribed wait goes.
 
 #include <cstdint>
 #include <string>
@@ -31,6 +31,10 @@ public:
     virtual void setTransferText(std::string_view rate, std::string_view timeLeft) = 0;
     // Lets the window handle what is pending (repaint, clicks, device changes).
     virtual void processEvents() = 0;
+    // Whether the person cancelled the running command. The engine asks after each
+    // transfer and poll; a cancelled command ends through its normal close (CMD_END,
+    // close) as interrupted.
+    virtual bool cancelled() const { return false; }
 
     virtual void showError(std::string_view text) = 0; // caption "Error"
     // How an operation that has begun ends in failure: the text goes into the log as a

@@ -12,7 +12,6 @@
 #include "ops/Engine.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -59,24 +58,14 @@ public:
             m_serial = std::to_string(number);
         }
         ++m_passes;
-        std::optional<PassOutcome> outcome;
+        // Another chip in the socket fails the pass: nothing is sent to it. Ctrl+C ends it
+        // through its close; its outcome keeps how long it ran.
         m_host.setInterruptible(true);
-        const auto started = std::chrono::steady_clock::now();
-        try {
-            // Another chip in the socket fails the pass: nothing is sent to it.
-            outcome = m_engine.runAuto(m_slot, 0, m_work.view, passSteps());
-        } catch (const Interrupted &) {
-            if (m_connection.busy())
-                m_connection.endOperation(); // CMD_END and close before leaving
-            m_interruptedInPass = true;
-            outcome = PassOutcome{};
-            outcome->failedStep = PassStep::Interrupted;
-            // The record keeps how long the pass ran before it was stopped.
-            outcome->seconds = std::chrono::duration<double>(
-                                   std::chrono::steady_clock::now() - started)
-                                   .count();
-        }
+        const std::optional<PassOutcome> outcome =
+            m_engine.runAuto(m_slot, 0, m_work.view, passSteps());
         m_host.setInterruptible(false);
+        if (outcome && outcome->failedStep == PassStep::Interrupted)
+            m_interruptedInPass = true;
         if (outcome && !outcome->passed && !m_firstFailure && !m_interruptedInPass)
             m_firstFailure = outcome;
         if (outcome)

@@ -128,22 +128,16 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     GoOnWithOtherChip goOn;
     if (args.ignoreId)
         goOn = [](const std::string &) { return true; };
-    try {
-        if (interrupted())
-            throw Interrupted{};
-        report.outcome = operation ? engine.run(*operation, *slot, 0, work.view, goOn)
-                                   : engine.runAuto(*slot, 0, work.view,
-                                                    {!args.noErase, true, !args.noVerify}, goOn);
-    } catch (const Interrupted &) {
-        if (connection.busy())
-            connection.endOperation(); // CMD_END and close before leaving
-        console.showError("interrupted");
-        return kInterrupted;
-    }
+    // Ctrl+C ends the operation at its next transfer, through CMD_END and the close.
+    report.outcome = operation ? engine.run(*operation, *slot, 0, work.view, goOn)
+                               : engine.runAuto(*slot, 0, work.view,
+                                                {!args.noErase, true, !args.noVerify}, goOn);
     // The range was checked and the image is loaded: an operation that did not start
     // refused the chip's record (a capacity the buffer cannot hold).
     if (!report.outcome)
         return kChipProblem;
+    if (report.outcome->failedStep == PassStep::Interrupted)
+        console.showError("interrupted");
     if (report.outcome->passed && operation == Operation::Read) {
         YesPrompter yes;
         const auto count = std::min<std::size_t>(chip.capacity, work.buffers.flash().size());
@@ -159,6 +153,8 @@ int exitCodeOf(const PassOutcome &outcome) {
     if (outcome.passed)
         return kSuccess;
     switch (outcome.failedStep) {
+    case PassStep::Interrupted:
+        return kInterrupted;
     case PassStep::NotConnected:
         return kNoProgrammer;
     case PassStep::WrongChip:

@@ -20,7 +20,7 @@ extern "C" void onInterrupt(int) {
 } // namespace
 
 // Ctrl+C, a kill and a closed terminal all end a command the same way: the flag is set
-// and the command ends at its next event, its bracket closed. A hang-up the process was
+// and the command ends at its next transfer, its bracket closed. A hang-up the process was
 // started to ignore (nohup) stays ignored; SIGINT is caught also where a shell ignores
 // it for a background job, so kill -INT ends a line's jobs.
 void catchInterrupt() {
@@ -86,11 +86,6 @@ void ConsoleHost::drawBar() {
     std::fflush(stderr);
 }
 
-void ConsoleHost::processEvents() {
-    if (g_interrupted && m_interruptible)
-        throw Interrupted{};
-}
-
 void ConsoleHost::showError(std::string_view text) {
     m_errors.emplace_back(text);
     noteError(text);
@@ -106,7 +101,6 @@ double ConsoleHost::seconds() const {
 void ConsoleHost::sleep(int milliseconds) {
     if (milliseconds > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    processEvents();
 }
 
 } // namespace korvat::cli

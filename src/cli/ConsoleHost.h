@@ -1,7 +1,8 @@
 #pragma once
 // The operation host of the command line: log lines on standard output, errors on
 // standard error, a progress bar on standard error when it is a terminal, real waits,
-// and Ctrl+C (or SIGTERM, SIGHUP), which ends the running operation at its next transfer.
+// and Ctrl+C (or SIGTERM, SIGHUP), which cancels the running operation: it ends at its
+// next transfer, its bracket closed.
 
 #include "base/OperationHost.h"
 
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace korvat::cli {
-
-// Thrown from processEvents once Ctrl+C was pressed (or SIGTERM or SIGHUP came); the
-// command closes the bracket.
-struct Interrupted {};
 
 // Installs the handler of Ctrl+C, SIGTERM and SIGHUP (it only sets a flag).
 void catchInterrupt();
@@ -31,15 +28,16 @@ public:
     void setProgressMaximum(std::uint32_t maximum) override { m_maximum = maximum; }
     bool setProgressValue(std::uint32_t value) override;
     void setTransferText(std::string_view rate, std::string_view timeLeft) override;
-    void processEvents() override;
+    void processEvents() override {}
+    bool cancelled() const override { return m_interruptible && interrupted(); }
     void showError(std::string_view text) override;
     void beep() override {}
     double seconds() const override;
     void sleep(int milliseconds) override;
 
     const std::vector<std::string> &errors() const { return m_errors; }
-    // Whether Ctrl+C ends what runs now at its next event (it does unless switched off,
-    // as batch mode does between passes, where it only ends the run).
+    // Whether Ctrl+C cancels what runs now (it does unless switched off, as batch mode
+    // does between passes, where it only ends the run).
     void setInterruptible(bool on) { m_interruptible = on; }
 
 private:

@@ -187,33 +187,28 @@ int main(int argc, char **argv) {
     }
     options.language = lang == "zh" ? 0 : lang == "tw" ? 1 : 2;
     const std::string command = app.get_subcommands().front()->get_name();
-    int code = kUsage;
-    try {
-        code = [&] {
-            if (*list)
-                return listChips(options, text);
-            if (*convert)
-                return convertFile(options, in, out, size, force);
-            // Ctrl+C while the programmer is spoken to closes what is open first; in an
-            // operation that is its bracket.
-            catchInterrupt();
-            if (*devices)
-                return listProgrammers(options);
-            if (*detect)
-                return detectCommand(options);
-            if (*firmwareUpgrade)
-                return firmwareCommand(options, firmware);
-            if (*batchMode) {
-                if (*serialAt)
-                    batch.serial = serial;
-                return batchCommand(options, batch);
-            }
-            chip.command = command;
-            return chipCommand(options, chip);
-        }();
-    } catch (const Interrupted &) {
-        code = kInterrupted;
-    }
+    const int code = [&] {
+        if (*list)
+            return listChips(options, text);
+        if (*convert)
+            return convertFile(options, in, out, size, force);
+        // Ctrl+C while the programmer is spoken to closes what is open first; in an
+        // operation that is its bracket.
+        catchInterrupt();
+        if (*devices)
+            return listProgrammers(options);
+        if (*detect)
+            return detectCommand(options);
+        if (*firmwareUpgrade)
+            return firmwareCommand(options, firmware);
+        if (*batchMode) {
+            if (*serialAt)
+                batch.serial = serial;
+            return batchCommand(options, batch);
+        }
+        chip.command = command;
+        return chipCommand(options, chip);
+    }();
     if (options.json)
         printJsonIfNone(command, code);
     return code;

@@ -162,34 +162,6 @@ std::string firstLineOf(const std::string &path) {
 
 } // namespace
 
-std::string_view stepWord(PassStep step) {
-    switch (step) {
-    case PassStep::None:
-        return "";
-    case PassStep::Erase:
-        return "erase";
-    case PassStep::Write:
-        return "write";
-    case PassStep::Verify:
-        return "verify";
-    case PassStep::NotBlank:
-        return "not-blank";
-    case PassStep::Interrupted:
-        return "interrupted";
-    case PassStep::Transfer:
-        return "transfer";
-    case PassStep::NotConnected:
-        return "not-connected";
-    case PassStep::NothingLoaded:
-        return "nothing-loaded";
-    case PassStep::WrongChip:
-        return "wrong-chip";
-    case PassStep::NoChip:
-        return "no-chip";
-    }
-    return "";
-}
-
 std::string recordLine(const PassRecord &record) {
     return lineOf(record, record.run.has_value());
 }

@@ -4,46 +4,14 @@
 // what failed where, can be traced afterwards. Lines are only ever appended: a record
 // never loses or changes what it already holds.
 
+#include "ops/Outcome.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace korvat {
-
-// Which step of a pass failed.
-enum class PassStep {
-    None,
-    Erase,
-    Write,
-    Verify,
-    NotBlank,    // a blank check found data (never in an Auto pass)
-    Interrupted, // the person stopped the command line in the middle of the pass
-    Transfer,
-    NotConnected,
-    NothingLoaded,
-    WrongChip, // the socket holds another chip than the one selected; nothing was sent
-    NoChip     // the socket is empty; nothing was sent
-};
-
-// The record's word for a step: "", "erase", "write", "verify", "not-blank",
-// "interrupted", "transfer", "not-connected", "nothing-loaded", "wrong-chip", "no-chip".
-std::string_view stepWord(PassStep step);
-
-struct PassOutcome {
-    bool passed = false;
-    PassStep failedStep = PassStep::None;
-    std::optional<std::uint64_t> failedAddress; // first failing chip address, when known
-    // CRC-32 of the buffer bytes at the chip addresses the operation covered: what a
-    // write wrote (an Auto pass's write), what a verify compared, what a read kept.
-    std::optional<std::uint32_t> dataCrc;
-    // The pass ended with a verify that found the chip holding what it covered. A pass
-    // without a verify step may pass, but proves nothing about the chip.
-    bool verified = false;
-    // Elapsed seconds of the pass's own work: a failure's time is taken before its error
-    // box is shown, so the time a person takes to close it is not counted.
-    double seconds = 0;
-};
 
 struct PassRecord {
     std::int64_t when = 0;          // seconds since the epoch (local time is printed)

@@ -60,59 +60,100 @@ std::string Engine::text(TextName name) const {
 
 std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, BufferView &flashView,
                                        const GoOnWithOtherChip &goOn) {
+    Command what;
+    what.acceptable = [&](const ChipRecord &chip) {
+        if (op == Operation::Erase)
+            return eraseAcceptable(chip);
+        if (op == Operation::Write)
+            m_buffers.pullViewEdits(flashView, chip);
+        if (op == Operation::Write || op == Operation::Verify)
+            return m_buffers.loadedLength != 0 && rangeAcceptable(chip);
+        return true;
+    };
+    what.steps = [&](const ChipRecord &chip) {
+        switch (op) {
+        case Operation::Erase:
+            return erase(chip);
+        case Operation::Read:
+            return read(chip);
+        case Operation::BlankCheck:
+            return blankCheck(chip);
+        case Operation::Write:
+            return write(chip);
+        case Operation::Verify:
+            return verify(chip);
+        }
+        return false;
+    };
+    what.closed = [&](const ChipRecord &chip, bool ok) {
+        if (ok && op == Operation::Read)
+            keepRead(chip, flashView);
+    };
+    what.doneText = [&](const ChipRecord &chip) -> std::optional<TextName> {
+        // An erase that had nothing to erase said so instead.
+        if (op == Operation::Erase && eraseReach(chip) == EraseReach::NoErase)
+            return std::nullopt;
+        return textsOf(op).done;
+    };
+    what.verifies = op == Operation::Verify;
+    return runCommand(what, slot, speed, goOn);
+}
+
+std::optional<PassOutcome> Engine::runCommand(const Command &what, int slot, int speed,
+                                              const GoOnWithOtherChip &goOn) {
     if (m_connection.refuseWhileBusy() || !chipUsable(slot))
         return std::nullopt;
     const ChipRecord &chip = m_catalogue.slot(slot);
-    if (op == Operation::Erase && !eraseAcceptable(chip))
+    if (!what.acceptable(chip))
         return std::nullopt;
-    if (op == Operation::Write)
-        m_buffers.pullViewEdits(flashView, chip);
-    if (op == Operation::Write || op == Operation::Verify) {
-        if (m_buffers.loadedLength == 0 || !rangeAcceptable(chip))
-            return std::nullopt;
-    }
     m_failure = {};
     m_covered.reset();
+    // A command cancelled before its bracket opened sends nothing more.
+    if (m_host.cancelled())
+        return refusedAs(PassStep::Interrupted);
     if (auto refused = socketRefusal(slot, speed, goOn))
         return refused;
+    if (m_host.cancelled())
+        return refusedAs(PassStep::Interrupted);
     if (!m_connection.beginOperation(chip, speed))
-        return failedStep(m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
+        return failedAs(m_failure,
+                        m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();
-    bool ok = false;
-    switch (op) {
-    case Operation::Erase:
-        ok = erase(chip);
-        break;
-    case Operation::Read:
-        ok = read(chip);
-        break;
-    case Operation::BlankCheck:
-        ok = blankCheck(chip);
-        break;
-    case Operation::Write:
-        ok = write(chip);
-        break;
-    case Operation::Verify:
-        ok = verify(chip);
-        break;
-    }
+    // A cancellation during the last wait of the steps ends the command all the same.
+    bool ok = what.steps(chip) && !cancelledNow();
     clearTransferText(); // however it ended, nothing is transferring any more
     progressEnd();
     ok = closeBracket(ok, chip);
-    if (ok && op == Operation::Read)
-        keepRead(chip, flashView);
+    what.closed(chip, ok);
     m_readBlock.reset();
-    // An erase that had nothing to erase said so instead.
-    if (ok && !(op == Operation::Erase && eraseReach(chip) == EraseReach::NoErase))
-        logCompletion(textsOf(op).done, started);
+    if (ok)
+        if (const auto done = what.doneText(chip))
+            logCompletion(*done, started);
+    PassOutcome outcome = ok ? PassOutcome{} : failedAs(m_failure);
+    outcome.passed = ok;
+    outcome.verified = ok && what.verifies;
+    // A cancelled command covered nothing whole.
+    if (m_failure.step != PassStep::Interrupted)
+        outcome.dataCrc = crcOfCovered(m_buffers.flash(), m_covered);
+    outcome.seconds = workSeconds(started);
     m_host.beep();
     m_connection.runSkippedProbe();
-    PassOutcome outcome = ok ? PassOutcome{} : failedStep(PassStep::None);
-    outcome.passed = ok;
-    outcome.verified = ok && op == Operation::Verify;
-    outcome.dataCrc = coveredCrc();
-    outcome.seconds = workSeconds(started);
     return outcome;
+}
+
+bool Engine::cancelledNow() {
+    if (m_failure.step == PassStep::Interrupted)
+        return true;
+    if (!m_host.cancelled())
+        return false;
+    m_failure = {PassStep::Interrupted, std::nullopt, m_host.seconds()};
+    return true;
+}
+
+bool Engine::failedIn(PassStep step) {
+    if (m_failure.step == PassStep::None)
+        m_failure.step = step;
+    return false;
 }
 
 double Engine::workSeconds(double started) const {
@@ -248,11 +289,12 @@ void Engine::progressStart(std::uint32_t maximum, std::uint64_t end) {
 // The rate and time left are measured when the bars move, so they change no more often
 // than the bars do. Without a started meter (the whole-chip erase counts status polls,
 // not bytes) there are none.
-void Engine::progress(std::uint32_t value) {
+bool Engine::progress(std::uint32_t value) {
     if (m_host.setProgressValue(value) && m_meter.running() &&
         m_meter.sample(value, m_host.seconds()))
         m_host.setTransferText(m_meter.rateText(), m_meter.timeLeftText());
     m_host.processEvents();
+    return !cancelledNow();
 }
 
 void Engine::progressEnd() {
@@ -285,8 +327,9 @@ bool Engine::failAt(std::uint64_t address) {
     return fail(text(txtTransferFailed) + addressText(address), PassStep::Transfer, address);
 }
 
+// Nothing more is sent once the command was cancelled.
 bool Engine::command(CommandBlock block, bool reply, std::uint64_t address) {
-    return exchangeBlock(m_usb, block, reply) || failAt(address);
+    return !cancelledNow() && (exchangeBlock(m_usb, block, reply) || failAt(address));
 }
 
 bool Engine::enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address) {
@@ -317,7 +360,8 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
             return true;
         }
         ++count;
-        progress(count);
+        if (!progress(count))
+            return false;
         if (!pollBusy(block))
             return true;
     }
@@ -333,7 +377,7 @@ bool Engine::erase(const ChipRecord &chip) {
         return true;
     case EraseReach::UpperPartUnreached: // the commands refuse these before the bracket
     case EraseReach::UnknownFamily:
-        m_failure = {PassStep::Erase, std::nullopt};
+        m_failure = {PassStep::Erase, std::nullopt, std::nullopt};
         return eraseAcceptable(chip); // shows why; false
     }
     m_host.setProgressValue(0);
@@ -384,7 +428,8 @@ bool Engine::read(const ChipRecord &chip) {
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
         if (!readInto(m_readBlock.get() + offset, t, offset))
             return false;
-        progress(static_cast<std::uint32_t>(offset));
+        if (!progress(static_cast<std::uint32_t>(offset)))
+            return false;
     }
     progressEnd();
     return true;
@@ -414,7 +459,8 @@ bool Engine::blankCheck(const ChipRecord &chip) {
         if (data != m_scratch.end())
             return fail(text(txtNotBlank), PassStep::NotBlank,
                         offset + static_cast<std::uint64_t>(data - m_scratch.begin()));
-        progress(static_cast<std::uint32_t>(offset));
+        if (!progress(static_cast<std::uint32_t>(offset)))
+            return false;
     }
     progressEnd();
     return true;
@@ -448,7 +494,8 @@ bool Engine::verify(const ChipRecord &chip) {
                 address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
             return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
         }
-        progress(static_cast<std::uint32_t>(address));
+        if (!progress(static_cast<std::uint32_t>(address)))
+            return false;
     }
     progressEnd();
     return true;
@@ -496,7 +543,8 @@ bool Engine::write(const ChipRecord &chip) {
         const int n = m_usb.USB_bulk_write(reinterpret_cast<char *>(source), static_cast<int>(t));
         if (n != static_cast<int>(t))
             return failAt(address);
-        progress(static_cast<std::uint32_t>(address));
+        if (!progress(static_cast<std::uint32_t>(address)))
+            return false;
     }
     if (const int wait = familyRules(chip.family).writeWaitMs)
         m_host.sleep(wait);

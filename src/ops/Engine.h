@@ -1,15 +1,17 @@
 #pragma once
-// The five chip operations (erase, read, blank check, write, verify): the handler
-// frame around them (preconditions, bracket, clock, completion line, beep) and the
-// engines that move the chip's data between the programmer and the FLASH buffer. Every
-// transfer is checked; a failed one ends the operation with a message naming the chip
-// address reached.
+// The five chip operations (erase, read, blank check, write, verify) and Auto: the one
+// frame every command runs through (preconditions, socket check, bracket, clock,
+// completion line, beep, outcome) and the engines that move the chip's data between the
+// programmer and the FLASH buffer. Every transfer is checked; a failed one ends the
+// operation with a message naming the chip address reached. After each transfer and
+// poll the host is asked whether the command was cancelled; a cancelled one ends there,
+// through the same close, as interrupted.
 
 #include "base/TextTable.h"
 #include "buffers/Buffers.h"
 #include "catalogue/ChipRecord.h"
-#include "ops/BatchRecord.h"
 #include "link/CommandBlock.h"
+#include "ops/Outcome.h"
 #include "ops/ProgressMeter.h"
 
 #include <cstdint>
@@ -53,14 +55,15 @@ public:
     // Then the detection exchange must find the chip selected in the socket (goOn may let
     // the command go on with another chip) before the bracket opens; when it does not, the
     // outcome's step says why (no-chip, wrong-chip, or the exchange's own failure) and
-    // nothing else was sent. Otherwise how the command ended.
+    // nothing else was sent. Otherwise how the command ended; a cancelled one as
+    // PassStep::Interrupted, its bracket closed, with the seconds it ran and no CRC-32.
     std::optional<PassOutcome> run(Operation operation, int slot, int speed, BufferView &flashView,
                                    const GoOnWithOtherChip &goOn = {});
 
-    // Auto: the same checks; nothing when nothing is loaded (no value); else one bracket
-    // around the ticked steps, 350 ms before verify, the completion line after a verify
-    // that passed, the beep. The first step that fails ends the pass there. An unusable
-    // address range is refused (nothing) before anything starts.
+    // Auto: the same checks and the same frame; nothing when nothing is loaded (no value);
+    // else one bracket around the ticked steps, 350 ms before verify, the completion line
+    // after a verify that passed, the beep. The first step that fails ends the pass there.
+    // An unusable address range is refused (nothing) before anything starts.
     std::optional<PassOutcome> runAuto(int slot, int speed, BufferView &flashView, AutoSteps steps,
                                        const GoOnWithOtherChip &goOn = {});
 
@@ -71,6 +74,31 @@ public:
     bool autoUsable(int slot, AutoSteps steps);
 
 private:
+    // What one command brings to the frame.
+    struct Command {
+        // Its own checks before anything is sent (each shows why not); may pull the
+        // view's edits into the buffer.
+        std::function<bool(const ChipRecord &)> acceptable;
+        // Its steps inside the open bracket: true when every one succeeded.
+        std::function<bool(const ChipRecord &)> steps;
+        // After the bracket closed, with whether the command succeeded so far.
+        std::function<void(const ChipRecord &, bool ok)> closed;
+        // The completion line of a success, when it has one.
+        std::function<std::optional<TextName>(const ChipRecord &)> doneText;
+        bool verifies = false; // a success proves what the chip holds
+    };
+    // The frame: refused while another operation runs, without a usable chip or when the
+    // command's own checks refuse (nothing returned); else the socket check, the bracket
+    // around the steps, the clear, the close, the completion line, the outcome, the beep
+    // and the probe put off meanwhile.
+    std::optional<PassOutcome> runCommand(const Command &what, int slot, int speed,
+                                          const GoOnWithOtherChip &goOn);
+    // Whether the host says the command was cancelled (asked after each transfer and
+    // poll); once it did, the command's failure is the interruption and this stays true.
+    bool cancelledNow();
+    // An Auto step that failed: the pass's failed step, unless the failure named one.
+    bool failedIn(PassStep step);
+
     // The engines, inside an open bracket; true on success.
     bool erase(const ChipRecord &chip);
     // Reads the whole chip into a block of its own; keepRead copies it into the FLASH
@@ -104,7 +132,8 @@ private:
     // up to end.
     void progressStart(std::uint32_t maximum, std::uint64_t end);
     void progressStart(std::uint32_t maximum) { progressStart(maximum, maximum); }
-    void progress(std::uint32_t value);
+    // False once the command was cancelled.
+    bool progress(std::uint32_t value);
     void progressEnd();
     void clearTransferText();
     // Ends the operation in failure with text; always false.
@@ -113,10 +142,6 @@ private:
     void logCompletion(TextName done, double started);
     // Seconds of the operation's own work since started: up to its failure, when it failed.
     double workSeconds(double started) const;
-    // Which step of an Auto pass a failed engine ends, and where.
-    PassOutcome failedStep(PassStep engineStep) const;
-    // The CRC-32 of the buffer bytes m_covered names.
-    std::optional<std::uint32_t> coveredCrc() const;
     bool failAt(std::uint64_t address);
     // Sends CMD_END and closes, the probe put off meanwhile still waiting; a CMD_END that
     // does not go through fails an operation that had succeeded, at the end of what it
@@ -138,11 +163,7 @@ private:
     std::vector<std::uint8_t> m_scratch;
     std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed
     ProgressMeter m_meter;
-    struct Failure {
-        PassStep step = PassStep::None;
-        std::optional<std::uint64_t> address;
-        std::optional<double> at;    // the clock just before its error box was shown
-    } m_failure;                     // how the last engine failed, when it did
+    PassFailure m_failure; // how the last engine failed, when it did
     // What the last read kept, the last verify compared, or the image bytes the last
     // write sent (without the filler that rounds them to whole pages).
     std::optional<Bounds> m_covered;

@@ -1,8 +1,8 @@
 #pragma once
 // A window stand-in for the operation tests: it records what the operations show, keeps
 // a fake clock that the prescribed waits (and, by clockStep, every event pump) advance,
-// and can run a hook from inside processEvents, as a click or a device change would
-// arrive.
+// can run a hook from inside processEvents, as a click or a device change would arrive,
+// and answers cancelled() as told.
 
 #include "buffers/BufferView.h"
 #include "base/OperationHost.h"
@@ -35,6 +35,7 @@ struct RecordingHost : OperationHost {
     std::function<void()> onEvents;
     double boxSeconds = 0; // how long each error box keeps the clock going until closed
     std::optional<std::uint32_t> drawnValue; // where the bars stand since the maximum was set
+    bool cancel = false;   // what cancelled() answers: a hook may set it, as a Stop would
 
     void setStatusText(std::string_view text) override { status.emplace_back(text); }
     void insertLogLine(std::string_view line) override {
@@ -67,6 +68,7 @@ struct RecordingHost : OperationHost {
             hook();
         }
     }
+    bool cancelled() const override { return cancel; }
     void showError(std::string_view text) override {
         errors.emplace_back(text);
         clock += boxSeconds;
