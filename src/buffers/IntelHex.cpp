@@ -2,7 +2,7 @@
 
 #include "BufferedWriter.h"
 #include "CodecText.h"
-#include "HexText.h"
+#include "HexDigits.h"
 #include "RecordReader.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "RecordReader.h"
 
 #include "CodecText.h"
-#include "HexText.h"
+#include "HexDigits.h"
 #include "LineReader.h"
 
 #include <cstring>

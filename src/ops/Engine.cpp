@@ -200,11 +200,6 @@ bool Engine::eraseAcceptable(const ChipRecord &chip) {
 
 std::optional<PassOutcome> Engine::socketRefusal(int slot, int speed,
                                                  const GoOnWithOtherChip &goOn) {
-    auto refusedAs = [](PassStep step) {
-        PassOutcome outcome;
-        outcome.failedStep = step;
-        return outcome;
-    };
     const ChipIdentity id = m_connection.readChipIdentity(m_catalogue.slot(slot), speed);
     switch (id.reach) {
     case ChipIdentity::Reach::NotReachable:

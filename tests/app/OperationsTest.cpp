@@ -504,7 +504,7 @@ private slots:
         QVERIFY(action("ToolErase")->isEnabled());
         QVERIFY(w().ComboBox1->isEnabled());
         QVERIFY(action("ToolAuto")->isEnabled());
-        QVERIFY(!action("ToolDevice")->isEnabled()); // still to come
+        QVERIFY(!action("ToolDevice")->isEnabled()); // hidden unless the chip editor is allowed
     }
 
     // The commands held while an operation runs are those marked so where they are

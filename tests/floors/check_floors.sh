@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The core's folders are floors, each standing only on those below it:
-#   base < catalogue < buffers < link < ops < app, cli
+#   base < catalogue < buffers < link < ops < app < cli
+# (korvat-cli shares the application's paths; the window never uses korvat-cli's code).
 # A core file includes its own floor and lower ones, never a window (a ui/ folder or
 # widgets/); the simulator includes no core header at all. Prints every include that
 # breaks this and exits 1 when there is one.
@@ -12,7 +13,7 @@ sim=${2:-}
 floor() {
   case $1 in
     base) echo 0 ;; catalogue) echo 1 ;; buffers) echo 2 ;; link) echo 3 ;; ops) echo 4 ;;
-    app | cli) echo 5 ;; *) echo 9 ;;
+    app) echo 5 ;; cli) echo 6 ;; *) echo 9 ;;
   esac
 }
 
@@ -36,7 +37,8 @@ for dir in base catalogue buffers link ops app cli; do
       if [ "$(floor "$top")" -gt "$own" ]; then
         report "${file#"$src"/}" "$included" "a higher floor"
       fi
-    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]\([^">]*\)[">].*/\1/p' "$file" |
+      grep -E '^(base|catalogue|buffers|link|ops|app|cli|widgets)/|/ui/|^[^/]*$' || true)
   done
 done
 
