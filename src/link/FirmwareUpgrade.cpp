@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace korvat {
@@ -203,17 +204,29 @@ bool FirmwareUpgrade::bootLoaderPresent() {
     return present;
 }
 
-std::vector<std::string> FirmwareUpgrade::serialsOnTheBus() {
+std::optional<std::pair<std::string, HardwareInfo>>
+FirmwareUpgrade::walkTheBus(const std::function<bool(const HardwareInfo &)> &wanted) {
     const std::string pinned = m_usb.pinnedLocation();
-    std::vector<std::string> serials;
+    std::optional<std::pair<std::string, HardwareInfo>> found;
     for (const std::string &at :
          m_usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
                                    kProgrammerProductId, kProgrammerProduct)) {
         m_usb.pinLocation(at);
-        if (const auto info = readInfo())
-            serials.push_back(info->serial);
+        if (auto info = readInfo(); info && wanted(*info)) {
+            found.emplace(at, std::move(*info));
+            break;
+        }
     }
     m_usb.pinLocation(pinned);
+    return found;
+}
+
+std::vector<std::string> FirmwareUpgrade::serialsOnTheBus() {
+    std::vector<std::string> serials;
+    walkTheBus([&](const HardwareInfo &info) {
+        serials.push_back(info.serial);
+        return false;
+    });
     return serials;
 }
 
@@ -221,23 +234,19 @@ std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &se
                                                            const std::vector<std::string> &others) {
     // The bus may give the programmer another address when it comes back, so every
     // programmer on it is asked; a pinned transport is pinned to the new place after.
-    const std::string pinned = m_usb.pinnedLocation();
+    auto isOurs = [&](const HardwareInfo &info) {
+        if (!serial.empty())
+            return info.serial == serial;
+        return std::find(others.begin(), others.end(), info.serial) == others.end();
+    };
     for (int attempt = 0; attempt < kReturnSearches; ++attempt) {
         m_host.sleep(kReturnSearchPauseMs);
         m_host.processEvents();
-        for (const std::string &at :
-             m_usb.programmerLocations(kProgrammerVendorId, kProgrammerManufacturer,
-                                       kProgrammerProductId, kProgrammerProduct)) {
-            m_usb.pinLocation(at);
-            auto info = readInfo();
-            const bool stayed = std::find(others.begin(), others.end(),
-                                          info ? info->serial : std::string()) != others.end();
-            if (info && (serial.empty() ? !stayed : info->serial == serial)) {
-                m_usb.pinLocation(pinned.empty() ? std::string() : at);
-                return info;
-            }
+        if (auto found = walkTheBus(isOurs)) {
+            if (!m_usb.pinnedLocation().empty())
+                m_usb.pinLocation(found->first);
+            return std::move(found->second);
         }
-        m_usb.pinLocation(pinned);
     }
     return std::nullopt;
 }

@@ -7,9 +7,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvat {
@@ -124,6 +126,10 @@ private:
     bool askToGoOn(const std::string &path, std::uint32_t length, Prompter &asker);
     bool waitForBootLoader();
     bool bootLoaderPresent();
+    // Asks each programmer on the bus for its information, up to the first that is wanted:
+    // its place and information. The transport keeps the place it was pinned to.
+    std::optional<std::pair<std::string, HardwareInfo>>
+    walkTheBus(const std::function<bool(const HardwareInfo &)> &wanted);
     // The serial numbers of the programmers that answer on the bus now.
     std::vector<std::string> serialsOnTheBus();
     // Looks for the programmer on the bus again after LEAVE, wherever the bus put it;
