@@ -111,26 +111,3 @@ TEST(CommandBlock, TransferSizeAndAddressingMode) {
     r.capacity = 0x1000001;
     EXPECT_TRUE(needs4ByteAddressing(r));
 }
-
-// The erase each family's chip gets, and the parameter its CMD_ERASE carries.
-TEST(CommandBlock, EraseByFamily) {
-    ChipRecord r = chip(); // delay 0x0203
-    r.family = 0;
-    EXPECT_EQ(eraseReach(r), EraseReach::WholeChip);
-    EXPECT_EQ(eraseParameter(r, 0x1234), kWholeChipErase);
-    r.family = 2;
-    EXPECT_EQ(eraseReach(r), EraseReach::WholeChip);
-    EXPECT_EQ(eraseParameter(r, 0x1234), 0x0203);
-    r.family = 1; // page by page, by address: the 16-bit address reaches 64 KiB
-    r.capacity = kBlockEraseReach;
-    EXPECT_EQ(eraseReach(r), EraseReach::WholeChip);
-    EXPECT_EQ(eraseParameter(r, 0xFF00), 0xFF00);
-    r.capacity = kBlockEraseReach + 1;
-    EXPECT_EQ(eraseReach(r), EraseReach::UpperPartUnreached);
-    for (const int none : {3, 4}) {
-        r.family = static_cast<std::uint8_t>(none);
-        EXPECT_EQ(eraseReach(r), EraseReach::NoErase);
-    }
-    r.family = 5;
-    EXPECT_EQ(eraseReach(r), EraseReach::UnknownFamily);
-}
