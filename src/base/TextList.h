@@ -247,3 +247,8 @@ TEXT(txtEraseUnknownFamily,
      "無法擦除整個芯片：編程器不認識芯片類型代碼 %1 的擦除。擦除被拒絕，未擦除任何內容。",
      "The whole chip cannot be erased: the programmer knows no erase for the chip family code "
      "%1. The erase is refused; nothing was erased.")
+TEXT(txtSavedFile, "已保存 %1（%2，%3 字节，CRC-32 %4）", "已保存 %1（%2，%3 字節，CRC-32 %4）",
+     "Saved %1 (%2, %3 bytes, CRC-32 %4)")
+TEXT(txtFormatRaw, "二进制", "二進制", "binary")
+TEXT(txtFormatIntelHex, "Intel HEX", "Intel HEX", "Intel HEX")
+TEXT(txtFormatSRecord, "S-record", "S-record", "S-record")

@@ -3,7 +3,9 @@
 
 #include "BufferView.h"
 #include "Buffers.h"
+#include "Checksum.h"
 #include "FileIO.h"
+#include "base/HexText.h"
 #include "base/MessageSink.h"
 #include "base/Prompter.h"
 #include "catalogue/ChipRecord.h"
@@ -259,7 +261,21 @@ bool FileCommands::save(const ChipRecord &chip) {
         return false;
     m_lastFolder = std::filesystem::path(*path).parent_path().string();
     const auto count = std::min<std::size_t>(chip.capacity, kFlashBufferSize);
-    return saveFile(*path, m_buffers.flash().first(count), m_prompter, m_sink, m_language);
+    const auto image = m_buffers.flash().first(count);
+    if (!saveFile(*path, image, m_prompter, m_sink, m_language))
+        return false;
+    const FileKind kind = saveKind(*path);
+    const TextName format = kind == FileKind::SRecord    ? txtFormatSRecord
+                            : kind == FileKind::IntelHex ? txtFormatIntelHex
+                                                         : txtFormatRaw;
+    // The path goes in last: whatever it holds is not taken for a mark.
+    std::string line(text(txtSavedFile));
+    replaceMark(line, "%4", hexText(crc32Of(image), 8));
+    replaceMark(line, "%3", std::to_string(count));
+    replaceMark(line, "%2", text(format));
+    replaceMark(line, "%1", *path);
+    log(line);
+    return true;
 }
 
 void FileCommands::log(std::string_view line) {

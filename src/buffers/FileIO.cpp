@@ -180,16 +180,23 @@ std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> 
     return loadRaw(file, buffer, 0, sink);
 }
 
+FileKind saveKind(const std::string &path) {
+    const std::string ext = fileExtension(path);
+    if (is(ext, ".src") || isSRecordName(ext))
+        return FileKind::SRecord;
+    return isIntelHexName(ext) ? FileKind::IntelHex : FileKind::Raw;
+}
+
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,
               MessageSink &sink, int language) {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0 && !prompter.askYesNo(text(txtOverwriteQuestion, language)))
         return false;
-    const std::string ext = fileExtension(path);
-    const bool sRecord = is(ext, ".src") || isSRecordName(ext);
-    if (!sRecord && !isIntelHexName(ext))
+    const FileKind kind = saveKind(path);
+    if (kind == FileKind::Raw)
         return saveRaw(path, data, sink, language);
-    const bool ok = sRecord ? writeSRecord(path, data) : writeIntelHex(path, data);
+    const bool ok =
+        kind == FileKind::SRecord ? writeSRecord(path, data) : writeIntelHex(path, data);
     if (!ok)
         sink.showError(text(txtWriteError, language));
     return ok;

@@ -55,7 +55,11 @@ std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::ui
 std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> buffer,
                        MessageSink &sink);
 
-// Saves the bytes: S-records or Intel HEX by the names above, anything else raw. An
+// The format a save writes for the name: S-records or Intel HEX by the names above
+// (".src" too, as S-records), anything else raw.
+FileKind saveKind(const std::string &path);
+
+// Saves the bytes in saveKind's format. An
 // existing file is replaced only after Yes to the overwrite question, and only once
 // everything was written; on failure it is left as it was. True when the file was saved.
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,

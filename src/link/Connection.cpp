@@ -19,7 +19,7 @@ std::string addressText(std::uint64_t address) {
 }
 
 Connection::Connection(TUsbBulk &usb, OperationHost &host, const int &language)
-    : m_usb(usb), m_host(host), m_language(language), m_panel(text(txtNotConnected, 0)) {}
+    : m_usb(usb), m_host(host), m_language(language) {}
 
 bool Connection::open() {
     return m_usb.prog_open(kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
@@ -40,13 +40,17 @@ SingleCommand Connection::sendAlone(std::span<std::uint8_t, kBlockSize> block) {
     return whole ? SingleCommand::Answered : SingleCommand::LinkFailed;
 }
 
-void Connection::setPanel(std::string_view text) {
-    m_panel = text;
-    m_host.setStatusText(text);
+void Connection::setPanel(TextName name) {
+    m_panel = name;
+    showPanel();
 }
 
-bool Connection::panelRed() const {
-    return m_panel == text(txtNotConnected, m_language);
+std::string Connection::panelText() const {
+    return std::string(text(m_panel, m_language));
+}
+
+void Connection::showPanel() {
+    m_host.setStatusText(panelText());
 }
 
 void Connection::detectProgrammer() {
@@ -55,7 +59,7 @@ void Connection::detectProgrammer() {
         return;
     }
     if (!open()) {
-        setPanel(text(txtNotConnected, m_language));
+        setPanel(txtNotConnected);
         return;
     }
     const std::string line =
@@ -63,7 +67,7 @@ void Connection::detectProgrammer() {
     if (m_host.firstLogLine() != line)
         m_host.insertLogLine(line);
     m_usb.USB_bulk_close();
-    setPanel(text(txtConnected, m_language));
+    setPanel(txtConnected);
 }
 
 // A probe skipped while the programmer was held runs as soon as it is free again, so a
@@ -111,7 +115,7 @@ bool Connection::closeBracket() {
 bool Connection::finishBracket() {
     const bool ended = closeBracket();
     if (ended)
-        setPanel(text(txtConnected, m_language));
+        setPanel(txtConnected);
     else // the panel still shows the operation: the probe says whether it is still there
         m_probePending = true;
     return ended;

@@ -4,6 +4,7 @@
 // exchange and the commands sent on their own (information, restart). The programmer is
 // open only inside a bracket or for the instant of a probe or of a single command.
 
+#include "base/TextTable.h"
 #include "catalogue/ChipRecord.h"
 #include "link/CommandBlock.h"
 
@@ -116,11 +117,14 @@ public:
     // Tells the host the programmer is busy when it is; for commands that must wait.
     bool refuseWhileBusy();
 
-    // The connection panel (status panel 1): set by probes, brackets and operations.
-    void setPanel(std::string_view text);
-    const std::string &panelText() const { return m_panel; }
-    // Drawn red exactly while it reads "Not connected" in the current language.
-    bool panelRed() const;
+    // The connection panel (status panel 1): set by probes, brackets and operations. It
+    // keeps which text it shows, so a language switch shows the same state in the new one.
+    void setPanel(TextName text);
+    std::string panelText() const;
+    // Shows the panel's text again, in the current language.
+    void showPanel();
+    // Drawn red exactly while it reads "Not connected".
+    bool panelRed() const { return m_panel == txtNotConnected; }
 
 private:
     bool open();
@@ -130,7 +134,7 @@ private:
     TUsbBulk &m_usb;
     OperationHost &m_host;
     const int &m_language;
-    std::string m_panel;
+    TextName m_panel = txtNotConnected;
     bool m_busy = false;
     bool m_setupFailed = false;
     bool m_probePending = false; // a probe came while the programmer was held

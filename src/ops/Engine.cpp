@@ -270,7 +270,7 @@ std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoa
 }
 
 void Engine::preamble(TextName startText) {
-    m_connection.setPanel(text(startText));
+    m_connection.setPanel(startText);
     m_host.insertLogLine(m_host.timeText() + " " + m_connection.panelText());
 }
 

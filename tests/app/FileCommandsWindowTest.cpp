@@ -81,6 +81,13 @@ class FileCommandsWindowTest : public QObject {
         std::copy(head.begin(), head.end(), image.begin());
         return QStringLiteral("CRC32 %1").arg(crc32Of(image), 8, 16, QLatin1Char('0')).toUpper();
     }
+    // The log line of a save: file, format, bytes and the image's CRC-32 (as the panel shows it).
+    QString savedLine(const char *name, const char *format, const QString &panelSum) {
+        return QStringLiteral("Saved %1 (%2, %3 bytes, CRC-32 %4)")
+            .arg(path(QString::fromLatin1(name)), QLatin1String(format))
+            .arg(kCapacity)
+            .arg(panelSum.mid(6));
+    }
     std::int32_t loaded() { return w().buffers().loadedLength; }
     std::uint8_t flash(std::size_t at) { return w().buffers().flash()[at]; }
     void clickTab(QWidget *page) {
@@ -207,6 +214,7 @@ private slots:
             QFile f(path(QString::fromLatin1(name)));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY2(f.readAll() == image, name);
+            QVERIFY(firstLogLine().endsWith(savedLine(name, "binary", sum)));
         }
         for (const char *name : {"out.hex", "out.ihex", "out.ihx", "out.src", "out.s19", "out.s28",
                                  "out.s37", "out.srec", "out.mot"}) {
@@ -217,6 +225,7 @@ private slots:
             const bool sRecord =
                 QByteArray(name).contains(".s") || QByteArray(name).endsWith("mot");
             QVERIFY2(start == (sRecord ? "S0" : ":2"), name);
+            QVERIFY(firstLogLine().endsWith(savedLine(name, sRecord ? "S-record" : "Intel HEX", sum)));
         }
         for (const char *name : {"out.bin", "out.hex", "out.s19"}) {
             w().selectChip(0, 0, 0);
@@ -234,6 +243,7 @@ private slots:
         QFile f(old);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("old"));
+        QVERIFY(!firstLogLine().contains(QStringLiteral("old.hex")));
     }
 
     void fileLongerThanTheChipAsks() {

@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
@@ -40,6 +41,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 
@@ -145,7 +147,9 @@ private slots:
         QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("AVR"));
         QVERIFY(w.PageControl1->isTabVisible(w.PageControl1->indexOf(w.TabSheet2)));
         QCOMPARE(w.EepromEditor->dataSize(), std::size_t{512});
-        QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("FLASH"));
+        // The first tab is named by the family's list position, here 2 (not 0 or 4), also
+        // once the start-up has set the texts of the language.
+        QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EEPROM"));
     }
 
     // An error that escapes start-up is shown, and the application ends: no window.
@@ -255,14 +259,27 @@ private slots:
     void languageSwitchSetsCaptionsAndClearsTheLog() {
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
+        w.ComboBox1->setCurrentIndex(1); // a 24-series chip: its first tab is "EEPROM"
+        w.ComboBox1Change();
+        // Qt's own texts (here an edit's context menu) follow the language too.
+        auto firstMenuText = [&w] {
+            std::unique_ptr<QMenu> menu(w.Edit3->createStandardContextMenu());
+            return menu->actions().value(0)->text();
+        };
+        QVERIFY(firstMenuText().contains(QRegularExpression(QStringLiteral("\\p{Han}"))));
         w.RichEdit1->setPlainText(QStringLiteral("old line"));
-        w.EnlishClick();
+        action(w, "Enlish")->trigger();
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
         QVERIFY(w.RichEdit1->toPlainText().isEmpty());
         QVERIFY(action(w, "Enlish")->isChecked());
         QVERIFY(!action(w, "China")->isChecked());
-        QVERIFY(!w.Panel1->isRed()); // "编程器未接入" is not English "Not connected"
-        w.fantiClick();
+        QCOMPARE(w.Panel1->text(), QStringLiteral("Not connected"));
+        QVERIFY(w.Panel1->isRed());
+        QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EEPROM"));
+        QVERIFY(firstMenuText().startsWith(QStringLiteral("&Undo")));
+        action(w, "fanti")->trigger();
+        QCOMPARE(w.Panel1->text(), QStringLiteral("編程器未接入"));
+        QVERIFY(firstMenuText().contains(QRegularExpression(QStringLiteral("\\p{Han}"))));
         QCOMPARE(action(w, "China")->text(), QStringLiteral("中文简体"));
         QCOMPARE(action(w, "fanti")->text(), QStringLiteral("中文繁體"));
         QCOMPARE(action(w, "Enlish")->text(), QStringLiteral("Enlish"));

@@ -17,7 +17,7 @@ debs=("$work"/out/korvat_*_"$(dpkg --print-architecture)".deb)
 deb=${debs[0]}
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libusb-0.1-4 libhidapi-hidraw0 libqt6widgets6 libc6; do
+for d in libusb-0.1-4 libhidapi-hidraw0 libqt6widgets6 libc6 qt6-translations-l10n; do
   [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 ||

@@ -4,6 +4,7 @@
 #include "HexView.h"
 #include "IniSettings.h"
 #include "MessageBoxes.h"
+#include "QtTranslations.h"
 #include "QtText.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -66,6 +67,7 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
     : QMainWindow(parent), m_cataloguePath(QString::fromStdString(paths.catalogue)),
       m_settingsPath(QString::fromStdString(paths.settings)),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
+      m_qtTexts(std::make_unique<QtTranslations>()),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -455,6 +457,10 @@ void TForm1::showLists(int family, int maker, int model) {
     fill(ComboBox1, m_lists.families, family);
     fill(ComboBox2, m_lists.makers, maker);
     fill(ComboBox3, m_lists.models, model);
+    showFirstTabCaption();
+}
+
+void TForm1::showFirstTabCaption() {
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1),
                              qs(firstTabCaption(ComboBox1->currentIndex())));
 }
@@ -514,11 +520,15 @@ void TForm1::applyLanguage() {
             setCaption(*this, c.control, t);
     }
     applyCaptions(*this, mainMenuCaptions(), m_language);
+    m_qtTexts->use(m_language);
     m_editor->applyLanguage(m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
     m_about->applyLanguage(m_language);
     m_hardware->applyLanguage(m_language);
-    m_host->recolourPanel();
+    // The first tab is named after the chip's family, and the panel shows the state it
+    // showed, now in this language.
+    showFirstTabCaption();
+    m_connection->showPanel();
     showChecksum();
 }

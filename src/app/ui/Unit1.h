@@ -35,6 +35,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class TForm6;
+class QtTranslations;
 class UsbMonitor;
 class QAction;
 class QCheckBox;
@@ -151,6 +152,8 @@ private:
     void showChosenChip(int chosen, int family, int maker, int model);
     // The three lists at the positions and the first tab's caption, nothing else.
     void showLists(int family, int maker, int model);
+    // "EEPROM" for the 24-series, else "FLASH".
+    void showFirstTabCaption();
     // After the editor closed: the lists rebuilt from the catalogue as it now stands,
     // with the chip that was current (by its name) selected again. The buffers are kept
     // when that chip's capacity, EEPROM size and family did not change.
@@ -207,6 +210,7 @@ private:
     bool m_shown = false;
     std::unique_ptr<korvat::SettingsStore> m_settings;
     std::unique_ptr<MessageBoxes> m_messageBoxes;
+    std::unique_ptr<QtTranslations> m_qtTexts; // Qt's own texts in the language
     Dialogs *m_dialogs;
     TForm2 *m_editor = nullptr;
     TForm3 *m_search = nullptr;

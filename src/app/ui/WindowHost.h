@@ -57,13 +57,14 @@ public:
 
     // A time format with its time-zone fields ('t' outside quotes) taken out.
     static QString withoutTimeZone(const QString &format);
-    // The panel's colour for its text in the current language (after a switch).
-    void recolourPanel();
     // Waits slept so far, and bar updates made, for benchmarks.
     long long sleptMilliseconds() const { return m_slept; }
     long long barUpdates() const { return m_barUpdates; }
 
 private:
+    // Red while the panel reads "Not connected" in the current language.
+    void recolourPanel();
+
     ConnectionPanel &m_panel;
     QPlainTextEdit &m_log;
     QProgressBar &m_progress, &m_progress2;
