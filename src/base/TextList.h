@@ -247,3 +247,11 @@ TEXT(txtEraseUnknownFamily,
      "無法擦除整個芯片：編程器不認識芯片類型代碼 %1 的擦除。擦除被拒絕，未擦除任何內容。",
      "The whole chip cannot be erased: the programmer knows no erase for the chip family code "
      "%1. The erase is refused; nothing was erased.")
+// Firmware upgrade waits: the connection panel while the programmer is away, and what
+// the progress bar says while it counts the tries of a wait.
+TEXT(txtInBootLoader, "引导程序中", "引導程序中", "In boot loader")
+TEXT(txtProgrammerRestarting, "编程器重启中", "編程器重啟中", "Restarting")
+TEXT(txtWaitingForBootLoader, "等待编程器的引导程序出现...", "等待編程器的引導程序出現...",
+     "Waiting for the programmer's boot loader...")
+TEXT(txtWaitingForReturn, "等待编程器重新出现...", "等待編程器重新出現...",
+     "Waiting for the programmer to come back...")

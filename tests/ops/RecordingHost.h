@@ -24,6 +24,8 @@ struct RecordingHost : OperationHost {
     std::string time = "14:03:27";
     bool progressVisible = false;
     std::uint32_t progressMaximum = 0;
+    std::vector<std::uint32_t> maxima;      // every maximum set, in order
+    std::vector<std::string> progressTexts; // every text put on the bars, in order
     std::uint32_t progressValue = 0;
     int progressUpdates = 0;
     int beeps = 0;
@@ -46,6 +48,7 @@ struct RecordingHost : OperationHost {
     void setProgressVisible(bool v) override { progressVisible = v; }
     void setProgressMaximum(std::uint32_t m) override {
         progressMaximum = m;
+        maxima.push_back(m);
         drawnValue.reset();
     }
     // Every value that moves the bars is drawn; the same value again is not, as on a
@@ -61,6 +64,7 @@ struct RecordingHost : OperationHost {
     void setTransferText(std::string_view rate, std::string_view timeLeft) override {
         transferTexts.emplace_back(rate, timeLeft);
     }
+    void setProgressText(std::string_view text) override { progressTexts.emplace_back(text); }
     void processEvents() override {
         clock += clockStep;
         if (onEvents) {
