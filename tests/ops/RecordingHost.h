@@ -24,8 +24,7 @@ struct RecordingHost : OperationHost {
     std::string time = "14:03:27";
     bool progressVisible = false;
     std::uint32_t progressMaximum = 0;
-    std::vector<std::uint32_t> maxima;      // every maximum set, in order
-    std::vector<std::string> progressTexts; // every text put on the bars, in order
+    std::vector<std::uint32_t> maxima; // every maximum set, in order
     std::uint32_t progressValue = 0;
     int progressUpdates = 0;
     int beeps = 0;
@@ -64,7 +63,6 @@ struct RecordingHost : OperationHost {
     void setTransferText(std::string_view rate, std::string_view timeLeft) override {
         transferTexts.emplace_back(rate, timeLeft);
     }
-    void setProgressText(std::string_view text) override { progressTexts.emplace_back(text); }
     void processEvents() override {
         clock += clockStep;
         if (onEvents) {
