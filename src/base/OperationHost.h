@@ -29,6 +29,9 @@ public:
     // The transfer rate ("850 KiB/s") and the time left ("1:05") of the running operation;
     // empty texts clear them.
     virtual void setTransferText(std::string_view rate, std::string_view timeLeft) = 0;
+    // A text the upper bar shows in place of its percentage, while the bars count something
+    // other than bytes (the tries of a wait); an empty text gives the percentage back.
+    virtual void setProgressText(std::string_view) {}
     // Lets the window handle what is pending (repaint, clicks, device changes).
     virtual void processEvents() = 0;
     // Whether the person cancelled the running command. The engine asks after each
@@ -49,5 +52,11 @@ public:
     // Every wait the protocol prescribes goes through here.
     virtual void sleep(int milliseconds) = 0;
 };
+
+// Whole seconds as the time left is shown: "m:ss" ("0:07", "72:05").
+inline std::string timeLeftText(std::uint64_t seconds) {
+    const std::uint64_t s = seconds % 60;
+    return std::to_string(seconds / 60) + (s < 10 ? ":0" : ":") + std::to_string(s);
+}
 
 } // namespace korvat

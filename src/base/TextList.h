@@ -252,3 +252,11 @@ TEXT(txtSavedFile, "已保存 %1（%2，%3 字节，CRC-32 %4）", "已保存 %1
 TEXT(txtFormatRaw, "二进制", "二進制", "binary")
 TEXT(txtFormatIntelHex, "Intel HEX", "Intel HEX", "Intel HEX")
 TEXT(txtFormatSRecord, "S-record", "S-record", "S-record")
+// Firmware upgrade waits: the connection panel while the programmer is away, and what
+// the progress bar says while it counts the tries of a wait.
+TEXT(txtInBootLoader, "引导程序中", "引導程序中", "In boot loader")
+TEXT(txtProgrammerRestarting, "编程器重启中", "編程器重啟中", "Restarting")
+TEXT(txtWaitingForBootLoader, "等待编程器的引导程序出现...", "等待編程器的引導程序出現...",
+     "Waiting for the programmer's boot loader...")
+TEXT(txtWaitingForReturn, "等待编程器重新出现...", "等待編程器重新出現...",
+     "Waiting for the programmer to come back...")

@@ -79,10 +79,12 @@ void ConsoleHost::drawBar() {
         return;
     constexpr int kWidth = 30;
     const int filled = m_drawnPercent * kWidth / 100;
-    std::fprintf(stderr, "\r\033[K[%.*s%*s] %3d%% %u/%u bytes %s %s", filled,
+    const std::string counts =
+        m_text.empty() ? std::to_string(m_value) + "/" + std::to_string(m_maximum) + " bytes"
+                       : m_text;
+    std::fprintf(stderr, "\r\033[K[%.*s%*s] %3d%% %s %s %s", filled,
                  "##############################", kWidth - filled, "", m_drawnPercent,
-                 static_cast<unsigned>(m_value), static_cast<unsigned>(m_maximum), m_rate.c_str(),
-                 m_left.c_str());
+                 counts.c_str(), m_rate.c_str(), m_left.c_str());
     std::fflush(stderr);
 }
 

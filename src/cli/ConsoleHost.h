@@ -28,6 +28,7 @@ public:
     void setProgressMaximum(std::uint32_t maximum) override { m_maximum = maximum; }
     bool setProgressValue(std::uint32_t value) override;
     void setTransferText(std::string_view rate, std::string_view timeLeft) override;
+    void setProgressText(std::string_view text) override { m_text = text; }
     void processEvents() override {}
     bool cancelled() const override { return m_interruptible && interrupted(); }
     void showError(std::string_view text) override;
@@ -49,6 +50,7 @@ private:
     std::uint32_t m_maximum = 0, m_value = 0;
     int m_drawnPercent = -1;
     std::string m_rate, m_left;
+    std::string m_text; // in place of the byte counts while set
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 

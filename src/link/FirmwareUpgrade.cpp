@@ -11,6 +11,7 @@
 #include "base/OperationHost.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -186,15 +187,47 @@ FirmwareUpgrade::Outcome FirmwareUpgrade::upgrade(const std::string &path, Promp
     return Outcome::Done;
 }
 
-bool FirmwareUpgrade::waitForBootLoader() {
-    for (int attempt = 0; attempt < kBootLoaderSearches; ++attempt) {
-        m_host.sleep(kBootLoaderSearchPauseMs);
+bool FirmwareUpgrade::waitFor(TextName what, int tries, int pauseMs,
+                              const std::function<bool()> &arrived) {
+    // The bars count the tries, with what is awaited on them, and the time left goes
+    // beside them, from the time the tries have taken so far.
+    m_host.setProgressText(text(what, m_language));
+    m_host.setProgressMaximum(static_cast<std::uint32_t>(tries));
+    m_host.setProgressValue(0);
+    m_host.setProgressVisible(true);
+    const double start = m_host.seconds();
+    std::string shown;
+    bool found = false;
+    for (int attempt = 0; attempt < tries && !found; ++attempt) {
+        m_host.sleep(pauseMs);
         m_host.processEvents(); // the window keeps painting through the wait
-        if (m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer, kBootLoaderProductId,
-                             kBootLoaderProduct) == 0)
-            return true;
+        found = arrived();
+        const double perTry =
+            std::max(pauseMs / 1000.0, (m_host.seconds() - start) / (attempt + 1));
+        // Whole seconds, rounded up; the slack keeps sums of tenths from rounding up a second.
+        const auto left =
+            static_cast<std::uint64_t>(std::ceil(perTry * (tries - attempt - 1) - 1e-6));
+        if (std::string t = timeLeftText(left); !found && t != shown) {
+            m_host.setTransferText("", t);
+            shown = std::move(t);
+        }
+        m_host.setProgressValue(static_cast<std::uint32_t>(attempt + 1));
     }
-    return false;
+    m_host.setTransferText("", "");
+    m_host.setProgressText("");
+    if (!found) { // the bars go before the box that says so
+        m_host.setProgressValue(0);
+        m_host.setProgressVisible(false);
+    }
+    return found;
+}
+
+bool FirmwareUpgrade::waitForBootLoader() {
+    m_connection.setPanel(text(txtInBootLoader, m_language));
+    return waitFor(txtWaitingForBootLoader, kBootLoaderSearches, kBootLoaderSearchPauseMs, [&] {
+        return m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer, kBootLoaderProductId,
+                                kBootLoaderProduct) == 0;
+    });
 }
 
 bool FirmwareUpgrade::bootLoaderPresent() {
@@ -239,16 +272,18 @@ std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &se
             return info.serial == serial;
         return std::find(others.begin(), others.end(), info.serial) == others.end();
     };
-    for (int attempt = 0; attempt < kReturnSearches; ++attempt) {
-        m_host.sleep(kReturnSearchPauseMs);
-        m_host.processEvents();
-        if (auto found = walkTheBus(isOurs)) {
-            if (!m_usb.pinnedLocation().empty())
-                m_usb.pinLocation(found->first);
-            return std::move(found->second);
-        }
-    }
-    return std::nullopt;
+    m_connection.setPanel(text(txtProgrammerRestarting, m_language));
+    std::optional<HardwareInfo> back;
+    waitFor(txtWaitingForReturn, kReturnSearches, kReturnSearchPauseMs, [&] {
+        auto found = walkTheBus(isOurs);
+        if (!found)
+            return false;
+        if (!m_usb.pinnedLocation().empty())
+            m_usb.pinLocation(found->first);
+        back = std::move(found->second);
+        return true;
+    });
+    return back;
 }
 
 bool FirmwareUpgrade::writeReport(std::uint8_t command) {

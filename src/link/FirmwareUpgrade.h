@@ -3,6 +3,7 @@
 // number (CMD_GET_INFO), and the firmware upgrade through the USB boot loader the
 // programmer restarts into (CMD_ENTER_BOOT, then HID reports).
 
+#include "base/TextTable.h"
 #include "link/CommandBlock.h"
 
 #include <array>
@@ -124,6 +125,11 @@ private:
     // Why a file of this length cannot be sent; nothing when it can.
     std::optional<std::string> refusal(std::uint32_t length) const;
     bool askToGoOn(const std::string &path, std::uint32_t length, Prompter &asker);
+    // Tries up to so many times, this far apart, until arrived says yes, with what is
+    // awaited and the time left of the wait on show; the window's events are handled
+    // between the tries.
+    bool waitFor(TextName what, int tries, int pauseMs, const std::function<bool()> &arrived);
+    // Says the programmer is in its boot loader, then waits for the boot loader.
     bool waitForBootLoader();
     bool bootLoaderPresent();
     // Asks each programmer on the bus for its information, up to the first that is wanted:

@@ -1,5 +1,7 @@
 #include "ProgressMeter.h"
 
+#include "base/OperationHost.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -85,8 +87,7 @@ std::string ProgressMeter::formatRate(double bytesPerSecond) {
 }
 
 std::string ProgressMeter::formatTimeLeft(std::uint64_t seconds) {
-    const std::uint64_t s = seconds % 60;
-    return std::to_string(seconds / 60) + (s < 10 ? ":0" : ":") + std::to_string(s);
+    return korvat::timeLeftText(seconds);
 }
 
 } // namespace korvat

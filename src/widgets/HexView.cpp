@@ -57,11 +57,13 @@ HexView::HexView(QWidget *parent) : QAbstractScrollArea(parent) {
 
 void HexView::setGroupSize(int bytes) {
     m_groupSize = bytes == 2 ? 2 : 1;
+    updateScrollBars();
     viewport()->update();
 }
 
 void HexView::setOffsetPrefix(const QString &prefix) {
     m_prefix = prefix;
+    updateScrollBars();
     viewport()->update();
 }
 
@@ -117,9 +119,31 @@ int HexView::offsetColumns() const {
     return static_cast<int>(m_prefix.size()) + digits;
 }
 
-int HexView::hexColumnOf(int byteInRow) const {
-    // Two digits a byte, one blank after each group.
-    return byteInRow * 2 + byteInRow / m_groupSize;
+int HexView::hexStart() const {
+    return (offsetColumns() + 2) * charWidth();
+}
+
+int HexView::byteX(int byteInRow) const {
+    // Two digits a byte; the blanks between the groups share the spacing evenly.
+    const int group = byteInRow / m_groupSize, gaps = kBytesPerRow / m_groupSize - 1;
+    return byteInRow * 2 * charWidth() + group * m_spacing / gaps;
+}
+
+int HexView::charsStart() const {
+    return hexStart() + byteX(kBytesPerRow - 1) + 4 * charWidth();
+}
+
+void HexView::layOutColumns() {
+    // A blank of one character between the groups where the hexadecimal columns fit so;
+    // where they do not, the blanks narrow (to a third of a character) before any column
+    // leaves the view. The characters column, last in the row, is the first to go.
+    const int w = charWidth(), gaps = kBytesPerRow / m_groupSize - 1;
+    const int room = viewport()->width() - hexStart() - 2 * kBytesPerRow * w - w / 2;
+    m_spacing = std::clamp(room, gaps * std::max(1, w / 3), gaps * w);
+}
+
+int HexView::contentWidth() const {
+    return charsStart() + (kBytesPerRow + 1) * charWidth();
 }
 
 void HexView::updateScrollBars() {
@@ -127,10 +151,21 @@ void HexView::updateScrollBars() {
     const int visible = std::max(1, (viewport()->height() - topMargin()) / rowHeight());
     verticalScrollBar()->setRange(0, static_cast<int>(std::max<long long>(0, rows - visible)));
     verticalScrollBar()->setPageStep(visible);
-    const int width =
-        (offsetColumns() + 2 + hexColumnOf(kBytesPerRow) + 1 + kBytesPerRow) * charWidth();
-    horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
+    layOutColumns();
+    horizontalScrollBar()->setRange(0, std::max(0, contentWidth() - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
+}
+
+QRect HexView::cellRect(std::size_t offset) const {
+    const auto row = static_cast<long long>(offset / kBytesPerRow) - verticalScrollBar()->value();
+    const int x = hexStart() - horizontalScrollBar()->value() +
+                  byteX(static_cast<int>(offset % kBytesPerRow));
+    return QRect(x, topMargin() + static_cast<int>(row) * rowHeight(), 2 * charWidth(),
+                 rowHeight());
+}
+
+int HexView::charsColumnX() const {
+    return charsStart() - horizontalScrollBar()->value();
 }
 
 void HexView::resizeEvent(QResizeEvent *event) {
@@ -152,8 +187,8 @@ void HexView::paintEvent(QPaintEvent *) {
     QPainter p(viewport());
     const int h = rowHeight(), w = charWidth(), ascent = fontMetrics().ascent();
     const int x0 = -horizontalScrollBar()->value();
-    const int hexX = x0 + (offsetColumns() + 2) * w;
-    const int charsX = hexX + (hexColumnOf(kBytesPerRow) + 1) * w;
+    const int hexX = x0 + hexStart();
+    const int charsX = x0 + charsStart();
     const QPalette &pal = palette();
 
     // Offset column on the button face, as the rest of the window's chrome.
@@ -162,7 +197,7 @@ void HexView::paintEvent(QPaintEvent *) {
     if (m_ruler) {
         p.setPen(Qt::black);
         for (int b = 0; b < kBytesPerRow; b += m_groupSize)
-            p.drawText(hexX + hexColumnOf(b) * w, ascent,
+            p.drawText(hexX + byteX(b), ascent,
                        QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0')));
     }
 
@@ -184,7 +219,7 @@ void HexView::paintEvent(QPaintEvent *) {
         for (std::size_t i = start; i < end; ++i) {
             const int b = static_cast<int>(i - start);
             const std::uint8_t v = m_data[i];
-            const QRect cell(hexX + hexColumnOf(b) * w, y, 2 * w, h);
+            const QRect cell(hexX + byteX(b), y, 2 * w, h);
             if (isChanged(i)) {
                 p.fillRect(cell, kChangedBack);
                 p.setPen(kChangedText);
@@ -284,20 +319,20 @@ void HexView::keyPressEvent(QKeyEvent *event) {
 
 void HexView::mousePressEvent(QMouseEvent *event) {
     const int w = charWidth(), h = rowHeight();
-    const int hexX = -horizontalScrollBar()->value() + (offsetColumns() + 2) * w;
-    const int column = (event->position().toPoint().x() - hexX) / w;
-    const int row = (event->position().toPoint().y() - topMargin()) / h;
-    if (column < 0 || row < 0)
+    const QPoint at = event->position().toPoint();
+    const int x = at.x() + horizontalScrollBar()->value() - hexStart();
+    const int row = (at.y() - topMargin()) / h;
+    if (x < 0 || at.y() < topMargin())
         return;
     int byte = -1;
     for (int b = 0; b < kBytesPerRow; ++b)
-        if (column >= hexColumnOf(b) && column < hexColumnOf(b) + 2)
+        if (x >= byteX(b) && x < byteX(b) + 2 * w)
             byte = b;
     const std::size_t offset =
         static_cast<std::size_t>(verticalScrollBar()->value() + row) * kBytesPerRow;
     if (byte >= 0 && offset + static_cast<std::size_t>(byte) < m_data.size()) {
         m_cursor = offset + static_cast<std::size_t>(byte);
-        m_lowNibble = column > hexColumnOf(byte);
+        m_lowNibble = x >= byteX(byte) + w;
         viewport()->update();
     }
 }

@@ -41,6 +41,11 @@ public:
     // A find text: hexadecimal byte pairs ("EF 40 17") are bytes, anything else is text.
     static QByteArray needleFromText(const QString &text);
 
+    // Where the byte at the offset is drawn, in viewport coordinates (its two digits), and
+    // where the characters column begins.
+    QRect cellRect(std::size_t offset) const;
+    int charsColumnX() const;
+
     // Rows painted by the last paint, for tests and benchmarks.
     int lastPaintedRows() const { return m_lastPaintedRows; }
 
@@ -62,7 +67,14 @@ private:
     int rowHeight() const;
     int charWidth() const;
     int offsetColumns() const;
-    int hexColumnOf(int byteInRow) const; // in characters, from the hex area's start
+    // In pixels: where the hexadecimal columns begin, a byte's column from there, where
+    // the characters column begins and the width of the whole row.
+    int hexStart() const;
+    int byteX(int byteInRow) const;
+    int charsStart() const;
+    int contentWidth() const;
+    // Sets the blanks between the column groups for the viewport's width.
+    void layOutColumns();
     int topMargin() const;
 
     PagedBytes m_data;
@@ -71,6 +83,7 @@ private:
     bool m_lowNibble = false;
     bool m_modified = false;
     int m_groupSize = 1;
+    int m_spacing = 0; // pixels of all the blanks between the column groups of a row
     QString m_prefix = QStringLiteral("00");
     bool m_ruler = false;
     int m_lastPaintedRows = 0;

@@ -111,12 +111,13 @@ private slots:
     void upgradeRunsToALogLine() {
         const QString file = firmwareFile(100000);
         start(nullptr); // real dialogs
-        m_sim->bootLoader().appearAfterSearches = 3;
+        m_sim->bootLoader().appearAfterSearches = 4;
         // Looks at the window whenever it handles events: while the boot loader is
         // awaited and while the data goes, it paints and the commands are held.
         int waiting = 0, sending = 0, heldThroughout = 0;
         QString question;
         bool defaultNo = false;
+        QStringList waitSays; // the panel, the upper bar and the time left while waiting
         QTimer look;
         connect(&look, &QTimer::timeout, [&] {
             const auto &bl = m_sim->bootLoader();
@@ -124,6 +125,10 @@ private slots:
             const bool inData = bl.dataReports() > 0 && !bl.leaveReceived();
             if (!inWait && !inData)
                 return;
+            if (inWait)
+                waitSays = {w().Panel1->text(), w().Progress->text(), w().StatusPanels[3]->text()};
+            if (inWait && waiting == 2)
+                screenshot(&w(), "upgrade-wait");
             (inWait ? waiting : sending) += 1;
             heldThroughout += w().operationRunning() && !action("ToolRead")->isEnabled() &&
                               !action("N4")->isEnabled() && !w().GroupBox1->isEnabled();
@@ -151,6 +156,11 @@ private slots:
         QVERIFY(question.contains(QStringLiteral("Do not unplug the programmer")));
         QVERIFY(waiting > 0);
         QVERIFY(sending > 0);
+        // The panel says where the programmer is, the bar what is awaited, and the time
+        // left of the 500 tries of at least 0.1 s shows beside it.
+        QCOMPARE(waitSays.mid(0, 2),
+                 (QStringList{"In boot loader", "Waiting for the programmer's boot loader..."}));
+        QVERIFY(QTime::fromString(waitSays[2], QStringLiteral("m:ss")) >= QTime(0, 0, 50));
         QCOMPARE(heldThroughout, waiting + sending);
         QVERIFY(!w().operationRunning());
         QVERIFY(action("ToolRead")->isEnabled());

@@ -344,12 +344,17 @@ private slots:
         QVERIFY(!search->ListView1->header()->stretchLastSection());
     }
 
-    // Eight hexadecimal digits fit in both address edits in every language, at the
-    // default size and maximised, and the window stays at its 700 x 500.
-    void addressEditsShowEightDigits() {
+    // Eight hexadecimal digits fit in both address edits and the FLASH view's 16 columns
+    // in sight in every language, at the default size and maximised, and the window stays
+    // at its 700 x 500: there the blanks between the columns narrow, the characters column
+    // goes out of sight and the log is 91 high; maximised, the log grows and the blanks
+    // are whole characters. The last column takes a click and digits.
+    void addressesAndHexColumnsShowWhole() {
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        HexView *view = w.FlashEditor;
+        const int digit = view->fontMetrics().horizontalAdvance(QLatin1Char('0'));
         for (const bool maximised : {false, true}) {
             if (maximised)
                 w.showMaximized();
@@ -370,9 +375,27 @@ private slots:
                                  qPrintable(edit->objectName() + QLatin1Char(' ') + address));
                     }
                 }
+                const QRect last = view->cellRect(0x0F);
+                QVERIFY(view->viewport()->rect().contains(last));
+                QVERIFY(view->charsColumnX() > last.right());
+                const int blank = view->cellRect(1).x() - view->cellRect(0).right() - 1;
+                QVERIFY(maximised ? blank == digit : blank < digit && blank >= digit / 3);
+                QVERIFY(maximised || view->charsColumnX() + 16 * digit > view->viewport()->width());
+                QVERIFY(maximised ? w.RichEdit1->height() > 91 : w.RichEdit1->height() == 91);
                 screenshot(&w, maximised ? "main-maximised" : "main-range");
             }
         }
+        w.showNormal();
+        QTRY_COMPARE(w.size(), QSize(700, 500));
+        const QRect last = view->cellRect(0x1F);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, last.topLeft() + QPoint(1, 1));
+        QTest::keyClicks(view, "5a");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, last.bottomRight() - QPoint(1, 1));
+        QTest::keyClick(view, '3'); // the low digit, where the click was
+        QCOMPARE(view->bytes()[0x1F], std::uint8_t{0x53});
+        QCOMPARE(view->bytes()[0x1E], std::uint8_t{0xFF});
+        w.resize(1100, 600); // wide enough, the characters column shows whole
+        QTRY_VERIFY(view->charsColumnX() + 16 * digit <= view->viewport()->width());
     }
 
     void searchListsMatchesWithTheirCase() {

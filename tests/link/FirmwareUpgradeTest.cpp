@@ -157,9 +157,10 @@ TEST_F(Upgrade, SendsTheFileFromOffset0x3000AndSaysSo) {
     EXPECT_EQ(timeouts, (std::vector<int>{5000, 5000, 500}));
     EXPECT_FALSE(hid.isOpen());
     EXPECT_EQ(sim.hidLog().back().kind, ksim::HidLogEntry::Close);
-    EXPECT_EQ(host.progressMaximum, length);
-    EXPECT_EQ(host.progressValue, 0u);
-    EXPECT_EQ(host.progressUpdates, reports + 2);
+    // The bars count the one try of the wait for the boot loader, the data, and the one
+    // try of the wait for the programmer's return.
+    EXPECT_EQ(host.maxima, (std::vector<std::uint32_t>{500, length, 100}));
+    EXPECT_EQ(host.progressUpdates, 2 + reports + 2 + 2);
     EXPECT_TRUE(host.errors.empty());
     EXPECT_EQ(host.log.front(), "14:03:27 Firmware upgrade complete: 200000 bytes sent to "
                                 "address 0x08004000; the programmer is back with firmware 1.10.");
@@ -204,6 +205,12 @@ TEST_F(Upgrade, ABootLoaderLaterThanThe500thSearchIsNotUsed) {
     EXPECT_EQ(host.errors, Messages{"The programmer's boot loader did not appear; no firmware "
                                     "was sent."});
     EXPECT_EQ(sim.bootLoader().reports().size(), 0u);
+    // The time left of the wait, from the 1.1 s each try took, down to nothing; then cleared.
+    ASSERT_EQ(host.transferTexts.size(), 501u);
+    EXPECT_EQ(host.transferTexts.front().second, "9:09");
+    EXPECT_EQ(host.transferTexts[499].second, "0:00");
+    EXPECT_EQ(host.transferTexts.back(), (std::pair<std::string, std::string>{}));
+    EXPECT_EQ(host.barsAtErrors, std::vector<bool>{false});
 }
 
 // A programmer already in its boot loader is not on the USB bus: nothing is sent to it
@@ -402,6 +409,7 @@ TEST_F(Upgrade, AProgrammerThatDoesNotComeBackIsReported) {
         "and plug it in again. If it still does not come back, run the firmware upgrade again: "
         "it finds a programmer that is still in its boot loader.";
     EXPECT_EQ(host.errors, Messages{message});
+    EXPECT_EQ(host.barsAtErrors, std::vector<bool>{false}); // no full bar beside the box
     EXPECT_EQ(host.log, Messages{"14:03:27 " + message});
     // GET_INFO, the restart, one boot-loader search, the erase pause, 100 looks 100 ms apart.
     EXPECT_EQ(host.sleptMs, 50 + 50 + 100 + 100 + 100 * 100);

@@ -24,6 +24,7 @@ struct RecordingHost : OperationHost {
     std::string time = "14:03:27";
     bool progressVisible = false;
     std::uint32_t progressMaximum = 0;
+    std::vector<std::uint32_t> maxima; // every maximum set, in order
     std::uint32_t progressValue = 0;
     int progressUpdates = 0;
     int beeps = 0;
@@ -46,6 +47,7 @@ struct RecordingHost : OperationHost {
     void setProgressVisible(bool v) override { progressVisible = v; }
     void setProgressMaximum(std::uint32_t m) override {
         progressMaximum = m;
+        maxima.push_back(m);
         drawnValue.reset();
     }
     // Every value that moves the bars is drawn; the same value again is not, as on a

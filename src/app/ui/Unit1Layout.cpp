@@ -37,6 +37,11 @@ constexpr int kPanelWidths[5] = {50, 120, 70, 75, 50};
 constexpr int kProgressLeft = 317;
 constexpr int kProgressIntoPanel4 = 2;
 constexpr int kBorder = 1;
+// The work area's height goes to the tabs and the log in these shares, the log never
+// below its 91 pixels: at the default size the tabs take all that is left.
+constexpr int kLogHeight = 91;
+constexpr int kViewShare = 3;
+constexpr int kLogShare = 1;
 
 // Actions start disabled; the window enables each one once its handler is connected.
 QAction *newAction(QObject *owner, const char *name) {
@@ -230,7 +235,7 @@ QWidget *TForm1::buildWorkArea() {
     PageControl1->addTab(TabSheet1, QString());
     PageControl1->addTab(TabSheet2, QString());
     PageControl1->addTab(TabSheet3, QString());
-    column->addWidget(PageControl1, 1);
+    column->addWidget(PageControl1, kViewShare);
 
     auto *options = new QHBoxLayout;
     GroupBox4 = named(new QGroupBox(area), "GroupBox4");
@@ -280,12 +285,14 @@ QWidget *TForm1::buildWorkArea() {
     RichEdit1 = named(new QPlainTextEdit(area), "RichEdit1");
     RichEdit1->setReadOnly(true);
     RichEdit1->setUndoRedoEnabled(false);
-    RichEdit1->setFixedHeight(91);
+    // 91 high at the default size; in a larger window it takes its share of the height.
+    RichEdit1->setMinimumHeight(kLogHeight);
+    RichEdit1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont logFont = RichEdit1->font();
     logFont.setPixelSize(13);
     RichEdit1->setFont(logFont);
-    column->addWidget(RichEdit1);
+    column->addWidget(RichEdit1, kLogShare);
     return area;
 }
 

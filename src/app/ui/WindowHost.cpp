@@ -34,7 +34,8 @@ WindowHost::WindowHost(ConnectionPanel &panel, QPlainTextEdit &log, QProgressBar
                        QProgressBar &progress2, QLabel &ratePanel, QLabel &timePanel,
                        Dialogs &dialogs, const int &language)
     : m_panel(panel), m_log(log), m_progress(progress), m_progress2(progress2),
-      m_ratePanel(ratePanel), m_timePanel(timePanel), m_dialogs(dialogs), m_language(language) {
+      m_ratePanel(ratePanel), m_timePanel(timePanel), m_dialogs(dialogs), m_language(language),
+      m_percentFormat(progress.format()) {
     m_clock.start();
 }
 
@@ -125,6 +126,10 @@ void WindowHost::setTransferText(std::string_view rate, std::string_view timeLef
         m_timePanel.setText(t);
     if (m_timePanel.toolTip() != tip)
         m_timePanel.setToolTip(tip);
+}
+
+void WindowHost::setProgressText(std::string_view text) {
+    m_progress.setFormat(text.empty() ? m_percentFormat : qs(text));
 }
 
 void WindowHost::showChecksum(const QString &text, const QString &toolTip) {

@@ -43,6 +43,7 @@ public:
     void setProgressMaximum(std::uint32_t maximum) override;
     bool setProgressValue(std::uint32_t value) override;
     void setTransferText(std::string_view rate, std::string_view timeLeft) override;
+    void setProgressText(std::string_view text) override;
     void processEvents() override;
     void showError(std::string_view text) override;
     void beep() override;
@@ -72,6 +73,7 @@ private:
     Dialogs &m_dialogs;
     const int &m_language;
     QElapsedTimer m_clock;
+    QString m_percentFormat; // the upper bar's own text
     std::uint32_t m_maximum = 0;
     long long m_drawn = -1;   // the bar's filled width in pixels at its last update
     long long m_percent = -1; // and the percentage it showed
