@@ -260,3 +260,37 @@ TEXT(txtWaitingForBootLoader, "等待编程器的引导程序出现...", "等待
      "Waiting for the programmer's boot loader...")
 TEXT(txtWaitingForReturn, "等待编程器重新出现...", "等待編程器重新出現...",
      "Waiting for the programmer to come back...")
+// Stop, and what a command that was stopped or failed leaves behind
+TEXT(txtToolStop, "中止", "中止", "Stop")
+TEXT(txtAskStopToClose, "操作正在进行。停止它并关闭窗口吗？", "操作正在進行。停止它並關閉窗口嗎？",
+     "An operation is running. Stop it and close the window?")
+TEXT(txtStoppedBeforeStart, "已停止：操作尚未开始，芯片没有被改动。",
+     "已停止：操作尚未開始，芯片沒有被改動。",
+     "Stopped before the operation began: the chip was not changed.")
+// A whole-chip erase has no address to stop at.
+TEXT(txtStoppedErasing, "擦除已停止：芯片可能只擦除了一部分。", "擦除已停止：芯片可能只擦除了一部分。",
+     "The erase was stopped: the chip may be only partly erased.")
+// %1: the first chip address the command had not yet erased, read, written or compared.
+TEXT(txtStoppedErase, "擦除在地址 %1 处停止：芯片现在只擦除了一部分。",
+     "擦除在地址 %1 處停止：芯片現在只擦除了一部分。",
+     "The erase stopped at address %1: the chip is now partly erased.")
+TEXT(txtStoppedRead, "读出在地址 %1 处停止：缓冲区保持原样。", "讀出在地址 %1 處停止：緩衝區保持原樣。",
+     "The read stopped at address %1: the buffer was left as it was.")
+TEXT(txtStoppedBlank, "查空在地址 %1 处停止：芯片是否为空未知。", "查空在地址 %1 處停止：芯片是否為空未知。",
+     "The blank check stopped at address %1: whether the chip is empty is not known.")
+TEXT(txtStoppedWrite, "编程在地址 %1 处停止：芯片现在只写入了一部分。",
+     "編程在地址 %1 處停止：芯片現在只寫入了一部分。",
+     "The write stopped at address %1: the chip is now partly written.")
+TEXT(txtStoppedVerify, "校验在地址 %1 处停止：芯片没有经过校验。", "校驗在地址 %1 處停止：芯片沒有經過校驗。",
+     "The verify stopped at address %1: the chip was not verified.")
+// %1 address, %2 the buffer's byte, %3 the chip's, %4 how many of the %5 bytes compared in
+// that transfer differ.
+TEXT(txtVerifyMismatchDetail, "地址 %1：应为 %2，读出 %3；本次传输比较的 %5 个字节中有 %4 个不同。",
+     "地址 %1：應為 %2，讀出 %3；本次傳輸比較的 %5 個字節中有 %4 個不同。",
+     "At address %1 expected %2, read %3; %4 of the %5 bytes compared in this transfer differ.")
+// After the completion line of a write to a chip whose writes only clear bits.
+TEXT(txtWriteDoesNotErase,
+     "写入不会擦除芯片：芯片中已为 0 的位仍为 0。请用校验或自动编程确认结果。",
+     "寫入不會擦除芯片：芯片中已為 0 的位仍為 0。請用校驗或自動編程確認結果。",
+     "A write does not erase: bits the chip already holds as 0 stay 0. Verify or Auto proves "
+     "the result.")

@@ -24,21 +24,21 @@ constexpr int k93Org8Count = 5;
 constexpr int kEepromWriteWaitMs = 100;
 
 constexpr std::array<FamilyRules, kFamilyCount> kRules = {{
-    {true, kFamilyTexts[kFamily25Flash], k25, true, EraseKind::PolledWholeChip, 0, "FLASH",
+    {true, kFamilyTexts[kFamily25Flash], k25, true, EraseKind::PolledWholeChip, 0, true, "FLASH",
      DetectedBy::Id},
     {true, kFamilyTexts[kFamily24Eeprom], k24, false, EraseKind::EachPage, kEepromWriteWaitMs,
-     "EEPROM", DetectedBy::TypeCode},
-    {true, kFamilyTexts[kFamily93Eeprom], k93, true, EraseKind::WholeChipOnce, 0, "EEPROM",
+     false, "EEPROM", DetectedBy::TypeCode},
+    {true, kFamilyTexts[kFamily93Eeprom], k93, true, EraseKind::WholeChipOnce, 0, false, "EEPROM",
      DetectedBy::TypeCode},
-    {true, kFamilyTexts[kFamily95Eeprom], k95, true, EraseKind::None, 0, "EEPROM",
+    {true, kFamilyTexts[kFamily95Eeprom], k95, true, EraseKind::None, 0, false, "EEPROM",
      DetectedBy::NotKnown},
-    {true, kFamilyTexts[kFamilyAvr], kAvr, false, EraseKind::None, 0, "FLASH", DetectedBy::Id},
+    {true, kFamilyTexts[kFamilyAvr], kAvr, false, EraseKind::None, 0, false, "FLASH", DetectedBy::Id},
 }};
 
 // A code outside 0 to 4, or no family selected in the editor: nothing to list, no erase,
 // no chip that could answer for it.
 constexpr FamilyRules kUnknown = {
-    false, {}, {}, false, EraseKind::NotKnown, 0, "EEPROM", DetectedBy::Nothing};
+    false, {}, {}, false, EraseKind::NotKnown, 0, false, "EEPROM", DetectedBy::Nothing};
 
 } // namespace
 

@@ -49,6 +49,9 @@ struct FamilyRules {
     bool editorReadsSubtype;
     EraseKind erase;
     int writeWaitMs; // after the last write transfer, for the chip to finish
+    // A write only clears bits (NOR flash): what it writes over data that was not erased
+    // first is not what was sent.
+    bool writeOnlyClearsBits;
     // Caption of the first tab while the chip type list stands at this family's position.
     std::string_view firstTab;
     DetectedBy detectedBy;

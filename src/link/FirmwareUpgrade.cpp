@@ -223,7 +223,7 @@ bool FirmwareUpgrade::waitFor(TextName what, int tries, int pauseMs,
 }
 
 bool FirmwareUpgrade::waitForBootLoader() {
-    m_connection.setPanel(text(txtInBootLoader, m_language));
+    m_connection.setPanel(txtInBootLoader);
     return waitFor(txtWaitingForBootLoader, kBootLoaderSearches, kBootLoaderSearchPauseMs, [&] {
         return m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer, kBootLoaderProductId,
                                 kBootLoaderProduct) == 0;
@@ -272,7 +272,7 @@ std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &se
             return info.serial == serial;
         return std::find(others.begin(), others.end(), info.serial) == others.end();
     };
-    m_connection.setPanel(text(txtProgrammerRestarting, m_language));
+    m_connection.setPanel(txtProgrammerRestarting);
     std::optional<HardwareInfo> back;
     waitFor(txtWaitingForReturn, kReturnSearches, kReturnSearchPauseMs, [&] {
         auto found = walkTheBus(isOurs);

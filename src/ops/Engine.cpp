@@ -10,7 +10,6 @@
 #include "ops/SocketCheck.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -95,26 +94,51 @@ std::optional<PassOutcome> Engine::run(Operation op, int slot, int speed, Buffer
             return std::nullopt;
         return textsOf(op).done;
     };
+    what.doneNote = [&](const ChipRecord &chip) -> std::optional<TextName> {
+        // Written over data that was not erased, such a chip holds less than was sent.
+        if (op == Operation::Write && familyRules(chip.family).writeOnlyClearsBits)
+            return txtWriteDoesNotErase;
+        return std::nullopt;
+    };
     what.verifies = op == Operation::Verify;
     return runCommand(what, slot, speed, goOn);
 }
 
 std::optional<PassOutcome> Engine::runCommand(const Command &what, int slot, int speed,
                                               const GoOnWithOtherChip &goOn) {
+    // One started from inside another's event pumps (before its bracket opened, or in a
+    // box it shows) waits its turn as one started while the programmer is held.
+    if (m_running) {
+        m_host.showError(text(txtProgrammerBusy));
+        return std::nullopt;
+    }
     if (m_connection.refuseWhileBusy() || !chipUsable(slot))
         return std::nullopt;
+    m_running = true;
+    const struct Ended {
+        bool &running;
+        ~Ended() { running = false; }
+    } ended{m_running};
     const ChipRecord &chip = m_catalogue.slot(slot);
     if (!what.acceptable(chip))
         return std::nullopt;
     m_failure = {};
     m_covered.reset();
+    m_reached = {};
     // A command cancelled before its bracket opened sends nothing more.
-    if (m_host.cancelled())
+    auto stoppedBeforeBracket = [&] {
+        logStop();
         return refusedAs(PassStep::Interrupted);
+    };
+    if (m_host.cancelled())
+        return stoppedBeforeBracket();
     if (auto refused = socketRefusal(slot, speed, goOn))
         return refused;
+    // What came in during the socket check, a Stop among it, is handled before anything
+    // reaches the chip.
+    m_host.processEvents();
     if (m_host.cancelled())
-        return refusedAs(PassStep::Interrupted);
+        return stoppedBeforeBracket();
     if (!m_connection.beginOperation(chip, speed))
         return failedAs(m_failure,
                         m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
@@ -126,9 +150,11 @@ std::optional<PassOutcome> Engine::runCommand(const Command &what, int slot, int
     ok = closeBracket(ok, chip);
     what.closed(chip, ok);
     m_readBlock.reset();
+    if (m_failure.step == PassStep::Interrupted)
+        logStop();
     if (ok)
         if (const auto done = what.doneText(chip))
-            logCompletion(*done, started);
+            logCompletion(*done, started, what.doneNote ? what.doneNote(chip) : std::nullopt);
     PassOutcome outcome = ok ? PassOutcome{} : failedAs(m_failure);
     outcome.passed = ok;
     outcome.verified = ok && what.verifies;
@@ -233,12 +259,6 @@ std::optional<PassOutcome> Engine::socketRefusal(int slot, int speed,
     return std::nullopt;
 }
 
-void Engine::logCompletion(TextName done, double started) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", std::abs(m_host.seconds() - started));
-    m_host.insertLogLine(m_host.timeText() + " " + text(done) + text(txtUseTime) + seconds + " s");
-}
-
 std::optional<Bounds> Engine::checkedRange(const ChipRecord &chip) {
     const RangeOnChip on = rangeOnChip(m_buffers.range, chip, m_language);
     if (!on.bounds)
@@ -269,8 +289,9 @@ std::optional<Bounds> Engine::coveredBytes(const ChipRecord &chip, bool roundLoa
     return Bounds{0, std::min<std::uint32_t>(chip.capacity, static_cast<std::uint32_t>(loaded))};
 }
 
-void Engine::preamble(TextName startText) {
-    m_connection.setPanel(startText);
+void Engine::preamble(Operation engine) {
+    m_reached = {engine, 0};
+    m_connection.setPanel(textsOf(engine).start);
     m_host.insertLogLine(m_host.timeText() + " " + m_connection.panelText());
 }
 
@@ -338,6 +359,7 @@ bool Engine::readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t addre
 }
 
 bool Engine::eraseWholeChip(const ChipRecord &chip) {
+    m_reached.address.reset(); // the chip erases itself whole
     m_host.setProgressMaximum(chip.delay);
     m_meter.reset(); // the bar counts polls: no rate, no time left
     CommandBlock block = eraseBlock(eraseParameter(chip, 0));
@@ -363,7 +385,7 @@ bool Engine::eraseWholeChip(const ChipRecord &chip) {
 }
 
 bool Engine::erase(const ChipRecord &chip) {
-    preamble(txtEraseRunning);
+    preamble(Operation::Erase);
     switch (eraseReach(chip)) {
     case EraseReach::WholeChip:
         break;
@@ -387,10 +409,13 @@ bool Engine::erase(const ChipRecord &chip) {
         m_meter.start(chip.capacity, m_host.seconds());
         for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
             ok = command(eraseBlock(eraseParameter(chip, static_cast<std::uint32_t>(a))), false, a);
+            if (ok)
+                reach(std::min<std::uint64_t>(a + pageOf(chip), chip.capacity));
             progress(static_cast<std::uint32_t>(a));
         }
         break;
     case EraseKind::WholeChipOnce:
+        m_reached.address.reset();
         ok = command(eraseBlock(eraseParameter(chip, 0)), false, 0);
         break;
     case EraseKind::None: // both ended above, by their erase reach
@@ -410,7 +435,7 @@ bool Engine::erase(const ChipRecord &chip) {
 bool Engine::read(const ChipRecord &chip) {
     if (!enter4ByteIfNeeded(chip, 0))
         return false;
-    preamble(txtReadRunning);
+    preamble(Operation::Read);
     const std::uint32_t t = transfer(chip);
     // Whole transfers; the commands refuse a chip larger than the buffer before this.
     const std::size_t blockSize = (std::size_t{chip.capacity} + t - 1) / t * t;
@@ -423,6 +448,7 @@ bool Engine::read(const ChipRecord &chip) {
     for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
         if (!readInto(m_readBlock.get() + offset, t, offset))
             return false;
+        reach(std::min<std::uint64_t>(offset + t, chip.capacity));
         if (!progress(static_cast<std::uint32_t>(offset)))
             return false;
     }
@@ -438,7 +464,7 @@ void Engine::keepRead(const ChipRecord &chip, BufferView &flashView) {
 }
 
 bool Engine::blankCheck(const ChipRecord &chip) {
-    preamble(txtBlankRunning);
+    preamble(Operation::BlankCheck);
     const std::uint32_t t = transfer(chip);
     m_scratch.assign(t, 0xFF);
     if (!enter4ByteIfNeeded(chip, 0))
@@ -454,6 +480,7 @@ bool Engine::blankCheck(const ChipRecord &chip) {
         if (data != m_scratch.end())
             return fail(text(txtNotBlank), PassStep::NotBlank,
                         offset + static_cast<std::uint64_t>(data - m_scratch.begin()));
+        reach(std::min<std::uint64_t>(offset + t, chip.capacity));
         if (!progress(static_cast<std::uint32_t>(offset)))
             return false;
     }
@@ -462,12 +489,13 @@ bool Engine::blankCheck(const ChipRecord &chip) {
 }
 
 bool Engine::verify(const ChipRecord &chip) {
-    preamble(txtVerifyRunning);
+    preamble(Operation::Verify);
     const auto bounds = coveredBytes(chip, false);
     if (!bounds)
         return false;
     const Bounds b = *bounds;
     m_covered = b;
+    reach(b.start);
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     // The bar runs to the loaded length; the time left to the last byte compared.
@@ -487,8 +515,11 @@ bool Engine::verify(const ChipRecord &chip) {
         if (diff.first != m_scratch.begin() + n) {
             const std::uint64_t at =
                 address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
+            logMismatch(at, *diff.second, *diff.first,
+                        {m_scratch.data(), n}, {flash + address, n});
             return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
         }
+        reach(std::min<std::uint64_t>(address + t, b.end));
         if (!progress(static_cast<std::uint32_t>(address)))
             return false;
     }
@@ -514,7 +545,7 @@ std::optional<std::uint64_t> Engine::readTail(const Bounds &b, std::uint32_t t) 
 }
 
 bool Engine::write(const ChipRecord &chip) {
-    preamble(txtWriteRunning);
+    preamble(Operation::Write);
     m_covered.reset();
     std::uint32_t imageEnd = 0;
     const auto bounds = coveredBytes(chip, true, &imageEnd);
@@ -524,6 +555,7 @@ bool Engine::write(const ChipRecord &chip) {
     // What the person's image holds: the filler that rounds it to whole pages is sent
     // too, but a CRC-32 of the image file leaves it out.
     m_covered = Bounds{b.start, std::max(b.start, imageEnd)};
+    reach(b.start);
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
     progressStart(b.end);
@@ -538,6 +570,7 @@ bool Engine::write(const ChipRecord &chip) {
         const int n = m_usb.USB_bulk_write(reinterpret_cast<char *>(source), static_cast<int>(t));
         if (n != static_cast<int>(t))
             return failAt(address);
+        reach(std::min<std::uint64_t>(address + t, b.end));
         if (!progress(static_cast<std::uint32_t>(address)))
             return false;
     }

@@ -5,7 +5,8 @@
 // programmer and the FLASH buffer. Every transfer is checked; a failed one ends the
 // operation with a message naming the chip address reached. After each transfer and
 // poll the host is asked whether the command was cancelled; a cancelled one ends there,
-// through the same close, as interrupted.
+// through the same close, as interrupted, and the log says where it stopped and what that
+// left behind.
 
 #include "base/TextTable.h"
 #include "buffers/Buffers.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace korvat {
@@ -83,12 +85,15 @@ private:
         std::function<bool(const ChipRecord &)> steps;
         // After the bracket closed, with whether the command succeeded so far.
         std::function<void(const ChipRecord &, bool ok)> closed;
-        // The completion line of a success, when it has one.
+        // The completion line of a success, when it has one, and what it adds to it.
         std::function<std::optional<TextName>(const ChipRecord &)> doneText;
+        std::function<std::optional<TextName>(const ChipRecord &)> doneNote;
         bool verifies = false; // a success proves what the chip holds
     };
     // The frame: refused while another operation runs, without a usable chip or when the
-    // command's own checks refuse (nothing returned); else the socket check, the bracket
+    // command's own checks refuse (nothing returned); else the socket check, the events
+    // pending meanwhile (a Stop pressed during it ends the command before its bracket), the
+    // bracket
     // around the steps, the clear, the close, the completion line, the outcome, the beep
     // and the probe put off meanwhile.
     std::optional<PassOutcome> runCommand(const Command &what, int slot, int speed,
@@ -96,6 +101,10 @@ private:
     // Whether the host says the command was cancelled (asked after each transfer and
     // poll); once it did, the command's failure is the interruption and this stays true.
     bool cancelledNow();
+    // The log line of a cancelled command: where it stopped and what that left behind.
+    void logStop();
+    // The command has moved the chip's bytes up to address (not including it).
+    void reach(std::uint64_t address) { m_reached.address = address; }
     // An Auto step that failed: the pass's failed step, unless the failure named one.
     bool failedIn(PassStep step);
 
@@ -107,6 +116,9 @@ private:
     void keepRead(const ChipRecord &chip, BufferView &flashView);
     bool blankCheck(const ChipRecord &chip);
     bool verify(const ChipRecord &chip);
+    void logMismatch(std::uint64_t address, std::uint8_t expected, std::uint8_t read,
+                     std::span<const std::uint8_t> chipBytes,
+                     std::span<const std::uint8_t> bufferBytes);
     bool write(const ChipRecord &chip);
 
     // Whether the programmer's erase can serve the chip: refused, with the reason shown,
@@ -127,7 +139,9 @@ private:
     // receives where the loaded bytes ended before that).
     std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength,
                                        std::uint32_t *imageEnd = nullptr);
-    void preamble(TextName startText);
+    // The engine's start text in the panel and the log; where a cancellation finds it
+    // starts at address 0.
+    void preamble(Operation engine);
     // The bars over [0, maximum); the rate and time left of the bytes moved with them,
     // up to end.
     void progressStart(std::uint32_t maximum, std::uint64_t end);
@@ -139,7 +153,7 @@ private:
     // Ends the operation in failure with text; always false.
     bool fail(const std::string &text, PassStep step = PassStep::None,
               std::optional<std::uint64_t> address = std::nullopt);
-    void logCompletion(TextName done, double started);
+    void logCompletion(TextName done, double started, std::optional<TextName> note);
     // Seconds of the operation's own work since started: up to its failure, when it failed.
     double workSeconds(double started) const;
     bool failAt(std::uint64_t address);
@@ -164,6 +178,13 @@ private:
     std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed
     ProgressMeter m_meter;
     PassFailure m_failure; // how the last engine failed, when it did
+    bool m_running = false; // a command is between its checks and its end
+    // Where the running command is: its engine (none before the first starts) and the
+    // first chip address it has not yet moved (none for an erase of the whole chip).
+    struct Reached {
+        std::optional<Operation> engine;
+        std::optional<std::uint64_t> address;
+    } m_reached;
     // What the last read kept, the last verify compared, or the image bytes the last
     // write sent (without the filler that rounds them to whole pages).
     std::optional<Bounds> m_covered;

@@ -175,12 +175,12 @@ protected:
                 return false;
         return true;
     }
-    // Whether each toolbar action, each control directly on the main panel and each menu
-    // of the menu bar is enabled.
+    // Whether each toolbar action (but Stop, shown only while a pass runs), each control
+    // directly on the main panel and each menu of the menu bar is enabled.
     std::map<QObject *, bool> enabledStates() {
         std::map<QObject *, bool> states;
         for (QAction *a : w().ToolBar1->actions())
-            if (!a->isSeparator())
+            if (!a->isSeparator() && a->objectName() != QLatin1String("ToolStop"))
                 states[a] = a->isEnabled();
         for (QWidget *c : w().centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             states[c] = c->isEnabled();

@@ -10,6 +10,7 @@
 #include "Unit2.h"
 #include "Unit6.h"
 
+#include <QProgressBar>
 #include <QThread>
 #include <QTimer>
 
@@ -282,6 +283,20 @@ private slots:
         QVERIFY(recordLines()[1].contains(QStringLiteral(",1:EF4014,PASS,,,")));
         QVERIFY(enabledStates() == before);
         QVERIFY(chipChoiceUsable());
+    }
+
+    // Stop in a pass ends it at its next transfer, recorded as stopped, and batch mode with
+    // it: no detection follows, and the toggle reads BULK.
+    void stopInAPassEndsItAndBatchMode() {
+        runBatch([&] {
+            if (w().operationRunning() && w().Progress->value() > 0 && bulk()->isChecked())
+                QTest::mouseClick(w().ToolBar1->widgetForAction(action("ToolStop")),
+                                  Qt::LeftButton);
+        });
+        QCOMPARE(m_wire.detections, 7);
+        QCOMPARE(passLines(), QStringList{"#1 FAIL (interrupted), 0 passed, 1 failed"});
+        QVERIFY(recordLines().last().contains(QStringLiteral(",FAIL,interrupted,")));
+        QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
     }
 
     // A programmer that cannot be reached, or a detection whose reply is lost, tells

@@ -481,7 +481,8 @@ private slots:
         }
         QCOMPARE(order, (QStringList{"ToolOpen", "ToolSave", "|", "ToolFill", "ToolBank", "|",
                                      "ToolAuto", "ToolErase", "ToolWrite", "ToolRead", "ToolVerify",
-                                     "ToolBulk", "|", "ToolDevice", "ToolAbout"}));
+                                     "ToolBulk", "ToolStop", "|", "ToolDevice", "ToolAbout"}));
+        QVERIFY(!action(w, "ToolStop")->isVisible()); // until a command runs
         QVERIFY(action(w, "ToolBulk")->isCheckable());
         for (const char *name :
              {"ToolOpen", "ToolSave", "ToolFill", "ToolAbout", "ToolRead", "ToolAuto", "ToolBulk",

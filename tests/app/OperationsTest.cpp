@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
 
 #include <map>
 
@@ -53,9 +54,12 @@ class OperationsTest : public QObject, WindowFixture {
     }
     // Addresses 0 to FF become 0x00 through the fill window; the loaded length 0x100.
     void fillFirstPageWithZeros() { fillThroughWindow(w(), "00", "0", "FF"); }
-    // Runs inside the operation, from the first pending-events pump.
+    // Runs inside the operation, from the first pending-events pump at which it holds the
+    // programmer (the one between the socket check and the bracket passes).
     template <typename Inside> void duringNextOperation(Inside inside) {
-        QTimer::singleShot(0, m_w.get(), inside);
+        QTimer::singleShot(0, m_w.get(), [this, inside] {
+            w().operationRunning() ? inside() : duringNextOperation(inside);
+        });
     }
 
 private slots:
@@ -243,6 +247,10 @@ private slots:
         trigger("W1");
         QVERIFY(errors().empty());
         QVERIFY(log()[0].contains(QStringLiteral("Write Complete!")));
+        // A write alone over a 25-series chip says it did not erase, and what proves it.
+        QVERIFY(log()[0].endsWith(QStringLiteral(" s A write does not erase: bits the chip "
+                                                 "already holds as 0 stay 0. Verify or Auto "
+                                                 "proves the result.")));
         QCOMPARE(socket().memory()[0], std::uint8_t{0xA5});
         QCOMPARE(socket().memory()[1], std::uint8_t{0xFF});
         QVERIFY(!w().FlashEditor->modified());
@@ -260,10 +268,13 @@ private slots:
         trigger("ToolVerify");
         QCOMPARE(errors().size(), std::size_t{1});
         QCOMPARE(errors()[0], std::string("Flash check error address:42h"));
-        // The start line and the outcome, in the same words as the box.
-        QCOMPARE(static_cast<int>(log().size()), lines + 2);
+        // The start line, what differs, and the outcome in the same words as the box.
+        QCOMPARE(static_cast<int>(log().size()), lines + 3);
         QVERIFY(log()[0].endsWith(QStringLiteral(" Flash check error address:42h")));
-        QVERIFY(log()[1].endsWith(QStringLiteral(" Verify Flash ...")));
+        QVERIFY(log()[1].endsWith(QStringLiteral(
+            " At address 42h expected 00h, read 99h; 190 of the 256 bytes compared in this "
+            "transfer differ.")));
+        QVERIFY(log()[2].endsWith(QStringLiteral(" Verify Flash ...")));
         // The bars go with the operation, also when it fails.
         QVERIFY(!w().Progress->isVisible());
         QVERIFY(!w().Progress2->isVisible());
@@ -338,6 +349,45 @@ private slots:
         QCOMPARE(errors(), std::vector<std::string>{"Not connected"});
         QCOMPARE(w().RichEdit1->toPlainText(), top);
         QCOMPARE(w().Panel1->text(), panel);
+    }
+
+    // Esc ends a read at its next transfer, the buffer as it was; the Stop button ends a
+    // write, and the chip holds the image exactly up to where its line says; Esc during
+    // the socket check sends nothing more; closing meanwhile asks, and Yes stops and closes.
+    void stopEndsTheCommandWhereItsLineSays() {
+        fillFirstPageWithZeros();
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        duringNextOperation([&] { QTest::keyClick(m_w.get(), Qt::Key_Escape); });
+        trigger("ToolRead");
+        QVERIFY(log()[0].endsWith(
+            QStringLiteral(" The read stopped at address 100h: the buffer was left as it was.")));
+        QCOMPARE(w().buffers().loadedLength, 0x100);
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
+
+        socket().eraseAll();
+        fillThroughWindow(w(), "00", "0", "FFFFF");
+        duringNextOperation([&] {
+            QTest::mouseClick(w().ToolBar1->widgetForAction(action("ToolStop")), Qt::LeftButton);
+        });
+        trigger("ToolWrite");
+        QVERIFY(log()[0].endsWith(
+            QStringLiteral(" The write stopped at address 100h: the chip is now partly written.")));
+        QCOMPARE(std::count(socket().memory().begin(), socket().memory().end(), 0), 0x100);
+
+        const int transfers = m_sim->transferCount();
+        QTimer::singleShot(0, m_w.get(), [&] { QTest::keyClick(m_w.get(), Qt::Key_Escape); });
+        trigger("ToolErase");
+        QCOMPARE(m_sim->transferCount(), transfers + 3); // the socket check alone
+        QVERIFY(log()[0].endsWith(
+            QStringLiteral(" Stopped before the operation began: the chip was not changed.")));
+
+        m_dialogs->answers = {true};
+        duringNextOperation([&] { QVERIFY(!w().close()); });
+        trigger("ToolVerify");
+        QVERIFY(log()[0].contains(QStringLiteral(" The verify stopped at address ")));
+        QTRY_VERIFY(!w().isVisible());
+        QVERIFY(errors().empty());
     }
 
     void aFailedTransferEndsTheReadWithoutACompletionLine() {
@@ -493,7 +543,8 @@ private slots:
             QVERIFY(!fillOpened);
             w().WMDeviceChange(); // a device change: the probe waits for the end
             QCOMPARE(m_sim->transferCount(), transfers);
-            QVERIFY(!w().close()); // the window stays while the operation runs
+            QVERIFY(!w().close()); // the window stays: it asks, and No goes on
+            QCOMPARE(m_dialogs->questions.size(), std::size_t{1});
         });
         w().RichEdit1->clear();
         trigger("ToolRead");
@@ -529,7 +580,9 @@ private slots:
             inside = true;
             for (auto [a, enabled] : before) {
                 const bool held = marked.contains(a->objectName());
-                QVERIFY2(a->isEnabled() == (!held && enabled), qPrintable(a->objectName()));
+                const bool stop = a == action("ToolStop"); // comes only while one runs
+                QVERIFY2(a->isEnabled() == (stop || (!held && enabled)),
+                         qPrintable(a->objectName()));
             }
         });
         trigger("ToolRead");

@@ -576,7 +576,7 @@ TEST_F(EngineTest, FailedTransfersEndTheOperation) {
 
 TEST_F(EngineTest, ProbeDuringAnOperationWaitsForItsEnd) {
     useChip(Family::Spi25, 0, 4096, 256);
-    host.onEvents = [&] { connection.detectProgrammer(); };
+    host.onEvents = [&] { host.onEvents = [&] { connection.detectProgrammer(); }; };
     run(Operation::Read);
     std::vector<ksim::LogEntry::Kind> opens;
     for (const auto &e : sim.log())
@@ -597,8 +597,10 @@ TEST_F(EngineTest, ProbeDuringAnOperationWaitsForItsEnd) {
 TEST_F(EngineTest, ProgrammerUnpluggedDuringAnOperationShowsAsGoneAfterIt) {
     useChip(Family::Spi25, 0, 4096, 256);
     host.onEvents = [&] {
-        sim.unplug();
-        connection.detectProgrammer(); // the device change, while the read holds it
+        host.onEvents = [&] {
+            sim.unplug();
+            connection.detectProgrammer(); // the device change, while the read holds it
+        };
     };
     run(Operation::Read);
     EXPECT_EQ(host.errors.size(), 1u);

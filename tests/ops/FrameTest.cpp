@@ -38,7 +38,8 @@ TEST_F(EngineTest, EveryCommandIsRefusedAlikeWhileOneRuns) {
 
 // Cancelled after its first transfer (or poll), each command sends nothing more of its
 // own, closes its bracket (CMD_END last, the programmer closed), shows no box and no
-// completion line, and ends as interrupted, keeping the seconds it ran but no CRC-32.
+// completion line, and ends as interrupted, keeping the seconds it ran but no CRC-32; its
+// last log line says where it stopped (an erase of the whole chip has no address).
 TEST_F(EngineTest, ACancelledCommandEndsThroughItsCloseAsInterrupted) {
     struct Case {
         const char *name;
@@ -63,7 +64,8 @@ TEST_F(EngineTest, ACancelledCommandEndsThroughItsCloseAsInterrupted) {
         host.beeps = 0;
         host.cancel = false;
         host.clockStep = 0.25;
-        host.onEvents = [&] { host.cancel = true; };
+        // The first pump, between the socket check and the bracket, passes.
+        host.onEvents = [&] { host.onEvents = [&] { host.cancel = true; }; };
         const int loadsBefore = view.loads;
 
         const auto outcome = c.start();
@@ -87,6 +89,10 @@ TEST_F(EngineTest, ACancelledCommandEndsThroughItsCloseAsInterrupted) {
         EXPECT_FALSE(hasCompletionLine(host.log)) << c.name;
         EXPECT_EQ(host.beeps, 1) << c.name;
         EXPECT_EQ(view.loads, loadsBefore) << c.name; // a stopped read keeps nothing
+        const std::string stop = c.name == std::string("erase") || c.name == std::string("auto")
+                                     ? "The erase was stopped: the chip may be"
+                                     : "The " + std::string(c.name) + " stopped at address 100h";
+        EXPECT_EQ(host.log.front().substr(9, stop.size()), stop) << c.name;
     }
     // An Auto pass stopped in its erase writes nothing into the chip.
     EXPECT_TRUE(dataWrites().empty());

@@ -126,8 +126,9 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
 }
 
 void TForm1::runOperation(Operation operation) {
-    if (m_connection->busy())
+    if (busy())
         return; // the commands are disabled meanwhile; nothing queued may start another
+    beginCommand();
     setCommandsAvailable(false);
     m_engine->run(operation, chosenChip(), m_speed, *FlashEditor, askAboutOtherChip());
     setCommandsAvailable(true);
@@ -137,6 +138,7 @@ void TForm1::runOperation(Operation operation) {
         refreshChecksum();
     else
         showChecksum();
+    endCommand();
 }
 
 BufferTab TForm1::currentTab() const {
@@ -147,14 +149,14 @@ BufferTab TForm1::currentTab() const {
 }
 
 void TForm1::ToolOpenClick() {
-    if (m_connection->busy())
+    if (busy())
         return;
     if (m_files->open(currentTab(), m_catalogue.slot(m_currentChip)))
         refreshChecksum();
 }
 
 void TForm1::ToolSaveClick() {
-    if (m_connection->busy())
+    if (busy())
         return;
     m_files->save(m_catalogue.slot(m_currentChip));
 }
@@ -174,13 +176,13 @@ std::vector<std::string> localFiles(const QMimeData *data) {
 } // namespace
 
 void TForm1::dragEnterEvent(QDragEnterEvent *event) {
-    if (!m_connection->busy() && !localFiles(event->mimeData()).empty())
+    if (!busy() && !localFiles(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
 // Moves follow only an accepted entry, whose data was looked at then.
 void TForm1::dragMoveEvent(QDragMoveEvent *event) {
-    if (!m_connection->busy())
+    if (!busy())
         event->acceptProposedAction();
 }
 
@@ -188,13 +190,13 @@ void TForm1::dragMoveEvent(QDragMoveEvent *event) {
 // the application the file came from.
 void TForm1::dropEvent(QDropEvent *event) {
     std::vector<std::string> paths = localFiles(event->mimeData());
-    if (m_connection->busy() || paths.empty())
+    if (busy() || paths.empty())
         return;
     event->acceptProposedAction();
     QMetaObject::invokeMethod(
         this,
         [this, paths = std::move(paths)] {
-            if (!m_connection->busy() &&
+            if (!busy() &&
                 m_files->openDropped(paths, currentTab(), m_catalogue.slot(m_currentChip)))
                 refreshChecksum();
         },
@@ -268,7 +270,9 @@ std::optional<PassOutcome> TForm1::runPass() {
     Held held;
     hold(held, GroupBox1);
     hold(held, GroupBox4);
+    beginCommand();
     const auto outcome = autoPass({}); // another chip in the socket fails the pass
+    endCommand();
     release(held);
     return outcome;
 }
@@ -282,7 +286,8 @@ void TForm1::holdForBatch(bool on) {
     if (!m_heldForBatch.empty())
         return; // pressed again before the running loop saw the release
     for (QAction *a : ToolBar1->actions())
-        if (!a->isSeparator() && a->objectName() != QLatin1String("ToolBulk"))
+        if (!a->isSeparator() && a->objectName() != QLatin1String("ToolBulk") &&
+            a->objectName() != QLatin1String("ToolStop"))
             hold(m_heldForBatch, a);
     for (QWidget *w : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         hold(m_heldForBatch, w);
@@ -321,7 +326,7 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::ToolFillClick() {
-    if (m_connection->busy())
+    if (busy())
         return; // a batch pass reads the buffer the fill would change
     m_fill->Edit4->setText(
         QString::fromStdString(hexText(m_catalogue.slot(m_currentChip).capacity - 1u)));
@@ -388,10 +393,18 @@ void TForm1::FormShow() {
     applyLanguage();
 }
 
+// While a command runs the window asks whether to stop it; it closes once the stopped
+// command has ended. A firmware upgrade cannot be stopped half-way: it is waited for.
 void TForm1::closeEvent(QCloseEvent *event) {
-    if (m_connection->busy()) { // the running operation still uses the window
+    if (busy()) { // the running operation still uses the window
         event->ignore();
-        QApplication::beep();
+        if (!m_commandRunning)
+            QApplication::beep();
+        else if (!m_closeWhenEnded &&
+                 m_dialogs->askYesNoDefaultNo(text(txtAskStopToClose, m_language))) {
+            m_closeWhenEnded = true;
+            ToolStopClick();
+        }
         return;
     }
     if (m_batchRunning)
@@ -521,6 +534,7 @@ void TForm1::applyLanguage() {
     }
     applyCaptions(*this, mainMenuCaptions(), m_language);
     m_qtTexts->use(m_language);
+    setCaption(*this, "ToolStop", qs(text(txtToolStop, m_language)));
     m_editor->applyLanguage(m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);

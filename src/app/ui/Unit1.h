@@ -91,6 +91,8 @@ public:
     const korvat::FileCommands &fileCommands() const { return *m_files; }
     // An operation holds the programmer; the commands are disabled meanwhile.
     bool operationRunning() const { return m_connection->busy(); }
+    // A command on the chip runs (from its checks to its end), or the programmer is held.
+    bool busy() const { return m_commandRunning || m_connection->busy(); }
     // The commands held (disabled) while an operation runs, as marked where each is made.
     const std::vector<QAction *> &operationCommands() const { return m_operationCommands; }
 
@@ -115,6 +117,8 @@ public slots:
     void ToolAboutClick();
     void ToolDeviceClick(); // the chip editor
     void N4Click();         // hardware information and firmware upgrade
+    // Ends the running command at its next transfer, and batch mode with its pass.
+    void ToolStopClick();
     void ToolReadClick() { runOperation(korvat::Operation::Read); }
     void ToolEraseClick() { runOperation(korvat::Operation::Erase); }
     void ToolWriteClick() { runOperation(korvat::Operation::Write); }
@@ -160,6 +164,11 @@ private:
     void catalogueEdited(const korvat::NameParts &current, const korvat::ChipRecord &before);
     void placeProgressBars();
     void runOperation(korvat::Operation operation);
+    // A command on the chip runs from here to endCommand: the Stop action shows (Esc
+    // triggers it) and a Stop meanwhile cancels it.
+    void beginCommand();
+    // Hides Stop again, and closes the window when the person asked to while it ran.
+    void endCommand();
     // Disables the commands that touch the programmer, the chip choice or the buffers
     // while an operation runs, and restores them after.
     void setCommandsAvailable(bool available);
@@ -232,6 +241,8 @@ private:
     std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
     std::vector<std::pair<QObject *, bool>> m_heldForBatch;
     bool m_batchRunning = false; // the batch loop is on the stack
+    bool m_commandRunning = false; // between beginCommand and endCommand
+    bool m_closeWhenEnded = false; // the window was closed and the command stopped
 
 public:
     // Controls, named as the system names them (also their object names).

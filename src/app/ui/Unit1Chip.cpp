@@ -55,13 +55,15 @@ void TForm1::BitBtn1Click() {
 
 // Refused while batch mode runs: a production line programs only recorded passes.
 void TForm1::ToolAutoClick() {
-    if (m_connection->busy() || m_batchRunning) {
+    if (busy() || m_batchRunning) {
         QApplication::beep();
         return;
     }
+    beginCommand();
     setCommandsAvailable(false);
     autoPass(askAboutOtherChip());
     setCommandsAvailable(true);
+    endCommand();
 }
 
 std::optional<PassOutcome> TForm1::autoPass(const GoOnWithOtherChip &goOn) {

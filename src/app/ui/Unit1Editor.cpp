@@ -12,7 +12,7 @@ using namespace korvat;
 
 void TForm1::ToolDeviceClick() {
     // A running batch keeps using the chip's record and the buffer between passes.
-    if (m_connection->busy() || m_batchRunning) {
+    if (busy() || m_batchRunning) {
         QApplication::beep();
         return;
     }

@@ -14,7 +14,7 @@ using namespace korvat;
 
 void TForm1::N4Click() {
     // A running batch keeps using the programmer between passes.
-    if (m_connection->busy() || m_batchRunning) {
+    if (busy() || m_batchRunning) {
         QApplication::beep();
         return;
     }

@@ -148,6 +148,10 @@ void TForm1::buildToolBar() {
     toolAction("ToolRead", "read", &TForm1::ToolReadClick, held);
     toolAction("ToolVerify", "verify", &TForm1::ToolVerifyClick, held);
     toolAction("ToolBulk", "bulk", &TForm1::ToolBulkClick, held)->setCheckable(true);
+    // Shown, and its Esc active, only while a command runs on the chip.
+    QAction *stop = toolAction("ToolStop", "stop", &TForm1::ToolStopClick, WhileRunning::Usable);
+    stop->setShortcut(Qt::Key_Escape);
+    stop->setVisible(false);
     ToolBar1->addSeparator();
     toolAction("ToolDevice", "device", &TForm1::ToolDeviceClick, held);
     toolAction("ToolAbout", "about", &TForm1::ToolAboutClick, WhileRunning::Usable);

@@ -1,7 +1,7 @@
 #pragma once
 // WindowHost: what the chip operations show, on the main window's controls: the
 // connection panel, the activity log, the two progress bars, the rate and time-left
-// panels, message boxes, the beep and the clock.
+// panels, message boxes, the beep, the clock and the person's Stop.
 
 #include "base/OperationHost.h"
 
@@ -45,6 +45,10 @@ public:
     void setTransferText(std::string_view rate, std::string_view timeLeft) override;
     void setProgressText(std::string_view text) override;
     void processEvents() override;
+    // A Stop: the running command ends at its next transfer. Cleared for the next one.
+    bool cancelled() const override { return m_stopRequested; }
+    void requestStop() { m_stopRequested = true; }
+    void clearStop() { m_stopRequested = false; }
     void showError(std::string_view text) override;
     void beep() override;
     double seconds() const override;
@@ -79,6 +83,7 @@ private:
     long long m_percent = -1; // and the percentage it showed
     QString m_checksum, m_checksumTip;
     bool m_timeLeftShown = false;
+    bool m_stopRequested = false;
     long long m_slept = 0;
     long long m_barUpdates = 0;
 };
