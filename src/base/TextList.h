@@ -78,8 +78,9 @@ TEXT(txtChecksumTip, "芯片完整映像（FLASH 缓冲区 0 至 %Xh 字节）�
 // The chip-identity exchange reached the programmer but a transfer failed.
 TEXT(txtIdentityFailed, "读取芯片ID时编程器通信失败。", "讀取芯片ID時編程器通信失敗。",
      "Transfer to the programmer failed while reading the chip ID.")
-// After the detection box: other catalogue chips with the same ID, by model.
-TEXT(txtAlsoMatches, "同一ID还有：", "同一ID還有：", "Also matches: ")
+// After the detection box: other catalogue chips with the same ID (%1, its three
+// bytes), by maker and model.
+TEXT(txtAlsoMatches, "同一ID（%1）还有：", "同一ID（%1）還有：", "Also matches (ID %1): ")
 // A batch pass in the log: %1 its number, %2 passed so far, %3 failed so far, %4
 // the step that failed.
 TEXT(txtPassLine, "#%1 通过，已通过 %2，失败 %3", "#%1 通過，已通過 %2，失敗 %3",
