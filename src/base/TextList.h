@@ -248,3 +248,5 @@ TEXT(txtEraseUnknownFamily,
      "無法擦除整個芯片：編程器不認識芯片類型代碼 %1 的擦除。擦除被拒絕，未擦除任何內容。",
      "The whole chip cannot be erased: the programmer knows no erase for the chip family code "
      "%1. The erase is refused; nothing was erased.")
+// The open dialog's first filter: every file of a kind the loader knows.
+TEXT(txtSupportedFiles, "所有支持的文件", "所有支持的文件", "All supported files")

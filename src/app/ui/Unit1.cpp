@@ -93,7 +93,6 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
         this);
     m_fill = new TForm4(m_buffers, *FlashEditor, *m_dialogs, this);
     m_about = new TAboutBox(this);
-    m_hardware = new TForm6(*m_dialogs, this);
 
     // The programmer: link diagnostics go to the debug log (korvat.link), every wait
     // the protocol prescribes goes through the host.
@@ -109,6 +108,8 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
     m_files = std::make_unique<FileCommands>(m_buffers, *FlashEditor, *EepromEditor, *m_host,
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
+    // The last of the secondary windows: its firmware dialog is the file commands' own.
+    m_hardware = new TForm6(*m_files, this);
     m_hid = std::make_unique<CUsbhid>(std::move(links.hid));
     m_upgrade = std::make_unique<FirmwareUpgrade>(*m_usb, *m_connection, *m_hid, *m_host,
                                                   *m_dialogs, m_language);
