@@ -250,3 +250,6 @@ TEXT(txtEraseUnknownFamily,
      "%1. The erase is refused; nothing was erased.")
 // The open dialog's first filter: every file of a kind the loader knows.
 TEXT(txtSupportedFiles, "所有支持的文件", "所有支持的文件", "All supported files")
+// The operation menu's entries for the Detect button and the batch toggle.
+TEXT(txtMenuDetect, "检测(&D)", "檢測(&D)", "Detect(&D)")
+TEXT(txtMenuBulk, "批量(&T)", "批量(&T)", "Batch(&T)")

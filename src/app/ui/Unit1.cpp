@@ -72,6 +72,7 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenus();
     buildToolBar();
+    assignShortcuts();
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
     row->addWidget(buildChipPanel());
@@ -283,6 +284,8 @@ void TForm1::holdForBatch(bool on) {
     for (QAction *a : ToolBar1->actions())
         if (!a->isSeparator() && a->objectName() != QLatin1String("ToolBulk"))
             hold(m_heldForBatch, a);
+    // Detection would choose another chip under the running batch.
+    hold(m_heldForBatch, findChild<QAction *>(QStringLiteral("MenuDetect")));
     for (QWidget *w : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         hold(m_heldForBatch, w);
 }
@@ -515,6 +518,8 @@ void TForm1::applyLanguage() {
             setCaption(*this, c.control, t);
     }
     applyCaptions(*this, mainMenuCaptions(), m_language);
+    setCaption(*this, "MenuDetect", qs(text(txtMenuDetect, m_language)));
+    setCaption(*this, "MenuBulk", qs(text(txtMenuBulk, m_language)));
     m_editor->applyLanguage(m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);
