@@ -78,8 +78,9 @@ TEXT(txtChecksumTip, "芯片完整映像（FLASH 缓冲区 0 至 %Xh 字节）�
 // The chip-identity exchange reached the programmer but a transfer failed.
 TEXT(txtIdentityFailed, "读取芯片ID时编程器通信失败。", "讀取芯片ID時編程器通信失敗。",
      "Transfer to the programmer failed while reading the chip ID.")
-// After the detection box: other catalogue chips with the same ID, by model.
-TEXT(txtAlsoMatches, "同一ID还有：", "同一ID還有：", "Also matches: ")
+// After the detection box: other catalogue chips with the same ID (%1, its three
+// bytes), by maker and model.
+TEXT(txtAlsoMatches, "同一ID（%1）还有：", "同一ID（%1）還有：", "Also matches (ID %1): ")
 // A batch pass in the log: %1 its number, %2 passed so far, %3 failed so far, %4
 // the step that failed.
 TEXT(txtPassLine, "#%1 通过，已通过 %2，失败 %3", "#%1 通過，已通過 %2，失敗 %3",
@@ -294,3 +295,8 @@ TEXT(txtWriteDoesNotErase,
      "寫入不會擦除芯片：芯片中已為 0 的位仍為 0。請用校驗或自動編程確認結果。",
      "A write does not erase: bits the chip already holds as 0 stay 0. Verify or Auto proves "
      "the result.")
+// The open dialog's first filter: every file of a kind the loader knows.
+TEXT(txtSupportedFiles, "所有支持的文件", "所有支持的文件", "All supported files")
+// The operation menu's entries for the Detect button and the batch toggle.
+TEXT(txtMenuDetect, "检测(&D)", "檢測(&D)", "Detect(&D)")
+TEXT(txtMenuBulk, "批量(&T)", "批量(&T)", "Batch(&T)")

@@ -142,6 +142,17 @@ std::vector<std::string> nameFilters(std::string_view pairs) {
     return filters;
 }
 
+std::vector<std::string> openFilters(int language) {
+    std::string patterns;
+    for (const std::string &extension : knownExtensions())
+        patterns += (patterns.empty() ? "*" : " *") + extension;
+    std::vector<std::string> filters{std::string(korvat::text(txtSupportedFiles, language)) + " (" +
+                                     patterns + ")"};
+    for (std::string &f : nameFilters(kOpenFilter))
+        filters.push_back(std::move(f));
+    return filters;
+}
+
 FileCommands::FileCommands(Buffers &buffers, BufferView &flashView, BufferView &eepromView,
                            OperationHost &log, Prompter &prompter, MessageSink &sink,
                            FileChooser &chooser, const int &language)
@@ -160,8 +171,15 @@ std::string FileCommands::startFolder() const {
 }
 
 bool FileCommands::open(BufferTab tab, const ChipRecord &chip) {
-    const auto path = m_chooser.chooseOpen({nameFilters(kOpenFilter), 0, "", startFolder()});
+    const auto path = m_chooser.chooseOpen({openFilters(m_language), 0, "", startFolder()});
     return path && openPath(*path, tab, chip);
+}
+
+std::optional<std::string> FileCommands::chooseOther(const std::vector<std::string> &filters) {
+    auto path = m_chooser.chooseOpen({filters, 0, "", startFolder()});
+    if (path)
+        m_lastFolder = std::filesystem::path(*path).parent_path().string();
+    return path;
 }
 
 bool FileCommands::openPath(const std::string &path, BufferTab tab, const ChipRecord &chip) {

@@ -31,6 +31,10 @@ extern const std::string_view kSaveFilter;
 // "*.*" stands for every file, also one without an extension.
 std::vector<std::string> nameFilters(std::string_view pairs);
 
+// The open dialog's filters: one entry for every file of a known kind first, its
+// description in the language, then those of kOpenFilter.
+std::vector<std::string> openFilters(int language);
+
 // The tab of the main window that an opened file goes to.
 enum class BufferTab { Flash, Eeprom, Other };
 
@@ -54,6 +58,10 @@ public:
     // Save: the dialog, then the chip's whole capacity of the FLASH buffer in the format
     // of the name. True when the file was saved.
     bool save(const ChipRecord &chip);
+
+    // An open dialog for another command's file (a firmware image) with these filters:
+    // it starts where Open and Save do, and they start next where its file was.
+    std::optional<std::string> chooseOther(const std::vector<std::string> &filters);
 
     // The folder the dialogs start in: the last one used while it exists, else home.
     std::string startFolder() const;

@@ -9,7 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <initializer_list>
+#include <iterator>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,7 +25,7 @@ bool is(const std::string &ext, const char *wanted) {
     return strcasecmp(ext.c_str(), wanted) == 0;
 }
 
-bool isAnyOf(const std::string &ext, std::initializer_list<const char *> wanted) {
+bool isAnyOf(const std::string &ext, std::span<const char *const> wanted) {
     for (const char *w : wanted)
         if (is(ext, w))
             return true;
@@ -34,12 +34,17 @@ bool isAnyOf(const std::string &ext, std::initializer_list<const char *> wanted)
 
 // Besides ".hex" and ".src", the names other tools give these text formats, so that
 // their text is never taken for raw bytes and written into a chip.
+constexpr const char *kIntelHexNames[] = {".hex", ".ihex", ".ihx"};
+constexpr const char *kSRecordNames[] = {".s19", ".s28", ".s37", ".srec", ".mot"};
+// Named for what they hold, though loaded as any other name would be.
+constexpr const char *kImageNames[] = {".bin", ".rom", ".cap", ".eep", ".src"};
+
 bool isIntelHexName(const std::string &ext) {
-    return isAnyOf(ext, {".hex", ".ihex", ".ihx"});
+    return isAnyOf(ext, kIntelHexNames);
 }
 
 bool isSRecordName(const std::string &ext) {
-    return isAnyOf(ext, {".s19", ".s28", ".s37", ".srec", ".mot"});
+    return isAnyOf(ext, kSRecordNames);
 }
 
 bool readAll(int fd, std::uint8_t *out, std::size_t n, std::size_t &got) {
@@ -118,6 +123,13 @@ std::string fileExtension(const std::string &path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
     return path.substr(dot);
+}
+
+std::vector<std::string> knownExtensions() {
+    std::vector<std::string> all(std::begin(kImageNames), std::end(kImageNames));
+    all.insert(all.end(), std::begin(kIntelHexNames), std::end(kIntelHexNames));
+    all.insert(all.end(), std::begin(kSRecordNames), std::end(kSRecordNames));
+    return all;
 }
 
 FileKind fileKind(const std::string &path) {

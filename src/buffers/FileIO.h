@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace korvat {
 
@@ -30,6 +31,9 @@ enum class FileKind { Raw, Capsule, IntelHex, SRecord };
 // character from the file opened for the load, leaving it where it stands.
 FileKind fileKind(const std::string &path);
 FileKind fileKind(const std::string &path, const RegularFile &file);
+
+// Every extension named above, and ".bin" and ".rom", in small letters.
+std::vector<std::string> knownExtensions();
 
 // Intel HEX and S-record files carry their own addresses; raw and capsule files are
 // placed by whoever loads them.

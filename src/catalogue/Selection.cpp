@@ -10,10 +10,15 @@
 namespace korvat {
 namespace {
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+// ASCII letters in small case; other bytes (those of UTF-8 sequences too) as they are.
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), lower);
+    return out;
 }
 
 void appendOnce(std::vector<std::string> &list, const std::string &text) {
@@ -29,6 +34,11 @@ std::string_view at(const std::vector<std::string> &list, int position) {
 }
 
 } // namespace
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
+}
 
 int findIgnoringCase(const std::vector<std::string> &list, std::string_view text) {
     for (std::size_t i = 0; i < list.size(); ++i)
@@ -72,14 +82,31 @@ std::vector<SearchRow> searchCatalogue(const Catalogue &catalogue, std::string_v
     key = trimBlanks(key);
     if (key.empty())
         return rows;
-    for (int i = 0; i < kCatalogueSlots && !catalogue.slot(i).isEnd(); ++i) {
-        const std::string name = catalogue.name(i);
-        if (name.find(key) == std::string::npos)
-            continue;
-        NameParts parts = splitForSelection(name);
-        rows.push_back({std::move(parts.type), std::move(parts.maker), std::move(parts.model), i});
+    const std::string folded = lowerCase(key);
+    auto holds = [&](const std::string &name, bool caseCounts) {
+        return caseCounts ? name.find(key) != std::string::npos
+                          : lowerCase(name).find(folded) != std::string::npos;
+    };
+    // Without regard to case only when the key with its case is in no name.
+    for (const bool caseCounts : {true, false}) {
+        for (int i = 0; i < kCatalogueSlots && !catalogue.slot(i).isEnd(); ++i) {
+            const std::string name = catalogue.name(i);
+            if (!holds(name, caseCounts))
+                continue;
+            NameParts parts = splitForSelection(name);
+            rows.push_back(
+                {std::move(parts.type), std::move(parts.maker), std::move(parts.model), i});
+        }
+        if (!rows.empty())
+            break;
     }
     return rows;
+}
+
+int rowForEnter(int selectedRow, std::size_t rowCount) {
+    if (selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < rowCount)
+        return selectedRow;
+    return rowCount == 1 ? 0 : -1;
 }
 
 int chooseFoundChip(const Catalogue &catalogue, SelectionLists &lists, int &currentChip,

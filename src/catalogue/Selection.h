@@ -20,6 +20,9 @@ struct SelectionLists {
     std::vector<std::string> models;
 };
 
+// Whether the texts are equal apart from ASCII letter case.
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
 // Position of the entry that matches text apart from ASCII letter case, or -1.
 int findIgnoringCase(const std::vector<std::string> &list, std::string_view text);
 
@@ -42,8 +45,13 @@ struct SearchRow {
 };
 
 // Every chip whose whole name text contains the trimmed key (letter case counts, a
-// key may span a comma), in catalogue order; an empty key finds nothing.
+// key may span a comma), in catalogue order; an empty key finds nothing. When no name
+// holds the key with its case, the names that hold it in any letter case.
 std::vector<SearchRow> searchCatalogue(const Catalogue &catalogue, std::string_view key);
+
+// The row Enter chooses in a list of found chips: the selected one (-1: none), else the
+// only row; -1 when neither.
+int rowForEnter(int selectedRow, std::size_t rowCount);
 
 // Chooses a found chip the way the search window does: three selectChip calls, each
 // with the positions at which the lists then hold the row's texts. The saved positions

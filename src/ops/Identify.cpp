@@ -16,26 +16,39 @@ std::string entryAt(const std::vector<std::string> &list, int position) {
                : std::string();
 }
 
-// Names after which the line only says there are more: the ID-less EEPROMs all share
+// Chips after which the line only says there are more: the ID-less EEPROMs all share
 // ID 0 and would fill the box.
 constexpr std::size_t kMostNamed = 6;
 
-// The models of the other records with the found chip's ID, each named once.
-std::string alsoMatching(const Catalogue &catalogue, int found, std::uint32_t id, int language) {
-    std::vector<std::string> models;
-    for (const int slot : catalogue.slotsWithChipId(id)) {
-        if (slot <= found)
-            continue;
-        std::string model = splitForSelection(catalogue.name(slot)).model;
-        if (std::find(models.begin(), models.end(), model) == models.end())
-            models.push_back(std::move(model));
+// The three ID bytes as the unknown-ID box shows them.
+std::string idBytes(const ChipIdentity &id) {
+    return hexText(id.reply[1], 2) + " " + hexText(id.reply[2], 2) + " " + hexText(id.reply[3], 2);
+}
+
+// The ID and the other chips that answer with it, each by maker and model, once; a
+// record naming the found chip again is not another chip.
+std::string alsoMatching(const Catalogue &catalogue, int found, const ChipIdentity &id,
+                         int language) {
+    auto makerAndModel = [&](int slot) {
+        const NameParts name = splitForSelection(catalogue.name(slot));
+        return name.maker.empty() ? name.model : name.maker + " " + name.model;
+    };
+    const std::string foundChip = makerAndModel(found);
+    std::vector<std::string> chips;
+    for (const int slot : catalogue.slotsWithChipId(id.chipId())) {
+        std::string chip = makerAndModel(slot);
+        auto same = [&](const std::string &other) { return equalIgnoringCase(other, chip); };
+        if (slot != found && !same(foundChip) && std::none_of(chips.begin(), chips.end(), same))
+            chips.push_back(std::move(chip));
     }
-    if (models.empty())
+    if (chips.empty())
         return {};
-    std::string line = "\n" + std::string(text(txtAlsoMatches, language));
-    for (std::size_t i = 0; i < models.size() && i < kMostNamed; ++i)
-        line += (i ? ", " : "") + models[i];
-    return models.size() > kMostNamed ? line + ", ..." : line;
+    std::string line(text(txtAlsoMatches, language));
+    replaceMark(line, "%1", idBytes(id));
+    line.insert(0, "\n");
+    for (std::size_t i = 0; i < chips.size() && i < kMostNamed; ++i)
+        line += (i ? ", " : "") + chips[i];
+    return chips.size() > kMostNamed ? line + ", ..." : line;
 }
 
 // Where the lists stand after a selection: a position past the refilled list leaves it
@@ -53,10 +66,8 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
     if (found < 0) {
         if (s.positions[0] != 0)
             s.select(0, 0, 0);
-        const std::string bytes =
-            hexText(id.reply[1], 2) + " " + hexText(id.reply[2], 2) + " " + hexText(id.reply[3], 2);
         return {SocketShown::Unchanged, true,
-                std::string(text(txtUnknownId, language)) + bytes +
+                std::string(text(txtUnknownId, language)) + idBytes(id) +
                     std::string(text(txtChooseCompatible, language))};
     }
     // Each list is looked up after the call before it has refilled it; the positions
@@ -73,7 +84,7 @@ Detection chipWithId(const ChipIdentity &id, const Catalogue &catalogue, Selecti
     return {SocketShown::Chip, false,
             std::string(text(txtChipDetected, language)) + entryAt(s.lists.models, model) +
                 std::string(text(txtChipTypeLine, language)) + entryAt(s.lists.families, type) +
-                alsoMatching(catalogue, found, id.chipId(), language)};
+                alsoMatching(catalogue, found, id, language)};
 }
 
 } // namespace

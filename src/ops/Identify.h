@@ -36,9 +36,9 @@ struct SelectionView {
 int findChipById(const Catalogue &catalogue, std::uint32_t id);
 
 // Turns the answer into selections and the box to show. An unreachable or busy
-// programmer reads "Not connected"; a failed exchange is reported as such. Records that
-// share the found chip's ID are named after the detection text, so the person checks the
-// marking before writing.
+// programmer reads "Not connected"; a failed exchange is reported as such. The other
+// chips that share the found chip's ID are named after the detection text with the ID,
+// by maker and model, so the person checks the marking before writing.
 Detection identifyChip(const ChipIdentity &id, const Catalogue &catalogue, SelectionView selection,
                        int language);
 

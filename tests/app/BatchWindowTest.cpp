@@ -107,6 +107,8 @@ private slots:
             QCOMPARE(bulk()->text(), QStringLiteral("STOP"));
             QVERIFY(bulk()->isEnabled());
             QVERIFY(bulk()->isChecked());
+            QVERIFY(action("MenuBulk")->isChecked() && action("MenuBulk")->isEnabled());
+            QVERIFY(!action("MenuDetect")->isEnabled()); // would choose another chip
             for (QAction *a : w().ToolBar1->actions())
                 if (!a->isSeparator() && a != bulk())
                     QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
@@ -140,9 +142,12 @@ private slots:
             QVERIFY(!infoOpened);
 
             detectionsAtRelease = m_wire.detections;
-            bulk()->trigger(); // released: back at once, while the loop is still on the stack
+            // Released from the operation menu: back at once, while the loop is still on
+            // the stack.
+            action("MenuBulk")->trigger();
             released = true;
             QCOMPARE(bulk()->text(), QStringLiteral("BULK"));
+            QVERIFY(!bulk()->isChecked() && !action("MenuBulk")->isChecked());
             QVERIFY(enabledStates() == before);
         });
         QVERIFY(looked && released);

@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(w().savedPositions(), (std::array<int, 3>{0, 1, 0})); // kept at close
         QCOMPARE(m_dialogs->information,
                  std::vector<std::string>{"The chip was detected:GD25Q80\n\n Chip type25_SPI_FLASH"
-                                          "\nAlso matches: GD25Q80E"});
+                                          "\nAlso matches (ID C8 40 14): GigaDevice GD25Q80E"});
         QVERIFY(m_dialogs->errors.empty());
         QCOMPARE(picture(), shown(SocketPicture::Chip));
         // Selecting the chip reset the buffers as any selection does; the log is untouched.

@@ -4,6 +4,7 @@
 #include "Unit6.h"
 #include "WindowFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -200,6 +201,24 @@ private slots:
         });
         QVERIFY(info().chosenFile().empty());
         QCOMPARE(m_sim->bootLoader().dataReports(), 200);
+    }
+
+    // The firmware dialog starts where the last file was saved, and Open then starts
+    // where the firmware was.
+    void theFirmwareDialogStartsInTheFolderUsedLast() {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("images")));
+        const std::string images = (m_dir.path() + QStringLiteral("/images")).toStdString();
+        m_dialogs->files = {images + "/out.bin"};
+        trigger("S1");
+        const QString file = firmwareFile(0x3000 + 100);
+        m_dialogs->answers = {false}; // not sent after all
+        hardware([&](TForm6 &f) {
+            m_dialogs->files = {file.toStdString()};
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        });
+        QCOMPARE(m_dialogs->choices.at(1).folder, images);
+        trigger("O2");
+        QCOMPARE(m_dialogs->choices.at(2).folder, m_dir.path().toStdString());
     }
 
     // A failure says which step and how much was sent, in a box and the log.

@@ -398,7 +398,7 @@ private slots:
         QTRY_VERIFY(view->charsColumnX() + 16 * digit <= view->viewport()->width());
     }
 
-    void searchListsMatchesWithTheirCase() {
+    void searchListsMatchesWithTheirCaseFirst() {
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         TForm3 *search = w.searchWindow();
@@ -408,8 +408,8 @@ private slots:
         search->ComboBox1->setEditText(QStringLiteral("W25Q"));
         QCOMPARE(search->ListView1->topLevelItemCount(), 2);
         QCOMPARE(search->ListView1->topLevelItem(1)->text(3), QStringLiteral("1"));
-        search->ComboBox1->setEditText(QStringLiteral("w25q"));
-        QCOMPARE(search->ListView1->topLevelItemCount(), 0);
+        search->ComboBox1->setEditText(QStringLiteral("w25q")); // in no name: in any case
+        QCOMPARE(search->ListView1->topLevelItemCount(), 2);
         search->ComboBox1->setEditText(QStringLiteral("  "));
         QCOMPARE(search->ListView1->topLevelItemCount(), 0);
         w.EnlishClick();
@@ -436,6 +436,18 @@ private slots:
         search->show(); // the text stays, the list waits for a change
         QCOMPARE(search->ComboBox1->currentText(), QStringLiteral("ATmega"));
         QCOMPARE(search->ListView1->topLevelItemCount(), 0);
+        // Enter: nothing with several found and none selected, else the row selected or
+        // the only one found.
+        search->ComboBox1->setEditText(QStringLiteral("winbond"));
+        QTest::keyClick(search->ComboBox1, Qt::Key_Return);
+        QVERIFY(search->isVisible());
+        QTest::keyClick(search->ListView1, Qt::Key_Down); // the first row
+        QTest::keyClick(search->ListView1, Qt::Key_Return);
+        QCOMPARE(w.currentChip(), 0);
+        search->show();
+        search->ComboBox1->setEditText(QStringLiteral("atmega"));
+        QTest::keyClick(search->ComboBox1, Qt::Key_Return);
+        QCOMPARE(w.currentChip(), 4);
     }
 
     void formMaxOpensMaximised() {

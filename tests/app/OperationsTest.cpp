@@ -260,6 +260,27 @@ private slots:
         QCOMPARE(w().StatusPanels[3]->text(), QString::fromStdString(checksumText(pulled, kSize)));
     }
 
+    // The keys the menus show work with the focus in the hex view, after an edit there.
+    void theMenusKeysWorkFromTheHexView() {
+        QStringList shown;
+        for (const char *name :
+             {"O2", "S1", "MenuDetect", "R1", "E1", "W1", "V1", "N7", "A1", "MenuBulk"})
+            shown << action(name)->shortcut().toString();
+        QCOMPARE(shown.join(' '),
+                 QStringLiteral("Ctrl+O Ctrl+S F2 F5 F6 F7 F8 Shift+F8 F9 Shift+F9"));
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        socket().eraseAll();
+        w().FlashEditor->setFocus();
+        QTest::keyClicks(w().FlashEditor, "a5");
+        QTest::keyClick(w().FlashEditor, Qt::Key_F7);
+        QCOMPARE(socket().memory()[0], std::uint8_t{0xA5});
+        QTest::keyClick(w().FlashEditor, Qt::Key_F8);
+        QVERIFY(log()[0].contains(QStringLiteral("Verify Complete!")));
+        QTest::keyClick(w().FlashEditor, Qt::Key_F2);
+        QCOMPARE(m_dialogs->information.size(), std::size_t{1}); // the chip detected
+    }
+
     void verifyAndBlankCheckReportWhatDiffers() {
         fillFirstPageWithZeros();
         socket().memory()[0x42] = 0x99;
@@ -567,10 +588,12 @@ private slots:
         for (const QAction *a : w().operationCommands())
             marked << a->objectName();
         marked.sort();
-        QCOMPARE(marked, (QStringList{"A1", "E1", "Fill", "N3", "N4", "N7", "O2", "R1", "S1",
-                                      "ToolAuto", "ToolBank", "ToolBulk", "ToolDevice",
-                                      "ToolErase", "ToolFill", "ToolOpen", "ToolRead",
-                                      "ToolSave", "ToolVerify", "ToolWrite", "V1", "W1"}));
+        QCOMPARE(marked,
+                 (QStringList{"A1",         "E1",        "Fill",     "MenuBulk", "MenuDetect",
+                              "N3",         "N4",        "N7",       "O2",       "R1",
+                              "S1",         "ToolAuto",  "ToolBank", "ToolBulk", "ToolDevice",
+                              "ToolErase",  "ToolFill",  "ToolOpen", "ToolRead", "ToolSave",
+                              "ToolVerify", "ToolWrite", "V1",       "W1"}));
         std::map<QAction *, bool> before;
         for (QAction *a : w().findChildren<QAction *>())
             if (!a->objectName().isEmpty())

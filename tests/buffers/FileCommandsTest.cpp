@@ -56,7 +56,7 @@ TEST(FileFilters, BecomeNameFiltersInTheirOrder) {
 TEST_F(OpenAndSave, OpenDialogAndLogLine) {
     EXPECT_FALSE(files.open(BufferTab::Flash, chip)); // cancelled: nothing happens
     ASSERT_EQ(chooser.choices.size(), 1u);
-    EXPECT_EQ(chooser.choices[0].filters, nameFilters(kOpenFilter));
+    EXPECT_EQ(chooser.choices[0].filters, openFilters(2));
     EXPECT_EQ(chooser.choices[0].selected, 0u);
     EXPECT_EQ(chooser.choices[0].defaultSuffix, "");
     EXPECT_TRUE(host.log.empty());

@@ -78,8 +78,10 @@ TEST(Selection, FirstTabCaption) {
     EXPECT_EQ(firstTabCaption(-1), "EEPROM");
 }
 
-TEST(Search, KeyMatchesTheNameTextWithItsCase) {
-    Fixture s{"SPI,Winbond,W25Q64", "SPI,Macronix,MX25L", "I2C,Atmel,AT24C02", "SPI,Winbond,W25X"};
+// With its case where that finds a chip, else in any case.
+TEST(Search, KeyMatchesTheNameTextWithItsCaseFirst) {
+    Fixture s{"SPI,Winbond,W25Q64", "SPI,Macronix,MX25L", "I2C,Atmel,AT24C02", "SPI,Winbond,W25X",
+              "SPI,Other,w25q"};
     auto slots = [&](std::string_view key) {
         std::vector<int> out;
         for (const SearchRow &r : searchCatalogue(s.cat, key))
@@ -87,7 +89,8 @@ TEST(Search, KeyMatchesTheNameTextWithItsCase) {
         return out;
     };
     EXPECT_EQ(slots("W25"), (std::vector<int>{0, 3}));
-    EXPECT_TRUE(slots("w25").empty());
+    EXPECT_EQ(slots("w25"), std::vector<int>{4});
+    EXPECT_EQ(slots("q64"), std::vector<int>{0});
     EXPECT_EQ(slots(" Winbond,W25Q \t"), std::vector<int>{0}); // trimmed, across a comma
     EXPECT_TRUE(slots("").empty());
     EXPECT_TRUE(slots("   ").empty());

@@ -28,6 +28,8 @@ protected:
             {"24_EEPROM,Atmel,AT24C02", 0},
             {"93_EEPROM,Atmel,AT93C46", 0},
             {"25_SPI_FLASH,Winbond,W25Q64JV", 0xEF4017},
+            {"25_SPI_FLASH,GigaDevice,W25Q64JV", 0xEF4017}, // another maker's model
+            {"25_SPI_FLASH,WINBOND,W25Q64FV", 0xEF4017},    // the found chip again
             {"25_SPI_FLASH,Winbond,W25Q64JW", 0xEF4017},
         };
         int slot = 0;
@@ -74,7 +76,8 @@ TEST_F(IdentifyTest, SharedIdSelectsTheLowestSlotAndNamesTheOthers) {
     EXPECT_EQ(catalogue.name(current), "25_SPI_FLASH,Winbond,W25Q64FV");
     EXPECT_EQ(calls.front(), (std::array<int, 3>{0, 0, 0}));
     EXPECT_EQ(d.message, "The chip was detected:W25Q64FV\n\n Chip type25_SPI_FLASH"
-                         "\nAlso matches: W25Q64JV, W25Q64JW");
+                         "\nAlso matches (ID EF 40 17): Winbond W25Q64JV, GigaDevice W25Q64JV, "
+                         "Winbond W25Q64JW");
 }
 
 TEST_F(IdentifyTest, ManySharersAreNamedUpToSix) {
@@ -84,7 +87,9 @@ TEST_F(IdentifyTest, ManySharersAreNamedUpToSix) {
         r.chipId = 0xC84017;
     }
     const Detection d = detect({1, 0xC8, 0x40, 0x17});
-    EXPECT_TRUE(d.message.ends_with("\nAlso matches: M0, M1, M2, M3, M4, M5, ..."))
+    EXPECT_TRUE(d.message.ends_with(
+        "\nAlso matches (ID C8 40 17): Maker M0, Maker M1, Maker M2, Maker M3, Maker M4, "
+        "Maker M5, ..."))
         << d.message;
 }
 

@@ -74,6 +74,7 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenus();
     buildToolBar();
+    assignShortcuts();
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
     row->addWidget(buildChipPanel());
@@ -95,7 +96,6 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
         this);
     m_fill = new TForm4(m_buffers, *FlashEditor, *m_dialogs, this);
     m_about = new TAboutBox(this);
-    m_hardware = new TForm6(*m_dialogs, this);
 
     // The programmer: link diagnostics go to the debug log (korvat.link), every wait
     // the protocol prescribes goes through the host.
@@ -111,6 +111,8 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
     m_files = std::make_unique<FileCommands>(m_buffers, *FlashEditor, *EepromEditor, *m_host,
                                              *m_dialogs, *m_dialogs, *m_dialogs, m_language);
     m_files->setLastFolder(std::exchange(m_settingsFolder, {}));
+    // The last of the secondary windows: its firmware dialog is the file commands' own.
+    m_hardware = new TForm6(*m_files, this);
     m_hid = std::make_unique<CUsbhid>(std::move(links.hid));
     m_upgrade = std::make_unique<FirmwareUpgrade>(*m_usb, *m_connection, *m_hid, *m_host,
                                                   *m_dialogs, m_language);
@@ -289,6 +291,8 @@ void TForm1::holdForBatch(bool on) {
         if (!a->isSeparator() && a->objectName() != QLatin1String("ToolBulk") &&
             a->objectName() != QLatin1String("ToolStop"))
             hold(m_heldForBatch, a);
+    // Detection would choose another chip under the running batch.
+    hold(m_heldForBatch, findChild<QAction *>(QStringLiteral("MenuDetect")));
     for (QWidget *w : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         hold(m_heldForBatch, w);
 }
@@ -535,6 +539,8 @@ void TForm1::applyLanguage() {
     applyCaptions(*this, mainMenuCaptions(), m_language);
     m_qtTexts->use(m_language);
     setCaption(*this, "ToolStop", qs(text(txtToolStop, m_language)));
+    setCaption(*this, "MenuDetect", qs(text(txtMenuDetect, m_language)));
+    setCaption(*this, "MenuBulk", qs(text(txtMenuBulk, m_language)));
     m_editor->applyLanguage(m_language);
     m_search->applyLanguage(m_language);
     m_fill->applyLanguage(m_language);

@@ -144,6 +144,7 @@ private:
     QWidget *buildChipPanel();
     QWidget *buildWorkArea();
     void buildStatusBar();
+    void assignShortcuts(); // after the menus and the toolbar
     void FormCreate();
     void FormShow();
     bool FormClose();

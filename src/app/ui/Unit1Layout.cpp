@@ -106,6 +106,10 @@ void TForm1::buildMenus() {
     menuAction(op, "R1", &TForm1::ToolReadClick, held);
     menuAction(op, "V1", &TForm1::ToolVerifyClick, held);
     menuAction(op, "N7", &TForm1::ToolBankClick, held);
+    op->addSeparator();
+    menuAction(op, "MenuDetect", &TForm1::BitBtn1Click, held);
+    // Pressed and released with the toolbar's batch toggle, and enabled with it.
+    menuAction(op, "MenuBulk", nullptr, held)->setCheckable(true);
     barAction(bar, "N3", &TForm1::ToolDeviceClick, held);
     barAction(bar, "N4", &TForm1::N4Click, held);
     QMenu *lang = menu("L1");

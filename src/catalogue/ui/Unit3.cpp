@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,10 +89,28 @@ void TForm3::ComboBox1Change() {
                             {qs(r.type), qs(r.maker), qs(r.model), QString::number(r.slot)});
 }
 
-void TForm3::BitBtn1Click() {
-    const int row = ListView1->indexOfTopLevelItem(ListView1->currentItem());
-    if (row < 0 || !ListView1->currentItem()->isSelected())
+int TForm3::selectedRow() const {
+    QTreeWidgetItem *current = ListView1->currentItem();
+    return current && current->isSelected() ? ListView1->indexOfTopLevelItem(current) : -1;
+}
+
+void TForm3::choose(int row) {
+    if (row < 0)
         return;
     m_choose(m_rows[static_cast<std::size_t>(row)]);
     accept();
+}
+
+void TForm3::BitBtn1Click() {
+    choose(selectedRow());
+}
+
+// Enter in the search box or the list (a focused button takes its own) chooses as
+// "选择" does, and when nothing is selected, the only chip found.
+void TForm3::keyPressEvent(QKeyEvent *event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    choose(rowForEnter(selectedRow(), m_rows.size()));
 }

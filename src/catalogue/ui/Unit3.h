@@ -1,7 +1,7 @@
 #pragma once
 // TForm3: the chip search window. Every change of the search text lists the chips
-// whose name holds it; "选择" or a double-click chooses the row's chip in the main
-// window's lists.
+// whose name holds it; "选择", a double-click or Enter chooses the row's chip in the
+// main window's lists.
 
 #include "catalogue/Selection.h"
 
@@ -32,6 +32,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override; // FormShow
+    void keyPressEvent(QKeyEvent *event) override;
 
 public:
     QLabel *Label1;
@@ -41,6 +42,8 @@ public:
 
 private:
     void resetColumns();
+    int selectedRow() const; // -1: none
+    void choose(int row);    // the row's chip, and the window closes; -1 does nothing
 
     const korvat::Catalogue &m_catalogue;
     Choose m_choose;

@@ -21,7 +21,7 @@ constexpr std::string_view kFirmwareFilter = "*.fwpk|*.fwpk";
 
 } // namespace
 
-TForm6::TForm6(FileChooser &chooser, QWidget *parent) : QDialog(parent), m_chooser(chooser) {
+TForm6::TForm6(FileCommands &files, QWidget *parent) : QDialog(parent), m_files(files) {
     setObjectName(QStringLiteral("Form6"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     Label1 = named(new QLabel(this), "Label1");
@@ -72,7 +72,7 @@ void TForm6::showInfo(const HardwareInfo &info) {
 }
 
 void TForm6::BitBtn1Click() {
-    const auto path = m_chooser.chooseOpen({nameFilters(kFirmwareFilter), 0, "", ""});
+    const auto path = m_files.chooseOther(nameFilters(kFirmwareFilter));
     if (!path)
         return; // the window stays open and keeps the earlier choice
     m_chosenFile = *path;

@@ -9,14 +9,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 namespace korvat {
-class FileChooser;
+class FileCommands;
 struct HardwareInfo;
 } // namespace korvat
 
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm6(korvat::FileChooser &chooser, QWidget *parent = nullptr);
+    // The firmware file is chosen in the window's file dialog, which starts where the
+    // last file was chosen.
+    explicit TForm6(korvat::FileCommands &files, QWidget *parent = nullptr);
 
     void applyLanguage(int language);
     void showInfo(const korvat::HardwareInfo &info);
@@ -38,6 +40,6 @@ public:
 private:
     void place();
 
-    korvat::FileChooser &m_chooser;
+    korvat::FileCommands &m_files;
     std::string m_chosenFile;
 };
