@@ -247,3 +247,16 @@ TEXT(txtEraseUnknownFamily,
      "無法擦除整個芯片：編程器不認識芯片類型代碼 %1 的擦除。擦除被拒絕，未擦除任何內容。",
      "The whole chip cannot be erased: the programmer knows no erase for the chip family code "
      "%1. The erase is refused; nothing was erased.")
+// Batch mode at a glance, in the status bar: %1 what the socket waits for (one of the
+// next three texts), %2 passed so far, %3 failed so far; in a run without a verify %4
+// the passes not verified in place of the passed.
+TEXT(txtBatchStatus, "%1：通过 %2，失败 %3", "%1：通過 %2，失敗 %3", "%1: %2 passed, %3 failed")
+TEXT(txtBatchStatusUnverified, "%1：未校验 %4，失败 %3", "%1：未校驗 %4，失敗 %3",
+     "%1: %4 not verified, %3 failed")
+TEXT(txtSocketInsert, "请放入芯片", "請放入芯片", "insert a chip")
+TEXT(txtSocketProgramming, "正在编程", "正在編程", "programming")
+TEXT(txtSocketRemove, "请取出芯片", "請取出芯片", "remove the chip")
+// The step of a failed pass of an EEPROM chip, in the pass line.
+TEXT(txtStepEraseEeprom, "擦除 EEPROM", "擦除 EEPROM", "erase EEPROM")
+TEXT(txtStepWriteEeprom, "编程 EEPROM", "編程 EEPROM", "write EEPROM")
+TEXT(txtStepVerifyEeprom, "校验 EEPROM", "校驗 EEPROM", "verify EEPROM")
