@@ -300,3 +300,68 @@ TEXT(txtSupportedFiles, "所有支持的文件", "所有支持的文件", "All s
 // The operation menu's entries for the Detect button and the batch toggle.
 TEXT(txtMenuDetect, "检测(&D)", "檢測(&D)", "Detect(&D)")
 TEXT(txtMenuBulk, "批量(&T)", "批量(&T)", "Batch(&T)")
+// Batch mode at a glance, in the status bar: %1 what the socket waits for (one of the
+// next three texts), %2 passed so far, %3 failed so far; in a run without a verify %4
+// the passes not verified in place of the passed.
+TEXT(txtBatchStatus, "%1：通过 %2，失败 %3", "%1：通過 %2，失敗 %3", "%1: %2 passed, %3 failed")
+TEXT(txtBatchStatusUnverified, "%1：未校验 %4，失败 %3", "%1：未校驗 %4，失敗 %3",
+     "%1: %4 not verified, %3 failed")
+TEXT(txtSocketInsert, "请放入芯片", "請放入芯片", "insert a chip")
+TEXT(txtSocketProgramming, "正在编程", "正在編程", "programming")
+TEXT(txtSocketRemove, "请取出芯片", "請取出芯片", "remove the chip")
+// The step of a failed pass of an EEPROM chip, in the pass line.
+TEXT(txtStepEraseEeprom, "擦除 EEPROM", "擦除 EEPROM", "erase EEPROM")
+TEXT(txtStepWriteEeprom, "编程 EEPROM", "編程 EEPROM", "write EEPROM")
+TEXT(txtStepVerifyEeprom, "校验 EEPROM", "校驗 EEPROM", "verify EEPROM")
+// The chip editor's save and its CSV files. A grid row the catalogue file cannot hold:
+// %1 the row, %2 the column, %3 what is wrong (one of the texts after it).
+TEXT(txtRowProblem, "第 %1 行，“%2”列：%3", "第 %1 行，「%2」列：%3", "Row %1, column %2: %3")
+// %1 the name text, %2 one of the five texts after it.
+TEXT(txtNameCannotHold, "名称“%1”不能含有%2。", "名稱「%1」不能含有%2。",
+     "the name \"%1\" cannot hold a %2.")
+TEXT(txtNameZeroByte, "零字节", "零字節", "zero byte")
+TEXT(txtNameControlCharacter, "控制字符", "控制字符", "control character")
+TEXT(txtNameBlank, "空格", "空格", "blank")
+TEXT(txtNameCommaHere, "此处的逗号", "此處的逗號", "comma here")
+TEXT(txtNameDoubleQuote, "双引号", "雙引號", "double quote")
+TEXT(txtNameNotStorable, "名称“%1”含有无法保存的字符。", "名稱「%1」含有無法保存的字符。",
+     "the name \"%1\" holds characters that cannot be stored.")
+// %2 the most bytes a name text holds.
+TEXT(txtNameTooLong, "名称“%1”超过 %2 字节。", "名稱「%1」超過 %2 字節。",
+     "the name \"%1\" is longer than %2 bytes.")
+// %1 the cell, %2 the largest value it may hold.
+TEXT(txtValueOutsideField, "%1 超出字段的范围（0 至 %2）。", "%1 超出字段的範圍（0 至 %2）。",
+     "%1 does not fit the field (0 to %2).")
+TEXT(txtValueOutsideBuffer, "%1 超出 64 MiB 的 FLASH 缓冲区（0 至 %2）。",
+     "%1 超出 64 MiB 的 FLASH 緩衝區（0 至 %2）。",
+     "%1 does not fit the 64 MiB FLASH buffer (0 to %2).")
+TEXT(txtCatalogueFull, "目录最多容纳 %1 个芯片。", "目錄最多容納 %1 個芯片。",
+     "The catalogue holds at most %1 chips.")
+// A CSV file's problem: %1 the line, %2 what is wrong there.
+TEXT(txtCsvLineProblem, "第 %1 行：%2", "第 %1 行：%2", "line %1: %2")
+// %1 the line, %2 the column's name in the header, %3 what is wrong.
+TEXT(txtCsvCellProblem, "第 %1 行，%2 列：%3", "第 %1 行，%2 列：%3", "line %1, column %2: %3")
+TEXT(txtCsvNotAnInteger, "“%1”不是有效的整数", "「%1」不是有效的整數",
+     "'%1' is not a valid integer value")
+TEXT(txtCsvHeader, "表头必须是 %1", "表頭必須是 %1", "the header must read %1")
+TEXT(txtCsvQuoteOpen, "引号括起的单元格没有在应有的位置结束",
+     "引號括起的單元格沒有在應有的位置結束", "a quoted cell is not closed where it should be")
+TEXT(txtCsvCellCount, "有 %1 个单元格，应为 %2 个", "有 %1 個單元格，應為 %2 個",
+     "%1 cells, not %2")
+TEXT(txtCsvTooManyChips, "芯片多于目录的容量（%1）", "芯片多於目錄的容量（%1）",
+     "more chips than the catalogue holds (%1)")
+TEXT(txtCsvFileTooLarge, "文件大于目录文本可能的大小（%1 MiB）",
+     "文件大於目錄文本可能的大小（%1 MiB）",
+     "the file is larger than a catalogue's could be (%1 MiB)")
+TEXT(txtCsvCannotOpen, "无法打开文件 %1", "無法打開文件 %1", "Cannot open file %1")
+TEXT(txtCsvCannotCreate, "无法创建文件 %1", "無法創建文件 %1", "Cannot create file %1")
+// %1 the file, %2 its problem.
+TEXT(txtCsvFileProblem, "%1：%2", "%1：%2", "%1: %2")
+// %1 the file, %2 its chips, %3 the grid's, %4 the most the catalogue holds.
+TEXT(txtCsvImportTooMany, "%1：其中的 %2 个芯片加上表格中的 %3 个，超过目录的容量（%4）",
+     "%1：其中的 %2 個芯片加上表格中的 %3 個，超過目錄的容量（%4）",
+     "%1: its %2 chips and the grid's %3 are more than the catalogue holds (%4)")
+// The editor's Delete with several rows highlighted (%1 how many).
+TEXT(txtDeleteRows, "删除选中的 %1 行吗？", "刪除選中的 %1 行嗎？", "Delete the %1 selected rows?")
+TEXT(txtEditOneRow, "编辑只写入一行：请只选中一行。", "編輯只寫入一行：請只選中一行。",
+     "Edit writes one row: select only one.")

@@ -28,4 +28,20 @@ void replaceMark(std::string &text, std::string_view mark, std::string_view with
         text.replace(at, mark.size(), with);
 }
 
+std::string textWith(TextName name, int language, std::initializer_list<std::string_view> values) {
+    const std::string_view t = text(name, language);
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        // The value a mark stands for; none for a "%" that is not followed by one.
+        const std::size_t n = i + 1 < t.size() ? static_cast<unsigned char>(t[i + 1] - '1') : 9;
+        if (t[i] == '%' && n < values.size()) {
+            out += values.begin()[n];
+            ++i;
+        } else {
+            out += t[i];
+        }
+    }
+    return out;
+}
+
 } // namespace korvat

@@ -3,6 +3,7 @@
 // errors), each a triple: Simplified Chinese, Traditional Chinese, English. The names
 // and texts stand side by side in TextList.h.
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,9 @@ std::string_view text(TextName name, int language);
 
 // Replaces the first mark ("%1") in the text.
 void replaceMark(std::string &text, std::string_view mark, std::string_view with);
+
+// The named text with its marks "%1" to "%9" replaced by the values in turn, in one pass:
+// a value that holds a mark itself is left as it is.
+std::string textWith(TextName name, int language, std::initializer_list<std::string_view> values);
 
 } // namespace korvat

@@ -20,19 +20,19 @@ constexpr std::size_t kNameTextMax = kNameTextSize - 1;
 // characters as well as at commas, and take a double quote as quoting) or the name
 // text could not hold at all, as the end of "cannot hold a ..."; nothing for an
 // ordinary byte.
-const char *unlistableByte(char c) {
+std::optional<TextName> unlistableByte(char c) {
     const auto u = static_cast<unsigned char>(c);
     if (u == 0)
-        return "zero byte";
+        return txtNameZeroByte;
     if (u < 32 || u == 127)
-        return "control character";
+        return txtNameControlCharacter;
     if (c == ' ')
-        return "blank";
+        return txtNameBlank;
     if (c == ',')
-        return "comma here";
+        return txtNameCommaHere;
     if (c == '"')
-        return "double quote";
-    return nullptr;
+        return txtNameDoubleQuote;
+    return std::nullopt;
 }
 
 std::string withPath(const char *format, const std::string &path) {
@@ -45,28 +45,33 @@ std::string withPath(const char *format, const std::string &path) {
 // so a larger value is refused rather than cut to its low bits. The capacity is bound
 // tighter, by the FLASH buffer: a larger chip would be read and written only in part.
 struct FieldWidth {
-    const char *name;
+    const char *name;  // in English
+    const char *title; // the grid's title row text, which names it in Chinese
     std::int64_t most;
-    const char *bound = "the field";
+    TextName bound = txtValueOutsideField;
 };
 constexpr FieldWidth kWidths[kGridColumns] = {
-    {"type", 0},
-    {"maker", 0},
-    {"model", 0},
-    {"chip ID", 0xFFFFFF},
-    {"FLASH", kLargestCapacity, "the 64 MiB FLASH buffer"},
-    {"FLASH page", 0xFFFF},
-    {"family", 0xFF},
-    {"sub-type", 0xFF},
-    {"delay", 0xFFFF},
-    {"voltage", 0xFF},
-    {"EEPROM", 0xFFFF},
-    {"EEPROM page", 0xFF},
-    {"association", 0xFFFF},
+    {"type", "芯片类型", 0},
+    {"maker", "芯片厂家", 0},
+    {"model", "芯片型号", 0},
+    {"chip ID", "芯片ID", 0xFFFFFF},
+    {"FLASH", "FLASH", kLargestCapacity, txtValueOutsideBuffer},
+    {"FLASH page", "FLASH页", 0xFFFF},
+    {"family", "类型", 0xFF},
+    {"sub-type", "子类型", 0xFF},
+    {"delay", "延时", 0xFFFF},
+    {"voltage", "工作电压", 0xFF},
+    {"EEPROM", "EEPROM", 0xFFFF},
+    {"EEPROM page", "EEPROM页", 0xFF},
+    {"association", "关联XML", 0xFFFF},
 };
 static_assert(kLargestCapacity == 64 << 20, "the capacity's bound is named as 64 MiB");
 
 } // namespace
+
+std::string_view gridTitle(int column) {
+    return kWidths[column].title;
+}
 
 Catalogue::Catalogue() {
     std::memset(m_slots.data(), 0, sizeof m_slots);
@@ -104,7 +109,7 @@ CatalogueResult Catalogue::load(const std::string &path, int language) {
     return {CatalogueOutcome::Read, {}};
 }
 
-std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
+std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row, int language) {
     ChipRecord rec;
     std::memset(&rec, 0, sizeof rec);
 
@@ -121,16 +126,16 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
         // shows, or as none. The first such byte of the part is named.
         const std::string_view cell = trimBlanks(row[static_cast<std::size_t>(c)]);
         for (const char ch : cell)
-            if (const char *what = unlistableByte(ch))
-                return RowProblem{c, "the name \"" + joined + "\" cannot hold a " + what + "."};
+            if (const auto what = unlistableByte(ch))
+                return RowProblem{
+                    c, textWith(txtNameCannotHold, language, {joined, text(*what, language)})};
         const auto part = utf8ToGbk(cell);
         if (!part)
-            return RowProblem{c, "the name \"" + joined +
-                                     "\" holds characters that cannot be stored."};
+            return RowProblem{c, textWith(txtNameNotStorable, language, {joined})};
         gbk += (c ? "," : "") + *part;
         if (gbk.size() > kNameTextMax)
-            return RowProblem{c, "the name \"" + joined + "\" is longer than " +
-                                     std::to_string(kNameTextMax) + " bytes."};
+            return RowProblem{
+                c, textWith(txtNameTooLong, language, {joined, std::to_string(kNameTextMax)})};
     }
     std::memcpy(rec.nameText, gbk.c_str(), gbk.size() + 1);
 
@@ -141,8 +146,8 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
         if (!value)
             return RowProblem{c, notAnIntegerMessage(cell), true};
         if (*value < 0 || *value > kWidths[c].most)
-            return RowProblem{c, cell + " does not fit " + kWidths[c].bound + " (0 to " +
-                                     std::to_string(kWidths[c].most) + ")."};
+            return RowProblem{
+                c, textWith(kWidths[c].bound, language, {cell, std::to_string(kWidths[c].most)})};
         v[c] = *value;
     }
     rec.chipId = static_cast<std::uint32_t>(v[3]);
@@ -158,21 +163,24 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row) {
     return rec;
 }
 
-CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path) {
+CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path,
+                                int language) {
     if (rows.size() >= static_cast<std::size_t>(kCatalogueSlots))
         return {CatalogueOutcome::BadCell,
-                "The catalogue holds at most " + std::to_string(kCatalogueSlots - 1) + " chips."};
+                textWith(txtCatalogueFull, language, {std::to_string(kCatalogueSlots - 1)})};
 
     auto table = m_slots;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        auto record = recordFor(rows[r]);
+        auto record = recordFor(rows[r], language);
         if (const auto *problem = std::get_if<RowProblem>(&record)) {
             // The conversion error reads as the toolkit's own; the others say where.
             if (problem->notAnInteger)
                 return {CatalogueOutcome::BadCell, problem->what};
-            return {CatalogueOutcome::BadCell, "Row " + std::to_string(r + 1) + ", column " +
-                                                   kWidths[problem->column].name + ": " +
-                                                   problem->what};
+            const FieldWidth &column = kWidths[problem->column];
+            return {CatalogueOutcome::BadCell,
+                    textWith(txtRowProblem, language,
+                             {std::to_string(r + 1), language == 2 ? column.name : column.title,
+                              problem->what})};
         }
         table[r] = std::get<ChipRecord>(record);
     }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -42,8 +43,10 @@ public:
     CatalogueResult load(const std::string &path, int language);
 
     // Rebuilds the table from the grid's chip rows plus an end record and replaces
-    // the file. A bad row stops the save before anything changes.
-    CatalogueResult save(const std::vector<GridRow> &rows, const std::string &path);
+    // the file. A bad row stops the save before anything changes, with its message in
+    // the language (the conversion error and the file errors keep their one form).
+    CatalogueResult save(const std::vector<GridRow> &rows, const std::string &path,
+                         int language = 2);
 
     const ChipRecord &slot(int index) const { return m_slots.at(static_cast<std::size_t>(index)); }
     ChipRecord &slot(int index) { return m_slots.at(static_cast<std::size_t>(index)); }
@@ -73,7 +76,11 @@ struct RowProblem {
 // express or that passes 47 bytes; a cell that breaks the integer text rule ("'%s' is
 // not a valid integer value"); a value its field cannot hold, or a capacity above the
 // FLASH buffer (kLargestCapacity). Bytes after the name's terminating zero are zero.
-std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row);
+// The problem is told in the language, the conversion error in its one form.
+std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row, int language = 2);
+
+// The editor grid's title row text of a column; it does not change with the language.
+std::string_view gridTitle(int column);
 
 // The grid row that shows a record (editor): name cut by the editor's rule, chip ID
 // as "0x%X", every other field in unsigned decimal.

@@ -1,6 +1,7 @@
 #include "CatalogueCsv.h"
 
 #include "base/RegularFile.h"
+#include "base/TextTable.h"
 
 #include <algorithm>
 #include <variant>
@@ -73,21 +74,19 @@ std::string quoted(const std::string &cell) {
 
 } // namespace
 
-CatalogueCsv parseCatalogueCsv(std::string_view text) {
+CatalogueCsv parseCatalogueCsv(std::string_view text, int language) {
     CatalogueCsv out;
-    auto fail = [&out](int line, const std::string &what) {
+    auto fail = [&out, language](int line, const std::string &what) {
         out.rows.clear();
-        out.error = "line " + std::to_string(line) + what;
+        out.error = textWith(txtCsvLineProblem, language, {std::to_string(line), what});
         return out;
     };
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
     const std::string_view header = text.substr(0, text.find('\n'));
     if (header != kCatalogueCsvHeader &&
-        !(header.ends_with('\r') && header.substr(0, header.size() - 1) == kCatalogueCsvHeader)) {
-        out.error = "line 1: the header must read " + std::string(kCatalogueCsvHeader);
-        return out;
-    }
+        !(header.ends_with('\r') && header.substr(0, header.size() - 1) == kCatalogueCsvHeader))
+        return fail(1, textWith(txtCsvHeader, language, {kCatalogueCsvHeader}));
     text.remove_prefix(std::min(text.size(), header.size() + 1));
 
     std::vector<std::string> cells;
@@ -95,39 +94,46 @@ CatalogueCsv parseCatalogueCsv(std::string_view text) {
         const int line = next;
         int ends = 0;
         if (!takeRecord(text, cells, ends))
-            return fail(line, ": a quoted cell is not closed where it should be");
+            return fail(line, std::string(korvat::text(txtCsvQuoteOpen, language)));
         next += std::max(ends, 1);
         if (cells.size() == 1 && cells[0].empty())
             continue; // an empty line
         if (cells.size() != kGridColumns)
-            return fail(line, ": " + std::to_string(cells.size()) + " cells, not " +
-                                  std::to_string(kGridColumns));
+            return fail(line,
+                        textWith(txtCsvCellCount, language,
+                                 {std::to_string(cells.size()), std::to_string(kGridColumns)}));
         GridRow row;
         std::move(cells.begin(), cells.end(), row.begin());
-        const auto record = recordFor(row);
-        if (const auto *problem = std::get_if<RowProblem>(&record))
-            return fail(line, ", column " + std::string(columnName(problem->column)) + ": " +
-                                  problem->what);
+        const auto record = recordFor(row, language);
+        if (const auto *problem = std::get_if<RowProblem>(&record)) {
+            // Not the toolkit's conversion error here: the file's own line, in the language.
+            const std::string what =
+                problem->notAnInteger ? textWith(txtCsvNotAnInteger, language,
+                                                 {row[static_cast<std::size_t>(problem->column)]})
+                                      : problem->what;
+            out.rows.clear();
+            out.error = textWith(txtCsvCellProblem, language,
+                                 {std::to_string(line), columnName(problem->column), what});
+            return out;
+        }
         if (out.rows.size() == kCatalogueSlots - 1)
-            return fail(line, ": more chips than the catalogue holds (" +
-                                  std::to_string(kCatalogueSlots - 1) + ")");
+            return fail(line, textWith(txtCsvTooManyChips, language,
+                                       {std::to_string(kCatalogueSlots - 1)}));
         out.rows.push_back(std::move(row));
     }
     return out;
 }
 
-CatalogueCsv readCatalogueCsvFile(const std::string &path) {
+CatalogueCsv readCatalogueCsvFile(const std::string &path, int language) {
     const RegularFile in(path); // a named pipe is not waited on
     std::string text(kCsvFileMax + 1, '\0');
     std::size_t size = 0;
     if (!in || !in.readInto(text.data(), text.size(), size))
-        return {{}, "Cannot open file " + path};
+        return {{}, textWith(txtCsvCannotOpen, language, {path}), true};
     text.resize(size);
     if (text.size() > kCsvFileMax)
-        return {{},
-                "the file is larger than a catalogue's could be (" +
-                    std::to_string(kCsvFileMax >> 20) + " MiB)"};
-    return parseCatalogueCsv(text);
+        return {{}, textWith(txtCsvFileTooLarge, language, {std::to_string(kCsvFileMax >> 20)})};
+    return parseCatalogueCsv(text, language);
 }
 
 std::string writeCatalogueCsv(const std::vector<GridRow> &rows) {

@@ -32,17 +32,18 @@ std::optional<std::vector<GridRow>> CatalogueExchange::importRows(std::size_t ro
         m_sink.showError(notRegularFileText(*path, m_language));
         return std::nullopt;
     }
-    CatalogueCsv csv = readCatalogueCsvFile(*path);
+    CatalogueCsv csv = readCatalogueCsvFile(*path, m_language);
     if (!csv.error.empty()) {
-        m_sink.showError(csv.error.starts_with("Cannot open") ? csv.error
-                                                              : *path + ": " + csv.error);
+        m_sink.showError(csv.unreadable
+                             ? csv.error
+                             : textWith(txtCsvFileProblem, m_language, {*path, csv.error}));
         return std::nullopt;
     }
     constexpr std::size_t most = kCatalogueSlots - 1;
     if (rowsInGrid + csv.rows.size() > most) {
-        m_sink.showError(*path + ": its " + std::to_string(csv.rows.size()) +
-                         " chips and the grid's " + std::to_string(rowsInGrid) +
-                         " are more than the catalogue holds (" + std::to_string(most) + ")");
+        m_sink.showError(textWith(txtCsvImportTooMany, m_language,
+                                  {*path, std::to_string(csv.rows.size()),
+                                   std::to_string(rowsInGrid), std::to_string(most)}));
         return std::nullopt;
     }
     return std::move(csv.rows);
@@ -58,7 +59,7 @@ bool CatalogueExchange::exportRows(const std::vector<GridRow> &rows) {
         !m_prompter.askYesNo(text(txtOverwriteQuestion, m_language)))
         return false;
     if (!writeFileAtomically(*path, writeCatalogueCsv(rows))) {
-        m_sink.showError("Cannot create file " + *path);
+        m_sink.showError(textWith(txtCsvCannotCreate, m_language, {*path}));
         return false;
     }
     return true;

@@ -47,6 +47,10 @@ const FamilyRules &familyRules(int family) {
                                                 : kUnknown;
 }
 
+bool isEepromFamily(int family) {
+    return family == kFamily24Eeprom || family == kFamily93Eeprom || family == kFamily95Eeprom;
+}
+
 std::string_view familyText(int family) {
     return familyRules(family).text;
 }

@@ -63,6 +63,10 @@ struct FamilyRules {
 // The family's row; the row of an unknown family for a code outside 0 to 4.
 const FamilyRules &familyRules(int family);
 
+// The family's chips are EEPROMs (24, 93 and 95 series): what an operation writes and
+// checks is their EEPROM, whatever the engines' lines call it.
+bool isEepromFamily(int family);
+
 // Editor family list text at position = family code; empty outside 0 to 4.
 std::string_view familyText(int family);
 

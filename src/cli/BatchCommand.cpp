@@ -74,6 +74,7 @@ public:
     }
     AutoSteps passSteps() const override { return {}; } // every pass verifies
     NameParts chipName() const override { return m_name; }
+    int chipFamily() const override { return m_chip.family; }
     void pause(int milliseconds) override { m_host.sleep(milliseconds); }
     void stop() override { m_stopped = true; }
     std::optional<std::string> passSerial() const override { return m_serial; }

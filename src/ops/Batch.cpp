@@ -2,20 +2,22 @@
 
 #include "base/TextTable.h"
 #include "base/OperationHost.h"
+#include "catalogue/Family.h"
 
 namespace korvat {
 namespace {
 
 constexpr int kDetectionIntervalMs = 150;
 
-TextName stepText(PassStep step) {
+// The engines' own lines say Flash whatever the chip; the pass line names an EEPROM's.
+TextName stepText(PassStep step, bool eeprom) {
     switch (step) {
     case PassStep::Erase:
-        return txtStepErase;
+        return eeprom ? txtStepEraseEeprom : txtStepErase;
     case PassStep::Write:
-        return txtStepWrite;
+        return eeprom ? txtStepWriteEeprom : txtStepWrite;
     case PassStep::Verify:
-        return txtStepVerify;
+        return eeprom ? txtStepVerifyEeprom : txtStepVerify;
     case PassStep::Transfer:
         return txtStepTransfer;
     case PassStep::NotConnected:
@@ -32,6 +34,18 @@ TextName stepText(PassStep step) {
         break;
     }
     return txtStepNothingLoaded;
+}
+
+TextName socketText(SocketState socket) {
+    switch (socket) {
+    case SocketState::Programming:
+        return txtSocketProgramming;
+    case SocketState::WaitingForRemoval:
+        return txtSocketRemove;
+    case SocketState::WaitingForChip:
+        break;
+    }
+    return txtSocketInsert;
 }
 
 } // namespace
@@ -53,8 +67,8 @@ bool PresenceCounter::see(const ChipIdentity &id) {
     return false;
 }
 
-std::string passLine(int number, const PassOutcome &outcome, const PassCounts &counts,
-                     int language) {
+std::string passLine(int number, const PassOutcome &outcome, const PassCounts &counts, int language,
+                     int family) {
     const TextName name = !outcome.passed    ? txtFailLine
                           : outcome.verified ? txtPassLine
                                              : txtUnverifiedLine;
@@ -62,8 +76,18 @@ std::string passLine(int number, const PassOutcome &outcome, const PassCounts &c
     replaceMark(line, "%1", std::to_string(number));
     replaceMark(line, "%2", std::to_string(counts.passed));
     replaceMark(line, "%3", std::to_string(counts.failed));
-    replaceMark(line, "%4", std::string(text(stepText(outcome.failedStep), language)));
+    replaceMark(line, "%4", text(stepText(outcome.failedStep, isEepromFamily(family)), language));
     replaceMark(line, "%5", std::to_string(counts.unverified));
+    return line;
+}
+
+std::string batchStatusText(const BatchStatus &status, int language) {
+    const PassCounts &counts = status.counts;
+    std::string line(text(counts.unverified ? txtBatchStatusUnverified : txtBatchStatus, language));
+    replaceMark(line, "%1", text(socketText(status.socket), language));
+    replaceMark(line, "%2", std::to_string(counts.passed));
+    replaceMark(line, "%3", std::to_string(counts.failed));
+    replaceMark(line, "%4", std::to_string(counts.unverified));
     return line;
 }
 
@@ -85,12 +109,18 @@ void BatchLoop::run() {
     m_runStart = m_now();
     log(std::string(text(txtBatchRecordFile, m_language)) + m_record.path());
     PresenceCounter counter;
+    report(SocketState::WaitingForChip);
     for (;;) {
         // An unreachable programmer (or a failed exchange) tells nothing about the
         // socket: the counter keeps its value.
         const ChipIdentity id = m_window.detect();
-        if (counter.see(id) && !pass(id))
-            return;
+        if (counter.see(id)) {
+            report(SocketState::Programming);
+            if (!pass(id))
+                return;
+        }
+        // Six detections in a row saw the chip of the last pass: it is still in.
+        report(counter.count() == 6 ? SocketState::WaitingForRemoval : SocketState::WaitingForChip);
         m_host.processEvents();
         if (!m_window.batchOn())
             return;
@@ -119,7 +149,7 @@ bool BatchLoop::pass(const ChipIdentity &id) {
        : outcome.verified ? m_counts.passed
                           : m_counts.unverified);
     record.number = passes();
-    log(passLine(record.number, outcome, m_counts, m_language));
+    log(passLine(record.number, outcome, m_counts, m_language, m_window.chipFamily()));
     if (m_record.append(record))
         return true;
     refuseUnrecorded();
@@ -136,6 +166,14 @@ void BatchLoop::refuseUnrecorded() {
 void BatchLoop::refuse(const std::string &why) {
     m_window.stop();
     m_host.showError(why);
+}
+
+void BatchLoop::report(SocketState socket) {
+    const BatchStatus status{socket, m_counts};
+    if (m_shown == status)
+        return;
+    m_shown = status;
+    m_window.showStatus(status);
 }
 
 void BatchLoop::log(const std::string &line) {

@@ -7,6 +7,7 @@
 // or from a script that changes the socket just before a given detection reaches the
 // programmer (the window's USB calls pass through counting wrappers).
 #include "BatchFixture.h"
+#include "Modal.h"
 #include "Unit2.h"
 #include "Unit6.h"
 
@@ -112,12 +113,13 @@ private slots:
             for (QAction *a : w().ToolBar1->actions())
                 if (!a->isSeparator() && a != bulk())
                     QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-            for (QWidget *c :
-                 w().centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-                QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+            // Everything on the main panel but the log, which stays readable.
+            for (QWidget *c : w().centralWidget()->findChildren<QWidget *>())
+                QVERIFY2(c->isEnabled() == (c == w().RichEdit1 || c->isAncestorOf(w().RichEdit1) ||
+                                            w().RichEdit1->isAncestorOf(c)),
+                         qPrintable(c->objectName()));
             QVERIFY(!w().ComboBox1->isEnabled());
             QVERIFY(!w().CheckBox1->isEnabled());
-            QVERIFY(!w().RichEdit1->isEnabled());
             for (QAction *a : w().menuBar()->actions())
                 QVERIFY2(a->isEnabled() == before.at(a), qPrintable(a->text()));
             QVERIFY(w().findChild<QMenu *>(QStringLiteral("O3"))->menuAction()->isEnabled());
@@ -157,6 +159,66 @@ private slots:
         QVERIFY(m_wire.detections <= detectionsAtRelease + 1);
         QVERIFY(m_wire.setupsAfter.empty());
         QVERIFY(errors().empty());
+    }
+
+    // While batch mode runs the status bar tells what the socket waits for and the run's
+    // counts, in the current language, whole beside the progress bars at the default
+    // size. Once it ends the panel goes.
+    void theStatusBarShowsTheSocketAndTheCounts() {
+        // Detections 1-6 see the chip (its pass after 6, checked at 7), 8-9 see it still,
+        // 10 an empty socket.
+        m_wire.beforeDetection = [&](int n) {
+            if (n == 10)
+                m_sim->programmer().insert(ksim::Chip());
+        };
+        const int barLeft = w().Progress->x();
+        QLabel *panel = w().BatchPanel;
+        QVERIFY(!panel->isVisible());
+        QStringList seen; // every text it showed, in turn
+        bool passChecked = false;
+        runBatch([&] {
+            const QString now = panel->isVisible() ? panel->text() : QString();
+            if (seen.isEmpty() || seen.last() != now)
+                seen << now;
+            if (w().operationRunning() && w().Progress->isVisible() && !passChecked) {
+                passChecked = true;
+                QCOMPARE(w().size(), QSize(700, 500));
+                QVERIFY(panel->contentsRect().width() >=
+                        panel->fontMetrics().horizontalAdvance(panel->text()));
+                // Left of the bars, which keep room for their percentage.
+                QVERIFY(w().Progress->x() > panel->geometry().right());
+                QVERIFY(w().Progress->width() >= 60);
+                screenshot(&w(), "batch-programming");
+            } else if (m_wire.detections == 9 && w().language() == 2) {
+                action("China")->trigger();
+            } else if (m_wire.detections == 11) {
+                release();
+            }
+        });
+        QVERIFY(passChecked);
+        QCOMPARE(seen, (QStringList{"insert a chip: 0 passed, 0 failed",
+                                    "programming: 0 passed, 0 failed",
+                                    "remove the chip: 1 passed, 0 failed",
+                                    "请取出芯片：通过 1，失败 0", "请放入芯片：通过 1，失败 0"}));
+        QVERIFY(!panel->isVisible());
+        QTRY_COMPARE(w().Progress->x(), barLeft);
+    }
+
+    // A failed pass of an EEPROM chip names the EEPROM's step; the engine's own box keeps
+    // its text.
+    void anEepromPassNamesItsStep() {
+        selectModel("24C02");
+        fillFirstPage();
+        ksim::Chip locked = eepromChip();
+        locked.writeProtected = true;
+        m_sim->programmer().insert(locked);
+        runBatch([&] {
+            if (!passLines().isEmpty())
+                release();
+        });
+        QCOMPARE(passLines(), QStringList{"#1 FAIL (verify EEPROM), 0 passed, 1 failed"});
+        QCOMPARE(errors().size(), 1u);
+        QVERIFY2(errors()[0].starts_with("Flash check error address:"), errors()[0].c_str());
     }
 
     // The captions follow the language, also when it is switched from the menu while

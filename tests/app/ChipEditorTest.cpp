@@ -78,6 +78,12 @@ void doubleClickRow(QTableWidget *grid, int row) {
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, r.center());
 }
 
+// Extends the highlighted rows to this one, as a shift-click does.
+void shiftClickRow(QTableWidget *grid, int row) {
+    const QRect r = grid->visualItemRect(grid->item(row, 0));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+}
+
 void press(QPushButton *button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
@@ -193,7 +199,7 @@ private slots:
             QCOMPARE(e.ComboBox12->count(), 19);
             QCOMPARE(e.GroupBox1->title(), QStringLiteral("配置"));
             QCOMPARE(e.BtnImport->text(), QStringLiteral("导入"));
-            QCOMPARE(e.selectedRow(), 0);
+            QCOMPARE(e.selectedRow(), 1); // the first row is highlighted
             // Centred on the main window, as far as the screen lets it.
             const QPoint off = e.frameGeometry().center() - w->frameGeometry().center();
             QVERIFY(qAbs(off.y()) < 10);
@@ -305,18 +311,20 @@ private slots:
         });
     }
 
-    // The first row is current when the editor opens; a click on it still selects it.
-    void aClickSelectsTheRowAlreadyCurrent() {
+    // The first row is highlighted when the editor opens: Edit and Delete act on it
+    // without a click first.
+    void editAndDeleteActOnTheRowHighlightedAtTheStart() {
         auto w = window();
         inEditor(*w, [&](TForm2 &e) {
             QCOMPARE(e.StringGrid1->currentRow(), 0);
-            QCOMPARE(e.selectedRow(), 0);
-            doubleClickRow(e.StringGrid1, 0);
-            QCOMPARE(e.selectedRow(), 1);
-            QCOMPARE(e.ComboBox9->currentText(), QStringLiteral("0xEF4014"));
             typeInto(e.ComboBox9, QStringLiteral("0xEF4099"));
             press(e.BtnEdit);
             QCOMPARE(cell(e.StringGrid1, 0, 3), QStringLiteral("0xEF4099"));
+        });
+        inEditor(*w, [&](TForm2 &e) {
+            press(e.BtnDelete);
+            QCOMPARE(models(e.StringGrid1),
+                     (QStringList{"AT93C66", "W25Q64", "AT24C16", "MX25L6405"}));
         });
     }
 
@@ -344,13 +352,19 @@ private slots:
         });
     }
 
-    void editOverwritesTheSelectedRowAndNothingBeforeASelection() {
+    // Edit writes the one highlighted row; with several highlighted it writes none and
+    // says why.
+    void editOverwritesTheHighlightedRowAndNoneOfSeveral() {
         auto w = window();
         inEditor(*w, [&](TForm2 &e) {
             const std::vector<GridRow> before = e.gridRows();
             typeInto(e.ComboBox9, QStringLiteral("0x1F"));
-            press(e.BtnEdit); // the title row is selected: nothing happens
+            clickRow(e.StringGrid1, 1);
+            shiftClickRow(e.StringGrid1, 3);
+            press(e.BtnEdit);
             QCOMPARE(e.gridRows(), before);
+            QCOMPARE(m_dialogs.information,
+                     std::vector<std::string>{"编辑只写入一行：请只选中一行。"});
 
             clickRow(e.StringGrid1, 2);
             press(e.BtnEdit);
@@ -360,6 +374,24 @@ private slots:
         });
         // The selected row is kept across showings.
         inEditor(*w, [&](TForm2 &e) { QCOMPARE(e.selectedRow(), 3); });
+    }
+
+    // Delete removes every highlighted row after one question naming how many, No by
+    // default; a row the filter hides stays, even inside the highlighted run.
+    void deleteRemovesEveryHighlightedRowAfterOneQuestion() {
+        auto w = window(&m_dialogs, 2);
+        inEditor(*w, [&](TForm2 &e) {
+            QTest::keyClicks(e.EditFilter, QStringLiteral("W25"));
+            clickRow(e.StringGrid1, 0);
+            shiftClickRow(e.StringGrid1, 2); // the run holds the hidden AT93C66
+            m_dialogs.answers = {false, true};
+            press(e.BtnDelete);
+            QCOMPARE(e.StringGrid1->rowCount(), 5);
+            QCOMPARE(m_dialogs.questions, std::vector<std::string>{"Delete the 2 selected rows?"});
+            QCOMPARE(m_dialogs.defaultNoQuestions, 1);
+            press(e.BtnDelete);
+            QCOMPARE(models(e.StringGrid1), (QStringList{"AT93C66", "AT24C16", "MX25L6405"}));
+        });
     }
 
     void deleteRemovesTheCurrentRowWithoutAsking() {
@@ -453,7 +485,7 @@ private slots:
         const QByteArray original = fileBytes();
         for (const auto &c : cases) {
             m_dialogs.errors.clear();
-            auto w = window(); // the controls keep what the previous case typed
+            auto w = window(&m_dialogs, 2); // the controls keep what the previous case typed
             inEditor(*w, [&](TForm2 &e) {
                 c.enter(e);
                 press(e.BtnAdd);
@@ -543,6 +575,30 @@ private slots:
         QCOMPARE(fileBytes(), original);
     }
 
+    // The save's and the CSV files' messages speak the window's language.
+    void saveAndCsvMessagesSpeakTheLanguage() {
+        const QString csv = m_dir.path() + QStringLiteral("/bad.csv");
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write((writeCatalogueCsv({kChips[0]}) + "SPI,W,X,0x1,64,1,0,0,100,0,zz,4,0\n").c_str());
+        f.close();
+        auto w = window(&m_dialogs, 1);
+        inEditor(*w, [&](TForm2 &e) {
+            m_dialogs.files = {csv.toStdString()};
+            press(e.BtnImport);
+            typeInto(e.Edit1, QStringLiteral("65536"));
+            press(e.BtnAdd);
+            press(e.BtnSave);
+            w->ChinaClick();
+            press(e.BtnSave);
+        });
+        QCOMPARE(m_dialogs.errors,
+                 (std::vector<std::string>{
+                     csv.toStdString() + "：第 3 行，eeprom_size 列：「zz」不是有效的整數",
+                     "第 6 行，「延时」列：65536 超出字段的範圍（0 至 65535）。",
+                     "第 6 行，“延时”列：65536 超出字段的范围（0 至 65535）。"}));
+    }
+
     // A file with a bad line is refused whole, naming the line and the column; so is one
     // that would pass 999 chips.
     void importRefusesABadFileWhole() {
@@ -552,7 +608,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(text.data(), static_cast<qint64>(text.size()));
         };
-        auto w = window();
+        auto w = window(&m_dialogs, 2);
         inEditor(*w, [&](TForm2 &e) {
             const std::pair<const char *, const char *> bad[] = {
                 {"SPI,W,X,0x1,64,1,0,0,100,0,zz,4,0",
@@ -628,6 +684,12 @@ private slots:
 
             e.EditFilter->clear();
             QCOMPARE(models(e.StringGrid1, true).size(), 4);
+            QTest::keyClicks(e.EditFilter, QStringLiteral("AT24"));
+        });
+        // The editor opens with the filter cleared, every chip in sight.
+        inEditor(*w, [&](TForm2 &e) {
+            QVERIFY(e.EditFilter->text().isEmpty());
+            QCOMPARE(models(e.StringGrid1, true).size(), 5);
         });
     }
 

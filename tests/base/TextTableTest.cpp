@@ -33,3 +33,10 @@ TEST(TextTable, LanguageOutsideTheTableReadsAsSimplifiedChinese) {
     EXPECT_EQ(text(txtReadDone, 1 << 30), text(txtReadDone, 0));
     EXPECT_TRUE(text(kTextNameCount, 0).empty());
 }
+
+// Marks are filled in one pass: a value that holds a mark is shown as it is.
+TEST(TextTable, TextWithFillsEachMarkOnce) {
+    EXPECT_EQ(
+        textWith(txtCsvImportTooMany, 2, {"/tmp/%2.csv", "3", "997", "999"}),
+        "/tmp/%2.csv: its 3 chips and the grid's 997 are more than the catalogue holds (999)");
+}

@@ -282,16 +282,20 @@ TEST(BatchLog, PassLines) {
     PassOutcome ok;
     ok.passed = true;
     ok.verified = true;
-    EXPECT_EQ(passLine(12, ok, {11, 1, 0}, 2), "#12 PASS, 11 passed, 1 failed");
+    EXPECT_EQ(passLine(12, ok, {11, 1, 0}, 2, 0), "#12 PASS, 11 passed, 1 failed");
     PassOutcome bad;
     bad.failedStep = PassStep::Verify;
-    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 2), "#3 FAIL (verify), 1 passed, 2 failed");
-    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 0), "#3 失败（校验），已通过 1，失败 2");
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 2, 0), "#3 FAIL (verify), 1 passed, 2 failed");
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 0, 0), "#3 失败（校验），已通过 1，失败 2");
+    // An EEPROM chip's step names its EEPROM; an AVR's, like a 25 series', does not.
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 1, 3), "#3 失敗（校驗 EEPROM），已通過 1，失敗 2");
+    EXPECT_EQ(passLine(3, bad, {1, 2, 0}, 2, 4), "#3 FAIL (verify), 1 passed, 2 failed");
     bad.failedStep = PassStep::NotConnected;
-    EXPECT_EQ(passLine(4, bad, {1, 3, 0}, 2), "#4 FAIL (not connected), 1 passed, 3 failed");
+    EXPECT_EQ(passLine(4, bad, {1, 3, 0}, 2, 1), "#4 FAIL (not connected), 1 passed, 3 failed");
     // Every step succeeded, but none was a verify: no PASS, in any language.
     ok.verified = false;
-    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 2), "#5 NOT VERIFIED, 0 passed, 1 failed, 4 not verified");
-    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 0), "#5 未校验，已通过 0，失败 1，未校验 4");
-    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 1), "#5 未校驗，已通過 0，失敗 1，未校驗 4");
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 2, 0),
+              "#5 NOT VERIFIED, 0 passed, 1 failed, 4 not verified");
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 0, 0), "#5 未校验，已通过 0，失败 1，未校验 4");
+    EXPECT_EQ(passLine(5, ok, {0, 1, 4}, 1, 0), "#5 未校驗，已通過 0，失敗 1，未校驗 4");
 }

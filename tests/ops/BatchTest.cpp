@@ -37,6 +37,7 @@ struct ScriptedWindow : BatchWindow {
     std::vector<int> passesAt; // the detection each pass came after
     std::vector<int> pauses;
     int stops = 0;
+    std::vector<std::string> statuses; // as shown, in English
 
     bool batchOn() const override { return stops == 0 && !detections.empty(); }
     ChipIdentity detect() override {
@@ -58,8 +59,12 @@ struct ScriptedWindow : BatchWindow {
         return outcome;
     }
     NameParts chipName() const override { return {"25_SPI_FLASH", "Winbond", "W25Q64"}; }
+    int chipFamily() const override { return 0; }
     void pause(int milliseconds) override { pauses.push_back(milliseconds); }
     void stop() override { ++stops; }
+    void showStatus(const BatchStatus &status) override {
+        statuses.push_back(batchStatusText(status, 2));
+    }
 };
 
 PassOutcome verified() {
@@ -133,6 +138,7 @@ TEST_F(BatchLoopTest, EveryChipPutInGetsOnePassOnItsSixthDetection) {
     EXPECT_EQ(loop.passed(), 1);
     EXPECT_EQ(loop.failed(), 1);
     EXPECT_FALSE(loop.recordFailed());
+    EXPECT_EQ(window.statuses.at(5), "remove the chip: 1 passed, 1 failed");
     EXPECT_EQ(logged(), (std::vector<std::string>{"Batch record file: " + recordPath(),
                                                   "#1 PASS, 1 passed, 0 failed",
                                                   "#2 FAIL (verify), 1 passed, 1 failed"}));
@@ -164,6 +170,7 @@ TEST_F(BatchLoopTest, APassThatDidNothingFailsAndOneWithoutVerifyIsNotVerified) 
     EXPECT_EQ(loop.failed(), 1);
     EXPECT_EQ(loop.unverified(), 1);
     EXPECT_EQ(logged().back(), "#2 NOT VERIFIED, 0 passed, 1 failed, 1 not verified");
+    EXPECT_EQ(window.statuses.back(), "insert a chip: 1 not verified, 1 failed");
     const auto lines = recordLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[1].find(",2:000000,FAIL,nothing-loaded,"), std::string::npos) << lines[1];
@@ -182,6 +189,7 @@ TEST_F(BatchLoopTest, ARunWithoutStepsOrRecordDoesNotStart) {
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_TRUE(host.errors[0].starts_with("Batch mode did not start: no step")) << host.errors[0];
     EXPECT_TRUE(host.log.empty()); // a refusal before anything was sent: the box alone
+    EXPECT_TRUE(window.statuses.empty());
     EXPECT_FALSE(fs::exists(recordPath()));
 
     window.steps = {};

@@ -223,26 +223,59 @@ void TForm1::showChecksum() {
 
 namespace {
 
-using Held = std::vector<std::pair<QObject *, bool>>;
+using Held = std::vector<QObject *>;
 
-// Disables the action or widget and remembers whether it was enabled.
+// Holds nest: an action or widget held by several holders at once (an operation and
+// batch mode, a batch pass and the toggle released during it) gets its own state back
+// when the last of them lets go, in whichever order they do.
+constexpr char kHolds[] = "korvatHolds";
+constexpr char kOwnEnabled[] = "korvatOwnEnabled";
+
+bool ownEnabled(const QObject *object) {
+    if (const auto *a = qobject_cast<const QAction *>(object))
+        return a->isEnabled();
+    // A widget's own state, not what a disabled parent makes of it.
+    return !static_cast<const QWidget *>(object)->testAttribute(Qt::WA_ForceDisabled);
+}
+
+void setEnabledOf(QObject *object, bool enabled) {
+    if (auto *a = qobject_cast<QAction *>(object))
+        a->setEnabled(enabled);
+    else
+        static_cast<QWidget *>(object)->setEnabled(enabled);
+}
+
+// Disables the action or widget until every hold on it is released.
 void hold(Held &held, QObject *object) {
-    if (auto *a = qobject_cast<QAction *>(object)) {
-        held.emplace_back(a, a->isEnabled());
-        a->setEnabled(false);
-    } else if (auto *w = qobject_cast<QWidget *>(object)) {
-        // Its own state, not what a disabled parent makes of it.
-        held.emplace_back(w, !w->testAttribute(Qt::WA_ForceDisabled));
-        w->setEnabled(false);
+    if (!qobject_cast<QAction *>(object) && !object->isWidgetType())
+        return;
+    const int holds = object->property(kHolds).toInt();
+    if (holds == 0)
+        object->setProperty(kOwnEnabled, ownEnabled(object));
+    object->setProperty(kHolds, holds + 1);
+    setEnabledOf(object, false);
+    held.push_back(object);
+}
+
+// Disables every widget under parent but kept: the parents on the way to kept stay
+// enabled, their other children do not.
+void holdAllBut(Held &held, QWidget *parent, QWidget *kept) {
+    for (QWidget *w : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w == kept)
+            continue;
+        if (w->isAncestorOf(kept))
+            holdAllBut(held, w, kept);
+        else
+            hold(held, w);
     }
 }
 
 void release(Held &held) {
-    for (auto [object, enabled] : held) {
-        if (auto *a = qobject_cast<QAction *>(object))
-            a->setEnabled(enabled);
-        else
-            static_cast<QWidget *>(object)->setEnabled(enabled);
+    for (QObject *object : held) {
+        const int holds = object->property(kHolds).toInt() - 1;
+        object->setProperty(kHolds, holds);
+        if (holds == 0)
+            setEnabledOf(object, object->property(kOwnEnabled).toBool());
     }
     held.clear();
 }
@@ -258,7 +291,7 @@ void TForm1::setCommandsAvailable(bool available) {
         release(m_heldCommands);
         return;
     }
-    m_heldCommands.clear();
+    release(m_heldCommands); // holds of an earlier call, were there one, are not kept twice
     for (QAction *a : m_operationCommands)
         hold(m_heldCommands, a);
     for (QWidget *w : std::initializer_list<QWidget *>{GroupBox1, GroupBox4})
@@ -279,7 +312,8 @@ std::optional<PassOutcome> TForm1::runPass() {
     return outcome;
 }
 
-// Every button of the toolbar but the toggle itself, and everything on the main panel.
+// Every button of the toolbar but the toggle itself, and everything on the main panel
+// but the log, which stays readable.
 void TForm1::holdForBatch(bool on) {
     if (!on) {
         release(m_heldForBatch);
@@ -293,8 +327,7 @@ void TForm1::holdForBatch(bool on) {
             hold(m_heldForBatch, a);
     // Detection would choose another chip under the running batch.
     hold(m_heldForBatch, findChild<QAction *>(QStringLiteral("MenuDetect")));
-    for (QWidget *w : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        hold(m_heldForBatch, w);
+    holdAllBut(m_heldForBatch, centralWidget(), RichEdit1);
 }
 
 // The main window becomes active at start-up and again whenever another of the
@@ -551,4 +584,5 @@ void TForm1::applyLanguage() {
     showFirstTabCaption();
     m_connection->showPanel();
     showChecksum();
+    showBatchStatus();
 }

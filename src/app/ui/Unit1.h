@@ -190,8 +190,13 @@ private:
     // A command meets another chip in the socket: the person decides, No by default.
     korvat::GoOnWithOtherChip askAboutOtherChip();
     korvat::NameParts chipName() const override;
+    int chipFamily() const override;
     void pause(int milliseconds) override;
     void stop() override;
+    void showStatus(const korvat::BatchStatus &status) override;
+    // The batch panel: the run's status in the current language while one runs, else
+    // hidden.
+    void showBatchStatus();
     // The CRC-32 of the chip's whole image (its capacity bytes of the FLASH buffer) in
     // status panel 3; computed again after every change of those bytes or of the chip.
     void refreshChecksum();
@@ -239,9 +244,10 @@ private:
     UsbMonitor *m_usbMonitor = nullptr;
     QWindow *m_lastFocus = nullptr;             // the last window of ours that had the focus
     std::vector<QAction *> m_operationCommands; // marked WhileRunning::Held
-    std::vector<std::pair<QObject *, bool>> m_heldCommands; // and whether each was enabled
-    std::vector<std::pair<QObject *, bool>> m_heldForBatch;
-    bool m_batchRunning = false; // the batch loop is on the stack
+    std::vector<QObject *> m_heldCommands;      // disabled while an operation runs
+    std::vector<QObject *> m_heldForBatch;
+    bool m_batchRunning = false;                      // the batch loop is on the stack
+    std::optional<korvat::BatchStatus> m_batchStatus; // of the run going on
     bool m_commandRunning = false; // between beginCommand and endCommand
     bool m_closeWhenEnded = false; // the window was closed and the command stopped
 
@@ -260,6 +266,8 @@ public:
     QPlainTextEdit *RichEdit1;
     QToolBar *ToolBar1;
     std::array<QLabel *, 5> StatusPanels{};
+    // Between panels 3 and 4 while batch mode runs: the socket's state and the counts.
+    QLabel *BatchPanel = nullptr;
     ConnectionPanel *Panel1 = nullptr;
     TForm2 *editorWindow() const { return m_editor; }
     TForm3 *searchWindow() const { return m_search; }

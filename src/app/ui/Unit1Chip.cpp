@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QTimer>
 #include <ctime>
@@ -109,6 +110,8 @@ void TForm1::ToolBulkClick() {
         return static_cast<std::int64_t>(std::time(nullptr));
     }).run();
     m_batchRunning = false;
+    m_batchStatus.reset();
+    showBatchStatus();
 }
 
 bool TForm1::batchOn() const {
@@ -121,6 +124,25 @@ ChipIdentity TForm1::detect() {
 
 NameParts TForm1::chipName() const {
     return splitForSelection(m_catalogue.name(m_currentChip));
+}
+
+int TForm1::chipFamily() const {
+    return m_catalogue.slot(m_currentChip).family;
+}
+
+void TForm1::showStatus(const BatchStatus &status) {
+    m_batchStatus = status;
+    showBatchStatus();
+}
+
+// As wide as its text: the bars beside it, shown while a pass runs, keep the rest.
+void TForm1::showBatchStatus() {
+    BatchPanel->setVisible(m_batchStatus.has_value());
+    if (!m_batchStatus)
+        return;
+    const QString status = qs(batchStatusText(*m_batchStatus, m_language));
+    BatchPanel->setFixedWidth(BatchPanel->fontMetrics().horizontalAdvance(status) + 8);
+    BatchPanel->setText(status);
 }
 
 void TForm1::pause(int milliseconds) {

@@ -318,6 +318,10 @@ void TForm1::buildStatusBar() {
         StatusPanels[static_cast<std::size_t>(i)] = panel;
         bar->addWidget(panel);
     }
+    BatchPanel = named(new QLabel, "BatchPanel");
+    BatchPanel->setMaximumHeight(BatchPanel->fontMetrics().height() + 2);
+    BatchPanel->setVisible(false);
+    bar->insertWidget(4, BatchPanel);
     Panel1->setText(qs(text(txtNotConnected, 0)));
     Panel1->setRed(true);
     // Panel 3 holds the checksum, "CRC32 " and eight digits, whole.

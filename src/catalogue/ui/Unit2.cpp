@@ -5,6 +5,7 @@
 #include "QtText.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
+#include "base/TextTable.h"
 #include "catalogue/Family.h"
 
 #include <QComboBox>
@@ -16,16 +17,13 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <algorithm>
 #include <span>
 
 using namespace korvat;
 
 namespace {
 
-// The title row; it does not change with the language.
-constexpr const char *kTitles[kGridColumns] = {
-    "芯片类型", "芯片厂家", "芯片型号", "芯片ID", "FLASH",    "FLASH页", "类型",
-    "子类型",   "延时",     "工作电压", "EEPROM", "EEPROM页", "关联XML"};
 constexpr int kNarrowColumns[] = {3, 4, 5, 6, 7, 8, 9, 11, 12};
 
 void fill(QComboBox *box, std::span<const std::string_view> texts) {
@@ -57,7 +55,7 @@ std::string text(const QComboBox *box) {
 TForm2::TForm2(Catalogue &catalogue, std::string cataloguePath, Dialogs &dialogs,
                const int &language, QWidget *parent)
     : QDialog(parent), m_catalogue(catalogue), m_path(std::move(cataloguePath)), m_dialogs(dialogs),
-      m_exchange(dialogs, dialogs, dialogs, language) {
+      m_language(language), m_exchange(dialogs, dialogs, dialogs, language) {
     setObjectName(QStringLiteral("Form2"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(880, 442);
@@ -77,8 +75,8 @@ TForm2::TForm2(Catalogue &catalogue, std::string cataloguePath, Dialogs &dialogs
     StringGrid1->horizontalHeader()->setDefaultSectionSize(75);
     StringGrid1->horizontalHeader()->setSectionsClickable(false);
     QStringList titles;
-    for (const char *t : kTitles)
-        titles << QString::fromUtf8(t);
+    for (int c = 0; c < kGridColumns; ++c)
+        titles << qs(gridTitle(c));
     StringGrid1->setHorizontalHeaderLabels(titles);
 
     auto *buttons = new QHBoxLayout;
@@ -109,13 +107,6 @@ TForm2::TForm2(Catalogue &catalogue, std::string cataloguePath, Dialogs &dialogs
     column->addStretch(1);
     column->addLayout(buttons);
 
-    // A row is selected by the keyboard, and by a click also on the row already current.
-    connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int row) {
-        if (row >= 0)
-            StringGrid1SelectCell(row + 1);
-    });
-    connect(StringGrid1, &QTableWidget::cellPressed, this,
-            [this](int row) { StringGrid1SelectCell(row + 1); });
     connect(StringGrid1, &QTableWidget::cellDoubleClicked, this, &TForm2::StringGrid1DblClick);
     connect(ComboBox4, &QComboBox::currentIndexChanged, this, &TForm2::ComboBox4Change);
     connect(EditFilter, &QLineEdit::textChanged, this, &TForm2::EditFilterChange);
@@ -188,6 +179,11 @@ void TForm2::FormShow() {
     if (!loaded.message.empty())
         m_dialogs.showError(loaded.message);
 
+    // Every chip is in sight when the editor opens.
+    {
+        const QSignalBlocker quiet(EditFilter);
+        EditFilter->clear();
+    }
     const int current = StringGrid1->currentRow();
     const std::vector<GridRow> rows = gridRowsFor(m_catalogue);
     {
@@ -207,19 +203,25 @@ void TForm2::FormShow() {
     EditFilterChange();
 }
 
-void TForm2::StringGrid1SelectCell(int row) {
-    m_selectedRow = row;
+std::vector<int> TForm2::highlightedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex &index : StringGrid1->selectionModel()->selectedRows())
+        if (!StringGrid1->isRowHidden(index.row()))
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
-bool TForm2::chipRowSelected() const {
-    return m_selectedRow >= 1 && m_selectedRow <= StringGrid1->rowCount() &&
-           !StringGrid1->isRowHidden(m_selectedRow - 1);
+int TForm2::selectedRow() const {
+    const std::vector<int> rows = highlightedRows();
+    return rows.size() == 1 ? rows[0] + 1 : 0;
 }
 
 void TForm2::StringGrid1DblClick() {
-    if (!chipRowSelected())
+    const int row = selectedRow();
+    if (row < 1)
         return; // the title row holds no chip
-    const LoadResult loaded = loadControls(rowAt(m_selectedRow - 1), controls());
+    const LoadResult loaded = loadControls(rowAt(row - 1), controls());
     showControls(loaded.controls);
     if (loaded.error)
         m_dialogs.showError(*loaded.error);
@@ -241,42 +243,49 @@ void TForm2::BtnAddClick() {
     appendRow(row);
     const int added = StringGrid1->rowCount() - 1;
     setCurrentQuietly(added);
-    StringGrid1SelectCell(added + 1);
     StringGrid1->scrollToItem(StringGrid1->item(added, 0));
 }
 
 void TForm2::BtnEditClick() {
-    if (!chipRowSelected())
-        return; // nothing selected yet: there is no row to overwrite
-    GridRow row = rowAt(m_selectedRow - 1);
+    const std::vector<int> rows = highlightedRows();
+    if (rows.empty())
+        return; // nothing highlighted: there is no row to overwrite
+    if (rows.size() > 1) {
+        m_dialogs.showInformation(text(txtEditOneRow, m_language));
+        return;
+    }
+    GridRow row = rowAt(rows[0]);
     writeControls(controls(), row);
-    setRow(m_selectedRow - 1, row);
+    setRow(rows[0], row);
 }
 
+// One row goes at once, as it always has; several only after the person said so.
 void TForm2::BtnDeleteClick() {
-    const int row = StringGrid1->currentRow();
-    if (row < 0 || StringGrid1->isRowHidden(row))
-        return; // no chip row, or one the filter hides
+    const std::vector<int> rows = highlightedRows();
+    if (rows.empty())
+        return; // no chip row, or only ones the filter hides
+    if (rows.size() > 1 && !m_dialogs.askYesNoDefaultNo(
+                               textWith(txtDeleteRows, m_language, {std::to_string(rows.size())})))
+        return;
     {
         const QSignalBlocker quiet(StringGrid1);
-        StringGrid1->removeRow(row);
+        for (auto r = rows.rbegin(); r != rows.rend(); ++r)
+            StringGrid1->removeRow(*r);
     }
-    // The current row stays in place: the row that moved up, or the new last one, the
-    // nearest in sight. A selected row goes with it, so Edit writes the row in sight.
+    // The current row is where the first one was: the row that moved up, or the new last
+    // one, the nearest in sight.
     const int count = StringGrid1->rowCount();
-    int next = row;
+    int next = rows.front();
     while (next < count && StringGrid1->isRowHidden(next))
         ++next;
     if (next == count)
-        for (next = row - 1; next >= 0 && StringGrid1->isRowHidden(next);)
+        for (next = rows.front() - 1; next >= 0 && StringGrid1->isRowHidden(next);)
             --next;
     setCurrentQuietly(next);
-    if (m_selectedRow > 0)
-        m_selectedRow = next + 1;
 }
 
 void TForm2::BtnSaveClick() {
-    const CatalogueResult saved = m_catalogue.save(gridRows(), m_path);
+    const CatalogueResult saved = m_catalogue.save(gridRows(), m_path, m_language);
     if (saved.outcome != CatalogueOutcome::Written)
         m_dialogs.showError(saved.message);
 }
@@ -289,7 +298,6 @@ void TForm2::BtnImportClick() {
     for (const GridRow &row : *rows)
         appendRow(row);
     setCurrentQuietly(first);
-    StringGrid1SelectCell(first + 1);
     StringGrid1->scrollToItem(StringGrid1->item(first, 0));
 }
 
@@ -297,8 +305,8 @@ void TForm2::BtnExportClick() {
     m_exchange.exportRows(gridRows());
 }
 
-// Hides the rows whose name does not hold the filter text. A hidden row is neither
-// current nor selected, so Delete and Edit never act on a row out of sight.
+// Hides the rows whose name does not hold the filter text. A hidden row is not current,
+// and Delete and Edit pass over it.
 void TForm2::EditFilterChange() {
     const std::string filter = EditFilter->text().toStdString();
     for (int r = 0; r < StringGrid1->rowCount(); ++r)
@@ -306,8 +314,6 @@ void TForm2::EditFilterChange() {
     const int current = StringGrid1->currentRow();
     if (current >= 0 && StringGrid1->isRowHidden(current))
         setCurrentQuietly(-1);
-    if (m_selectedRow >= 1 && !chipRowSelected())
-        m_selectedRow = 0;
 }
 
 EditorControls TForm2::controls() const {

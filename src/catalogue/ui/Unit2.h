@@ -27,14 +27,13 @@ public:
            const int &language, QWidget *parent = nullptr);
 
     void applyLanguage(int language);
-    // The row most recently selected: 0 (the title row) until the first selection,
-    // chip rows from 1.
-    int selectedRow() const { return m_selectedRow; }
+    // The highlighted chip row, from 1, while exactly one is highlighted among the rows
+    // the filter shows; else 0 (the title row).
+    int selectedRow() const;
     // The grid's chip rows as they stand, hidden ones included.
     std::vector<korvat::GridRow> gridRows() const;
 
 public slots:
-    void StringGrid1SelectCell(int row);
     void StringGrid1DblClick();
     void ComboBox4Change();
     void BtnAddClick();
@@ -63,8 +62,9 @@ public:
 
 private:
     void FormShow();
-    // Whether the selected row is a chip row the filter shows.
-    bool chipRowSelected() const;
+    // The highlighted rows the filter shows, in grid order (table rows, from 0). Edit
+    // and Delete act on them, and never on a row out of sight.
+    std::vector<int> highlightedRows() const;
     QWidget *buildConfig();
     korvat::EditorControls controls() const;
     void showControls(const korvat::EditorControls &controls);
@@ -72,12 +72,12 @@ private:
     korvat::GridRow rowAt(int tableRow) const;
     void setRow(int tableRow, const korvat::GridRow &row);
     void appendRow(const korvat::GridRow &row);
-    // Makes a table row the current one without counting it as the user's selection.
+    // Makes a table row the current and only highlighted one, running no handler.
     void setCurrentQuietly(int tableRow);
 
     korvat::Catalogue &m_catalogue;
     std::string m_path;
     Dialogs &m_dialogs;
+    const int &m_language;
     korvat::CatalogueExchange m_exchange;
-    int m_selectedRow = 0;
 };
