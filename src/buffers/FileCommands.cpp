@@ -286,13 +286,8 @@ bool FileCommands::save(const ChipRecord &chip) {
     const TextName format = kind == FileKind::SRecord    ? txtFormatSRecord
                             : kind == FileKind::IntelHex ? txtFormatIntelHex
                                                          : txtFormatRaw;
-    // The path goes in last: whatever it holds is not taken for a mark.
-    std::string line(text(txtSavedFile));
-    replaceMark(line, "%4", hexText(crc32Of(image), 8));
-    replaceMark(line, "%3", std::to_string(count));
-    replaceMark(line, "%2", text(format));
-    replaceMark(line, "%1", *path);
-    log(line);
+    log(textWith(txtSavedFile, m_language,
+                 {*path, text(format), std::to_string(count), hexText(crc32Of(image), 8)}));
     return true;
 }
 
