@@ -262,9 +262,12 @@ TEXT(txtWaitingForBootLoader, "等待编程器的引导程序出现...", "等待
 TEXT(txtWaitingForReturn, "等待编程器重新出现...", "等待編程器重新出現...",
      "Waiting for the programmer to come back...")
 // Stop, and what a command that was stopped or failed leaves behind
-TEXT(txtToolStop, "中止", "中止", "Stop")
-TEXT(txtAskStopToClose, "操作正在进行。停止它并关闭窗口吗？", "操作正在進行。停止它並關閉窗口嗎？",
-     "An operation is running. Stop it and close the window?")
+TEXT(txtToolStop, "中止", "中止", "Abort")
+TEXT(txtAskStopToClose,
+     "操作正在进行。停止它并关闭窗口吗？\n\n正在擦除或写入的芯片停止后只被部分擦除或写入。",
+     "操作正在進行。停止它並關閉窗口嗎？\n\n正在擦除或寫入的芯片停止後只被部分擦除或寫入。",
+     "An operation is running. Stop it and close the window?\n\nA chip being erased or "
+     "written is left partly erased or written when stopped.")
 TEXT(txtStoppedBeforeStart, "已停止：操作尚未开始，芯片没有被改动。",
      "已停止：操作尚未開始，芯片沒有被改動。",
      "Stopped before the operation began: the chip was not changed.")

@@ -224,10 +224,16 @@ bool FirmwareUpgrade::waitFor(TextName what, int tries, int pauseMs,
 
 bool FirmwareUpgrade::waitForBootLoader() {
     m_connection.setPanel(txtInBootLoader);
-    return waitFor(txtWaitingForBootLoader, kBootLoaderSearches, kBootLoaderSearchPauseMs, [&] {
-        return m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer, kBootLoaderProductId,
-                                kBootLoaderProduct) == 0;
-    });
+    const bool found =
+        waitFor(txtWaitingForBootLoader, kBootLoaderSearches, kBootLoaderSearchPauseMs, [&] {
+            return m_hid.OpenDevice(kBootLoaderVendorId, kBootLoaderManufacturer,
+                                    kBootLoaderProductId, kBootLoaderProduct) == 0;
+        });
+    // The box that says the boot loader never came must not stand beside a panel that
+    // says it is there.
+    if (!found)
+        m_connection.setPanel(txtNotConnected);
+    return found;
 }
 
 bool FirmwareUpgrade::bootLoaderPresent() {
@@ -283,6 +289,8 @@ std::optional<HardwareInfo> FirmwareUpgrade::waitForReturn(const std::string &se
         back = std::move(found->second);
         return true;
     });
+    if (!back)
+        m_connection.setPanel(txtNotConnected);
     return back;
 }
 

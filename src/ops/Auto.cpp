@@ -40,7 +40,12 @@ std::optional<PassOutcome> Engine::runAuto(int slot, int speed, BufferView &flas
         }
         if (steps.verify) {
             m_host.sleep(kBeforeVerifyMs);
-            if (cancelledNow() || !verify(chip))
+            // Stopped here, the chip holds what was written whole, but unverified.
+            if (cancelledNow()) {
+                m_reached = {Operation::Verify, written ? written->start : 0};
+                return failedIn(PassStep::Verify);
+            }
+            if (!verify(chip))
                 return failedIn(PassStep::Verify);
         }
         return true;

@@ -143,8 +143,9 @@ std::optional<PassOutcome> Engine::runCommand(const Command &what, int slot, int
         return failedAs(m_failure,
                         m_connection.setupFailed() ? PassStep::Transfer : PassStep::NotConnected);
     const double started = m_host.seconds();
-    // A cancellation during the last wait of the steps ends the command all the same.
-    bool ok = what.steps(chip) && !cancelledNow();
+    // Steps that ran to their end did what they were sent for: a Stop that comes after
+    // the last transfer leaves the command to close as it would have.
+    bool ok = what.steps(chip);
     clearTransferText(); // however it ended, nothing is transferring any more
     progressEnd();
     ok = closeBracket(ok, chip);
@@ -305,11 +306,15 @@ void Engine::progressStart(std::uint32_t maximum, std::uint64_t end) {
 // The rate and time left are measured when the bars move, so they change no more often
 // than the bars do. Without a started meter (the whole-chip erase counts status polls,
 // not bytes) there are none.
-bool Engine::progress(std::uint32_t value) {
+void Engine::showProgress(std::uint32_t value) {
     if (m_host.setProgressValue(value) && m_meter.running() &&
         m_meter.sample(value, m_host.seconds()))
         m_host.setTransferText(m_meter.rateText(), m_meter.timeLeftText());
     m_host.processEvents();
+}
+
+bool Engine::progress(std::uint32_t value) {
+    showProgress(value);
     return !cancelledNow();
 }
 
@@ -520,7 +525,11 @@ bool Engine::verify(const ChipRecord &chip) {
             return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
         }
         reach(std::min<std::uint64_t>(address + t, b.end));
-        if (!progress(static_cast<std::uint32_t>(address)))
+        // Once the last transfer is sent the chip holds the whole image: a Stop now ends
+        // no write (an Auto pass sees it before its verify).
+        if (address + t >= b.end)
+            showProgress(static_cast<std::uint32_t>(address));
+        else if (!progress(static_cast<std::uint32_t>(address)))
             return false;
     }
     progressEnd();
@@ -571,7 +580,11 @@ bool Engine::write(const ChipRecord &chip) {
         if (n != static_cast<int>(t))
             return failAt(address);
         reach(std::min<std::uint64_t>(address + t, b.end));
-        if (!progress(static_cast<std::uint32_t>(address)))
+        // Once the last transfer is sent the chip holds the whole image: a Stop now ends
+        // no write (an Auto pass sees it before its verify).
+        if (address + t >= b.end)
+            showProgress(static_cast<std::uint32_t>(address));
+        else if (!progress(static_cast<std::uint32_t>(address)))
             return false;
     }
     if (const int wait = familyRules(chip.family).writeWaitMs)

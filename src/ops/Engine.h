@@ -146,7 +146,9 @@ private:
     // up to end.
     void progressStart(std::uint32_t maximum, std::uint64_t end);
     void progressStart(std::uint32_t maximum) { progressStart(maximum, maximum); }
-    // False once the command was cancelled.
+    // The bars, the rate and time left, and what is pending in the window.
+    void showProgress(std::uint32_t value);
+    // The same; false once the command was cancelled.
     bool progress(std::uint32_t value);
     void progressEnd();
     void clearTransferText();

@@ -589,7 +589,11 @@ private slots:
             typeInto(e.Edit1, QStringLiteral("65536"));
             press(e.BtnAdd);
             press(e.BtnSave);
-            w->ChinaClick();
+        });
+        w->findChild<QAction *>(QStringLiteral("China"))->trigger();
+        inEditor(*w, [&](TForm2 &e) {
+            typeInto(e.Edit1, QStringLiteral("65536"));
+            press(e.BtnAdd);
             press(e.BtnSave);
         });
         QCOMPARE(m_dialogs.errors,

@@ -97,6 +97,25 @@ TEST_F(EngineTest, ACancelledCommandEndsThroughItsCloseAsInterrupted) {
     // An Auto pass stopped in its erase writes nothing into the chip.
     EXPECT_TRUE(dataWrites().empty());
 
+    // A Stop that comes once the last transfer of a write was sent finds the chip holding
+    // the whole image: a Write completes, an Auto pass ends before its verify saying so.
+    for (const bool autoPass : {false, true}) {
+        useChip(Family::Spi25, 0, 0x100, 256); // one transfer
+        buffers.loadedLength = 0x100;
+        host.log.clear();
+        host.cancel = false;
+        host.onEvents = [&] { host.onEvents = [&] { host.cancel = true; }; };
+        const auto outcome = autoPass ? engine.runAuto(place(chip), 0, view, {false, true, true})
+                                      : run(Operation::Write);
+        ASSERT_TRUE(outcome);
+        EXPECT_EQ(outcome->passed, !autoPass);
+        EXPECT_EQ(hasCompletionLine(host.log), !autoPass);
+        EXPECT_EQ(host.log.front().find("partly written"), std::string::npos) << autoPass;
+        if (autoPass)
+            EXPECT_EQ(host.log.front().substr(9), "The verify stopped at address 0h: the chip was "
+                                                  "not verified.");
+    }
+
     // Cancelled before it started, a command sends nothing at all.
     sim.clearLog();
     host.cancel = true;
