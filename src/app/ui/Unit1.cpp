@@ -39,6 +39,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <utility>
 
 using namespace korvat;
@@ -125,6 +126,10 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
     m_usbMonitor = new UsbMonitor(this);
     connect(m_usbMonitor, &UsbMonitor::deviceChanged, this, &TForm1::WMDeviceChange);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &TForm1::focusWindowChanged);
+    // A session that ends may end the program without a close: the settings are written
+    // when the session manager asks for the program's data or its state.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { writeSettingsNow(); });
+    connect(qGuiApp, &QGuiApplication::saveStateRequest, this, [this] { writeSettingsNow(); });
 }
 
 void TForm1::runOperation(Operation operation) {
@@ -432,13 +437,18 @@ void TForm1::FormShow() {
 
 // While a command runs the window asks whether to stop it; it closes once the stopped
 // command has ended. A firmware upgrade cannot be stopped half-way: it is waited for.
+// Closing without asking stops the command, or waits for the upgrade, unasked.
 void TForm1::closeEvent(QCloseEvent *event) {
     if (busy()) { // the running operation still uses the window
         event->ignore();
-        if (!m_commandRunning)
+        if (m_closeWhenEnded)
+            return; // already stopping to close
+        if (m_closeWithoutAsking) {
+            m_closeWhenEnded = true;
+            ToolStopClick(); // nothing to stop in an upgrade
+        } else if (!m_commandRunning) {
             QApplication::beep();
-        else if (!m_closeWhenEnded &&
-                 m_dialogs->askYesNoDefaultNo(text(txtAskStopToClose, m_language))) {
+        } else if (m_dialogs->askYesNoDefaultNo(text(txtAskStopToClose, m_language))) {
             m_closeWhenEnded = true;
             ToolStopClick();
         }
@@ -450,10 +460,17 @@ void TForm1::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
+std::optional<std::string> TForm1::writeSettingsNow() {
+    return writeSettings(*m_settings, m_saved, m_speed, m_language, m_files->lastFolder());
+}
+
+// With nobody there to answer, a box would hold the close up: the failure goes to the
+// standard error instead.
 bool TForm1::FormClose() {
-    const auto failure =
-        writeSettings(*m_settings, m_saved, m_speed, m_language, m_files->lastFolder());
-    if (failure)
+    const auto failure = writeSettingsNow();
+    if (failure && m_closeWithoutAsking)
+        std::fprintf(stderr, "korvat: %s\n", failure->c_str());
+    else if (failure)
         showError(qs(*failure));
     return !failure;
 }

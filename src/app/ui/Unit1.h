@@ -119,6 +119,12 @@ public slots:
     void N4Click();         // hardware information and firmware upgrade
     // Ends the running command at its next transfer, and batch mode with its pass.
     void ToolStopClick();
+    // Closes the window with nobody there to answer (a signal, the session ending): the
+    // settings are written at once, in case the end is forced before the window has
+    // closed; open modal windows are closed (a question so closed is answered No); a
+    // running command is stopped and the window closes once it has ended; a firmware
+    // upgrade is waited for. Nothing is asked.
+    void closeWithoutAsking();
     void ToolReadClick() { runOperation(korvat::Operation::Read); }
     void ToolEraseClick() { runOperation(korvat::Operation::Erase); }
     void ToolWriteClick() { runOperation(korvat::Operation::Write); }
@@ -148,6 +154,10 @@ private:
     void FormCreate();
     void FormShow();
     bool FormClose();
+    // The settings as they stand now, written; the failure's text when they were not.
+    std::optional<std::string> writeSettingsNow();
+    // A close asked while a command ran or an upgrade was held: done now it has ended.
+    void closeIfAsked();
     void FormResize();
     void switchLanguage(int language);
     // Shows the lists at the positions, the chosen chip's sizes and tabs, and resets
@@ -250,6 +260,7 @@ private:
     std::optional<korvat::BatchStatus> m_batchStatus; // of the run going on
     bool m_commandRunning = false; // between beginCommand and endCommand
     bool m_closeWhenEnded = false; // the window was closed and the command stopped
+    bool m_closeWithoutAsking = false; // closing with nobody there to answer
 
 public:
     // Controls, named as the system names them (also their object names).

@@ -35,4 +35,5 @@ void TForm1::N4Click() {
     m_upgrade->upgrade(file, *m_dialogs);
     m_connection->release();
     setCommandsAvailable(true);
+    closeIfAsked();
 }

@@ -4,6 +4,7 @@
 #include "Unit1.h"
 
 #include <QAction>
+#include <QApplication>
 
 using namespace korvat;
 
@@ -17,6 +18,10 @@ void TForm1::endCommand() {
     m_commandRunning = false;
     m_host->clearStop();
     findChild<QAction *>(QStringLiteral("ToolStop"))->setVisible(false);
+    closeIfAsked();
+}
+
+void TForm1::closeIfAsked() {
     if (std::exchange(m_closeWhenEnded, false))
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
@@ -27,4 +32,17 @@ void TForm1::ToolStopClick() {
         return;
     m_host->requestStop();
     stop();
+}
+
+void TForm1::closeWithoutAsking() {
+    m_closeWithoutAsking = true;
+    writeSettingsNow(); // a failure is told when the window closes
+    // Each modal window's own loop ends; the close comes once they have unwound. A box
+    // without a way to dismiss it stays (its close is refused) and is left to end the
+    // session with.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (modal == this || !modal->close())
+            break;
+    }
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }

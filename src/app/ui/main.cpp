@@ -2,6 +2,7 @@
 // executable, or in the user's folders for an installed copy.
 #include "MessageBoxes.h"
 #include "StartUp.h"
+#include "TerminationSignals.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -45,10 +46,14 @@ int main(int argc, char **argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVAT_APP_ID)); // its desktop entry
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/korvat.svg")));
     MessageBoxes boxes(nullptr);
+    // Caught from here on: one that comes during start-up closes the window once it shows.
+    TerminationSignals ending;
     const std::unique_ptr<QWidget> window = startUp(
-        [] {
+        [&ending] {
             auto w = std::make_unique<TForm1>(
                 paths(), ProgrammerLinks(korvat::UsbApi::load(), korvat::HidApi::load()));
+            QObject::connect(&ending, &TerminationSignals::requested, w.get(),
+                             &TForm1::closeWithoutAsking);
             w->show();
             return std::unique_ptr<QWidget>(std::move(w));
         },
