@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package, made from the build tree and extracted into a temporary root:
 # its layout, its dependencies, lintian, the desktop entry and metadata, the udev rule,
-# korvat-cli against the extracted catalogue, and the extracted window selecting the
-# saved chip against the drop-in simulator. Nothing is installed on this machine.
+# korvat-cli and its bash completion against the extracted catalogue, and the extracted
+# window selecting the saved chip against the drop-in simulator and writing its settings
+# when ended by SIGTERM. Nothing is installed on this machine.
 #   extract_test.sh BUILD_DIR SIM_DIR APP_ID
 set -euo pipefail
 build=$1 sim=$2 app=$3
@@ -32,6 +33,7 @@ for f in usr/bin/korvat usr/bin/korvat-cli usr/share/korvat/korvat.Dat \
   "usr/share/icons/hicolor/48x48/apps/$app.png" "usr/share/icons/hicolor/256x256/apps/$app.png" \
   usr/share/man/man1/korvat.1.gz usr/share/man/man1/korvat-cli.1.gz \
   usr/share/doc/korvat/copyright usr/share/doc/korvat/changelog.gz \
+  usr/share/bash-completion/completions/korvat-cli \
   "${udevdir#/}/rules.d/70-korvat.rules"; do
   [ -f "$root/$f" ] || fail "missing $f"
 done
@@ -57,6 +59,10 @@ for command in "" list convert devices detect erase blank read write verify auto
     grep -qF -- "$option" <<<"$manual" || fail "manual lacks $option of '$command'"
   done
 done
+# Its bash completion, where bash-completion loads it from, asks the extracted program.
+completed=$(bash -c '. "$1"; COMP_WORDS=("$2" li); COMP_CWORD=1; _korvat_cli; echo "${COMPREPLY[*]}"' \
+  _ "$root/usr/share/bash-completion/completions/korvat-cli" "$cli")
+[ "$completed" = list ] || fail "the bash completion of 'korvat-cli li' gives '$completed'"
 for code in 0 1 2 3 4 5 6 7 130; do
   grep -q "^\.B $code\$" <<<"$manual" || fail "manual lacks exit code $code"
 done
@@ -88,7 +94,7 @@ selected() {
     [ -n "$line" ] && break
     sleep 0.1
   done
-  kill "$pid" 2>/dev/null || true
+  kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   echo "${line#korvat.selection: selected }"
 }
@@ -99,5 +105,9 @@ printf '[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=1\n' >"$home/.config/korvat/korvat.in
 saved=$(selected saved)
 [ -n "$saved" ] && [ "$saved" != "$first" ] && [ "${saved%/*}" = "${first%/*}" ] ||
   fail "the saved chip (model 2 of $first's maker) was not selected: '$saved'"
+# Ended by SIGTERM, the window closed as a person closes it: its settings are written.
+settings=$(cat "$home/.config/korvat/korvat.ini")
+grep -qx 'INDEX3=1' <<<"$settings" && grep -qx 'LANGU=[0-2]' <<<"$settings" ||
+  fail "the window ended by SIGTERM did not write its settings: $settings"
 [ "$(listing)" = "$before" ] || fail "the programs wrote into the installed files"
 echo "package $deb: layout, lintian, korvat-cli and the window checked"
