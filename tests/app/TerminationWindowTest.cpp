@@ -4,102 +4,72 @@
 #include "About.h"
 #include "TerminationSignals.h"
 #include "WindowFixture.h"
+#include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
 #include <QComboBox>
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 
 using namespace korvat;
 
 class TerminationWindowTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<TerminationSignals> m_ending;
-
     int saved(const char *key) const {
         return QSettings(base() + ".ini", QSettings::IniFormat).value(key, -1).toInt();
     }
-    // The second maker in the list, chosen with the keyboard.
-    void chooseSecondMaker() {
-        w().ComboBox2->setFocus();
-        QTest::keyClick(w().ComboBox2, Qt::Key_Down);
-        QCOMPARE(w().ComboBox2->currentText(), QStringLiteral("Winbond"));
-        QCOMPARE(w().savedPositions()[1], 1);
-    }
-
-    // Runs at the first event pump at which an operation holds the programmer.
-    template <typename Inside> void duringNextOperation(Inside inside) {
-        QTimer::singleShot(0, m_w.get(), [this, inside] {
-            w().operationRunning() ? inside() : duringNextOperation(inside);
-        });
-    }
 
 private slots:
-    void initTestCase() {
+    void init() {
         auto row = [](std::string maker, std::string model, std::string id) {
             return GridRow{"25_SPI_FLASH", maker, model, id, "1048576", "256", "0",
                            "0",            "100", "0",   "0", "0",     "0"};
         };
-        Catalogue cat;
-        QVERIFY(cat.save({row("GigaDevice", "GD25Q80", "0xC84014"),
-                          row("Winbond", "W25Q80", "0xEF4014")},
-                         (base() + ".Dat").toStdString())
+        QVERIFY(Catalogue().save({row("GigaDevice", "GD25Q80", "0xC84014"),
+                                  row("Winbond", "W25Q80", "0xEF4014")},
+                                 (base() + ".Dat").toStdString())
                     .outcome == CatalogueOutcome::Written);
-    }
-
-    void init() {
         prepare();
         m_sim->programmer().insert(ksim::Chip(ksim::Family::Spi25, 0xEF4014, 1u << 20));
         QVERIFY(startWindow(m_dialogs.get()));
-        m_ending = std::make_unique<TerminationSignals>();
-        connect(m_ending.get(), &TerminationSignals::requested, m_w.get(),
-                &TForm1::closeWithoutAsking);
     }
 
-    void cleanup() {
-        m_ending.reset();
-        finish();
-    }
-
-    // A SIGTERM while the about box is open closes the box and then the window; the
-    // language and the chip chosen are in the settings.
-    void aSignalClosesTheOpenBoxAndTheWindowWithTheSettingsWritten() {
+    // A SIGTERM while a read runs and the about box is open over it: the settings are
+    // written at once, the box closes, the read stops without a question, and the window
+    // closes once it has ended.
+    void aSignalClosesTheBoxStopsTheOperationAndClosesWithTheSettingsWritten() {
+        TerminationSignals ending;
+        connect(&ending, &TerminationSignals::requested, m_w.get(), &TForm1::closeWithoutAsking);
         trigger("fanti");
-        chooseSecondMaker();
-        bool boxShown = false;
-        QTimer::singleShot(0, m_w.get(), [&] {
-            boxShown = w().aboutBox()->isVisible();
-            std::raise(SIGTERM);
-        });
-        trigger("ToolAbout"); // back when the box has closed
-        QVERIFY(boxShown);
+        w().ComboBox2->setFocus();
+        QTest::keyClick(w().ComboBox2, Qt::Key_Down); // the second maker, the chip in the socket
+        QCOMPARE(w().savedPositions()[1], 1);
+        bool boxShown = false, writtenInside = false;
+        std::function<void()> duringRead = [&] {
+            if (!w().operationRunning())
+                return QTimer::singleShot(0, m_w.get(), duringRead);
+            QTimer::singleShot(0, m_w.get(), [&] {
+                boxShown = w().aboutBox()->isVisible();
+                std::raise(SIGTERM);
+                QTRY_VERIFY(saved("CHIP/INDEX2") == 1 && saved("DEVICE/LANGU") == 1);
+                writtenInside = w().operationRunning();
+            });
+            trigger("ToolAbout"); // back when the box has closed
+        };
+        QTimer::singleShot(0, m_w.get(), duringRead);
+        trigger("ToolRead");
+        QVERIFY(boxShown && writtenInside);
         QVERIFY(!w().aboutBox()->isVisible());
+        const QString stopped = QString::fromUtf8(text(txtStoppedRead, 1).data());
+        QVERIFY2(log()[0].contains(stopped.section(QStringLiteral("%1"), 0, 0)), qPrintable(log()[0]));
         QTRY_VERIFY(!w().isVisible());
-        QCOMPARE(saved("DEVICE/LANGU"), 1);
-        QCOMPARE(saved("CHIP/INDEX2"), 1);
         QVERIFY(m_dialogs->questions.empty());
         QVERIFY(errors().empty());
-    }
-
-    // A SIGTERM during a read writes the settings at once, stops the read without asking
-    // and closes the window once it has ended.
-    void aSignalDuringAnOperationStopsItAndCloses() {
-        chooseSecondMaker();
-        bool writtenInside = false;
-        duringNextOperation([&] {
-            std::raise(SIGTERM);
-            QTRY_VERIFY(saved("CHIP/INDEX2") == 1);
-            writtenInside = w().operationRunning();
-        });
-        trigger("ToolRead");
-        QVERIFY(writtenInside);
-        QVERIFY2(log()[0].contains(QStringLiteral(" The read stopped at address ")),
-                 qPrintable(log()[0]));
-        QTRY_VERIFY(!w().isVisible());
-        QVERIFY(m_dialogs->questions.empty());
-        QCOMPARE(saved("DEVICE/LANGU"), 2);
+        finish();
+        QCOMPARE(saved("DEVICE/LANGU"), 1);
     }
 };
 
