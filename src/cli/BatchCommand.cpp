@@ -194,7 +194,8 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
     if (!connection.reachable()) {
-        console.showError("the programmer is not connected");
+        console.showError(usb.deniedLocations().empty() ? "the programmer is not connected"
+                                                        : noAccessText(language));
         return kNoProgrammer;
     }
 
