@@ -199,12 +199,12 @@ int batchCommand(const Options &options, const BatchArgs &args) {
         return kNoProgrammer;
     }
 
-    // By default the window's record, beside its settings; their folder may not have
-    // been made yet.
-    const std::string recordPath = !args.record.empty()
-                                       ? args.record
-                                       : batchRecordPathFor(appPaths(executableFolder()).settings);
-    std::error_code ignored; // a folder that cannot be made shows as a record refused
+    // By default the window's record; its folder may not have been made yet (a folder
+    // that cannot be made shows as a record refused).
+    std::string recordPath = args.record;
+    if (recordPath.empty())
+        recordPath = productionRecord(appPaths(executableFolder()));
+    std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);

@@ -12,11 +12,14 @@ using namespace korvat::test;
 
 namespace {
 
-std::string g_home, g_data, g_config;
+std::string g_home, g_data, g_config, g_state;
 
 const char *environment(const char *name) {
     const std::string n = name;
-    const std::string &value = n == "HOME" ? g_home : n == "XDG_DATA_HOME" ? g_data : g_config;
+    const std::string &value = n == "HOME"             ? g_home
+                               : n == "XDG_DATA_HOME"  ? g_data
+                               : n == "XDG_STATE_HOME" ? g_state
+                                                       : g_config;
     return value.empty() ? nullptr : value.c_str();
 }
 
@@ -35,12 +38,16 @@ TEST_F(AppPathsTest, PortableOrInstalled) {
     g_home = path("home");
     g_data = "relative/data";
     g_config = path("config");
+    g_state.clear();
 
     const AppPaths installed = appPaths(path("usr/bin"), environment);
     EXPECT_TRUE(installed.installed);
     EXPECT_EQ(installed.defaultCatalogue, path("usr/share/korvat/korvat.Dat"));
     EXPECT_EQ(installed.catalogue, path("home/.local/share/korvat/korvat.Dat"));
     EXPECT_EQ(installed.settings, path("config/korvat/korvat.ini"));
+    EXPECT_EQ(installed.record, path("home/.local/state/korvat/korvat-batch.csv"));
+    g_state = path("state");
+    EXPECT_EQ(appPaths(path("usr/bin"), environment).record, path("state/korvat/korvat-batch.csv"));
     ASSERT_TRUE(seedUserCatalogue(installed));
     EXPECT_EQ(slurp(installed.catalogue), "default");
     EXPECT_TRUE(fs::is_directory(path("config/korvat")));
@@ -53,6 +60,8 @@ TEST_F(AppPathsTest, PortableOrInstalled) {
     EXPECT_FALSE(portable.installed);
     EXPECT_EQ(portable.catalogue, path("usr/bin/korvat.Dat"));
     EXPECT_EQ(portable.settings, path("usr/bin/korvat.ini"));
+    EXPECT_EQ(portable.record, path("usr/bin/korvat-batch.csv"));
+    EXPECT_EQ(productionRecord(portable), portable.record);
     EXPECT_TRUE(seedUserCatalogue(portable));
 }
 
@@ -87,4 +96,34 @@ TEST_F(AppPathsTest, SeedingIsWholeOrNothing) {
     file("home/.local/share/korvat/korvat.Dat", "");
     ASSERT_TRUE(seedUserCatalogue(paths));
     EXPECT_EQ(slurp(paths.catalogue), catalogue);
+}
+
+// An installed copy's record goes to the state folder, made private; one an earlier
+// version kept beside the settings moves there whole, unless the state folder has its own.
+TEST_F(AppPathsTest, TheRecordMovesToTheStateFolder) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "usr/bin");
+    fs::create_directories(dir / "usr/share/korvat");
+    fs::create_directories(dir / "home/.config/korvat");
+    file("usr/share/korvat/korvat.Dat", "default");
+    g_home = path("home");
+    g_data.clear();
+    g_config.clear();
+    g_state.clear();
+    const AppPaths paths = appPaths(path("usr/bin"), environment);
+    ASSERT_TRUE(paths.installed);
+    EXPECT_EQ(productionRecord(paths), paths.record);
+    EXPECT_FALSE(fs::exists(paths.record)); // made by the first pass, not here
+    EXPECT_EQ(fs::status(path("home/.local/state")).permissions() & fs::perms::all,
+              fs::perms::owner_all);
+
+    file("home/.config/korvat/korvat-batch.csv", "old passes\n");
+    EXPECT_EQ(productionRecord(paths), paths.record);
+    EXPECT_EQ(slurp(paths.record), "old passes\n");
+    EXPECT_FALSE(fs::exists(path("home/.config/korvat/korvat-batch.csv")));
+
+    file("home/.config/korvat/korvat-batch.csv", "older\n");
+    EXPECT_EQ(productionRecord(paths), paths.record); // the state folder's own stays
+    EXPECT_EQ(slurp(paths.record), "old passes\n");
+    EXPECT_EQ(slurp(path("home/.config/korvat/korvat-batch.csv")), "older\n");
 }
