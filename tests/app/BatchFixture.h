@@ -239,7 +239,8 @@ protected:
         m_sim->programmer().erasePolls = 1;
         m_sim->programmer().insert(flashChip(0xEF4014, 0));
         m_dialogs = std::make_unique<RecordingDialogs>();
-        openWindow({(base() + ".Dat").toStdString(), (base() + ".ini").toStdString(), {}, false});
+        openWindow(
+            {(base() + ".Dat").toStdString(), (base() + ".ini").toStdString(), {}, false, {}});
     }
 
     // A main window over these files and the counted programmer, the chip selected and

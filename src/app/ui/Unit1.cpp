@@ -59,7 +59,8 @@ TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs,
     : TForm1(korvat::AppPaths{(basePath + QStringLiteral(".Dat")).toStdString(),
                               (basePath + QStringLiteral(".ini")).toStdString(),
                               {},
-                              false},
+                              false,
+                              {}},
              std::move(links), dialogs, parent) {}
 
 TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *dialogs,
