@@ -54,6 +54,13 @@ TEST_F(AppPathsTest, PortableOrInstalled) {
     file("home/.local/share/korvat/korvat.Dat", "edited");
     ASSERT_TRUE(seedUserCatalogue(installed)); // the user's own is kept
     EXPECT_EQ(slurp(installed.catalogue), "edited");
+    // A record beside the settings is left where it is once the state folder has its own.
+    EXPECT_EQ(productionRecord(installed), installed.record); // its folder made
+    file("home/.local/state/korvat/korvat-batch.csv", "own");
+    file("config/korvat/korvat-batch.csv", "older");
+    EXPECT_EQ(productionRecord(installed), installed.record);
+    EXPECT_EQ(slurp(installed.record), "own");
+    EXPECT_EQ(slurp(path("config/korvat/korvat-batch.csv")), "older");
 
     file("usr/bin/korvat.Dat", "beside");
     const AppPaths portable = appPaths(path("usr/bin"), environment);
@@ -96,34 +103,4 @@ TEST_F(AppPathsTest, SeedingIsWholeOrNothing) {
     file("home/.local/share/korvat/korvat.Dat", "");
     ASSERT_TRUE(seedUserCatalogue(paths));
     EXPECT_EQ(slurp(paths.catalogue), catalogue);
-}
-
-// An installed copy's record goes to the state folder, made private; one an earlier
-// version kept beside the settings moves there whole, unless the state folder has its own.
-TEST_F(AppPathsTest, TheRecordMovesToTheStateFolder) {
-    namespace fs = std::filesystem;
-    fs::create_directories(dir / "usr/bin");
-    fs::create_directories(dir / "usr/share/korvat");
-    fs::create_directories(dir / "home/.config/korvat");
-    file("usr/share/korvat/korvat.Dat", "default");
-    g_home = path("home");
-    g_data.clear();
-    g_config.clear();
-    g_state.clear();
-    const AppPaths paths = appPaths(path("usr/bin"), environment);
-    ASSERT_TRUE(paths.installed);
-    EXPECT_EQ(productionRecord(paths), paths.record);
-    EXPECT_FALSE(fs::exists(paths.record)); // made by the first pass, not here
-    EXPECT_EQ(fs::status(path("home/.local/state")).permissions() & fs::perms::all,
-              fs::perms::owner_all);
-
-    file("home/.config/korvat/korvat-batch.csv", "old passes\n");
-    EXPECT_EQ(productionRecord(paths), paths.record);
-    EXPECT_EQ(slurp(paths.record), "old passes\n");
-    EXPECT_FALSE(fs::exists(path("home/.config/korvat/korvat-batch.csv")));
-
-    file("home/.config/korvat/korvat-batch.csv", "older\n");
-    EXPECT_EQ(productionRecord(paths), paths.record); // the state folder's own stays
-    EXPECT_EQ(slurp(paths.record), "old passes\n");
-    EXPECT_EQ(slurp(path("home/.config/korvat/korvat-batch.csv")), "older\n");
 }

@@ -530,8 +530,7 @@ private slots:
     void anInstalledCopyRecordsInTheStateFolder() {
         const QString state = m_dir->path() + QStringLiteral("/state/korvat/korvat-batch.csv");
         QFile old(recordPath());
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write((recordHeader() + "\n").c_str());
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write((recordHeader() + "\n").c_str()) > 0);
         old.close();
         openWindow({(base() + ".Dat").toStdString(), (base() + ".ini").toStdString(), {}, true,
                     state.toStdString()});

@@ -1,6 +1,5 @@
 // The Detect button through the real main window, against the simulated programmer.
 #include "HexView.h"
-#include "Modal.h"
 #include "SocketPicture.h"
 #include "Unit4.h"
 #include "WindowFill.h"
@@ -142,7 +141,6 @@ private slots:
         QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected"));
         QCOMPARE(log().size(), 1);
         QVERIFY(log()[0].endsWith(QLatin1Char(' ') + QString::fromStdString(noAccess)));
-        screenshot(m_w.get(), "main-no-permission");
         QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
         w().buffers().loadedLength = 0x10;
         trigger("ToolWrite");
@@ -158,7 +156,6 @@ private slots:
         w().WMDeviceChange();
         QCOMPARE(log().filter(QStringLiteral("编程器已接入，但没有权限打开它。")).size(), 1);
         QVERIFY(log()[0].contains(QStringLiteral("plugdev")));
-        screenshot(m_w.get(), "main-no-permission-zh");
     }
 };
 
