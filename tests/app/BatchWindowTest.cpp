@@ -542,10 +542,10 @@ private slots:
         QVERIFY(!QFile::exists(recordPath()));
         QFile moved(state);
         QVERIFY(moved.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(moved.readAll()).split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 3); // the header, the pass and the end of its line
-        QCOMPARE(lines[0].toStdString(), recordHeader());
-        QVERIFY2(lines[1].contains(QStringLiteral(",PASS,")), qPrintable(lines[1]));
+        const QByteArray held = moved.readAll(); // the header and the pass
+        QVERIFY2(held.startsWith((recordHeader() + "\n").c_str()) && held.count('\n') == 2 &&
+                     held.contains(",PASS,"),
+                 held.constData());
     }
 
     // Without a chip selected every pass would be refused: batch mode does not start.
