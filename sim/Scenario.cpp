@@ -62,6 +62,20 @@ bool parseDecoy(const std::string &name, Decoy &decoy) {
     return false;
 }
 
+bool parseAccess(const std::string &name, Access &access) {
+    static const std::pair<const char *, Access> kNames[] = {
+        {"granted", Access::Granted},
+        {"denied", Access::Denied},
+        {"read-only", Access::ReadOnly},
+    };
+    for (const auto &[text, value] : kNames)
+        if (name == text) {
+            access = value;
+            return true;
+        }
+    return false;
+}
+
 bool parseHidDecoy(const std::string &name, HidDecoy &decoy) {
     static const std::pair<const char *, HidDecoy> kNames[] = {
         {"open-fails", HidDecoy::OpenFails},
@@ -189,6 +203,11 @@ std::string applyLine(Simulator &sim, const Line &line, const std::string &baseD
         if (a.size() != 1 || !parseDecoy(a[0], decoy))
             return "unknown decoy";
         sim.addDecoy(decoy);
+    } else if (line.key == "access") {
+        Access access;
+        if (a.size() != 1 || !parseAccess(a[0], access))
+            return "access needs granted, denied or read-only";
+        sim.setAccess(access);
     } else if (line.key == "upgraded-firmware") {
         if (a.size() != 1)
             return "upgraded-firmware needs a firmware version";

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -79,12 +80,14 @@ namespace {
 
 Simulator *g_active = nullptr;
 
-constexpr int kNoDevice = -19;  // -ENODEV
-constexpr int kTimedOut = -110; // -ETIMEDOUT
-constexpr int kInvalid = -22;   // -EINVAL
-constexpr int kStall = -32;     // -EPIPE
-constexpr int kBusy = -16;      // -EBUSY
-constexpr int kNoAccess = -13;  // -EACCES
+constexpr int kNoDevice = -19;    // -ENODEV
+constexpr int kTimedOut = -110;   // -ETIMEDOUT
+constexpr int kInvalid = -22;     // -EINVAL
+constexpr int kStall = -32;       // -EPIPE
+constexpr int kBusy = -16;        // -EBUSY
+constexpr int kNoAccess = -13;    // -EACCES
+constexpr int kNotPermitted = -1; // -EPERM
+constexpr int kIoError = -5;      // -EIO
 
 constexpr std::uint8_t kCommandEp = 0x01;
 constexpr std::uint8_t kDataEp = 0x02;
@@ -175,6 +178,20 @@ Device *Simulator::firstProgrammer() const {
         if (d->firmware)
             return d.get();
     return nullptr;
+}
+
+void Simulator::setAccess(Access access) {
+    for (auto &d : m_devices)
+        if (d->firmware)
+            d->identity.access = access;
+}
+
+bool Simulator::refused(const Device &device, int &result) {
+    if (device.identity.access != Access::ReadOnly)
+        return false;
+    result = fail(kNotPermitted, "Operation not permitted");
+    errno = EPERM;
+    return true;
 }
 
 void Simulator::unplug() {
@@ -309,7 +326,13 @@ usb_dev_handle *Simulator::open(struct usb_device *dev) {
     }
     Device &device = **it;
     if (device.identity.openFails) {
+        fail(kIoError, "Input/output error");
+        record(LogEntry::Open, device, 0, nullptr, 0, kIoError);
+        return nullptr;
+    }
+    if (device.identity.access == Access::Denied) {
         fail(kNoAccess, "Permission denied");
+        errno = EACCES; // usb_open returns no code: errno says why
         record(LogEntry::Open, device, 0, nullptr, 0, kNoAccess);
         return nullptr;
     }
@@ -376,6 +399,8 @@ int Simulator::controlMsg(usb_dev_handle *handle, int requestType, int request, 
     int result = 0;
     if (!device->present)
         result = fail(kNoDevice, "No such device");
+    else if (refused(*device, result))
+        ; // the node is open for reading only
     else if (requestType == USB_ENDPOINT_IN && request == USB_REQ_GET_DESCRIPTOR &&
              (value >> 8) == USB_DT_STRING)
         result = device->identity.stringFails
@@ -402,6 +427,8 @@ int Simulator::claimInterface(usb_dev_handle *handle, int interface) {
     int result = 0;
     if (!device->present)
         result = fail(kNoDevice, "No such device");
+    else if (refused(*device, result))
+        ; // the node is open for reading only
     else if (device->identity.claimFails || claimedElsewhere(*device, handle))
         result = fail(kBusy, "Device or resource busy");
     else if (device->identity.noInterface || interface != device->identity.interfaceNumber)

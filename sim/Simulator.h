@@ -18,6 +18,14 @@ namespace ksim {
 
 class Device;
 
+// What the user may do with a device's node (on a real system: its mode, owner and group).
+enum class Access {
+    Granted,
+    Denied,   // opening it fails with EACCES, as with libusb 1.0 under libusb-compat
+    ReadOnly, // it opens (libusb 0.1 falls back to reading only), but every request and
+              // the claim fail with EPERM, as the kernel refuses them on such a node
+};
+
 // USB identity of a simulated device.
 struct DeviceIdentity {
     std::uint16_t vendor = 0x1FC8;
@@ -30,7 +38,8 @@ struct DeviceIdentity {
     bool stringFails = false;          // string descriptor requests stall
     bool notAStringDescriptor = false; // the reply to a string request has another type
     bool noInterface = false;          // a configuration without interfaces
-    int bus = 0;                       // which bus of the walk the device sits on
+    Access access = Access::Granted;
+    int bus = 0; // which bus of the walk the device sits on
 };
 
 enum class Decoy {
@@ -77,6 +86,9 @@ public:
 
     int addDevice(const DeviceIdentity &identity, bool isProgrammer);
     void addDecoy(Decoy decoy);
+
+    // What the user may do with every genuine programmer on the bus.
+    void setAccess(Access access);
 
     void unplug(); // the first programmer leaves the bus
     void plug();   // and comes back
@@ -136,6 +148,8 @@ private:
     bool claimedElsewhere(const Device &device, const usb_dev_handle *handle) const;
     std::uint64_t m_keptVersion = 0; // the chip's version the keep file holds
     int fail(int code, const char *text);
+    // A request the node's access refuses: EPERM as its result and in errno.
+    bool refused(const Device &device, int &result);
     // Counts a bulk transfer and applies the faults; a negative value ends it.
     int startTransfer(Device &device, int timeout);
     void record(LogEntry::Kind kind, const Device &device, int endpoint, const void *data, int size,

@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 
+#include "ops/BatchRecord.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -94,13 +96,32 @@ AppPaths appPaths(const std::string &folder, const char *(*environment)(const ch
     if (!paths.installed) {
         paths.catalogue = paths.defaultCatalogue = beside.string();
         paths.settings = (fs::path(folder) / "korvat.ini").string();
+        paths.record = batchRecordPathFor(paths.settings);
         return paths;
     }
     paths.defaultCatalogue = shared.string();
     paths.catalogue =
         xdgFolder(environment, "XDG_DATA_HOME", ".local/share") + "/korvat/korvat.Dat";
     paths.settings = xdgFolder(environment, "XDG_CONFIG_HOME", ".config") + "/korvat/korvat.ini";
+    paths.record =
+        batchRecordPathFor(xdgFolder(environment, "XDG_STATE_HOME", ".local/state") + "/korvat/");
     return paths;
+}
+
+std::string productionRecord(const AppPaths &paths) {
+    const std::string record =
+        paths.record.empty() ? batchRecordPathFor(paths.settings) : paths.record;
+    makeFolders(fs::path(record).parent_path());
+    const std::string old = batchRecordPathFor(paths.settings);
+    std::error_code error;
+    if (!paths.installed || old == record || !fs::exists(old, error))
+        return record;
+    // link, not rename: a record another process made meanwhile is never replaced.
+    if (link(old.c_str(), record.c_str()) == 0) {
+        unlink(old.c_str());
+        return record;
+    }
+    return errno == EEXIST ? record : old;
 }
 
 bool seedUserCatalogue(const AppPaths &paths) {

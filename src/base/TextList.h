@@ -368,3 +368,14 @@ TEXT(txtCsvImportTooMany, "%1：其中的 %2 个芯片加上表格中的 %3 个�
 TEXT(txtDeleteRows, "删除选中的 %1 行吗？", "刪除選中的 %1 行嗎？", "Delete the %1 selected rows?")
 TEXT(txtEditOneRow, "编辑只写入一行：请只选中一行。", "編輯只寫入一行：請只選中一行。",
      "Edit writes one row: select only one.")
+// A device with the programmer's USB ids that the user may not open (its device node's
+// permissions), and what gives access to it.
+TEXT(txtProgrammerNoAccess, "编程器已接入，但没有权限打开它。", "編程器已接入，但沒有權限打開它。",
+     "The programmer is attached but cannot be opened: no permission.")
+TEXT(txtNoAccessHint,
+     "udev 规则 70-korvat.rules 让座席上登录的用户和 plugdev 组的成员使用编程器"
+     "（sudo usermod -aG plugdev 用户名，然后重新登录）。",
+     "udev 規則 70-korvat.rules 讓座席上登入的使用者和 plugdev 群組的成員使用編程器"
+     "（sudo usermod -aG plugdev 使用者名稱，然後重新登入）。",
+     "The udev rule 70-korvat.rules gives access to the user at the seat and to the plugdev "
+     "group (sudo usermod -aG plugdev USER, then log in again).")

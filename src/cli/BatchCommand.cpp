@@ -194,16 +194,17 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
     if (!connection.reachable()) {
-        console.showError("the programmer is not connected");
+        console.showError(usb.deniedLocations().empty() ? "the programmer is not connected"
+                                                        : noAccessText(language));
         return kNoProgrammer;
     }
 
-    // By default the window's record, beside its settings; their folder may not have
-    // been made yet.
-    const std::string recordPath = !args.record.empty()
-                                       ? args.record
-                                       : batchRecordPathFor(appPaths(executableFolder()).settings);
-    std::error_code ignored; // a folder that cannot be made shows as a record refused
+    // By default the window's record; its folder may not have been made yet (a folder
+    // that cannot be made shows as a record refused).
+    std::string recordPath = args.record;
+    if (recordPath.empty())
+        recordPath = productionRecord(appPaths(executableFolder()));
+    std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);

@@ -35,7 +35,10 @@ std::vector<CatalogueChip> chipsWithId(const Catalogue &catalogue, std::uint32_t
 // What a detection that could not be made exits with; the window's message is shown.
 int unanswered(const ChipIdentity &id, Console &console, int language) {
     const bool link = id.reach == ChipIdentity::Reach::LinkFailed;
-    console.showError(text(link ? txtIdentityFailed : txtNotConnected, language));
+    console.showError(
+        id.reach == ChipIdentity::Reach::NoPermission
+            ? noAccessText(language)
+            : std::string(text(link ? txtIdentityFailed : txtNotConnected, language)));
     return link ? kTransferError : kNoProgrammer;
 }
 

@@ -13,10 +13,17 @@
 namespace korvat::cli {
 namespace {
 
+// What keeps a programmer from answering.
+std::string state(const AttachedProgrammer &p) {
+    return p.noPermission ? "no permission"
+           : p.busy       ? "in use by another program"
+                          : "no answer to GET_INFO";
+}
+
 std::string describe(const AttachedProgrammer &p) {
     if (p.info)
         return p.info->serial;
-    return p.location + (p.busy ? " (in use by another program)" : " (no answer to GET_INFO)");
+    return p.location + " (" + state(p) + ")";
 }
 
 std::string listed(const std::vector<AttachedProgrammer> &programmers) {
@@ -39,7 +46,9 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
     Connection connection(usb, host, language);
     CUsbhid noBootLoader(HidApi::unavailable());
     FirmwareUpgrade information(usb, connection, noBootLoader, host, console, language);
-    for (const std::string &location : locations(usb)) {
+    const auto usable = locations(usb);
+    const auto denied = usb.deniedLocations(); // the next walk forgets them
+    for (const std::string &location : usable) {
         if (interrupted())
             break;
         usb.pinLocation(location);
@@ -53,6 +62,8 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
         }
         found.push_back(std::move(p));
     }
+    for (const std::string &location : denied)
+        found.push_back({location, std::nullopt, false, true});
     usb.pinLocation({});
     return found;
 }
@@ -60,9 +71,10 @@ std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost
 int selectProgrammer(const Options &options, TUsbBulk &usb, OperationHost &host, Console &console) {
     if (options.device.empty()) {
         // Programmers other programs hold count too: a second process without --device
-        // must not take whichever one is free.
+        // must not take whichever one is free. So do the ones the user may not open,
+        // which may be the one meant.
         const auto all = locations(usb);
-        if (all.size() <= 1) {
+        if (all.size() + usb.deniedLocations().size() <= 1) {
             usb.pinLocation(all.empty() ? std::string() : all.front()); // none: the command says so
             return kSuccess;
         }
@@ -79,6 +91,9 @@ int selectProgrammer(const Options &options, TUsbBulk &usb, OperationHost &host,
     console.showError("no programmer with the serial number " + options.device +
                       (programmers.empty() ? " (none is attached)" : "; attached:") +
                       listed(programmers));
+    if (std::any_of(programmers.begin(), programmers.end(),
+                    [](const AttachedProgrammer &p) { return p.noPermission; }))
+        console.showError(noAccessText(options.language));
     return kNoProgrammer;
 }
 
@@ -89,22 +104,23 @@ int listProgrammers(const Options &options) {
     const auto programmers = attachedProgrammers(usb, host, console, options.language);
     std::string json;
     bool allAnswered = true;
+    bool anyDenied = false;
     for (const AttachedProgrammer &p : programmers) {
         allAnswered = allAnswered && (p.info || p.busy); // a held one cannot answer
+        anyDenied = anyDenied || p.noPermission;
         if (options.json)
             json += std::string(json.empty() ? "" : ",") + "\n{\"serial\":" +
                     (p.info ? jsonString(p.info->serial) +
                                   ",\"hardware\":" + jsonString(p.info->hardware) +
                                   ",\"firmware\":" + jsonString(p.info->firmware)
                             : std::string("null")) +
-                    ",\"location\":" + jsonString(p.location) + (p.busy ? ",\"busy\":true}" : "}");
+                    ",\"location\":" + jsonString(p.location) + (p.busy ? ",\"busy\":true" : "") +
+                    (p.noPermission ? ",\"noPermission\":true}" : "}");
         else if (p.info)
             std::printf("%s\thardware %s\tfirmware %s\tat %s\n", p.info->serial.c_str(),
                         p.info->hardware.c_str(), p.info->firmware.c_str(), p.location.c_str());
         else
-            std::printf("?\t%s\tat %s\n",
-                        p.busy ? "in use by another program" : "no answer to GET_INFO",
-                        p.location.c_str());
+            std::printf("?\t%s\tat %s\n", state(p).c_str(), p.location.c_str());
     }
     if (options.json)
         printJsonObject("[" + json + "\n]");
@@ -112,6 +128,10 @@ int listProgrammers(const Options &options) {
         return kInterrupted;
     if (programmers.empty()) {
         console.showError("no programmer is attached");
+        return kNoProgrammer;
+    }
+    if (anyDenied) { // one the user may not open cannot be used: as if not connected
+        console.showError(noAccessText(options.language));
         return kNoProgrammer;
     }
     return allAnswered ? kSuccess : kTransferError;

@@ -21,10 +21,12 @@ struct AttachedProgrammer {
     std::string location;             // where it sits on the bus
     std::optional<HardwareInfo> info; // nothing when it did not answer GET_INFO
     bool busy = false;                // another program holds it
+    bool noPermission = false;        // the user may not open it (its device node)
 };
 
 // The programmers on the bus, in the order the transport finds them, with what they
-// report about themselves. Leaves the transport unpinned.
+// report about themselves, then the devices with their ids that the user may not open.
+// Leaves the transport unpinned.
 std::vector<AttachedProgrammer> attachedProgrammers(TUsbBulk &usb, OperationHost &host,
                                                     Console &console, int language);
 

@@ -14,6 +14,11 @@ bool exchangeBlock(TUsbBulk &usb, std::span<std::uint8_t, kBlockSize> block, boo
            result == static_cast<int>(kBlockSize);
 }
 
+std::string noAccessText(int language) {
+    return std::string(text(txtProgrammerNoAccess, language)) + " " +
+           std::string(text(txtNoAccessHint, language));
+}
+
 std::string addressText(std::uint64_t address) {
     return hexText(address) + "h";
 }
@@ -58,7 +63,12 @@ void Connection::detectProgrammer() {
         m_probePending = true;
         return;
     }
-    if (!open()) {
+    const bool opened = open();
+    const bool denied = !opened && !m_usb.deniedLocations().empty();
+    if (denied && !m_noAccessLogged)
+        m_host.insertLogLine(m_host.timeText() + " " + noAccessText(m_language));
+    m_noAccessLogged = denied;
+    if (!opened) {
         setPanel(txtNotConnected);
         return;
     }
@@ -79,6 +89,11 @@ void Connection::runSkippedProbe() {
     }
 }
 
+std::string Connection::notOpenedText() const {
+    return m_usb.deniedLocations().empty() ? std::string(text(txtNotConnected, m_language))
+                                           : noAccessText(m_language);
+}
+
 bool Connection::refuseWhileBusy() {
     if (m_busy)
         m_host.showError(text(txtProgrammerBusy, m_language));
@@ -88,7 +103,7 @@ bool Connection::refuseWhileBusy() {
 int Connection::beginOperation(const ChipRecord &chip, int speed) {
     m_setupFailed = false;
     if (!open()) {
-        m_host.showError(text(txtNotConnected, m_language));
+        m_host.showError(notOpenedText());
         return 0;
     }
     m_busy = true;
@@ -139,8 +154,11 @@ ChipIdentity Connection::readChipIdentity(const ChipRecord &chip, int speed) {
         id.reach = ChipIdentity::Reach::Busy;
         return id;
     }
-    if (!open())
+    if (!open()) {
+        if (!m_usb.deniedLocations().empty())
+            id.reach = ChipIdentity::Reach::NoPermission;
         return id;
+    }
     m_busy = true;
     CommandBlock block = readIdBlock(chip, speed);
     if (!exchangeBlock(m_usb, block, true)) {

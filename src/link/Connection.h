@@ -23,6 +23,7 @@ struct ChipIdentity {
     enum class Reach {
         Answered,     // the reply's bytes 0-3 are in reply
         NotReachable, // the programmer could not be opened; nothing was sent
+        NoPermission, // a device with its ids is there but the user may not open it
         Busy,         // an operation holds the programmer; nothing was sent
         LinkFailed,   // the programmer was opened but a transfer failed
     };
@@ -65,6 +66,9 @@ enum class SingleCommand {
     LinkFailed,   // the programmer was opened but a transfer failed
 };
 
+// A device with the programmer's ids that the user may not open, and what gives access.
+std::string noAccessText(int language);
+
 // "%Xh": upper-case hexadecimal address and the letter h.
 std::string addressText(std::uint64_t address);
 
@@ -74,11 +78,16 @@ public:
     Connection(TUsbBulk &usb, OperationHost &host, const int &language);
 
     // Probe: open, string check and claim, nothing sent. Logs the detection line
-    // unless the same line is already at the top, and sets the panel. While an
+    // unless the same line is already at the top, and sets the panel. A programmer the
+    // user may not open is logged once, when a probe first finds it so. While an
     // operation holds the programmer it is put off until the bracket closes.
     void detectProgrammer();
 
-    // 0 when the programmer could not be opened ("Not connected" shown) or the setup
+    // Why the last open failed, for the person: "Not connected", or noAccessText when
+    // the walk met a device with the programmer's ids that the user may not open.
+    std::string notOpenedText() const;
+
+    // 0 when the programmer could not be opened (notOpenedText shown) or the setup
     // block did not go through (the bracket is then closed again, the failure shown and
     // logged); otherwise 1 and the programmer stays open.
     int beginOperation(const ChipRecord &chip, int speed);
@@ -137,7 +146,8 @@ private:
     TextName m_panel = txtNotConnected;
     bool m_busy = false;
     bool m_setupFailed = false;
-    bool m_probePending = false; // a probe came while the programmer was held
+    bool m_probePending = false;   // a probe came while the programmer was held
+    bool m_noAccessLogged = false; // the last probe found it there but not to be opened
 };
 
 } // namespace korvat

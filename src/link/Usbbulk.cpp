@@ -1,5 +1,6 @@
 #include "Usbbulk.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,9 +42,35 @@ void TUsbBulk::closeCandidate() {
     m_handle = nullptr;
 }
 
+// The library gives a call's failure as -errno (libusb 0.1 and its compatibility layer
+// alike); a device node the user may not open or write gives EACCES or EPERM.
+void TUsbBulk::noteRefusal(int result) {
+    if (result == -EACCES || result == -EPERM)
+        m_refused = true;
+}
+
+bool TUsbBulk::openCandidate(struct usb_device *device) {
+    errno = 0; // usb_open gives no result code: only errno tells why it failed
+    m_handle = m_api.open(device);
+    if (m_handle)
+        return true;
+    noteRefusal(-errno);
+    return false;
+}
+
+usb_bus *TUsbBulk::scanBus() {
+    m_denied.clear();
+    m_api.init();
+    m_api.findBusses();
+    m_api.findDevices();
+    return m_api.getBusses();
+}
+
 bool TUsbBulk::stringIs(int index, const char *expected, const char *queryFailure) {
     char text[kStringBufferSize];
-    if (usbGetStringAscii(m_handle, index, kStringLanguage, text, sizeof text) < 0) {
+    if (const int r = usbGetStringAscii(m_handle, index, kStringLanguage, text, sizeof text);
+        r < 0) {
+        noteRefusal(r);
         diagnose(queryFailure);
         return false;
     }
@@ -51,8 +78,7 @@ bool TUsbBulk::stringIs(int index, const char *expected, const char *queryFailur
 }
 
 bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, const char *product) {
-    m_handle = m_api.open(device);
-    if (!m_handle) {
+    if (!openCandidate(device)) {
         diagnose("Warning: cannot open USB device: %s\n");
         return false;
     }
@@ -73,7 +99,8 @@ bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, co
         return false;
     }
     m_claimedInterface = config->interface[0].altsetting[0].bInterfaceNumber;
-    if (m_api.claimInterface(m_handle, m_claimedInterface) != 0) {
+    if (const int r = m_api.claimInterface(m_handle, m_claimedInterface); r != 0) {
+        noteRefusal(r);
         diagnose("error writing:\n%s\n");
         closeCandidate();
         return false;
@@ -92,20 +119,20 @@ bool TUsbBulk::tryDevice(struct usb_device *device, const char *manufacturer, co
 
 int TUsbBulk::prog_open(int vid, const char *manufacturer, int pid, const char *product) {
     m_handle = nullptr;
-    m_api.init();
-    m_api.findBusses();
-    m_api.findDevices();
-    for (usb_bus *bus = m_api.getBusses(); bus; bus = bus->next) {
+    for (usb_bus *bus = scanBus(); bus; bus = bus->next) {
         for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
             if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
                 continue;
             const std::string location = std::string(bus->dirname) + "/" + dev->filename;
             if (!m_pinned.empty() && location != m_pinned)
                 continue;
+            m_refused = false;
             if (tryDevice(dev, manufacturer, product)) {
                 m_location = location;
                 return 1;
             }
+            if (m_refused)
+                m_denied.push_back(location);
         }
     }
     diagnose("Could not find USB device \"ROVArad\" with vid=0x%x pid=0x%x\n", vid, pid);
@@ -117,21 +144,22 @@ std::vector<std::string> TUsbBulk::programmerLocations(int vid, const char *manu
     std::vector<std::string> found;
     if (m_handle)
         return found; // the walk must not disturb an open programmer's handle
-    m_api.init();
-    m_api.findBusses();
-    m_api.findDevices();
-    for (usb_bus *bus = m_api.getBusses(); bus; bus = bus->next)
+    for (usb_bus *bus = scanBus(); bus; bus = bus->next)
         for (struct usb_device *dev = bus->devices; dev; dev = dev->next) {
             if (dev->descriptor.idVendor != vid || dev->descriptor.idProduct != pid)
                 continue;
-            if (!(m_handle = m_api.open(dev)))
-                continue;
-            if (stringIs(dev->descriptor.iManufacturer, manufacturer,
-                         "warning: cannot query manufacturer for device: %s\n") &&
-                stringIs(dev->descriptor.iProduct, product,
-                         "warning: cannot query product for device: %s\n"))
-                found.push_back(std::string(bus->dirname) + "/" + dev->filename);
-            closeCandidate();
+            const std::string location = std::string(bus->dirname) + "/" + dev->filename;
+            m_refused = false;
+            if (openCandidate(dev)) {
+                if (stringIs(dev->descriptor.iManufacturer, manufacturer,
+                             "warning: cannot query manufacturer for device: %s\n") &&
+                    stringIs(dev->descriptor.iProduct, product,
+                             "warning: cannot query product for device: %s\n"))
+                    found.push_back(location);
+                closeCandidate();
+            }
+            if (m_refused)
+                m_denied.push_back(location);
         }
     return found;
 }

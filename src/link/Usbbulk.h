@@ -49,6 +49,10 @@ public:
     // shifts. Empty: the walk takes the first it can claim, as the window does.
     void pinLocation(std::string location) { m_pinned = std::move(location); }
     const std::string &pinnedLocation() const { return m_pinned; }
+    // Where the last walk (prog_open or programmerLocations) met a device with the ids
+    // that the user may not open: opening, reading its strings or claiming it was refused
+    // for lack of permission (EACCES, EPERM). Such a device may well be the programmer.
+    const std::vector<std::string> &deniedLocations() const { return m_denied; }
     int USB_bulk_cmd(char *buffer, int length, int readBack);
     int USB_bulk_write(char *buffer, int length);
     int USB_bulk_read(char *buffer, int length);
@@ -73,6 +77,12 @@ private:
     // Reads string descriptor index of the candidate and compares it exactly.
     bool stringIs(int index, const char *expected, const char *queryFailure);
     bool tryDevice(struct usb_device *device, const char *manufacturer, const char *product);
+    // Opens the candidate; a refusal for lack of permission is noted for the walk.
+    bool openCandidate(struct usb_device *device);
+    // Notes a failed call's result when it says the user may not use the device.
+    void noteRefusal(int result);
+    // Starts a walk: the library's view of the bus at this moment.
+    usb_bus *scanBus();
     int transferResult(int result);
 
     UsbApi m_api;
@@ -81,6 +91,8 @@ private:
     usb_dev_handle *m_handle = nullptr;
     std::string m_pinned;
     std::string m_location;
+    std::vector<std::string> m_denied;
+    bool m_refused = false; // the candidate being tried refused us for lack of permission
     int m_epIn = 0x82;
     int m_epData = 0x01;
     int m_epCmd = 0x02;

@@ -233,6 +233,9 @@ std::optional<PassOutcome> Engine::socketRefusal(int slot, int speed,
     case ChipIdentity::Reach::Busy:
         m_host.showError(text(txtNotConnected));
         return refusedAs(PassStep::NotConnected);
+    case ChipIdentity::Reach::NoPermission:
+        m_host.showError(noAccessText(m_language));
+        return refusedAs(PassStep::NotConnected);
     case ChipIdentity::Reach::LinkFailed:
         m_host.showFailure(text(txtIdentityFailed));
         return refusedAs(PassStep::Transfer);

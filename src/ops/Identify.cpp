@@ -100,6 +100,8 @@ Detection identifyChip(const ChipIdentity &id, const Catalogue &catalogue, Selec
     case ChipIdentity::Reach::NotReachable:
     case ChipIdentity::Reach::Busy:
         return {SocketShown::Unchanged, true, std::string(text(txtNotConnected, language))};
+    case ChipIdentity::Reach::NoPermission:
+        return {SocketShown::Unchanged, true, noAccessText(language)};
     case ChipIdentity::Reach::LinkFailed:
         return {SocketShown::Unchanged, true, std::string(text(txtIdentityFailed, language))};
     case ChipIdentity::Reach::Answered:

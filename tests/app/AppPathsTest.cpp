@@ -12,11 +12,14 @@ using namespace korvat::test;
 
 namespace {
 
-std::string g_home, g_data, g_config;
+std::string g_home, g_data, g_config, g_state;
 
 const char *environment(const char *name) {
     const std::string n = name;
-    const std::string &value = n == "HOME" ? g_home : n == "XDG_DATA_HOME" ? g_data : g_config;
+    const std::string &value = n == "HOME"             ? g_home
+                               : n == "XDG_DATA_HOME"  ? g_data
+                               : n == "XDG_STATE_HOME" ? g_state
+                                                       : g_config;
     return value.empty() ? nullptr : value.c_str();
 }
 
@@ -35,24 +38,37 @@ TEST_F(AppPathsTest, PortableOrInstalled) {
     g_home = path("home");
     g_data = "relative/data";
     g_config = path("config");
+    g_state.clear();
 
     const AppPaths installed = appPaths(path("usr/bin"), environment);
     EXPECT_TRUE(installed.installed);
     EXPECT_EQ(installed.defaultCatalogue, path("usr/share/korvat/korvat.Dat"));
     EXPECT_EQ(installed.catalogue, path("home/.local/share/korvat/korvat.Dat"));
     EXPECT_EQ(installed.settings, path("config/korvat/korvat.ini"));
+    EXPECT_EQ(installed.record, path("home/.local/state/korvat/korvat-batch.csv"));
+    g_state = path("state");
+    EXPECT_EQ(appPaths(path("usr/bin"), environment).record, path("state/korvat/korvat-batch.csv"));
     ASSERT_TRUE(seedUserCatalogue(installed));
     EXPECT_EQ(slurp(installed.catalogue), "default");
     EXPECT_TRUE(fs::is_directory(path("config/korvat")));
     file("home/.local/share/korvat/korvat.Dat", "edited");
     ASSERT_TRUE(seedUserCatalogue(installed)); // the user's own is kept
     EXPECT_EQ(slurp(installed.catalogue), "edited");
+    // A record beside the settings is left where it is once the state folder has its own.
+    EXPECT_EQ(productionRecord(installed), installed.record); // its folder made
+    file("home/.local/state/korvat/korvat-batch.csv", "own");
+    file("config/korvat/korvat-batch.csv", "older");
+    EXPECT_EQ(productionRecord(installed), installed.record);
+    EXPECT_EQ(slurp(installed.record), "own");
+    EXPECT_EQ(slurp(path("config/korvat/korvat-batch.csv")), "older");
 
     file("usr/bin/korvat.Dat", "beside");
     const AppPaths portable = appPaths(path("usr/bin"), environment);
     EXPECT_FALSE(portable.installed);
     EXPECT_EQ(portable.catalogue, path("usr/bin/korvat.Dat"));
     EXPECT_EQ(portable.settings, path("usr/bin/korvat.ini"));
+    EXPECT_EQ(portable.record, path("usr/bin/korvat-batch.csv"));
+    EXPECT_EQ(productionRecord(portable), portable.record);
     EXPECT_TRUE(seedUserCatalogue(portable));
 }
 

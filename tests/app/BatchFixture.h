@@ -239,10 +239,18 @@ protected:
         m_sim->programmer().erasePolls = 1;
         m_sim->programmer().insert(flashChip(0xEF4014, 0));
         m_dialogs = std::make_unique<RecordingDialogs>();
+        openWindow(
+            {(base() + ".Dat").toStdString(), (base() + ".ini").toStdString(), {}, false, {}});
+    }
+
+    // A main window over these files and the counted programmer, the chip selected and
+    // its first page filled.
+    void openWindow(const AppPaths &paths) {
+        m_w.reset();
         UsbApi usb = test::simulatedUsb();
         usb.findDevices = countedFindDevices;
         usb.bulkWrite = countedBulkWrite;
-        m_w = std::make_unique<TForm1>(base(), ProgrammerLinks(usb, test::simulatedHid()),
+        m_w = std::make_unique<TForm1>(paths, ProgrammerLinks(usb, test::simulatedHid()),
                                        m_dialogs.get());
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));

@@ -525,6 +525,29 @@ private slots:
         QVERIFY(first[0] <= second[11]); // the second began after the first's pass
     }
 
+    // An installed copy records in the state folder; a record an earlier version kept
+    // beside the settings is moved there first and goes on.
+    void anInstalledCopyRecordsInTheStateFolder() {
+        const QString state = m_dir->path() + QStringLiteral("/state/korvat/korvat-batch.csv");
+        QFile old(recordPath());
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write((recordHeader() + "\n").c_str()) > 0);
+        old.close();
+        openWindow({(base() + ".Dat").toStdString(), (base() + ".ini").toStdString(), {}, true,
+                    state.toStdString()});
+        m_wire = {};
+        runBatch([&] {
+            if (m_wire.setupsAfter.size() == 1 && !w().operationRunning())
+                release();
+        });
+        QVERIFY(!QFile::exists(recordPath()));
+        QFile moved(state);
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        const QByteArray held = moved.readAll(); // the header and the pass
+        QVERIFY2(held.startsWith((recordHeader() + "\n").c_str()) && held.count('\n') == 2 &&
+                     held.contains(",PASS,"),
+                 held.constData());
+    }
+
     // Without a chip selected every pass would be refused: batch mode does not start.
     void noChipSelectedRefusesTheRun() {
         w().selectChip(0, 5, 0); // a maker that is not there: nothing chosen

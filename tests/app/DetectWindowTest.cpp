@@ -126,6 +126,37 @@ private slots:
                                                              "while reading the chip ID."});
         QCOMPARE(picture(), before);
     }
+
+    // A programmer the user may not open: probes turn the panel red and log it once while
+    // they keep finding it so, in the window's language; Detect and the commands say what
+    // gives access, and touch nothing.
+    void aProgrammerWithoutPermissionIsLoggedOnceAndNamedInTheErrors() {
+        const std::string noAccess =
+            "The programmer is attached but cannot be opened: no permission. The udev rule "
+            "70-korvat.rules gives access to the user at the seat and to the plugdev group "
+            "(sudo usermod -aG plugdev USER, then log in again).";
+        m_sim->setAccess(ksim::Access::Denied);
+        w().WMDeviceChange();
+        w().WMDeviceChange();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Not connected"));
+        QCOMPARE(log().size(), 1);
+        QVERIFY(log()[0].endsWith(QLatin1Char(' ') + QString::fromStdString(noAccess)));
+        QTest::mouseClick(w().BitBtn1, Qt::LeftButton);
+        w().buffers().loadedLength = 0x10;
+        trigger("ToolWrite");
+        QCOMPARE(m_dialogs->errors, (std::vector<std::string>{noAccess, noAccess}));
+        QCOMPARE(m_sim->chip().memory()[0], std::uint8_t{0xFF}); // nothing was written
+
+        m_sim->setAccess(ksim::Access::Granted);
+        w().WMDeviceChange();
+        QCOMPARE(w().Panel1->text(), QStringLiteral("Connected"));
+        trigger("China");
+        m_sim->setAccess(ksim::Access::ReadOnly); // it opens, but nothing may be asked
+        w().WMDeviceChange();
+        w().WMDeviceChange();
+        QCOMPARE(log().filter(QStringLiteral("编程器已接入，但没有权限打开它。")).size(), 1);
+        QVERIFY(log()[0].contains(QStringLiteral("plugdev")));
+    }
 };
 
 QTEST_MAIN(DetectWindowTest)

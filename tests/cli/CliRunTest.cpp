@@ -20,6 +20,26 @@ TEST_F(Cli, ProgrammersHeldElsewhereCountAsAttached) {
     EXPECT_EQ(onSimulator(held, "erase --chip W25Q64FV --device KV2000001").code, 0);
 }
 
+// A programmer the user may not open (no access to its device node, or reading only) is
+// listed as such, and the commands exit 2 naming what gives access.
+TEST_F(Cli, ProgrammerWithoutPermissionSaysWhatGivesAccess) {
+    for (const std::string access : {"denied", "read-only"}) {
+        const std::string env = "LD_LIBRARY_PATH=" KORVAT_SIM_DIR " KORVAT_SIM=" +
+                                file("scenario.txt", "chip 25 EF4017 8M\naccess " + access) + " ";
+        EXPECT_EQ(cli("devices 2>/dev/null", env).out, "?\tno permission\tat 001/001\n");
+        EXPECT_NE(cli("--json devices 2>/dev/null", env)
+                      .out.find("{\"serial\":null,\"location\":\"001/001\",\"noPermission\":true}"),
+                  std::string::npos);
+        for (const std::string command : {"erase --chip W25Q64FV", "detect", "devices"}) {
+            const Result run = cli("--catalogue " + catalogue + " " + command + " 2>&1", env);
+            EXPECT_EQ(run.code, 2) << command;
+            for (const char *named :
+                 {"cannot be opened: no permission", "70-korvat.rules", "plugdev"})
+                EXPECT_NE(run.out.find(named), std::string::npos) << command << ": " << run.out;
+        }
+    }
+}
+
 // Ctrl+C between passes ends a run as its count would, with its summary and the exit
 // code of its passes; in a pass it closes the bracket, records the pass as interrupted
 // and exits with 130.

@@ -131,7 +131,7 @@ TEST_F(Transport, DecoysAreSkippedAndTheProgrammerBehindThemIsUsed) {
         {Decoy::StringFails, true, "warning: cannot query manufacturer for device: Broken pipe\n"},
         {Decoy::ClaimFails, true, "error writing:\nDevice or resource busy\n"},
         {Decoy::NoInterface, true, "error writing:\n"},
-        {Decoy::OpenFails, false, "Warning: cannot open USB device: Permission denied\n"},
+        {Decoy::OpenFails, false, "Warning: cannot open USB device: Input/output error\n"},
         {Decoy::OtherIds, false, nullptr},
     };
     for (const Case &c : cases) {

@@ -46,9 +46,21 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-mul
 [[ $udevdir != *"$multiarch"* ]] || fail "the udev rule is in a multiarch folder: $udevdir"
 for id in 'ATTR{idVendor}=="1fc8", ATTR{idProduct}=="300b"' 'ATTR{idVendor}=="28e9", ATTR{idProduct}=="028b"' \
   'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="28e9", ATTRS{idProduct}=="028b"'; do
-  grep -F "$id" "$rules" | grep -qF 'TAG+="uaccess"' || fail "udev rule for $id"
+  line=$(grep -F "$id" "$rules") || fail "no udev rule for $id"
+  for part in 'TAG+="uaccess"' 'MODE="0660"' 'GROUP="plugdev"'; do
+    grep -qF "$part" <<<"$line" || fail "the udev rule for $id lacks $part"
+  done
 done
-! grep -qE 'MODE|GROUP' "$rules" || fail "the udev rule sets a mode or a group"
+# Only the seat and plugdev: no other mode, group or owner, nothing for everyone.
+[ "$(grep -oE '(MODE|GROUP|OWNER)[+:]?="[^"]*"' "$rules" | sort -u | tr '\n' ' ')" = \
+  'GROUP="plugdev" MODE="0660" ' ] || fail "the udev rule sets another mode, group or owner"
+for page in korvat korvat-cli; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | sed 's/\\-/-/g' >"$work/$page.man"
+  for part in '^\.SH PERMISSIONS' uaccess plugdev 'udevadm control --reload && udevadm trigger' \
+    '^\.SH FILES' 'korvat-batch.csv' 'XDG_STATE_HOME'; do
+    grep -qE -- "$part" "$work/$page.man" || fail "$page(1) lacks $part"
+  done
+done
 # Every command, option and exit code of korvat-cli is in its manual page.
 manual=$(zcat "$root/usr/share/man/man1/korvat-cli.1.gz" | sed 's/\\-/-/g')
 plain=$(sed 's/\\f[BIRP]//g' <<<"$manual")

@@ -60,13 +60,14 @@ TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs,
     : TForm1(korvat::AppPaths{(basePath + QStringLiteral(".Dat")).toStdString(),
                               (basePath + QStringLiteral(".ini")).toStdString(),
                               {},
-                              false},
+                              false,
+                              {}},
              std::move(links), dialogs, parent) {}
 
 TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *dialogs,
                QWidget *parent)
     : QMainWindow(parent), m_cataloguePath(QString::fromStdString(paths.catalogue)),
-      m_settingsPath(QString::fromStdString(paths.settings)),
+      m_settingsPath(QString::fromStdString(paths.settings)), m_paths(paths),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
       m_qtTexts(std::make_unique<QtTranslations>()),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {

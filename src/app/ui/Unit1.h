@@ -224,6 +224,7 @@ private:
     // State
     QString m_cataloguePath;
     QString m_settingsPath;
+    korvat::AppPaths m_paths; // also where batch mode records its passes
     korvat::Catalogue m_catalogue;
     korvat::SelectionLists m_lists;
     korvat::Buffers m_buffers;

@@ -105,7 +105,7 @@ void TForm1::ToolBulkClick() {
     if (m_batchRunning)
         return; // the loop still runs: it carries on
     m_batchRunning = true;
-    BatchRecord record(batchRecordPathFor(m_settings->location()));
+    BatchRecord record(productionRecord(m_paths));
     BatchLoop(*this, *m_host, record, m_language, [] {
         return static_cast<std::int64_t>(std::time(nullptr));
     }).run();
