@@ -368,3 +368,7 @@ TEXT(txtCsvImportTooMany, "%1：其中的 %2 个芯片加上表格中的 %3 个�
 TEXT(txtDeleteRows, "删除选中的 %1 行吗？", "刪除選中的 %1 行嗎？", "Delete the %1 selected rows?")
 TEXT(txtEditOneRow, "编辑只写入一行：请只选中一行。", "編輯只寫入一行：請只選中一行。",
      "Edit writes one row: select only one.")
+// The start-up's log line when no installed font draws the Chinese captions.
+TEXT(txtNoChineseFont, "没有能显示中文的字体，程序以英文启动。安装中文字体（如 fonts-noto-cjk）后可选用中文。",
+     "沒有能顯示中文的字型，程式以英文啟動。安裝中文字型（如 fonts-noto-cjk）後可選用中文。",
+     "No installed font shows Chinese, so the program starts in English. Install a Chinese font (fonts-noto-cjk, for example) to use Chinese.")
