@@ -28,8 +28,8 @@ bool fontsDraw(const QString &text, const QFont &font) {
     families.removeDuplicates();
     const QByteArray names = families.join(QStringLiteral(", ")).toUtf8();
     if (missing > 0 || runs.isEmpty()) {
-        qCInfo(lcFonts, "not drawn: %lld glyphs missing (fonts: %s)", static_cast<long long>(missing),
-               names.constData());
+        qCInfo(lcFonts, "not drawn: %lld glyphs missing (fonts: %s)",
+               static_cast<long long>(missing), names.constData());
         return false;
     }
     qCInfo(lcFonts, "drawn with %s", names.constData());

@@ -435,7 +435,8 @@ void TForm1::FormShow() {
     m_language = startLanguage(m_savedLanguage, m_fontsDraw);
     applyLanguage();
     if (m_language != m_savedLanguage)
-        m_host->insertLogLine(m_host->timeText() + " " + std::string(text(txtNoChineseFont, m_language)));
+        m_host->insertLogLine(m_host->timeText() + " " +
+                              std::string(text(txtNoChineseFont, m_language)));
 }
 
 // While a command runs the window asks whether to stop it; it closes once the stopped

@@ -81,7 +81,9 @@ public:
 
     // Whether the installed fonts draw a text; the start-up asks it about the saved
     // language's captions before the window is first shown. Qt's own lookup unless set.
-    void setFontCheck(std::function<bool(std::string_view)> drawn) { m_fontsDraw = std::move(drawn); }
+    void setFontCheck(std::function<bool(std::string_view)> drawn) {
+        m_fontsDraw = std::move(drawn);
+    }
 
     int language() const { return m_language; }
     int currentChip() const { return m_currentChip; }
