@@ -379,3 +379,7 @@ TEXT(txtNoAccessHint,
      "（sudo usermod -aG plugdev 使用者名稱，然後重新登入）。",
      "The udev rule 70-korvat.rules gives access to the user at the seat and to the plugdev "
      "group (sudo usermod -aG plugdev USER, then log in again).")
+// The start-up's log line when no installed font draws the Chinese captions.
+TEXT(txtNoChineseFont, "没有能显示中文的字体，程序以英文启动。安装中文字体（如 fonts-noto-cjk）后可选用中文。",
+     "沒有能顯示中文的字型，程式以英文啟動。安裝中文字型（如 fonts-noto-cjk）後可選用中文。",
+     "No installed font shows Chinese, so the program starts in English. Install a Chinese font (fonts-noto-cjk, for example) to use Chinese.")

@@ -8,6 +8,7 @@
 #include "Unit4.h"
 #include "base/RegularFile.h"
 #include "WindowHost.h"
+#include "app/StartLanguage.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -38,6 +39,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -179,6 +181,38 @@ private slots:
         w.show();
         QCOMPARE(w.language(), 0);
         QCOMPARE(w.savedPositions()[1], 0);
+    }
+
+    // Where no installed font draws Chinese (a stand-in check that draws only ASCII), the
+    // window starts in English and says so once; the settings keep the saved language
+    // until the person picks one. With a font the saved language shows.
+    void withoutAChineseFontTheWindowStartsInEnglish() {
+        writeSettings({{"DEVICE/LANGU", 1}});
+        std::vector<std::string> asked;
+        const auto latinOnly = [&](std::string_view sample) {
+            asked.emplace_back(sample);
+            return std::all_of(sample.begin(), sample.end(), [](char c) { return c > 0; });
+        };
+        for (const bool pick : {false, true}) {
+            TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+            w.setFontCheck(latinOnly);
+            w.show();
+            QCOMPARE(w.language(), 2);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
+            QVERIFY(action(w, "Enlish")->isChecked());
+            QCOMPARE(w.RichEdit1->toPlainText().count(QStringLiteral("No installed font")), 1);
+            if (pick)
+                w.ChinaClick(); // readable or not, the person's choice is kept
+            w.close();
+            QCOMPARE(QSettings(base() + ".ini", QSettings::IniFormat).value("DEVICE/LANGU").toInt(),
+                     pick ? 0 : 1);
+        }
+        QCOMPARE(asked, (std::vector<std::string>(2, languageSample(1))));
+        TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
+        w.setFontCheck([](std::string_view) { return true; });
+        w.show();
+        QCOMPARE(w.language(), 0);
+        QVERIFY(w.RichEdit1->toPlainText().isEmpty());
     }
 
     void closeWritesPositionsSpeedAndLanguageButNoGeometry() {

@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "app/StartLanguage.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -122,4 +123,22 @@ TEST(Settings, LastFolderIsKeptOnceADialogWasUsed) {
     fresh.failFrom = "Environment/LastFolder";
     EXPECT_EQ(writeSettings(fresh, {1, 2, 3}, 4, 2, "/srv"),
               std::optional<std::string>("Unable to write to /home/user/korvat.ini"));
+}
+
+// The start-up's language: the saved one when the fonts draw its captions, else English;
+// English itself is not asked about.
+TEST(StartLanguage, EnglishWhenNoFontDrawsTheSavedLanguage) {
+    std::vector<std::string> asked;
+    const auto none = [&](std::string_view sample) {
+        asked.emplace_back(sample);
+        return false;
+    };
+    EXPECT_EQ(startLanguage(0, none), 2);
+    EXPECT_EQ(startLanguage(1, [](std::string_view) { return true; }), 1);
+    EXPECT_EQ(startLanguage(2, none), 2);
+    ASSERT_EQ(asked.size(), 1u);
+    // The Simplified Chinese menus name Traditional Chinese in its own characters.
+    EXPECT_NE(asked[0].find("Korvat 2高速编程器"), std::string::npos);
+    EXPECT_NE(asked[0].find("繁體"), std::string::npos);
+    EXPECT_EQ(languageSample(2).find("中"), std::string::npos);
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Debian package, made from the build tree and extracted into a temporary root:
-# its layout, its dependencies, lintian, the desktop entry and metadata, the udev rule,
-# korvat-cli and its bash completion against the extracted catalogue, and the extracted
-# window selecting the saved chip against the drop-in simulator and writing its settings
-# when ended by SIGTERM. Nothing is installed on this machine.
+# its layout, its dependencies, lintian, the same bytes from a second cpack, the
+# desktop entry and metadata, the copyright of what is compiled in, the udev rule,
+# korvat-cli and its bash completion against the extracted catalogue, the extracted
+# window readable with only the fonts its Depends bring (and in English without them),
+# and the window selecting the saved chip against the drop-in simulator and writing its
+# settings when ended by SIGTERM. Nothing is installed on this machine.
 #   extract_test.sh BUILD_DIR SIM_DIR APP_ID
 set -euo pipefail
 build=$1 sim=$2 app=$3
@@ -17,12 +19,22 @@ debs=("$work"/out/korvat_*_"$(dpkg --print-architecture)".deb)
 [ -f "${debs[0]}" ] || fail "no korvat_<version>_<arch>.deb in $(ls "$work/out")"
 deb=${debs[0]}
 
+cjk_fonts=(fonts-noto-cjk fonts-wqy-microhei fonts-wqy-zenhei)
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libusb-0.1-4 libhidapi-hidraw0 libqt6widgets6 libc6 qt6-translations-l10n; do
+for d in libusb-0.1-4 libhidapi-hidraw0 libqt6widgets6 libc6 qt6-translations-l10n \
+  "${cjk_fonts[0]} | ${cjk_fonts[1]} | ${cjk_fonts[2]}"; do
   [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 ||
   { cat "$work/lintian.log" >&2; fail "lintian"; }
+# The files are dated by the changelog's latest entry, so cpack gives the same bytes again.
+changelog=$(dirname "$0")/../../data/debian/changelog
+epoch=$(dpkg-parsechangelog -l "$changelog" -STimestamp)
+cpack --config "$build/CPackConfig.cmake" -B "$work/again" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack again"; }
+cmp "$deb" "$work/again/$(basename "$deb")" || fail "a second cpack gave other bytes"
+[ "$(dpkg-deb -f "$deb" Version)" = "$(dpkg-parsechangelog -l "$changelog" -SVersion)" ] ||
+  fail "the package's version is not the changelog's"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -38,9 +50,19 @@ for f in usr/bin/korvat usr/bin/korvat-cli usr/share/korvat/korvat.Dat \
   [ -f "$root/$f" ] || fail "missing $f"
 done
 file "$root/usr/share/icons/hicolor/48x48/apps/$app.png" | grep -q "48 x 48" || fail "48 px icon"
+[ "$(stat -c %Y "$root/usr/bin/korvat")" = "$epoch" ] || fail "korvat is not dated by the changelog"
 desktop-file-validate "$root/usr/share/applications/$app.desktop" || fail "desktop entry"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >/dev/null ||
-  fail "AppStream metadata"
+metainfo=$root/usr/share/metainfo/$app.metainfo.xml
+appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+  { cat "$work/appstream.log" >&2; fail "AppStream metadata"; }
+grep -q "<project_license>" "$metainfo" || fail "AppStream: no project_license"
+grep -q "<release version=\"$(dpkg-deb -f "$deb" Version)\" date=\"$(date -u -d "@$epoch" +%F)\">" \
+  "$metainfo" || fail "AppStream: the release is not the changelog's"
+! grep -q "<screenshot" "$metainfo" || fail "AppStream: a screenshot on a site that does not exist"
+# CLI11 is compiled into korvat-cli: its notice, of the version built with, ships.
+cli11=$(sed -n 's/^#define CLI11_VERSION "\(.*\)"/\1/p' /usr/include/CLI/Version.hpp)
+grep -q "CLI11 $cli11 Copyright" "$root/usr/share/doc/korvat/copyright" ||
+  fail "the copyright file lacks CLI11 $cli11's notice"
 rules=$root/${udevdir#/}/rules.d/70-korvat.rules
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 [[ $udevdir != *"$multiarch"* ]] || fail "the udev rule is in a multiarch folder: $udevdir"
@@ -92,6 +114,47 @@ listed=$("${user[@]}" "$root/usr/bin/korvat-cli" list W25Q64)
 cmp -s "$root/usr/share/korvat/korvat.Dat" "$home/.local/share/korvat/korvat.Dat" ||
   fail "the user's catalogue was not seeded from the installed one"
 
+# The window on a virtual X server with only the given font files (and a user of its
+# own): the title the window system shows, once the captions are set; the window's font
+# check goes to <name>.log.
+titled() {
+  local name=$1 fonts=$work/fonts-$1
+  shift
+  mkdir -p "$fonts" "$work/home-$name"
+  [ $# -eq 0 ] || ln -s "$@" "$fonts/"
+  printf '<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir></fontconfig>\n' \
+    "$fonts" "$work/cache-$name" >"$fonts.conf"
+  xvfb-run -a bash -c '
+    env -i PATH=/usr/bin:/bin HOME="$1" DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" \
+      FONTCONFIG_FILE="$2" XDG_RUNTIME_DIR="$3" QT_QPA_PLATFORM=xcb \
+      QT_LOGGING_RULES=korvat.fonts=true "$4" >"$5" 2>&1 &
+    pid=$! title=
+    for _ in $(seq 100); do
+      title=$(xdotool search --name "^Korvat 2" getwindowname 2>/dev/null | head -1) || true
+      [ -n "$title" ] && break
+      sleep 0.1
+    done
+    kill $pid; wait $pid 2>/dev/null; echo "$title"' \
+    _ "$work/home-$name" "$fonts.conf" "$work" "$root/usr/bin/korvat" "$work/$name.log"
+}
+# With only the fonts of an installed alternative of the Depends the window starts in
+# Chinese, and its font check finds every caption's glyph; with none of them, in English.
+readable=0
+for pkg in "${cjk_fonts[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || continue
+  mapfile -t files < <(dpkg -L "$pkg" | grep -E '\.(ttf|ttc|otf)$')
+  title=$(titled "$pkg" "${files[@]}")
+  [ "$title" = "Korvat 2高速编程器" ] || { cat "$work/$pkg.log" >&2; fail "with $pkg the title is '$title'"; }
+  grep -q '^korvat.fonts: drawn with ' "$work/$pkg.log" || fail "with $pkg the captions' glyphs are missing"
+  readable=$((readable + 1))
+done
+[ $readable -gt 0 ] || fail "none of ${cjk_fonts[*]} is installed here"
+latin=$(fc-match -f '%{file}' 'DejaVu Sans')
+! fc-query -f '%{lang}' "$latin" | grep -q zh || fail "$latin has Chinese glyphs"
+title=$(titled latin "$latin")
+[ "$title" = "Korvat 2 USB High Programmer" ] || { cat "$work/latin.log" >&2; fail "without a Chinese font the title is '$title'"; }
+grep -q '^korvat.fonts: not drawn: ' "$work/latin.log" || fail "no font check without a Chinese font"
+
 # The window, offscreen against the drop-in simulator: the saved chip is selected.
 scenario=$work/scenario.txt
 echo "chip 25 EF4017 8M" >"$scenario"
@@ -122,4 +185,4 @@ settings=$(cat "$home/.config/korvat/korvat.ini")
 grep -qx 'INDEX3=1' <<<"$settings" && grep -qx 'LANGU=[0-2]' <<<"$settings" ||
   fail "the window ended by SIGTERM did not write its settings: $settings"
 [ "$(listing)" = "$before" ] || fail "the programs wrote into the installed files"
-echo "package $deb: layout, lintian, korvat-cli and the window checked"
+echo "package $deb: layout, lintian, the same bytes twice, metadata, korvat-cli, fonts and the window checked"

@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "HexView.h"
+#include "FontCheck.h"
 #include "IniSettings.h"
 #include "MessageBoxes.h"
 #include "QtTranslations.h"
@@ -13,6 +14,7 @@
 #include "UsbMonitor.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
+#include "app/StartLanguage.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/Checksum.h"
@@ -72,6 +74,7 @@ TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *di
       m_qtTexts(std::make_unique<QtTranslations>()),
       m_dialogs(dialogs ? dialogs : m_messageBoxes.get()) {
     setObjectName(QStringLiteral("Form1"));
+    m_fontsDraw = [this](std::string_view sample) { return fontsDraw(qs(sample), font()); };
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenus();
@@ -411,7 +414,7 @@ void TForm1::FormCreate() {
     findChild<QAction *>(QStringLiteral("ToolDevice"))->setVisible(s.chipEditor);
     findChild<QAction *>(QStringLiteral("N3"))->setVisible(s.chipEditor);
     m_speed = s.speed;
-    m_language = s.language;
+    m_language = m_savedLanguage = s.language;
     m_settingsFolder = s.lastFolder;
 }
 
@@ -433,7 +436,13 @@ void TForm1::FormShow() {
         showError(qs(loaded.message));
     if (loaded.outcome == CatalogueOutcome::Read)
         selectChip(m_saved[0], m_saved[1], m_saved[2]);
+    // Where no font draws the Chinese captions the window starts in English (and the
+    // settings keep the language they hold).
+    m_language = startLanguage(m_savedLanguage, m_fontsDraw);
     applyLanguage();
+    if (m_language != m_savedLanguage)
+        m_host->insertLogLine(m_host->timeText() + " " +
+                              std::string(text(txtNoChineseFont, m_language)));
 }
 
 // While a command runs the window asks whether to stop it; it closes once the stopped
@@ -462,7 +471,7 @@ void TForm1::closeEvent(QCloseEvent *event) {
 }
 
 std::optional<std::string> TForm1::writeSettingsNow() {
-    return writeSettings(*m_settings, m_saved, m_speed, m_language, m_files->lastFolder());
+    return writeSettings(*m_settings, m_saved, m_speed, m_savedLanguage, m_files->lastFolder());
 }
 
 // With nobody there to answer, a box would hold the close up: the failure goes to the
@@ -566,7 +575,7 @@ void TForm1::Edit4Change() {
 }
 
 void TForm1::switchLanguage(int language) {
-    m_language = language;
+    m_language = m_savedLanguage = language;
     applyLanguage();
     RichEdit1->clear();
 }

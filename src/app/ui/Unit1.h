@@ -23,6 +23,7 @@
 #include <QMainWindow>
 #include <QWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -77,6 +78,12 @@ public:
     // Rebuilds the maker and model lists and selects the chip at the three positions.
     int selectChip(int family, int maker, int model);
     void applyLanguage();
+
+    // Whether the installed fonts draw a text; the start-up asks it about the saved
+    // language's captions before the window is first shown. Qt's own lookup unless set.
+    void setFontCheck(std::function<bool(std::string_view)> drawn) {
+        m_fontsDraw = std::move(drawn);
+    }
 
     int language() const { return m_language; }
     int currentChip() const { return m_currentChip; }
@@ -232,7 +239,9 @@ private:
     bool m_chipChosen = false; // the last selection chose the current chip
     std::array<int, 3> m_saved{};
     int m_speed = 0;
-    int m_language = 0;
+    int m_language = 0;      // the one shown
+    int m_savedLanguage = 0; // the one the settings keep: as read, or as the person chose
+    std::function<bool(std::string_view)> m_fontsDraw;
     bool m_shown = false;
     std::unique_ptr<korvat::SettingsStore> m_settings;
     std::unique_ptr<MessageBoxes> m_messageBoxes;
