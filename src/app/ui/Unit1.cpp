@@ -13,6 +13,7 @@
 #include "UsbMonitor.h"
 #include "WindowCaptions.h"
 #include "app/Captions.h"
+#include "app/UserCatalogue.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/Checksum.h"
@@ -64,7 +65,7 @@ TForm1::TForm1(const QString &basePath, ProgrammerLinks links, Dialogs *dialogs,
 
 TForm1::TForm1(const korvat::AppPaths &paths, ProgrammerLinks links, Dialogs *dialogs,
                QWidget *parent)
-    : QMainWindow(parent), m_cataloguePath(QString::fromStdString(paths.catalogue)),
+    : QMainWindow(parent), m_paths(paths), m_cataloguePath(QString::fromStdString(paths.catalogue)),
       m_settingsPath(QString::fromStdString(paths.settings)),
       m_messageBoxes(dialogs ? nullptr : std::make_unique<MessageBoxes>(this)),
       m_qtTexts(std::make_unique<QtTranslations>()),
@@ -422,10 +423,13 @@ void TForm1::FormShow() {
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
-    const CatalogueResult loaded = m_catalogue.load(m_cataloguePath.toStdString(), m_language);
-    if (!loaded.message.empty())
-        showError(qs(loaded.message));
-    if (loaded.outcome == CatalogueOutcome::Read)
+    // An installed copy's catalogue is brought up to date, or recovered, first.
+    const CatalogueStart start = startCatalogue(m_catalogue, m_paths, m_language, std::time(nullptr));
+    if (!start.error.empty())
+        showError(qs(start.error));
+    if (!start.logLine.empty())
+        m_host->insertLogLine(m_host->timeText() + " " + start.logLine);
+    if (start.loaded.outcome == CatalogueOutcome::Read)
         selectChip(m_saved[0], m_saved[1], m_saved[2]);
     applyLanguage();
 }

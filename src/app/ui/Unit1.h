@@ -212,6 +212,7 @@ private:
     QAction *marked(QAction *action, WhileRunning running);
 
     // State
+    korvat::AppPaths m_paths; // where the catalogue is, and the installed default
     QString m_cataloguePath;
     QString m_settingsPath;
     korvat::Catalogue m_catalogue;
