@@ -499,6 +499,8 @@ private slots:
             TForm1 w(paths, UsbApi::unavailable(), &m_dialogs);
             w.show();
             QCOMPARE(w.RichEdit1->toPlainText().contains(told), first);
+            if (first)
+                screenshot(&w, "main-newer-catalogue");
             QCOMPARE(items(w.ComboBox3), QStringList{"MINE"});
         }
         QVERIFY(m_dialogs.errors.empty());
