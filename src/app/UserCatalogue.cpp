@@ -210,7 +210,8 @@ CatalogueStart startCatalogue(Catalogue &catalogue, const AppPaths &paths, int l
         return start;
     }
     start.loaded = catalogue.load(paths.catalogue, language);
-    start.error = damaged + "\n" + textWith(txtCatalogueSetAside, language, {aside, paths.catalogue});
+    start.error =
+        damaged + "\n" + textWith(txtCatalogueSetAside, language, {aside, paths.catalogue});
     if (!start.loaded.message.empty()) // the installed one cannot be read either
         start.error += "\n" + start.loaded.message;
     return start;

@@ -370,8 +370,8 @@ TEXT(txtEditOneRow, "编辑只写入一行：请只选中一行。", "編輯只�
      "Edit writes one row: select only one.")
 // The catalogue writer's and reader's refusals of values the editor's lists do not offer.
 // %1 the cell, %2 the largest page.
-TEXT(txtPageNotListed, "%1 不是页面大小（不大于 %2 的 2 的幂）。", "%1 不是頁面大小（不大於 %2 的 2 的冪）。",
-     "%1 is not a page size (a power of two up to %2).")
+TEXT(txtPageNotListed, "%1 不是页面大小（不大于 %2 的 2 的幂）。",
+     "%1 不是頁面大小（不大於 %2 的 2 的冪）。", "%1 is not a page size (a power of two up to %2).")
 // %1 the cell, %2 the largest family code.
 TEXT(txtFamilyNotKnown, "%1 不是芯片类型代码（0 至 %2）。", "%1 不是芯片類型代碼（0 至 %2）。",
      "%1 is not a family code (0 to %2).")
@@ -384,8 +384,10 @@ TEXT(txtCatalogueSetAside, "已将其改名为 %1，%2 现为安装的默认芯�
      "It was renamed to %1, and %2 now holds the installed default catalogue.")
 // Once per installed catalogue: %1 the installed one, %2 the user's edited copy.
 TEXT(txtNewerDefaultCatalogue,
-     "已安装更新的默认芯片目录 %1；您编辑过的 %2 保持不变。运行 korvat-cli catalogue merge 可加入其中新增的芯片。",
-     "已安裝更新的預設芯片目錄 %1；您編輯過的 %2 保持不變。執行 korvat-cli catalogue merge 可加入其中新增的芯片。",
+     "已安装更新的默认芯片目录 %1；您编辑过的 %2 保持不变。运行 korvat-cli catalogue merge "
+     "可加入其中新增的芯片。",
+     "已安裝更新的預設芯片目錄 %1；您編輯過的 %2 保持不變。執行 korvat-cli catalogue merge "
+     "可加入其中新增的芯片。",
      "A newer default catalogue is installed (%1); your edited %2 is kept. "
      "korvat-cli catalogue merge adds the chips it lacks.")
 // korvat-cli catalogue merge: %1 a chip (type/maker/model); %2 how many, %3 the file.

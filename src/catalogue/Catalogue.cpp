@@ -1,10 +1,10 @@
 #include "Catalogue.h"
 
-#include "base/IntegerText.h"
 #include "Family.h"
 #include "NameText.h"
 #include "base/AtomicFile.h"
 #include "base/HexText.h"
+#include "base/IntegerText.h"
 #include "base/RegularFile.h"
 #include "base/TextTable.h"
 

@@ -6,9 +6,9 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
-#include "base/RegularFile.h"
 #include "WindowHost.h"
 #include "app/UserCatalogue.h"
+#include "base/RegularFile.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -469,8 +469,9 @@ private slots:
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
         // A portable copy's catalogue is named and kept as it is.
-        QCOMPARE(m_dialogs.errors, std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2)) +
-                                                            "\n" + (base() + ".Dat").toStdString()});
+        QCOMPARE(m_dialogs.errors,
+                 std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2)) + "\n" +
+                                          (base() + ".Dat").toStdString()});
         QCOMPARE(file.size(), 70000);
         QCOMPARE(w.ComboBox1->count(), 0);
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));

@@ -27,7 +27,8 @@ protected:
         paths = {path("data/korvat.Dat"), path("data/korvat.ini"), path("share/korvat.Dat"), true};
     }
     void install(const std::vector<GridRow> &rows) {
-        ASSERT_EQ(Catalogue().save(rows, paths.defaultCatalogue).outcome, CatalogueOutcome::Written);
+        ASSERT_EQ(Catalogue().save(rows, paths.defaultCatalogue).outcome,
+                  CatalogueOutcome::Written);
     }
     std::vector<std::string> models(const std::string &file) {
         Catalogue c;
@@ -46,7 +47,7 @@ protected:
 TEST_F(UserCatalogueTest, UpgradesReachAnUneditedCopyAndSpareAnEditedOne) {
     install({chip("W25Q64")});
     EXPECT_EQ(catalogueToRead(paths), paths.defaultCatalogue);
-    EXPECT_EQ(entries(), 2u); // nothing made by looking
+    EXPECT_EQ(entries(), 2u);                                     // nothing made by looking
     ASSERT_EQ(updateUserCatalogue(paths), CatalogueUpdate::None); // seeds it
     EXPECT_EQ(slurp(paths.catalogue), slurp(paths.defaultCatalogue));
     EXPECT_TRUE(std::filesystem::exists(seedPathFor(paths.catalogue)));
@@ -108,8 +109,8 @@ TEST_F(UserCatalogueTest, DamagedCopyIsSetAsideAndTheDefaultSeeded) {
     EXPECT_EQ(slurp(paths.catalogue), slurp(paths.defaultCatalogue));
     EXPECT_EQ(table.chipCount(), 1);
 
-    const AppPaths portable{paths.defaultCatalogue, path("share/korvat.ini"), paths.defaultCatalogue,
-                            false};
+    const AppPaths portable{paths.defaultCatalogue, path("share/korvat.ini"),
+                            paths.defaultCatalogue, false};
     file("share/korvat.Dat", noise);
     const CatalogueStart kept = startCatalogue(table, portable, 0, when);
     EXPECT_EQ(kept.loaded.outcome, CatalogueOutcome::Damaged);

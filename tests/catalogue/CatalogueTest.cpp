@@ -184,7 +184,7 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
 // buffer, and a name part that the main window's lists would split apart (they split at
 // blanks and control characters too, and take quotes as quoting).
 TEST_F(CatalogueFile, ValuesTheFileOrTheListsCannotHoldAreRefused) {
-    const GridRow good = {"25", "W",     "X",   "0xFFFFFF", "67108864", "256", "4",
+    const GridRow good = {"25", "W",     "X",   "0xFFFFFF", "67108864", "256",  "4",
                           "0",  "65535", "255", "65535",    "128",      "65535"};
     ASSERT_EQ(cat.save({good}, path).outcome, CatalogueOutcome::Written);
     const auto before = readBytes();

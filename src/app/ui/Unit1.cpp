@@ -4,8 +4,8 @@
 #include "HexView.h"
 #include "IniSettings.h"
 #include "MessageBoxes.h"
-#include "QtTranslations.h"
 #include "QtText.h"
+#include "QtTranslations.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -424,7 +424,8 @@ void TForm1::FormShow() {
             move(screen->availableGeometry().center() - rect().center());
     }
     // An installed copy's catalogue is brought up to date, or recovered, first.
-    const CatalogueStart start = startCatalogue(m_catalogue, m_paths, m_language, std::time(nullptr));
+    const CatalogueStart start =
+        startCatalogue(m_catalogue, m_paths, m_language, std::time(nullptr));
     if (!start.error.empty())
         showError(qs(start.error));
     if (!start.logLine.empty())
