@@ -1,6 +1,7 @@
 #include "AppPaths.h"
 
 #include "ops/BatchRecord.h"
+#include "UserCatalogue.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -140,11 +141,14 @@ bool seedUserCatalogue(const AppPaths &paths) {
     if (copy.empty())
         return false;
     // Whole or not at all: linked in only where no catalogue is (another program may
-    // have seeded it meanwhile, and that one stays), or over an empty one.
-    if (link(copy.c_str(), paths.catalogue.c_str()) != 0 && errno == EEXIST &&
-        !holdsSomething(paths.catalogue))
-        rename(copy.c_str(), paths.catalogue.c_str());
+    // have seeded it meanwhile, and that one stays, with its seed record), or over an
+    // empty one.
+    bool placed = link(copy.c_str(), paths.catalogue.c_str()) == 0;
+    if (!placed && errno == EEXIST && !holdsSomething(paths.catalogue))
+        placed = rename(copy.c_str(), paths.catalogue.c_str()) == 0;
     unlink(copy.c_str());
+    if (placed)
+        noteSeeded(paths);
     return holdsSomething(paths.catalogue);
 }
 

@@ -24,8 +24,9 @@ AppPaths appPaths(const std::string &executableFolder,
                   const char *(*environment)(const char *) = nullptr);
 
 // An installed copy: makes the user's folders and copies the default catalogue into the
-// data folder when the user has no catalogue yet. False when it could not; the program
-// then reads the default catalogue itself.
+// data folder when the user has no catalogue yet, recording what it was seeded from
+// (UserCatalogue.h). False when it could not; the program then reads the default
+// catalogue itself.
 bool seedUserCatalogue(const AppPaths &paths);
 
 // The production record to append to, its folder made (private, as the XDG folders

@@ -383,3 +383,28 @@ TEXT(txtNoAccessHint,
 TEXT(txtNoChineseFont, "没有能显示中文的字体，程序以英文启动。安装中文字体（如 fonts-noto-cjk）后可选用中文。",
      "沒有能顯示中文的字型，程式以英文啟動。安裝中文字型（如 fonts-noto-cjk）後可選用中文。",
      "No installed font shows Chinese, so the program starts in English. Install a Chinese font (fonts-noto-cjk, for example) to use Chinese.")
+// The catalogue writer's and reader's refusals of values the editor's lists do not offer.
+// %1 the cell, %2 the largest page.
+TEXT(txtPageNotListed, "%1 不是页面大小（不大于 %2 的 2 的幂）。",
+     "%1 不是頁面大小（不大於 %2 的 2 的冪）。", "%1 is not a page size (a power of two up to %2).")
+// %1 the cell, %2 the largest family code.
+TEXT(txtFamilyNotKnown, "%1 不是芯片类型代码（0 至 %2）。", "%1 不是芯片類型代碼（0 至 %2）。",
+     "%1 is not a family code (0 to %2).")
+// %1 the cell, %2 the family code.
+TEXT(txtSubtypeNotListed, "%1 不是类型 %2 的子类型代码。", "%1 不是類型 %2 的子類型代碼。",
+     "%1 is not a sub-type code of family %2.")
+// After the damaged text: %1 the damaged file's new name, %2 the user's catalogue.
+TEXT(txtCatalogueSetAside, "已将其改名为 %1，%2 现为安装的默认芯片目录。",
+     "已將其改名為 %1，%2 現為安裝的預設芯片目錄。",
+     "It was renamed to %1, and %2 now holds the installed default catalogue.")
+// Once per installed catalogue: %1 the installed one, %2 the user's edited copy.
+TEXT(txtNewerDefaultCatalogue,
+     "已安装更新的默认芯片目录 %1；您编辑过的 %2 保持不变。运行 korvat-cli catalogue merge "
+     "可加入其中新增的芯片。",
+     "已安裝更新的預設芯片目錄 %1；您編輯過的 %2 保持不變。執行 korvat-cli catalogue merge "
+     "可加入其中新增的芯片。",
+     "A newer default catalogue is installed (%1); your edited %2 is kept. "
+     "korvat-cli catalogue merge adds the chips it lacks.")
+// korvat-cli catalogue merge: %1 a chip (type/maker/model); %2 how many, %3 the file.
+TEXT(txtMergeAdded, "已加入：%1", "已加入：%1", "added: %1")
+TEXT(txtMergeDone, "%1 个芯片已加入 %2", "%1 個芯片已加入 %2", "%1 chips added to %2")

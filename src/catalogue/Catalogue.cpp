@@ -1,14 +1,16 @@
 #include "Catalogue.h"
 
-#include "base/IntegerText.h"
+#include "Family.h"
 #include "NameText.h"
 #include "base/AtomicFile.h"
 #include "base/HexText.h"
+#include "base/IntegerText.h"
 #include "base/RegularFile.h"
 #include "base/TextTable.h"
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 namespace korvat {
@@ -67,6 +69,48 @@ constexpr FieldWidth kWidths[kGridColumns] = {
 };
 static_assert(kLargestCapacity == 64 << 20, "the capacity's bound is named as 64 MiB");
 
+// The largest FLASH page the editor's list offers, and the largest EEPROM page its byte holds.
+constexpr std::int64_t kLargestFlashPage = 256;
+constexpr std::int64_t kLargestEepromPage = 128;
+
+bool powerOfTwoUpTo(std::int64_t v, std::int64_t most) {
+    return v > 0 && v <= most && (v & (v - 1)) == 0;
+}
+
+// What the editor's lists offer and the programmer knows, for the columns that have a
+// list: a family code, one of that family's sub-type codes, and pages that are powers of
+// two (an EEPROM page may be 0, as chips without an EEPROM have it). v holds the values
+// of the columns before c. The reason, or nothing when the value is one of them.
+std::optional<std::string> unlistedValue(int c, const std::int64_t *v, const std::string &cell,
+                                         int language) {
+    const int family = static_cast<int>(v[6]);
+    switch (c) {
+    case 5:
+        if (!powerOfTwoUpTo(v[5], kLargestFlashPage))
+            return textWith(txtPageNotListed, language, {cell, std::to_string(kLargestFlashPage)});
+        break;
+    case 6:
+        if (!familyRules(family).known)
+            return textWith(txtFamilyNotKnown, language, {cell, std::to_string(kFamilyCount - 1)});
+        break;
+    case 7: {
+        bool listed = false;
+        for (std::size_t k = 0; k < subtypeList(family).size(); ++k)
+            listed |= algorithmForSubtype(family, static_cast<int>(k)) == v[7];
+        if (!listed)
+            return textWith(txtSubtypeNotListed, language, {cell, std::to_string(family)});
+        break;
+    }
+    case 11:
+        if (v[11] != 0 && !powerOfTwoUpTo(v[11], kLargestEepromPage))
+            return textWith(txtPageNotListed, language, {cell, std::to_string(kLargestEepromPage)});
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string_view gridTitle(int column) {
@@ -101,6 +145,12 @@ CatalogueResult Catalogue::load(const std::string &path, int language) {
         return cannotOpen;
     if (size > kCatalogueFileMax || size % sizeof(ChipRecord) != 0)
         return {CatalogueOutcome::Damaged, damaged};
+    // Every chip up to the end record must be one the writer could have stored: random
+    // bytes of a fitting size are not a catalogue.
+    const auto *records = reinterpret_cast<const ChipRecord *>(bytes.data());
+    for (std::size_t i = 0; i < size / sizeof(ChipRecord) && !records[i].isEnd(); ++i)
+        if (!isStorableRecord(records[i]))
+            return {CatalogueOutcome::Damaged, damaged};
 
     std::memcpy(m_slots.data(), bytes.data(), size);
     // Slots past the file are cleared, so a shorter file without an end record never
@@ -149,6 +199,8 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row, int language)
             return RowProblem{
                 c, textWith(kWidths[c].bound, language, {cell, std::to_string(kWidths[c].most)})};
         v[c] = *value;
+        if (auto unlisted = unlistedValue(c, v, cell, language))
+            return RowProblem{c, std::move(*unlisted)};
     }
     rec.chipId = static_cast<std::uint32_t>(v[3]);
     rec.capacity = static_cast<std::uint32_t>(v[4]);
@@ -161,6 +213,15 @@ std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row, int language)
     rec.eepromPage = static_cast<std::uint8_t>(v[11]);
     rec.association = static_cast<std::uint16_t>(v[12]);
     return rec;
+}
+
+bool isStorableRecord(const ChipRecord &record) {
+    const auto again = recordFor(gridRowFor(record));
+    const auto *stored = std::get_if<ChipRecord>(&again);
+    // The fields after the name text: chipId up to voltage, back to back.
+    constexpr std::size_t kFields = sizeof(ChipRecord) - offsetof(ChipRecord, chipId);
+    return stored && stored->storedName() == record.storedName() &&
+           std::memcmp(&stored->chipId, &record.chipId, kFields) == 0;
 }
 
 CatalogueResult Catalogue::save(const std::vector<GridRow> &rows, const std::string &path,

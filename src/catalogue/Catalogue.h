@@ -24,7 +24,8 @@ enum class CatalogueOutcome {
     Read,        // the table now holds the file
     NoFile,      // no file: not an error, the table is unchanged
     CannotOpen,  // "Cannot open file %s"
-    Damaged,     // size not a multiple of 68, or larger than the table
+    Damaged,     // size not a multiple of 68, larger than the table, or a chip the
+                 // writer could not have stored (isStorableRecord)
     Written,     // save: table rebuilt and file replaced
     BadCell,     // save: a cell is not an integer, or a name cannot be stored; nothing changed
     CannotCreate // save: "Cannot create file %s"; the table holds the new contents
@@ -75,9 +76,17 @@ struct RowProblem {
 // quote, which the main window's lists would split apart; a name text that GBK cannot
 // express or that passes 47 bytes; a cell that breaks the integer text rule ("'%s' is
 // not a valid integer value"); a value its field cannot hold, or a capacity above the
-// FLASH buffer (kLargestCapacity). Bytes after the name's terminating zero are zero.
+// FLASH buffer (kLargestCapacity); a family code outside the family list, a sub-type code
+// the family's list does not give, a FLASH page that is not a power of two up to 256 or
+// an EEPROM page that is neither 0 nor a power of two. Bytes after the name's
+// terminating zero are zero.
 // The problem is told in the language, the conversion error in its one form.
 std::variant<ChipRecord, RowProblem> recordFor(const GridRow &row, int language = 2);
+
+// Whether the record is one the writer stores for the row that shows it (gridRowFor):
+// a name text of three parts that the lists read as the editor does, ended by a zero
+// byte, and fields that recordFor accepts. What follows the name's zero is not looked at.
+bool isStorableRecord(const ChipRecord &record);
 
 // The editor grid's title row text of a column; it does not change with the language.
 std::string_view gridTitle(int column);

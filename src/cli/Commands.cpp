@@ -1,9 +1,12 @@
 #include "Commands.h"
 
 #include "app/AppPaths.h"
+#include "app/UserCatalogue.h"
 #include "base/HexText.h"
+#include "base/TextTable.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueMerge.h"
 #include "catalogue/ChipChoice.h"
 
 #include <cstdio>
@@ -22,10 +25,9 @@ constexpr std::size_t kImageMax = 64u << 20;
 std::string cataloguePath(const Options &options) {
     if (!options.catalogue.empty())
         return options.catalogue;
-    // The window's catalogue; an installed copy's user catalogue is seeded first, and
-    // while it cannot be, the installed default is read.
-    const AppPaths paths = appPaths(executableFolder());
-    return seedUserCatalogue(paths) ? paths.catalogue : paths.defaultCatalogue;
+    // The catalogue the window reads, found without writing anything in the user's home:
+    // a command that only reads leaves no trace there.
+    return catalogueToRead(appPaths(executableFolder()));
 }
 
 std::optional<Catalogue> loadCatalogue(const Options &options, Console &console) {
@@ -34,6 +36,10 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console)
     const CatalogueResult r = catalogue.load(path, options.language);
     if (r.outcome == CatalogueOutcome::NoFile) {
         console.showError("no chip catalogue at " + path);
+        return std::nullopt;
+    }
+    if (r.outcome == CatalogueOutcome::Damaged) {
+        console.showError(path + ": " + r.message);
         return std::nullopt;
     }
     if (r.outcome != CatalogueOutcome::Read) {
@@ -69,6 +75,37 @@ int listChips(const Options &options, const std::string &text) {
     }
     if (options.json)
         printJsonObject("[" + json + "\n]");
+    return kSuccess;
+}
+
+int mergeCatalogueCommand(const Options &options) {
+    Console console;
+    const AppPaths paths = appPaths(executableFolder());
+    const bool userCopy = options.catalogue.empty();
+    const std::string target = userCopy ? paths.catalogue : options.catalogue;
+    if (userCopy)
+        seedUserCatalogue(paths); // a user who has none gets the default itself
+    const CatalogueMerge merge = mergeCatalogue(target, paths.defaultCatalogue, options.language);
+    if (!merge.error.empty()) {
+        console.showError(merge.error);
+        return kFileError;
+    }
+    if (userCopy)
+        noteMerged(paths); // the newer default has been brought in: no more telling
+    std::string json;
+    for (const NameParts &name : merge.added) {
+        const std::string chip = name.type + "/" + name.maker + "/" + name.model;
+        if (options.json)
+            json += std::string(json.empty() ? "" : ",") + jsonString(chip);
+        else if (!options.quiet)
+            std::printf("%s\n", textWith(txtMergeAdded, options.language, {chip}).c_str());
+    }
+    const std::string count = std::to_string(merge.added.size());
+    if (options.json)
+        printJsonObject("{\"command\":\"catalogue merge\"," + jsonResult(kSuccess, true) +
+                        ",\"catalogue\":" + jsonString(target) + ",\"added\":[" + json + "]}");
+    else
+        std::printf("%s\n", textWith(txtMergeDone, options.language, {count, target}).c_str());
     return kSuccess;
 }
 

@@ -29,6 +29,10 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console)
 // korvat-cli list [TEXT]
 int listChips(const Options &options, const std::string &text);
 
+// korvat-cli catalogue merge: adds the installed default's chips that the user's catalogue
+// (or the --catalogue file) lacks, and prints what it added.
+int mergeCatalogueCommand(const Options &options);
+
 // korvat-cli convert IN OUT: loads IN as Open does and writes OUT as Save does; size
 // bytes (default: what IN loaded). An existing OUT is replaced only with force.
 int convertFile(const Options &options, const std::string &in, const std::string &out,

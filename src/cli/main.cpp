@@ -95,6 +95,11 @@ int main(int argc, char **argv) {
     CLI::App *list = app.add_subcommand("list", "catalogue chips whose name holds TEXT");
     list->add_option("TEXT", text, "part of the name, letter case aside");
 
+    CLI::App *catalogue = app.add_subcommand("catalogue", "the chip catalogue");
+    catalogue->require_subcommand(1);
+    CLI::App *merge = catalogue->add_subcommand(
+        "merge", "add the installed default's chips that the user's catalogue lacks");
+
     std::string in, out;
     std::optional<std::uint32_t> size;
     bool force = false;
@@ -186,10 +191,13 @@ int main(int argc, char **argv) {
         return parseEnded(app, e, options.json || jsonAsked(argc, argv));
     }
     options.language = lang == "zh" ? 0 : lang == "tw" ? 1 : 2;
-    const std::string command = app.get_subcommands().front()->get_name();
+    const std::string command =
+        *merge ? "catalogue merge" : app.get_subcommands().front()->get_name();
     const int code = [&] {
         if (*list)
             return listChips(options, text);
+        if (*merge)
+            return mergeCatalogueCommand(options);
         if (*convert)
             return convertFile(options, in, out, size, force);
         // Ctrl+C while the programmer is spoken to closes what is open first; in an

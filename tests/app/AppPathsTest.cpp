@@ -95,7 +95,7 @@ TEST_F(AppPathsTest, SeedingIsWholeOrNothing) {
     EXPECT_EQ(slurp(paths.catalogue), catalogue);
     EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(paths.catalogue).parent_path()),
                             fs::directory_iterator{}),
-              1); // no copy left behind
+              2); // the catalogue and its seed record: no copy left behind
     EXPECT_EQ(fs::status(path("home/.local")).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_EQ(fs::status(path("home/.config/korvat")).permissions() & fs::perms::all,
               fs::perms::owner_all);

@@ -6,9 +6,10 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
-#include "base/RegularFile.h"
 #include "WindowHost.h"
 #include "app/StartLanguage.h"
+#include "app/UserCatalogue.h"
+#include "base/RegularFile.h"
 #include "base/TextTable.h"
 #include "catalogue/Catalogue.h"
 
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -500,10 +502,58 @@ private slots:
         writeSettings({{"DEVICE/LANGU", 2}});
         TForm1 w(base(), UsbApi::unavailable(), &m_dialogs);
         w.show();
+        // A portable copy's catalogue is named and kept as it is.
         QCOMPARE(m_dialogs.errors,
-                 std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2))});
+                 std::vector<std::string>{std::string(text(txtCatalogueDamaged, 2)) + "\n" +
+                                          (base() + ".Dat").toStdString()});
+        QCOMPARE(file.size(), 70000);
         QCOMPARE(w.ComboBox1->count(), 0);
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvat 2 USB High Programmer"));
+    }
+
+    // An installed copy: a newer default beside the user's edited catalogue is told in
+    // the log once; a damaged user catalogue is set aside, the default seeded in its
+    // place, and the box names both files.
+    void installedCatalogueToldOnceOrRecovered() {
+        QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/data")));
+        const std::string user = (m_dir.path() + QStringLiteral("/data/korvat.Dat")).toStdString();
+        const AppPaths paths{user, (base() + ".ini").toStdString(), (base() + ".Dat").toStdString(),
+                             true};
+        QVERIFY(Catalogue()
+                    .save({{"SPI", "Acme", "MINE", "0x1", "4096", "256", "0", "0", "100", "0", "0",
+                            "4", "0"}},
+                          user)
+                    .outcome == CatalogueOutcome::Written);
+        QVERIFY(Catalogue().save({}, paths.defaultCatalogue).outcome == CatalogueOutcome::Written);
+        QVERIFY(updateUserCatalogue(paths) == CatalogueUpdate::NewerDefault); // no record kept
+        writeCatalogue();                                                     // a newer default
+        writeSettings({{"DEVICE/LANGU", 1}});
+        const QString told = QString::fromStdString(
+            textWith(txtNewerDefaultCatalogue, 1, {paths.defaultCatalogue, user}));
+        for (const bool first : {true, false}) {
+            TForm1 w(paths, UsbApi::unavailable(), &m_dialogs);
+            w.show();
+            QCOMPARE(w.RichEdit1->toPlainText().contains(told), first);
+            if (first)
+                screenshot(&w, "main-newer-catalogue");
+            QCOMPARE(items(w.ComboBox3), QStringList{"MINE"});
+        }
+        QVERIFY(m_dialogs.errors.empty());
+
+        QFile damaged(QString::fromStdString(user));
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(QByteArray(68 * 3, 'x'));
+        damaged.close();
+        TForm1 w(paths, UsbApi::unavailable(), &m_dialogs);
+        w.show();
+        const QStringList aside =
+            QDir(m_dir.path() + QStringLiteral("/data")).entryList({"korvat.Dat.damaged-*"});
+        QCOMPARE(aside.size(), 1);
+        const std::string asidePath = (m_dir.path() + "/data/" + aside[0]).toStdString();
+        QCOMPARE(m_dialogs.errors,
+                 std::vector<std::string>{std::string(text(txtCatalogueDamaged, 1)) + "\n" +
+                                          textWith(txtCatalogueSetAside, 1, {asidePath, user})});
+        QCOMPARE(items(w.ComboBox1), (QStringList{"SPI", "EEPROM24", "AVR"})); // the default's
     }
 
     void missingCatalogueGivesEmptyListsWithoutAMessage() {

@@ -32,6 +32,8 @@ protected:
     static std::string record(const char *name) {
         std::string r(sizeof(ChipRecord), '\0');
         std::strcpy(r.data(), name);
+        if (*name)
+            r[offsetof(ChipRecord, flashPage)] = 1; // the smallest page the writer stores
         return r;
     }
 };
@@ -182,8 +184,8 @@ TEST_F(CatalogueFile, FieldsAreStoredFromTheirCells) {
 // buffer, and a name part that the main window's lists would split apart (they split at
 // blanks and control characters too, and take quotes as quoting).
 TEST_F(CatalogueFile, ValuesTheFileOrTheListsCannotHoldAreRefused) {
-    const GridRow good = {"25",  "W",     "X",   "0xFFFFFF", "67108864", "65535", "255",
-                          "255", "65535", "255", "65535",    "255",      "65535"};
+    const GridRow good = {"25", "W",     "X",   "0xFFFFFF", "67108864", "256",  "4",
+                          "0",  "65535", "255", "65535",    "128",      "65535"};
     ASSERT_EQ(cat.save({good}, path).outcome, CatalogueOutcome::Written);
     const auto before = readBytes();
     const struct {
@@ -200,6 +202,12 @@ TEST_F(CatalogueFile, ValuesTheFileOrTheListsCannotHoldAreRefused) {
         {4, "0x4000001",
          "Row 2, column FLASH: 0x4000001 does not fit the 64 MiB FLASH buffer (0 to 67108864)."},
         {6, "256", "Row 2, column family: 256 does not fit the field (0 to 255)."},
+        // What the editor's lists do not offer: the reader refuses the same (isStorableRecord).
+        {6, "5", "Row 2, column family: 5 is not a family code (0 to 4)."},
+        {7, "1", "Row 2, column sub-type: 1 is not a sub-type code of family 4."},
+        {5, "512", "Row 2, column FLASH page: 512 is not a page size (a power of two up to 256)."},
+        {5, "0", "Row 2, column FLASH page: 0 is not a page size (a power of two up to 256)."},
+        {11, "3", "Row 2, column EEPROM page: 3 is not a page size (a power of two up to 128)."},
         {1, " Acme Corp ", "Row 2, column maker: the name \"25,Acme Corp,X\" cannot hold a blank."},
         {0, "25\tSPI",
          "Row 2, column type: the name \"25\tSPI,W,X\" cannot hold a control character."},

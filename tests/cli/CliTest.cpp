@@ -27,6 +27,50 @@ TEST_F(Cli, ListsTheChipsWhoseNameHoldsTheText) {
     EXPECT_EQ(cli("list nothing-like-it --json --catalogue " + catalogue).out, "[\n]\n");
 }
 
+// An installed copy (the program in bin/, its default catalogue in share/korvat/): looking
+// at the catalogue or the programmers makes nothing in the user's home; the merge brings
+// the default's chips into the user's edited copy and says which.
+TEST_F(Cli, InstalledCopyReadsWithoutWritingAndMergesTheDefault) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "usr/bin");
+    fs::create_directories(dir / "usr/share/korvat");
+    fs::copy_file(KORVAT_CLI, dir / "usr/bin/korvat-cli");
+    fs::copy_file(catalogue, dir / "usr/share/korvat/korvat.Dat");
+    const std::string run =
+        "env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_STATE_HOME HOME=" + path("home") + " " +
+        path("usr/bin/korvat-cli") + " ";
+    EXPECT_EQ(shell(run + "list GD25").out,
+              "25_SPI_FLASH\tGigaDevice\tGD25Q64\t0xC84017\t8388608\t256\t3.3V\n");
+    shell(run + "devices >/dev/null 2>&1");
+    EXPECT_FALSE(fs::exists(path("home")));
+
+    const std::string mine = path("home/.local/share/korvat/korvat.Dat");
+    fs::create_directories(fs::path(mine).parent_path());
+    ASSERT_EQ(Catalogue()
+                  .save({{"25_SPI_FLASH", "Winbond", "w25q64fv", "0xEF4017", "8388608", "256", "0",
+                          "0", "7", "0", "0", "0", "0"}},
+                        mine)
+                  .outcome,
+              CatalogueOutcome::Written);
+    const std::string before = slurp(mine);
+    const Result merged = shell(run + "catalogue merge");
+    EXPECT_EQ(merged.code, 0);
+    EXPECT_EQ(merged.out,
+              "added: 25_SPI_FLASH/Winbond/W25Q64JW\nadded: 25_SPI_FLASH/GigaDevice/GD25Q64\n"
+              "2 chips added to " +
+                  mine + "\n");
+    EXPECT_EQ(slurp(mine).substr(0, before.size() - sizeof(ChipRecord)),
+              before.substr(0, before.size() - sizeof(ChipRecord))); // the user's row as it was
+    EXPECT_EQ(shell(run + "list W25Q64").out,
+              "25_SPI_FLASH\tWinbond\tw25q64fv\t0xEF4017\t8388608\t256\t3.3V\n"
+              "25_SPI_FLASH\tWinbond\tW25Q64JW\t0xEF6017\t8388608\t256\t1.8V\n");
+    EXPECT_EQ(shell(run + "--json catalogue merge").out,
+              "{\"command\":\"catalogue merge\",\"result\":\"ok\",\"exitCode\":0,"
+              "\"catalogue\":"
+              "\"" +
+                  mine + "\",\"added\":[]}\n");
+}
+
 TEST_F(Cli, ExitCodesForUsageAndFiles) {
     EXPECT_EQ(cli("").code, 1);
     EXPECT_EQ(cli("frobnicate").code, 1);

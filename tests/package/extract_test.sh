@@ -87,7 +87,7 @@ done
 manual=$(zcat "$root/usr/share/man/man1/korvat-cli.1.gz" | sed 's/\\-/-/g')
 plain=$(sed 's/\\f[BIRP]//g' <<<"$manual")
 cli=$root/usr/bin/korvat-cli
-for command in "" list convert devices detect erase blank read write verify auto batch firmware; do
+for command in "" list catalogue convert devices detect erase blank read write verify auto batch firmware; do
   [ -z "$command" ] || grep -q "^\.[BT].*\b$command\b" <<<"$plain" || fail "manual lacks $command"
   for option in $("$cli" $command --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
     grep -qF -- "$option" <<<"$manual" || fail "manual lacks $option of '$command'"
@@ -105,14 +105,13 @@ done
 listing() { find "$root" -printf '%p %s %T@\n' | sort; }
 before=$(listing)
 
-# korvat-cli against the extracted catalogue, seeded into a fresh user's data folder.
+# korvat-cli reads the extracted catalogue and leaves a fresh user's home empty.
 home=$work/home
 mkdir -p "$home"
 user=(env -i PATH=/usr/bin:/bin HOME="$home")
 listed=$("${user[@]}" "$root/usr/bin/korvat-cli" list W25Q64)
 [[ $listed == *W25Q64* ]] || fail "korvat-cli list W25Q64: $listed"
-cmp -s "$root/usr/share/korvat/korvat.Dat" "$home/.local/share/korvat/korvat.Dat" ||
-  fail "the user's catalogue was not seeded from the installed one"
+[ -z "$(ls -A "$home")" ] || fail "korvat-cli list wrote into the user's home"
 
 # The window on a virtual X server with only the given font files (and a user of its
 # own): the title the window system shows, once the captions are set; the window's font
@@ -176,6 +175,8 @@ selected() {
 first=$(selected first)
 [ -n "$first" ] || { cat "$work/window-first.log" >&2; fail "the window selected no chip"; }
 [ -d "$home/.config/korvat" ] || fail "the window made no settings folder"
+cmp -s "$root/usr/share/korvat/korvat.Dat" "$home/.local/share/korvat/korvat.Dat" ||
+  fail "the window did not seed the user's catalogue from the installed one"
 printf '[CHIP]\nINDEX1=0\nINDEX2=0\nINDEX3=1\n' >"$home/.config/korvat/korvat.ini"
 saved=$(selected saved)
 [ -n "$saved" ] && [ "$saved" != "$first" ] && [ "${saved%/*}" = "${first%/*}" ] ||

@@ -5,8 +5,8 @@
 #include "FontCheck.h"
 #include "IniSettings.h"
 #include "MessageBoxes.h"
-#include "QtTranslations.h"
 #include "QtText.h"
+#include "QtTranslations.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -15,6 +15,7 @@
 #include "WindowCaptions.h"
 #include "app/Captions.h"
 #include "app/StartLanguage.h"
+#include "app/UserCatalogue.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/Checksum.h"
@@ -431,10 +432,14 @@ void TForm1::FormShow() {
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
-    const CatalogueResult loaded = m_catalogue.load(m_cataloguePath.toStdString(), m_language);
-    if (!loaded.message.empty())
-        showError(qs(loaded.message));
-    if (loaded.outcome == CatalogueOutcome::Read)
+    // An installed copy's catalogue is brought up to date, or recovered, first.
+    const CatalogueStart start =
+        startCatalogue(m_catalogue, m_paths, m_language, std::time(nullptr));
+    if (!start.error.empty())
+        showError(qs(start.error));
+    if (!start.logLine.empty())
+        m_host->insertLogLine(m_host->timeText() + " " + start.logLine);
+    if (start.loaded.outcome == CatalogueOutcome::Read)
         selectChip(m_saved[0], m_saved[1], m_saved[2]);
     // Where no font draws the Chinese captions the window starts in English (and the
     // settings keep the language they hold).

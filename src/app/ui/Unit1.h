@@ -231,7 +231,8 @@ private:
     // State
     QString m_cataloguePath;
     QString m_settingsPath;
-    korvat::AppPaths m_paths; // also where batch mode records its passes
+    // Where the catalogue is, the installed default, and where batch mode records its passes.
+    korvat::AppPaths m_paths;
     korvat::Catalogue m_catalogue;
     korvat::SelectionLists m_lists;
     korvat::Buffers m_buffers;
