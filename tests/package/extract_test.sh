@@ -128,7 +128,8 @@ titled() {
       FONTCONFIG_FILE="$2" XDG_RUNTIME_DIR="$3" QT_QPA_PLATFORM=xcb \
       QT_LOGGING_RULES=korvat.fonts=true "$4" >"$5" 2>&1 &
     pid=$! title=
-    for _ in $(seq 100); do
+    # Up to a minute: a first start builds its font cache, slowly on a loaded machine.
+    for _ in $(seq 600); do
       title=$(xdotool search --name "^Korvat 2" getwindowname 2>/dev/null | head -1) || true
       [ -n "$title" ] && break
       sleep 0.1
@@ -163,7 +164,7 @@ selected() {
     LD_LIBRARY_PATH="$sim" KORVAT_SIM="$scenario" XDG_RUNTIME_DIR="$work" \
     "$root/usr/bin/korvat" >"$log" 2>&1 &
   local pid=$! line=
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     line=$(grep -m1 '^korvat.selection: selected ' "$log" || true)
     [ -n "$line" ] && break
     sleep 0.1
