@@ -432,6 +432,9 @@ void TForm1::FormShow() {
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
+    // Where no font draws the Chinese captions the window starts in English (and the
+    // settings keep the language they hold); the catalogue's own messages follow it.
+    m_language = startLanguage(m_savedLanguage, m_fontsDraw);
     // An installed copy's catalogue is brought up to date, or recovered, first.
     const CatalogueStart start =
         startCatalogue(m_catalogue, m_paths, m_language, std::time(nullptr));
@@ -441,9 +444,6 @@ void TForm1::FormShow() {
         m_host->insertLogLine(m_host->timeText() + " " + start.logLine);
     if (start.loaded.outcome == CatalogueOutcome::Read)
         selectChip(m_saved[0], m_saved[1], m_saved[2]);
-    // Where no font draws the Chinese captions the window starts in English (and the
-    // settings keep the language they hold).
-    m_language = startLanguage(m_savedLanguage, m_fontsDraw);
     applyLanguage();
     if (m_language != m_savedLanguage)
         m_host->insertLogLine(m_host->timeText() + " " +
