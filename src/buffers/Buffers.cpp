@@ -61,7 +61,7 @@ void Buffers::setLoadedFromRead(const ChipRecord &chip) {
 }
 
 RangeOnChip rangeOnChip(const AddressRange &range, const ChipRecord &chip, int language) {
-    const std::int64_t page = chip.flashPage ? chip.flashPage : 1;
+    const std::int64_t page = alignmentPage(chip);
     const std::string last = hexText(chip.capacity ? chip.capacity - 1u : 0u) + "h";
     RangeOnChip on;
     if (range.start < 0 || range.end < range.start) {

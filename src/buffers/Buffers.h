@@ -44,6 +44,12 @@ struct RangeOnChip {
 };
 RangeOnChip rangeOnChip(const AddressRange &range, const ChipRecord &chip, int language);
 
+// The chip's page for alignment; a page of 0 (only from a foreign catalogue file) counts
+// as 1.
+inline std::uint32_t alignmentPage(const ChipRecord &chip) {
+    return chip.flashPage ? chip.flashPage : 1u;
+}
+
 class Buffers {
 public:
     Buffers(); // both buffers allocated once, every byte 0xFF

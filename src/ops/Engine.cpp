@@ -40,12 +40,6 @@ Texts textsOf(Operation op) {
     return {txtReadRunning, txtReadDone};
 }
 
-// Page size for alignment and the 24-series erase step; a page of 0 (only from a
-// foreign catalogue file) counts as 1.
-std::uint32_t pageOf(const ChipRecord &chip) {
-    return chip.flashPage ? chip.flashPage : 1u;
-}
-
 } // namespace
 
 Engine::Engine(TUsbBulk &usb, Connection &connection, OperationHost &host, Buffers &buffers,
@@ -415,10 +409,10 @@ bool Engine::erase(const ChipRecord &chip) {
     case EraseKind::EachPage: // by the page's address (16 bits reach the whole chip)
         m_host.setProgressMaximum(chip.capacity);
         m_meter.start(chip.capacity, m_host.seconds());
-        for (std::uint64_t a = 0; a < chip.capacity && ok; a += pageOf(chip)) {
+        for (std::uint64_t a = 0; a < chip.capacity && ok; a += alignmentPage(chip)) {
             ok = command(eraseBlock(eraseParameter(chip, static_cast<std::uint32_t>(a))), false, a);
             if (ok)
-                reach(std::min<std::uint64_t>(a + pageOf(chip), chip.capacity));
+                reach(std::min<std::uint64_t>(a + alignmentPage(chip), chip.capacity));
             progress(static_cast<std::uint32_t>(a));
         }
         break;
@@ -469,74 +463,6 @@ void Engine::keepRead(const ChipRecord &chip, BufferView &flashView) {
     m_covered = Bounds{0, chip.capacity};
     m_buffers.setLoadedFromRead(chip);
     m_buffers.reloadFlashView(flashView, chip.capacity);
-}
-
-bool Engine::blankCheck(const ChipRecord &chip) {
-    preamble(Operation::BlankCheck);
-    const std::uint32_t t = transfer(chip);
-    m_scratch.assign(t, 0xFF);
-    if (!enter4ByteIfNeeded(chip, 0))
-        return false;
-    progressStart(chip.capacity);
-    if (!command(addressBlock(0), true, 0))
-        return false;
-    for (std::uint64_t offset = 0; offset < chip.capacity; offset += t) {
-        if (!readInto(m_scratch.data(), t, offset))
-            return false;
-        const auto data = std::find_if(m_scratch.begin(), m_scratch.end(),
-                                       [](std::uint8_t b) { return b != 0xFF; });
-        if (data != m_scratch.end())
-            return fail(text(txtNotBlank), PassStep::NotBlank,
-                        offset + static_cast<std::uint64_t>(data - m_scratch.begin()));
-        reach(std::min<std::uint64_t>(offset + t, chip.capacity));
-        if (!progress(static_cast<std::uint32_t>(offset)))
-            return false;
-    }
-    progressEnd();
-    return true;
-}
-
-bool Engine::verify(const ChipRecord &chip) {
-    preamble(Operation::Verify);
-    const auto bounds = coveredBytes(chip, false);
-    if (!bounds)
-        return false;
-    const Bounds b = *bounds;
-    m_covered = b;
-    reach(b.start);
-    if (!enter4ByteIfNeeded(chip, b.start))
-        return false;
-    // The bar runs to the loaded length; the time left to the last byte compared.
-    progressStart(static_cast<std::uint32_t>(m_buffers.loadedLength), b.end);
-    if (!command(addressBlock(b.start), true, b.start))
-        return false;
-    const std::uint32_t t = transfer(chip);
-    m_scratch.resize(t);
-    const std::uint8_t *flash = m_buffers.flash().data();
-    // Whole transfers are read, and the bytes up to the end compared: a write leaves the
-    // chip's bytes past it as they were.
-    for (std::uint64_t address = b.start; address < b.end; address += t) {
-        if (!readInto(m_scratch.data(), t, address))
-            return false;
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, b.end - address));
-        const auto diff = std::mismatch(m_scratch.begin(), m_scratch.begin() + n, flash + address);
-        if (diff.first != m_scratch.begin() + n) {
-            const std::uint64_t at =
-                address + static_cast<std::uint64_t>(diff.first - m_scratch.begin());
-            logMismatch(at, *diff.second, *diff.first,
-                        {m_scratch.data(), n}, {flash + address, n});
-            return fail(text(txtVerifyMismatch) + addressText(at), PassStep::Verify, at);
-        }
-        reach(std::min<std::uint64_t>(address + t, b.end));
-        // Once the last transfer is sent the chip holds the whole image: a Stop now ends
-        // no write (an Auto pass sees it before its verify).
-        if (address + t >= b.end)
-            showProgress(static_cast<std::uint32_t>(address));
-        else if (!progress(static_cast<std::uint32_t>(address)))
-            return false;
-    }
-    progressEnd();
-    return true;
 }
 
 // A transfer larger than the chip's page (pages under 64 bytes) can run past the end of

@@ -40,6 +40,16 @@ struct AutoSteps {
     bool verify = true;
 };
 
+// Where the command line narrows a check to part of the chip; the window never does,
+// so its blank check covers the whole chip and its verify every byte it covers.
+struct CheckScope {
+    // A blank check of only these chip addresses [start, end).
+    std::optional<Bounds> blank;
+    // A verify compares only the bytes at these chip addresses (sorted, apart), such as
+    // the ones a HEX file holds; empty: every byte it covers.
+    std::vector<Bounds> compared;
+};
+
 // Asked, with the refusal's text, when the socket holds another chip than the one
 // selected: true to go on with it (a compatible part). Without one a command never does.
 using GoOnWithOtherChip = std::function<bool(const std::string &refusal)>;
@@ -68,6 +78,19 @@ public:
     // An unusable address range is refused (nothing) before anything starts.
     std::optional<PassOutcome> runAuto(int slot, int speed, BufferView &flashView, AutoSteps steps,
                                        const GoOnWithOtherChip &goOn = {});
+
+    // What a command (Auto: no operation) would cover, found without sending anything:
+    // the chip addresses [start, end) it moves or checks, and the image bytes whose
+    // CRC-32 its outcome would carry (none where it takes no image). Nothing, with the
+    // reason shown, where the command would be refused before it starts.
+    struct Plan {
+        Bounds addresses;
+        std::optional<Bounds> image;
+    };
+    std::optional<Plan> plan(std::optional<Operation> operation, int slot, AutoSteps steps = {});
+
+    // The scope of the blank checks and verifies that follow (also in Auto passes).
+    void setScope(CheckScope scope) { m_scope = std::move(scope); }
 
     // A chip is selected (slot -1: none) and the buffer can hold it; shows why not.
     bool chipUsable(int slot);
@@ -116,9 +139,13 @@ private:
     void keepRead(const ChipRecord &chip, BufferView &flashView);
     bool blankCheck(const ChipRecord &chip);
     bool verify(const ChipRecord &chip);
+    // The bytes of one transfer at the chip address that the verify compares: all of
+    // them without a scope; from the span at next on, which moves past spans behind.
+    const std::vector<bool> &comparedIn(std::uint64_t address, std::size_t n, std::size_t &next);
+    // The log line of the first difference; differing and compared count the bytes of
+    // the transfer that differ and that were compared.
     void logMismatch(std::uint64_t address, std::uint8_t expected, std::uint8_t read,
-                     std::span<const std::uint8_t> chipBytes,
-                     std::span<const std::uint8_t> bufferBytes);
+                     std::size_t differing, std::size_t compared);
     bool write(const ChipRecord &chip);
 
     // Whether the programmer's erase can serve the chip: refused, with the reason shown,
@@ -139,6 +166,9 @@ private:
     // receives where the loaded bytes ended before that).
     std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength,
                                        std::uint32_t *imageEnd = nullptr);
+    // What a verify over the bounds reads: from the page of the first byte its scope
+    // compares to the last one (the bounds themselves without a scope).
+    Bounds verifiedBytes(const ChipRecord &chip, Bounds b) const;
     // The engine's start text in the panel and the log; where a cancellation finds it
     // starts at address 0.
     void preamble(Operation engine);
@@ -177,6 +207,8 @@ private:
     const Catalogue &m_catalogue;
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
+    std::vector<bool> m_compared; // comparedIn's bytes of the transfer
+    CheckScope m_scope;
     std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed
     ProgressMeter m_meter;
     PassFailure m_failure; // how the last engine failed, when it did

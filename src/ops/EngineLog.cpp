@@ -52,17 +52,13 @@ void Engine::logStop() {
 // The line beside the mismatch box: the first differing byte as the buffer and the chip
 // hold it, and how many of the bytes compared in that transfer differ.
 void Engine::logMismatch(std::uint64_t address, std::uint8_t expected, std::uint8_t read,
-                         std::span<const std::uint8_t> chipBytes,
-                         std::span<const std::uint8_t> bufferBytes) {
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < chipBytes.size(); ++i)
-        differing += chipBytes[i] != bufferBytes[i];
+                         std::size_t differing, std::size_t compared) {
     std::string line = text(txtVerifyMismatchDetail);
     replaceMark(line, "%1", addressText(address));
     replaceMark(line, "%2", hexText(expected, 2) + "h");
     replaceMark(line, "%3", hexText(read, 2) + "h");
     replaceMark(line, "%4", std::to_string(differing));
-    replaceMark(line, "%5", std::to_string(chipBytes.size()));
+    replaceMark(line, "%5", std::to_string(compared));
     m_host.insertLogLine(m_host.timeText() + " " + line);
 }
 

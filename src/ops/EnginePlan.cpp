@@ -1,0 +1,37 @@
+// What a command would do, worked out by the rules it runs by, for a dry run.
+#include "Engine.h"
+
+#include "catalogue/Catalogue.h"
+
+namespace korvat {
+
+std::optional<Engine::Plan> Engine::plan(std::optional<Operation> operation, int slot,
+                                         AutoSteps steps) {
+    if (!chipUsable(slot))
+        return std::nullopt;
+    const ChipRecord &chip = m_catalogue.slot(slot);
+    const Bounds whole{0, chip.capacity};
+    const bool erases = operation ? *operation == Operation::Erase : steps.erase;
+    if (erases && !eraseAcceptable(chip))
+        return std::nullopt;
+    if (operation == Operation::Erase || operation == Operation::Read)
+        return Plan{whole, std::nullopt};
+    if (operation == Operation::BlankCheck)
+        return Plan{m_scope.blank.value_or(whole), std::nullopt};
+    if (m_buffers.loadedLength <= 0 || !rangeAcceptable(chip))
+        return std::nullopt;
+    // A write rounds the loaded length up to whole pages; the plan leaves it as it is.
+    const std::int32_t loaded = m_buffers.loadedLength;
+    const bool writes = operation ? *operation == Operation::Write : steps.write;
+    std::uint32_t imageEnd = 0;
+    const auto bounds = coveredBytes(chip, writes, &imageEnd);
+    m_buffers.loadedLength = loaded;
+    if (!bounds)
+        return std::nullopt;
+    if (writes)
+        return Plan{*bounds, Bounds{bounds->start, std::max(bounds->start, imageEnd)}};
+    const Bounds verified = verifiedBytes(chip, *bounds);
+    return Plan{verified, verified};
+}
+
+} // namespace korvat
