@@ -2,6 +2,7 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
+#include "DryRun.h"
 #include "app/AppPaths.h"
 #include "base/HexText.h"
 #include "catalogue/ChipChoice.h"
@@ -165,6 +166,29 @@ void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
         jsonName("record", recordPath) + ",\"errors\":" + jsonErrors() + "}");
 }
 
+// The run checked as it would start, and what it would do printed: every pass erases,
+// writes and verifies the image, each chip's serial number written into it first.
+int dryRun(const Options &options, const BatchArgs &args, const Catalogue &catalogue, int slot,
+           ChipBuffers &work, TUsbBulk &usb, Connection &connection, ConsoleHost &host,
+           const std::string &recordPath) {
+    Engine engine(usb, connection, host, work.buffers, catalogue, options.language);
+    const auto plan = engine.plan(std::nullopt, slot, {});
+    if (!plan)
+        return kChipProblem;
+    DryRun run;
+    run.command = "batch";
+    run.chip = fullChipName(splitForSelection(catalogue.name(slot)));
+    run.steps = {"erase", "write", "verify"};
+    run.addresses = plan->addresses;
+    run.crc = crcOfCovered(work.buffers.flash(), plan->image);
+    run.imageBytes = plan->image ? plan->image->end - plan->image->start : 0;
+    run.file = args.chip.file;
+    run.serial = args.serial;
+    run.count = args.count;
+    run.record = recordPath;
+    return printDryRun(options, run);
+}
+
 } // namespace
 
 int batchCommand(const Options &options, const BatchArgs &args) {
@@ -193,17 +217,16 @@ int batchCommand(const Options &options, const BatchArgs &args) {
         return kFileError;
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
-    if (!connection.reachable()) {
-        console.showError(usb.deniedLocations().empty() ? "the programmer is not connected"
-                                                        : noAccessText(language));
-        return kNoProgrammer;
-    }
+    if (const int unreached = programmerReachable(usb, connection, console, language))
+        return unreached;
 
     // By default the window's record; its folder may not have been made yet (a folder
     // that cannot be made shows as a record refused).
     std::string recordPath = args.record;
     if (recordPath.empty())
         recordPath = productionRecord(appPaths(executableFolder()));
+    if (args.chip.dryRun)
+        return dryRun(options, args, *catalogue, *slot, work, usb, connection, host, recordPath);
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(recordPath).parent_path(), ignored);
     BatchRecord record(recordPath, args.serial.has_value());

@@ -123,6 +123,14 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
     return chooseSlot(args, catalogue, connection, console, options.language, exitCode);
 }
 
+int programmerReachable(TUsbBulk &usb, Connection &connection, Console &console, int language) {
+    if (connection.reachable())
+        return kSuccess;
+    console.showError(usb.deniedLocations().empty() ? "the programmer is not connected"
+                                                    : noAccessText(language));
+    return kNoProgrammer;
+}
+
 int detectCommand(const Options &options) {
     Console console;
     ConsoleHost host(options.quiet, options.json);

@@ -32,6 +32,10 @@ std::optional<int> chooseProgrammerAndChip(const Options &options, const ChipArg
                                            Connection &connection, OperationHost &host,
                                            Console &console, int &exitCode);
 
+// Whether the programmer selectProgrammer chose can be opened (nothing is sent to it):
+// 0, or the exit code with the message shown.
+int programmerReachable(TUsbBulk &usb, Connection &connection, Console &console, int language);
+
 // korvat-cli detect: the type code, the ID, and every catalogue chip with that ID.
 int detectCommand(const Options &options);
 

@@ -2,16 +2,17 @@
 
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
+#include "DryRun.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
+#include "link/CommandBlock.h"
 #include "link/Connection.h"
 #include "link/UsbApi.h"
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
-#include "link/CommandBlock.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -56,13 +57,14 @@ struct Report {
     std::string chip;                   // the chip's full name, once chosen
     std::string file;                   // the file the command reads or writes, if any
     std::optional<PassOutcome> outcome; // how the operation ended, once it ran
+    bool printed = false;               // the dry run printed its own object
 };
 
 void printJson(const std::string &command, const Report &report, int exitCode) {
     const PassOutcome *o = report.outcome ? &*report.outcome : nullptr;
     // Another chip or none in the socket refuses the command before it starts.
-    const bool started = o && o->failedStep != PassStep::WrongChip &&
-                         o->failedStep != PassStep::NoChip;
+    const bool started =
+        o && o->failedStep != PassStep::WrongChip && o->failedStep != PassStep::NoChip;
     const std::string crc = o && o->dataCrc ? "\"" + hexText(*o->dataCrc, 8) + "\"" : "null";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", o ? o->seconds : 0.0);
@@ -73,6 +75,42 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
                     ",\"crc32\":" + crc + ",\"seconds\":" + seconds +
                     (report.file.empty() ? "" : "," + jsonName("file", report.file)) +
                     ",\"errors\":" + jsonErrors() + "}");
+}
+
+// The steps a chip command runs, in the words of its dry run.
+std::vector<std::string> stepsOf(const ChipArgs &args, std::optional<Operation> operation) {
+    if (operation)
+        return {args.command == "blank" ? "blank check" : args.command};
+    std::vector<std::string> steps;
+    if (!args.noErase)
+        steps.push_back("erase");
+    steps.push_back("write");
+    if (!args.noVerify)
+        steps.push_back("verify");
+    return steps;
+}
+
+// The command checked as it would run, and what it would do printed; the programmer is
+// found, and the chip it holds asked for with --detect, but nothing else is sent.
+int dryRun(const Options &options, const ChipArgs &args, std::optional<Operation> operation,
+           int slot, const std::optional<AddressRange> &range, ChipBuffers &work, Engine &engine,
+           Report &report) {
+    const auto plan = engine.plan(operation, slot, {!args.noErase, true, !args.noVerify});
+    if (!plan)
+        return kChipProblem;
+    DryRun run;
+    run.command = args.command;
+    run.chip = report.chip;
+    run.steps = stepsOf(args, operation);
+    run.addresses = plan->addresses;
+    run.crc = crcOfCovered(work.buffers.flash(), plan->image);
+    run.imageBytes = plan->image ? plan->image->end - plan->image->start : 0;
+    run.file = args.file;
+    if (range && operation == Operation::Read)
+        run.saved = Bounds{static_cast<std::uint32_t>(range->start),
+                           static_cast<std::uint32_t>(range->end + 1)};
+    report.printed = true;
+    return printDryRun(options, run);
 }
 
 int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
@@ -90,6 +128,17 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     std::optional<AddressRange> range;
     if (!args.range.empty() && !(range = parseRange(args.range, console)))
         return kUsage;
+    // The programmer erases whole chips: an erase meant for a range would reach past it.
+    if (range && operation == Operation::Erase) {
+        console.showError("--range does not narrow an erase: the chip is erased whole; leave "
+                          "--range out to erase the whole chip");
+        return kUsage;
+    }
+    if (range && !operation && !args.noErase) {
+        console.showError("auto erases the whole chip before it writes the range: add "
+                          "--no-erase to write and verify only the range");
+        return kUsage;
+    }
 
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
@@ -125,6 +174,16 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     // The engine first asks which chip is in the socket; another chip than the one named
     // refuses the command unless --ignore-id lets it go on.
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);
+    CheckScope scope;
+    if (range && operation == Operation::BlankCheck)
+        scope.blank = Bounds{static_cast<std::uint32_t>(range->start),
+                             static_cast<std::uint32_t>(range->end + 1)};
+    engine.setScope(scope);
+    if (args.dryRun) {
+        if (const int unreached = programmerReachable(usb, connection, console, language))
+            return unreached;
+        return dryRun(options, args, operation, *slot, range, work, engine, report);
+    }
     GoOnWithOtherChip goOn;
     if (args.ignoreId)
         goOn = [](const std::string &) { return true; };
@@ -195,7 +254,7 @@ int chipCommand(const Options &options, const ChipArgs &args) {
     Report report;
     report.file = args.file;
     const int exitCode = runChipCommand(options, args, console, host, report);
-    if (options.json)
+    if (options.json && !report.printed)
         printJson(args.command, report, exitCode);
     return exitCode;
 }

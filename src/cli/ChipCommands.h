@@ -28,6 +28,8 @@ struct ChipArgs {
     bool force = false;  // read: replace an existing file
     bool ignoreId = false; // --ignore-id: go on when the socket holds another chip
     bool noErase = false, noVerify = false; // auto
+    bool fileBytes = false; // verify, auto: compare only the addresses the file holds
+    bool dryRun = false;    // --dry-run: check everything, print what would be done
 };
 
 int chipCommand(const Options &options, const ChipArgs &args);

@@ -125,6 +125,9 @@ int main(int argc, char **argv) {
                       "START:END, hexadecimal: the address range, END its last address");
         c->add_flag("--ignore-id", chip.ignoreId,
                     "go on when the socket holds another chip than --chip names");
+        c->add_flag("--dry-run", chip.dryRun,
+                    "check the programmer, chip, file and range and print what would be done; "
+                    "nothing is sent to the chip (with --detect its ID is read)");
         if (fileHelp)
             c->add_option("FILE", chip.file, fileHelp)->required();
         return c;
@@ -147,6 +150,9 @@ int main(int argc, char **argv) {
     batchMode->add_option("FILE", batch.chip.file, "file to write")->required();
     batchMode->add_option("--chip", batch.chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
     batchMode->add_flag("--detect", batch.chip.detect, "the chip found in the socket now");
+    batchMode->add_flag("--dry-run", batch.chip.dryRun,
+                        "check the programmer, chip, file and serial numbers and print what "
+                        "would be done; nothing is sent to the chip");
     batchMode->add_option("--record", batch.record,
                           "production record (default: beside the window's settings)");
     batchMode->add_option("--count", batch.count, "stop after this many chips")
