@@ -99,8 +99,16 @@ TEST_F(DefaultCatalogue, FieldsFitTheirFamily) {
         case kFamily24Eeprom:
             EXPECT_EQ(r.algorithm, r.capacity >= 4096 ? 1 : 0) << name;
             break;
-        case kFamily93Eeprom:
+        case kFamily93Eeprom: {
             EXPECT_EQ(r.flashPage, r.algorithm >= 87 ? 2 : 1) << name; // x16 writes words
+            // The part the sub-type names has the capacity; a 93C56 is addressed as a 93C66.
+            const int part = r.algorithm >= 87 ? r.algorithm - 87 : r.algorithm - 7;
+            const unsigned sizes[] = {128, 256, 512, 1024, 2048};
+            EXPECT_TRUE(r.capacity == sizes[part] || (part == 2 && r.capacity == 256)) << name;
+            break;
+        }
+        case kFamily95Eeprom: // 1 address byte up to 4 Kbit, 3 above 64 KiB
+            EXPECT_EQ(r.algorithm, r.capacity <= 512 ? 0 : r.capacity <= 65536 ? 1 : 2) << name;
             break;
         case kFamilyAvr:
             EXPECT_EQ(r.chipId >> 16, 0x1Eu) << name;
