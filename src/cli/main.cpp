@@ -127,7 +127,7 @@ int main(int argc, char **argv) {
     convert->add_option("IN", in, "file to read (format by extension)")->required();
     convert->add_option("OUT", out, "file to write (format by extension)")->required();
     convert->add_option("--size", size, "bytes to write (default: what IN holds)")
-        ->transform(numberUpTo(std::numeric_limits<std::uint32_t>::max()));
+        ->transform(numberUpTo(64u << 20)); // the largest image: the FLASH buffer
     convert->add_flag("--force", force, "replace OUT when it exists");
 
     CLI::App *devices =
