@@ -3,6 +3,7 @@
 #include "ChipChoosing.h"
 #include "ConsoleHost.h"
 #include "DryRun.h"
+#include "Numbers.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
 #include "buffers/FileIO.h"
@@ -34,22 +35,15 @@ std::optional<Operation> operationOf(const std::string &command) {
     return std::nullopt; // auto
 }
 
-// The range as the window's two address edits take it: "START:END" in hexadecimal.
+// The range as the window's two address edits take it: "START:END", hexadecimal with
+// or without 0x.
 std::optional<AddressRange> parseRange(const std::string &text, Console &console) {
-    AddressRange range;
-    const auto colon = text.find(':');
-    if (colon == std::string::npos) {
-        console.showError("--range must read START:END (hexadecimal)");
+    const RangeText read = readRange(text);
+    if (!read.error.empty()) {
+        console.showError("--range: " + read.error);
         return std::nullopt;
     }
-    for (auto [part, address] : {std::pair{text.substr(0, colon), &range.start},
-                                 std::pair{text.substr(colon + 1), &range.end}})
-        if (const auto error = setAddressFromText(*address, part)) {
-            console.showError(*error);
-            return std::nullopt;
-        }
-    range.enabled = true;
-    return range;
+    return AddressRange{read.start, read.end, true};
 }
 
 // What the JSON object of a chip command reports.

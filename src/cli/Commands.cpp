@@ -8,7 +8,10 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueMerge.h"
 #include "catalogue/ChipChoice.h"
+#include "catalogue/NameText.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,24 +52,52 @@ std::optional<Catalogue> loadCatalogue(const Options &options, Console &console)
     return catalogue;
 }
 
-int listChips(const Options &options, const std::string &text) {
+namespace {
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool matches(const ChipFilter &filter, const CatalogueChip &chip, const ChipRecord &r) {
+    return (filter.type.empty() || sameLetters(trimBlanks(filter.type), chip.name.type)) &&
+           (filter.maker.empty() || sameLetters(trimBlanks(filter.maker), chip.name.maker)) &&
+           (!filter.id || *filter.id == r.chipId);
+}
+
+// Every field of the record, under the names the list has always used for the first
+// ones; the rest as the catalogue's CSV columns, in camel case.
+std::string jsonChip(const CatalogueChip &chip, const ChipRecord &r, const std::string &id,
+                     const char *voltage) {
+    const auto number = [](const char *name, unsigned value) {
+        return std::string(",\"") + name + "\":" + std::to_string(value);
+    };
+    return "{\"type\":" + jsonString(chip.name.type) + ",\"maker\":" + jsonString(chip.name.maker) +
+           ",\"model\":" + jsonString(chip.name.model) + ",\"id\":\"" + id + "\"" +
+           number("size", r.capacity) + number("page", r.flashPage) + ",\"voltage\":\"" + voltage +
+           "\"" + number("family", r.family) + number("subType", r.algorithm) +
+           number("delay", r.delay) + number("eepromSize", r.eepromSize) +
+           number("eepromPage", r.eepromPage) + number("association", r.association) + "}";
+}
+
+} // namespace
+
+int listChips(const Options &options, const ChipFilter &filter) {
     Console console;
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
-    const auto chips = chipsContaining(*catalogue, text);
     std::string json;
-    for (const CatalogueChip &chip : chips) {
+    for (const CatalogueChip &chip : chipsContaining(*catalogue, filter.text)) {
         const ChipRecord &r = catalogue->slot(chip.slot);
+        if (!matches(filter, chip, r))
+            continue;
         const std::string id = "0x" + hexText(r.chipId, 6);
         const char *voltage = r.voltage == 1 ? "1.8V" : "3.3V";
         if (options.json)
-            json +=
-                std::string(json.empty() ? "" : ",") + "\n{\"type\":" + jsonString(chip.name.type) +
-                ",\"maker\":" + jsonString(chip.name.maker) +
-                ",\"model\":" + jsonString(chip.name.model) + ",\"id\":\"" + id +
-                "\",\"size\":" + std::to_string(r.capacity) +
-                ",\"page\":" + std::to_string(r.flashPage) + ",\"voltage\":\"" + voltage + "\"}";
+            json += std::string(json.empty() ? "" : ",") + "\n" + jsonChip(chip, r, id, voltage);
         else
             std::printf("%s\t%s\t%s\t%s\t%u\t%u\t%s\n", chip.name.type.c_str(),
                         chip.name.maker.c_str(), chip.name.model.c_str(), id.c_str(),

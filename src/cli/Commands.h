@@ -26,8 +26,15 @@ std::string cataloguePath(const Options &options);
 // The chip catalogue of the options; its own message when it cannot be read.
 std::optional<Catalogue> loadCatalogue(const Options &options, Console &console);
 
-// korvat-cli list [TEXT]
-int listChips(const Options &options, const std::string &text);
+// Which catalogue chips korvat-cli list prints: those that match every part given.
+struct ChipFilter {
+    std::string text;                // part of the whole name, letter case aside
+    std::string type, maker;         // the whole type or maker, letter case aside
+    std::optional<std::uint32_t> id; // the chip ID
+};
+
+// korvat-cli list [TEXT] [--type T] [--maker M] [--id HEX]
+int listChips(const Options &options, const ChipFilter &filter);
 
 // korvat-cli catalogue merge: adds the installed default's chips that the user's catalogue
 // (or the --catalogue file) lacks, and prints what it added.

@@ -9,8 +9,20 @@ namespace {
 
 std::vector<std::string> shownErrors;
 bool objectPrinted = false;
+bool progressShown = false;
 
 } // namespace
+
+void progressLineDrawn() {
+    progressShown = true;
+}
+
+void clearProgressLine() {
+    if (!progressShown)
+        return;
+    std::fputs("\r\033[K", stderr);
+    progressShown = false;
+}
 
 void noteError(std::string_view text) {
     shownErrors.emplace_back(text);
@@ -50,6 +62,7 @@ void printJsonIfNone(const std::string &command, int exitCode) {
 void Console::showError(std::string_view text) {
     m_messages.emplace_back(text);
     noteError(text);
+    clearProgressLine();
     std::fprintf(stderr, "korvat-cli: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 

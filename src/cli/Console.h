@@ -2,8 +2,8 @@
 // The command line's side of the core's interfaces: messages on standard error, and
 // questions answered no (a command never waits for a person).
 
-#include "base/Prompter.h"
 #include "base/MessageSink.h"
+#include "base/Prompter.h"
 
 #include <string>
 #include <vector>
@@ -29,6 +29,12 @@ bool validUtf8(std::string_view text);
 // "key":"name" for a name the user gave (a file); a name that is not UTF-8 adds
 // "keyHex" with its bytes in hexadecimal, so a script can still tell which file it was.
 std::string jsonName(std::string_view key, std::string_view name);
+
+// The progress bar a host keeps on the last line of standard error (a terminal): drawn,
+// and cleared before anything else is written there, so that a message or a log line
+// stands on a line of its own. Clearing a line that holds no bar writes nothing.
+void progressLineDrawn();
+void clearProgressLine();
 
 // Every error any console or host of this run showed, as a JSON array.
 std::string jsonErrors();

@@ -26,6 +26,9 @@ extern "C" void onInterrupt(int) {
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
+    // A write the signal comes into goes on: failing, it would lose what stdio holds of
+    // the output, and cut a JSON array short.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -41,14 +44,20 @@ bool interrupted() {
 ConsoleHost::ConsoleHost(bool quiet, bool json)
     : m_quiet(quiet), m_json(json), m_bar(!quiet && isatty(STDERR_FILENO)) {}
 
+// The command's last words are its log lines and messages, not a bar left behind.
+ConsoleHost::~ConsoleHost() {
+    clearProgressLine();
+}
+
+// Each line is out before the bar is drawn again: on a pipe too, where stdio would keep
+// it back.
 void ConsoleHost::insertLogLine(std::string_view line) {
     m_lines.emplace_back(line);
     if (m_quiet || m_json)
         return;
-    if (m_bar && m_drawnPercent >= 0)
-        std::fputs("\r\033[K", stderr);
-    std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
-    std::fflush(stdout);
+    clearProgressLine();
+    std::fprintf(m_log, "%.*s\n", static_cast<int>(line.size()), line.data());
+    std::fflush(m_log);
 }
 
 std::string ConsoleHost::timeText() const {
@@ -86,13 +95,13 @@ void ConsoleHost::drawBar() {
                  "##############################", kWidth - filled, "", m_drawnPercent,
                  counts.c_str(), m_rate.c_str(), m_left.c_str());
     std::fflush(stderr);
+    progressLineDrawn();
 }
 
 void ConsoleHost::showError(std::string_view text) {
     m_errors.emplace_back(text);
     noteError(text);
-    if (m_bar && m_drawnPercent >= 0)
-        std::fputs("\r\033[K", stderr);
+    clearProgressLine();
     std::fprintf(stderr, "korvat-cli: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 

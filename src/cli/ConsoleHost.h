@@ -1,12 +1,13 @@
 #pragma once
-// The operation host of the command line: log lines on standard output, errors on
-// standard error, a progress bar on standard error when it is a terminal, real waits,
-// and Ctrl+C (or SIGTERM, SIGHUP), which cancels the running operation: it ends at its
-// next transfer, its bracket closed.
+// The operation host of the command line: log lines on standard output (or standard
+// error), errors on standard error, a progress bar on standard error when it is a
+// terminal, real waits, and Ctrl+C (or SIGTERM, SIGHUP), which cancels the running
+// operation: it ends at its next transfer, its bracket closed.
 
 #include "base/OperationHost.h"
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ bool interrupted();
 class ConsoleHost : public OperationHost {
 public:
     ConsoleHost(bool quiet, bool json);
+    ~ConsoleHost() override;
 
     void setStatusText(std::string_view) override {}
     void insertLogLine(std::string_view line) override;
@@ -37,6 +39,9 @@ public:
     void sleep(int milliseconds) override;
 
     const std::vector<std::string> &errors() const { return m_errors; }
+    // Log lines go to standard error from now on, beside the bar and the messages: for a
+    // command whose standard output carries data.
+    void logToStandardError() { m_log = stderr; }
     // Whether Ctrl+C cancels what runs now (it does unless switched off, as batch mode
     // does between passes, where it only ends the run).
     void setInterruptible(bool on) { m_interruptible = on; }
@@ -45,6 +50,7 @@ private:
     void drawBar();
 
     bool m_quiet, m_json, m_bar;
+    std::FILE *m_log = stdout;
     bool m_interruptible = true;
     std::vector<std::string> m_lines, m_errors;
     std::uint32_t m_maximum = 0, m_value = 0;

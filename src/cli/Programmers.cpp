@@ -124,8 +124,10 @@ int listProgrammers(const Options &options) {
     }
     if (options.json)
         printJsonObject("[" + json + "\n]");
-    if (interrupted())
+    if (interrupted()) {
+        console.showError("interrupted: only the programmers asked before it are listed");
         return kInterrupted;
+    }
     if (programmers.empty()) {
         console.showError("no programmer is attached");
         return kNoProgrammer;

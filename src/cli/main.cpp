@@ -6,37 +6,41 @@
 #include "Commands.h"
 #include "ConsoleHost.h"
 #include "FirmwareCommand.h"
+#include "Numbers.h"
 #include "Programmers.h"
 
 #include <CLI/CLI.hpp>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <sstream>
 
 using namespace korvat::cli;
 
 namespace {
 
-// Decimal digits, or hexadecimal ones after 0x: a leading zero does not make a number
-// octal, and a sign is refused rather than wrapped around.
-const CLI::Validator kUnsignedNumber(
-    [](std::string &text) -> std::string {
-        const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-        const std::string digits = hex ? text.substr(2) : text;
-        const char *allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
-        if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos)
-            return "must be decimal digits, or hexadecimal digits after 0x";
-        if (!hex)
-            text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
-        const std::string significant =
-            hex ? digits.substr(std::min(digits.find_first_not_of('0'), digits.size())) : text;
-        const bool tooLarge =
-            hex ? significant.size() > 16
-                : significant.size() > 20 ||
-                      (significant.size() == 20 && significant > "18446744073709551615");
-        return tooLarge ? "is larger than 64 bits" : "";
-    },
-    "NUMBER");
+// Decimal digits, or hexadecimal ones after 0x, at most largest; CLI11 is then given the
+// number in decimal, so a leading zero does not make it octal.
+CLI::Validator numberUpTo(std::uint64_t largest) {
+    return CLI::Validator(
+        [largest](std::string &text) -> std::string {
+            const NumberText read = readNumber(text, largest);
+            if (read.value)
+                text = std::to_string(*read.value);
+            return read.error;
+        },
+        "NUMBER");
+}
+const CLI::Validator kUnsignedNumber = numberUpTo(std::numeric_limits<std::uint64_t>::max());
+
+// Past numberUpTo: a number of 1 or more, why when not.
+CLI::Validator atLeastOne(const std::string &why) {
+    return CLI::Validator(
+        [why](std::string &text) -> std::string {
+            return text == "0" ? "must be 1 or more" + why : "";
+        },
+        "");
+}
 
 // Whether the command line asks for JSON, read from the words themselves: a command line
 // CLI11 refuses may have stopped before it reached --json.
@@ -76,7 +80,7 @@ int parseEnded(CLI::App &app, const CLI::ParseError &e, bool json) {
 
 int main(int argc, char **argv) {
     CLI::App app{"Korvat 2 programmer, command line", "korvat-cli"};
-    app.footer(kExitCodeHelp);
+    app.footer(std::string(kExitCodeHelp) + "\n" + kNumbersHelp);
     app.require_subcommand(1);
     app.fallthrough(); // the global options may also follow the command
     app.set_version_flag("--version", "korvat-cli " KORVAT_VERSION,
@@ -91,9 +95,24 @@ int main(int argc, char **argv) {
     app.add_option("--device", options.device,
                    "the programmer with this serial number (see devices)");
 
-    std::string text;
-    CLI::App *list = app.add_subcommand("list", "catalogue chips whose name holds TEXT");
-    list->add_option("TEXT", text, "part of the name, letter case aside");
+    ChipFilter filter;
+    CLI::App *list = app.add_subcommand(
+        "list", "catalogue chips whose name holds TEXT (every chip without it), and the "
+                "--type, --maker and --id given");
+    list->add_option("TEXT", filter.text, "part of the name, letter case aside");
+    list->add_option("--type", filter.type, "only this type, as listed, letter case aside")
+        ->type_name("TYPE");
+    list->add_option("--maker", filter.maker, "only this maker, letter case aside")
+        ->type_name("MAKER");
+    list->add_option("--id", filter.id, "only this chip ID, hexadecimal with or without 0x")
+        ->transform(CLI::Validator(
+            [](std::string &text) -> std::string {
+                const NumberText read = readHex(text, 0xFFFFFFFF);
+                if (read.value)
+                    text = std::to_string(*read.value);
+                return read.value ? "" : read.error + ", such as EF4017";
+            },
+            "HEX"));
 
     CLI::App *catalogue = app.add_subcommand("catalogue", "the chip catalogue");
     catalogue->require_subcommand(1);
@@ -108,7 +127,7 @@ int main(int argc, char **argv) {
     convert->add_option("IN", in, "file to read (format by extension)")->required();
     convert->add_option("OUT", out, "file to write (format by extension)")->required();
     convert->add_option("--size", size, "bytes to write (default: what IN holds)")
-        ->transform(kUnsignedNumber);
+        ->transform(numberUpTo(64u << 20)); // the largest image: the FLASH buffer
     convert->add_flag("--force", force, "replace OUT when it exists");
 
     CLI::App *devices =
@@ -122,7 +141,11 @@ int main(int argc, char **argv) {
         c->add_option("--chip", chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
         c->add_flag("--detect", chip.detect, "the chip the programmer finds in the socket");
         c->add_option("--range", chip.range,
-                      "START:END, hexadecimal: the address range, END its last address");
+                      "the address range, END its last address; both hexadecimal, with or "
+                      "without 0x")
+            ->check(
+                CLI::Validator([](const std::string &text) { return readRange(text).error; }, ""))
+            ->type_name("START:END");
         c->add_flag("--ignore-id", chip.ignoreId,
                     "go on when the socket holds another chip than --chip names");
         c->add_flag("--dry-run", chip.dryRun,
@@ -155,29 +178,23 @@ int main(int argc, char **argv) {
                         "would be done; nothing is sent to the chip");
     batchMode->add_option("--record", batch.record,
                           "production record (default: beside the window's settings)");
-    batchMode->add_option("--count", batch.count, "stop after this many chips")
-        ->transform(kUnsignedNumber)
-        ->check(CLI::PositiveNumber);
+    batchMode
+        ->add_option("--count", batch.count, "stop after this many chips (default: until Ctrl+C)")
+        ->transform(numberUpTo(std::numeric_limits<int>::max()))
+        ->check(atLeastOne("; leave it out to program until Ctrl+C"));
     CLI::Option *serialAt =
         batchMode->add_option("--serial-at", serial.address, "image address of the serial number")
-            ->transform(kUnsignedNumber);
+            ->transform(numberUpTo(std::numeric_limits<std::uint32_t>::max()));
     batchMode->add_option("--serial-start", serial.start, "the first chip's serial number")
         ->transform(kUnsignedNumber)
         ->needs(serialAt);
     batchMode->add_option("--serial-step", serial.step, "added for each chip (default 1)")
         ->transform(kUnsignedNumber)
-        ->check(CLI::Validator(
-            [](std::string &text) -> std::string {
-                // Past kUnsignedNumber: digits, or 0x and digits.
-                const bool hex = text.size() > 2 && (text[1] == 'x' || text[1] == 'X');
-                return text.find_first_not_of('0', hex ? 2 : 0) == std::string::npos
-                           ? "must be 1 or more: two chips would share a number"
-                           : "";
-            },
-            "STEP"))
+        ->check(atLeastOne(": two chips would share a number"))
         ->needs(serialAt);
-    batchMode->add_option("--serial-bytes", serial.bytes, "its size in bytes (default 4)")
-        ->transform(kUnsignedNumber)
+    batchMode->add_option("--serial-bytes", serial.bytes, "its size in bytes, 1 to 32 (default 4)")
+        ->transform(numberUpTo(32))
+        ->check(atLeastOne(": the serial number takes 1 to 32 bytes"))
         ->needs(serialAt);
     batchMode->add_option("--serial-format", serial.format, "le, be or ascii (default le)")
         ->check(CLI::IsMember({"le", "be", "ascii"}))
@@ -201,7 +218,7 @@ int main(int argc, char **argv) {
         *merge ? "catalogue merge" : app.get_subcommands().front()->get_name();
     const int code = [&] {
         if (*list)
-            return listChips(options, text);
+            return listChips(options, filter);
         if (*merge)
             return mergeCatalogueCommand(options);
         if (*convert)

@@ -21,7 +21,8 @@ TEST_F(Cli, ListsTheChipsWhoseNameHoldsTheText) {
     EXPECT_EQ(json.code, 0);
     EXPECT_EQ(json.out, "[\n{\"type\":\"25_SPI_FLASH\",\"maker\":\"GigaDevice\",\"model\":"
                         "\"GD25Q64\",\"id\":\"0xC84017\",\"size\":8388608,\"page\":256,"
-                        "\"voltage\":\"3.3V\"}\n]\n");
+                        "\"voltage\":\"3.3V\",\"family\":0,\"subType\":0,\"delay\":2,"
+                        "\"eepromSize\":0,\"eepromPage\":0,\"association\":0}\n]\n");
     const std::string all = cli("list --catalogue " + catalogue).out;
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3); // every chip without a text
     EXPECT_EQ(cli("list nothing-like-it --json --catalogue " + catalogue).out, "[\n]\n");
