@@ -1,0 +1,18 @@
+#pragma once
+// A stretch of chip addresses.
+
+#include <cstdint>
+#include <vector>
+
+namespace korvat {
+
+// Chip addresses [start, end); the buffer's data lies at the same addresses.
+struct Bounds {
+    std::uint32_t start;
+    std::uint32_t end;
+};
+
+// Sorts the stretches and merges those that overlap or touch.
+void mergeBounds(std::vector<Bounds> &bounds);
+
+} // namespace korvat
