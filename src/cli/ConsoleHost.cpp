@@ -47,8 +47,8 @@ void ConsoleHost::insertLogLine(std::string_view line) {
         return;
     if (m_bar && m_drawnPercent >= 0)
         std::fputs("\r\033[K", stderr);
-    std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
-    std::fflush(stdout);
+    std::fprintf(m_log, "%.*s\n", static_cast<int>(line.size()), line.data());
+    std::fflush(m_log);
 }
 
 std::string ConsoleHost::timeText() const {

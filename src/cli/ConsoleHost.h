@@ -7,6 +7,7 @@
 #include "base/OperationHost.h"
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,14 @@ public:
     // Whether Ctrl+C cancels what runs now (it does unless switched off, as batch mode
     // does between passes, where it only ends the run).
     void setInterruptible(bool on) { m_interruptible = on; }
+    // Log lines on standard error, for a command whose standard output carries data.
+    void logToStandardError() { m_log = stderr; }
 
 private:
     void drawBar();
 
     bool m_quiet, m_json, m_bar;
+    std::FILE *m_log = stdout;
     bool m_interruptible = true;
     std::vector<std::string> m_lines, m_errors;
     std::uint32_t m_maximum = 0, m_value = 0;
