@@ -10,6 +10,7 @@ namespace korvat {
 struct Bounds {
     std::uint32_t start;
     std::uint32_t end;
+    friend bool operator==(const Bounds &, const Bounds &) = default;
 };
 
 // Sorts the stretches and merges those that overlap or touch.
