@@ -118,11 +118,11 @@ int main(int argc, char **argv) {
     convert->add_flag("--force", conversion.force, "replace OUT when it exists");
     convert
         ->add_option("--in-format", conversion.inFormat,
-                     "IN's format in place of its extension (required for -)")
+                     "IN's format, in place of its extension (required for -)")
         ->check(formats);
     convert
         ->add_option("--out-format", conversion.outFormat,
-                     "OUT's format in place of its extension (raw for -)")
+                     "OUT's format, in place of its extension (raw for -)")
         ->check(formats);
 
     CLI::App *devices =
@@ -150,8 +150,7 @@ int main(int argc, char **argv) {
         c->add_flag("--force", args.force, forceHelp);
         return c;
     };
-    const char *formatIn = "raw, ihex or srec: FILE's format in place of its extension "
-                           "(required for -)";
+    const char *formatIn = "FILE's format, in place of its extension (required for -)";
     const char *longFile = "take a FILE longer than the chip, cut to the chip";
     const char *fileBytes =
         "compare only the addresses an Intel HEX or S-record FILE holds (raw: all)";
@@ -161,9 +160,7 @@ int main(int argc, char **argv) {
                                   "read the chip into FILE; with --range only that part is "
                                   "saved (the chip is read whole)",
                                   "file to write (format by extension); - for standard output"),
-                   chip,
-                   "raw, ihex or srec: the format to save, in place of FILE's extension "
-                   "(raw for -)",
+                   chip, "the format to save in, in place of FILE's extension (raw for -)",
                    "replace FILE when it exists");
     addFileOptions(addChipCommand("write", "write FILE to the chip",
                                   "file to write to the chip; - for standard input"),
