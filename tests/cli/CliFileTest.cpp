@@ -102,6 +102,16 @@ TEST_F(CliFiles, StandardInputAndOutput) {
     EXPECT_EQ(broken.code, 4);
     EXPECT_TRUE(has(broken, "korvat-cli: standard input: line 2: Checksum Error type 0"));
     EXPECT_EQ(run(k() + "write - --format raw --chip W25Q64FV < /dev/null").code, 4);
+    const Result flood =
+        run("head -c 67108865 /dev/zero | " + k() + "write - --format raw --chip W25Q64FV");
+    EXPECT_EQ(flood.code, 4);
+    EXPECT_TRUE(has(flood, "standard input: more than 64 MiB, more than the buffer holds"));
+    // A reader that goes away fails the save; the program is not killed by SIGPIPE.
+    shell("(" + k() + "read - --chip W25Q64FV 2>" + path("err.txt") + "; echo $? >" +
+          path("code.txt") + ") | head -c 10 >/dev/null");
+    EXPECT_EQ(slurp(path("code.txt")), "4\n");
+    EXPECT_NE(slurp(path("err.txt")).find("standard output: Error writing file: Broken pipe"),
+              std::string::npos);
     // convert and batch take "-" as well.
     const Result converted =
         shell(feed + KORVAT_CLI " convert - - --in-format ihex --out-format srec 2>/dev/null");
