@@ -114,11 +114,12 @@ bool StandardInput::take(FileKind kind, MessageSink &sink) {
         const ssize_t n = ::read(STDIN_FILENO, block.data(), block.size());
         if (n < 0 && errno == EINTR && !interrupted())
             continue;
+        if (interrupted()) { // Ctrl+C ends the wait for a pipe that brings nothing
+            sink.showError("interrupted");
+            return false;
+        }
         if (n < 0) {
-            if (interrupted())
-                sink.showError("interrupted");
-            else
-                sink.showFileError(codec::kReadFailed, {0, errno});
+            sink.showFileError(codec::kReadFailed, {0, errno});
             return false;
         }
         if (n == 0)
