@@ -39,21 +39,21 @@ std::string scratch(const char *name) {
     return std::string(tmp ? tmp : "/tmp") + "/korvat-bench-" + std::to_string(getpid()) + name;
 }
 
-template <bool (*Write)(const std::string &, std::span<const std::uint8_t>)>
+template <bool (*Write)(const std::string &, std::span<const std::uint8_t>, std::uint32_t)>
 void writeBench(benchmark::State &state, const char *name) {
     const std::string path = scratch(name);
     for (auto _ : state)
-        if (!Write(path, image()))
+        if (!Write(path, image(), 0))
             state.SkipWithError("write failed");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kImage));
     std::remove(path.c_str());
 }
 
-template <bool (*Write)(const std::string &, std::span<const std::uint8_t>),
+template <bool (*Write)(const std::string &, std::span<const std::uint8_t>, std::uint32_t),
           std::uint32_t (*Read)(const std::string &, std::span<std::uint8_t>, MessageSink &)>
 void readBench(benchmark::State &state, const char *name) {
     const std::string path = scratch(name);
-    Write(path, image());
+    Write(path, image(), 0);
     std::vector<std::uint8_t> buffer(kImage);
     NullSink sink;
     for (auto _ : state)

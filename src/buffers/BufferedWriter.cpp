@@ -1,5 +1,7 @@
 #include "BufferedWriter.h"
 
+#include "base/FileHelpers.h"
+
 #include <cstring>
 
 namespace korvat {
@@ -9,12 +11,16 @@ constexpr std::size_t kBlock = 1 << 20;
 
 BufferedWriter::BufferedWriter(const std::string &path) : m_file(path), m_buffer(kBlock) {}
 
+BufferedWriter::BufferedWriter(int fd) : m_file({}), m_fd(fd), m_buffer(kBlock) {}
+
 bool BufferedWriter::open() {
-    return m_ok = m_file.open();
+    return m_ok = m_fd >= 0 || m_file.open();
 }
 
 void BufferedWriter::flush() {
-    if (m_used > 0 && !m_file.write(m_buffer.data(), m_used))
+    if (m_used > 0 && m_ok &&
+        !(m_fd >= 0 ? writeAll(m_fd, m_buffer.data(), m_used)
+                    : m_file.write(m_buffer.data(), m_used)))
         m_ok = false;
     m_used = 0;
 }
@@ -34,7 +40,7 @@ void BufferedWriter::put(std::string_view text) {
 
 bool BufferedWriter::finish() {
     flush();
-    return m_ok && m_file.commit();
+    return m_ok && (m_fd >= 0 || m_file.commit());
 }
 
 } // namespace korvat

@@ -92,4 +92,19 @@ std::optional<std::string> setAddressFromText(std::int64_t &address, std::string
     return std::nullopt;
 }
 
+void mergeBounds(std::vector<Bounds> &bounds) {
+    std::sort(bounds.begin(), bounds.end(),
+              [](const Bounds &a, const Bounds &b) { return a.start < b.start; });
+    std::size_t kept = 0;
+    for (const Bounds &b : bounds) {
+        if (b.start >= b.end)
+            continue;
+        if (kept > 0 && b.start <= bounds[kept - 1].end)
+            bounds[kept - 1].end = std::max(bounds[kept - 1].end, b.end);
+        else
+            bounds[kept++] = b;
+    }
+    bounds.resize(kept);
+}
+
 } // namespace korvat

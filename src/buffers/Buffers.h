@@ -2,6 +2,7 @@
 // The FLASH and EEPROM buffers, the loaded length of the FLASH buffer and the address
 // range, with the rules that move them.
 
+#include "Bounds.h"
 #include "LargeBlock.h"
 #include "base/TextTable.h"
 #include "catalogue/ChipRecord.h"
@@ -26,12 +27,6 @@ struct AddressRange {
     std::int64_t start = 0;
     std::int64_t end = 0;
     bool enabled = false;
-};
-
-// Chip addresses [start, end); the buffer's data lies at the same addresses.
-struct Bounds {
-    std::uint32_t start;
-    std::uint32_t end;
 };
 
 // What an address range covers on the chip: its start rounded down and its end address

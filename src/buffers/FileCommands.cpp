@@ -7,9 +7,9 @@
 #include "FileIO.h"
 #include "base/HexText.h"
 #include "base/MessageSink.h"
+#include "base/OperationHost.h"
 #include "base/Prompter.h"
 #include "catalogue/ChipRecord.h"
-#include "base/OperationHost.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,6 +58,7 @@ struct Staged {
     LargeBlock bytes;
     std::size_t size = 0;
     std::uint32_t loaded = 0; // what loadFile returned
+    std::vector<Bounds> held; // copy indexes a text file's data records wrote
     std::size_t changed = 0;  // bytes from the start of the copy the file may have changed
     bool failed = false;      // the load said why it brought nothing
 };
@@ -68,6 +69,10 @@ struct Noticing : MessageSink {
     void showError(std::string_view text) override {
         shown = true;
         to.showError(text);
+    }
+    void showFileError(std::string_view text, const FileSpot &spot) override {
+        shown = true;
+        to.showFileError(text, spot);
     }
     MessageSink &to;
     bool shown = false;
@@ -96,7 +101,7 @@ std::optional<Staged> stage(RegularFile file, FileKind kind, std::span<const std
                     buffer.size() - replaced.end);
     }
     Noticing noticing(sink);
-    s.loaded = loadFile(std::move(file), kind, {s.bytes.get(), s.size}, noticing);
+    s.loaded = loadFile(std::move(file), kind, {s.bytes.get(), s.size}, noticing, &s.held);
     s.failed = s.loaded == 0 && noticing.shown;
     // A text reader that failed keeps what it stored before it stopped, as the view then
     // shows; a raw file that failed brings nothing.
@@ -182,13 +187,14 @@ std::optional<std::string> FileCommands::chooseOther(const std::vector<std::stri
     return path;
 }
 
-bool FileCommands::openPath(const std::string &path, BufferTab tab, const ChipRecord &chip) {
+bool FileCommands::openPath(const std::string &path, BufferTab tab, const ChipRecord &chip,
+                            const OpenAs &as) {
     m_lastFolder = std::filesystem::path(path).parent_path().string();
-    if (tab == BufferTab::Flash && !loadIntoFlash(path, chip))
+    if (tab == BufferTab::Flash && !loadIntoFlash(path, chip, as.kind))
         return false;
-    if (tab == BufferTab::Eeprom && !loadIntoEeprom(path, chip))
+    if (tab == BufferTab::Eeprom && !loadIntoEeprom(path, chip, as.kind))
         return false;
-    log(text(txtOpenLog) + path);
+    log(text(txtOpenLog) + (as.shownName.empty() ? path : as.shownName));
     return true;
 }
 
@@ -210,7 +216,8 @@ bool FileCommands::openDropped(const std::vector<std::string> &paths, BufferTab 
 // The replaced part is 0xFF before the file comes in, so no byte of an earlier file is
 // left in it, while a range still lets an image be built from several files. A file
 // reaching past the chip is kept only after Yes, and then counts as the chip's capacity.
-bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip) {
+bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip,
+                                 std::optional<FileKind> asKind) {
     const AddressRange &range = m_buffers.range;
     Part replaced{0, kFlashBufferSize};
     if (range.enabled) {
@@ -226,7 +233,7 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
     RegularFile file = openToLoad(path, m_sink, m_language);
     if (!file)
         return false;
-    const FileKind kind = fileKind(path, file);
+    const FileKind kind = asKind.value_or(fileKind(path, file));
     const std::size_t at = carriesAddresses(kind) ? 0 : replaced.start;
     const auto staged = stage(std::move(file), kind, m_buffers.flash(), at, replaced, m_sink);
     if (!staged) {
@@ -248,17 +255,23 @@ bool FileCommands::loadIntoFlash(const std::string &path, const ChipRecord &chip
         land(*staged, m_buffers.flash(), at, replaced);
     m_buffers.loadedLength = static_cast<std::int32_t>(n);
     m_buffers.reloadFlashView(m_flashView, chip.capacity);
+    m_flashHeld = staged->held;
+    std::erase_if(m_flashHeld, [&](const Bounds &b) { return b.start >= n; });
+    if (!m_flashHeld.empty())
+        m_flashHeld.back().end =
+            std::min<std::uint32_t>(m_flashHeld.back().end, static_cast<std::uint32_t>(n));
     return true;
 }
 
 // The EEPROM buffer is all 0xFF before the file comes in; the address range plays no
 // part.
-bool FileCommands::loadIntoEeprom(const std::string &path, const ChipRecord &chip) {
+bool FileCommands::loadIntoEeprom(const std::string &path, const ChipRecord &chip,
+                                  std::optional<FileKind> asKind) {
     const Part whole{0, kEepromBufferSize};
     RegularFile file = openToLoad(path, m_sink, m_language);
     if (!file)
         return false;
-    const FileKind kind = fileKind(path, file);
+    const FileKind kind = asKind.value_or(fileKind(path, file));
     const auto staged = stage(std::move(file), kind, m_buffers.eeprom(), 0, whole, m_sink);
     if (!staged) {
         m_sink.showError(text(txtOpenOutOfMemory));

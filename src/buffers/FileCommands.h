@@ -4,6 +4,8 @@
 // it replaces, the capacity question, the loaded length, the views and the log line;
 // and the folder the dialogs start in.
 
+#include "Bounds.h"
+#include "FileIO.h"
 #include "base/FileChooser.h"
 #include "base/TextTable.h"
 
@@ -38,6 +40,12 @@ std::vector<std::string> openFilters(int language);
 // The tab of the main window that an opened file goes to.
 enum class BufferTab { Flash, Eeprom, Other };
 
+// How openPath takes a file beyond what its name says (the command line's choices).
+struct OpenAs {
+    std::optional<FileKind> kind; // the file's kind whatever its extension
+    std::string shownName;        // what the log calls the file, if not its path
+};
+
 class FileCommands {
 public:
     FileCommands(Buffers &buffers, BufferView &flashView, BufferView &eepromView,
@@ -51,7 +59,8 @@ public:
     // while it is read, the person answered No to the capacity question or the file
     // could not be staged; the buffers, the views, the loaded length and the log are
     // then as they were. A text file that fails part-way keeps what its reader stored.
-    bool openPath(const std::string &path, BufferTab tab, const ChipRecord &chip);
+    bool openPath(const std::string &path, BufferTab tab, const ChipRecord &chip,
+                  const OpenAs &as = {});
     // Files dropped on the window: the first is opened, and the log says when there
     // were more.
     bool openDropped(const std::vector<std::string> &paths, BufferTab tab, const ChipRecord &chip);
@@ -68,9 +77,16 @@ public:
     const std::string &lastFolder() const { return m_lastFolder; }
     void setLastFolder(std::string folder) { m_lastFolder = std::move(folder); }
 
+    // The chip addresses the file opened last onto the FLASH tab holds: for an Intel HEX
+    // or S-record file those its data records wrote, sorted and merged, and cut to the
+    // chip when it reached past it; empty for a raw or capsule file.
+    const std::vector<Bounds> &flashHeld() const { return m_flashHeld; }
+
 private:
-    bool loadIntoFlash(const std::string &path, const ChipRecord &chip);
-    bool loadIntoEeprom(const std::string &path, const ChipRecord &chip);
+    bool loadIntoFlash(const std::string &path, const ChipRecord &chip,
+                       std::optional<FileKind> kind);
+    bool loadIntoEeprom(const std::string &path, const ChipRecord &chip,
+                        std::optional<FileKind> kind);
     void log(std::string_view line);
     std::string text(TextName name) const;
 
@@ -83,6 +99,7 @@ private:
     FileChooser &m_chooser;
     const int &m_language;
     std::string m_lastFolder;
+    std::vector<Bounds> m_flashHeld;
 };
 
 } // namespace korvat

@@ -4,6 +4,7 @@
 #include "IntelHex.h"
 #include "SRecord.h"
 #include "base/AtomicFile.h"
+#include "base/FileHelpers.h"
 #include "base/Prompter.h"
 #include "base/TextTable.h"
 
@@ -68,12 +69,12 @@ std::uint32_t loadRaw(const RegularFile &file, std::span<std::uint8_t> buffer, s
     const int fd = file.fd();
     struct stat st {};
     if (fstat(fd, &st) != 0) {
-        sink.showError(codec::kReadFailed);
+        sink.showFileError(codec::kReadFailed, {0, errno});
         return 0;
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > buffer.size()) {
-        sink.showError(kTooBig);
+        sink.showFileError(kTooBig, {});
         return 0;
     }
     if (size <= skip)
@@ -83,8 +84,12 @@ std::uint32_t loadRaw(const RegularFile &file, std::span<std::uint8_t> buffer, s
     const auto want = static_cast<std::size_t>(size - skip);
     std::size_t got = 0;
     if (lseek(fd, static_cast<off_t>(skip), SEEK_SET) < 0 ||
-        !readAll(fd, buffer.data(), want, got) || got != want) {
-        sink.showError(codec::kReadFailed);
+        !readAll(fd, buffer.data(), want, got)) {
+        sink.showFileError(codec::kReadFailed, {0, errno});
+        return 0;
+    }
+    if (got != want) { // it shrank meanwhile
+        sink.showFileError(codec::kReadFailed, {});
         return 0;
     }
     return static_cast<std::uint32_t>(got);
@@ -101,18 +106,27 @@ bool firstCharacter(const RegularFile &file, char &c) {
     return n >= 0;
 }
 
+// The system's error number of the last call that failed, or 0 after a failure that
+// set none; errno is cleared before the save so that no earlier failure shows.
 bool saveRaw(const std::string &path, std::span<const std::uint8_t> data, MessageSink &sink,
              int language) {
     AtomicFile file(path);
+    errno = 0;
     if (!file.open()) {
-        sink.showError(kCannotCreate);
+        sink.showFileError(kCannotCreate, {0, errno});
         return false;
     }
     if (!file.write(data.data(), data.size()) || !file.commit()) {
-        sink.showError(text(txtWriteError, language));
+        sink.showFileError(text(txtWriteError, language), {0, errno});
         return false;
     }
     return true;
+}
+
+bool saveText(const std::string &path, FileKind kind, std::uint32_t base,
+              std::span<const std::uint8_t> data) {
+    return kind == FileKind::SRecord ? writeSRecord(path, data, base)
+                                     : writeIntelHex(path, data, base);
 }
 
 } // namespace
@@ -152,11 +166,13 @@ FileKind fileKind(const std::string &path, const RegularFile &file) {
 }
 
 RegularFile openToLoad(const std::string &path, MessageSink &sink, int language) {
+    errno = 0;
     RegularFile file(path);
+    const int error = errno; // of the open or the look at the path that failed
     if (file.problem() == RegularFile::Problem::NotRegular)
         sink.showError(notRegularFileText(path, language));
     else if (!file)
-        sink.showError(kCannotOpen);
+        sink.showFileError(kCannotOpen, {0, error});
     return file;
 }
 
@@ -176,14 +192,16 @@ std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::ui
 }
 
 std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> buffer,
-                       MessageSink &sink) {
+                       MessageSink &sink, std::vector<Bounds> *held) {
+    if (held)
+        held->clear();
     if (!file)
         return 0;
     switch (kind) {
     case FileKind::IntelHex:
-        return readIntelHex(file.release(), buffer, sink);
+        return readIntelHex(file.release(), buffer, sink, held);
     case FileKind::SRecord:
-        return readSRecord(file.release(), buffer, sink);
+        return readSRecord(file.release(), buffer, sink, held);
     case FileKind::Capsule:
         return loadRaw(file, buffer, kCapsuleHeader, sink);
     case FileKind::Raw:
@@ -201,16 +219,32 @@ FileKind saveKind(const std::string &path) {
 
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,
               MessageSink &sink, int language) {
+    return saveFile(path, saveKind(path), 0, data, prompter, sink, language);
+}
+
+bool saveFile(const std::string &path, FileKind kind, std::uint32_t base,
+              std::span<const std::uint8_t> data, Prompter &prompter, MessageSink &sink,
+              int language) {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0 && !prompter.askYesNo(text(txtOverwriteQuestion, language)))
         return false;
-    const FileKind kind = saveKind(path);
-    if (kind == FileKind::Raw)
+    if (kind != FileKind::IntelHex && kind != FileKind::SRecord)
         return saveRaw(path, data, sink, language);
-    const bool ok =
-        kind == FileKind::SRecord ? writeSRecord(path, data) : writeIntelHex(path, data);
+    errno = 0;
+    const bool ok = saveText(path, kind, base, data);
     if (!ok)
-        sink.showError(text(txtWriteError, language));
+        sink.showFileError(text(txtWriteError, language), {0, errno});
+    return ok;
+}
+
+bool saveFile(int fd, FileKind kind, std::uint32_t base, std::span<const std::uint8_t> data,
+              MessageSink &sink, int language) {
+    errno = 0;
+    const bool ok = kind == FileKind::SRecord    ? writeSRecord(fd, data, base)
+                    : kind == FileKind::IntelHex ? writeIntelHex(fd, data, base)
+                                                 : writeAll(fd, data.data(), data.size());
+    if (!ok)
+        sink.showFileError(text(txtWriteError, language), {0, errno});
     return ok;
 }
 

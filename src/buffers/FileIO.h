@@ -2,6 +2,7 @@
 // Loading buffer files (raw, BIOS capsule, EEPROM, Intel HEX, S-record, chosen by the
 // extension) and saving the FLASH buffer in the format its name asks for.
 
+#include "Bounds.h"
 #include "base/MessageSink.h"
 #include "base/RegularFile.h"
 
@@ -42,8 +43,9 @@ constexpr bool carriesAddresses(FileKind kind) {
 }
 
 // The file opened for a load. One that cannot be opened is "Can't open File", in every
-// format; one that is not a regular file (a named pipe, a device, a folder) is neither
-// opened nor waited on, and the sink is told so in the language. Both come back empty.
+// format (with the system's reason, for a sink that shows it); one that is not a
+// regular file (a named pipe, a device, a folder) is neither opened nor waited on, and
+// the sink is told so in the language, naming the path. Both come back empty.
 RegularFile openToLoad(const std::string &path, MessageSink &sink, int language);
 
 // Loads the file into the buffer from its first byte; the buffer's size is the limit.
@@ -55,9 +57,12 @@ std::uint32_t loadFile(const std::string &path, std::span<std::uint8_t> buffer, 
                        int language = 2);
 std::uint32_t loadFile(const std::string &path, FileKind kind, std::span<std::uint8_t> buffer,
                        MessageSink &sink, int language = 2);
-// Loads the file openToLoad opened, which it closes.
+// Loads the file openToLoad opened, which it closes. With held, the buffer indexes the
+// data records of an Intel HEX or S-record file wrote, sorted and merged (empty for
+// other kinds and after a failure). Messages about the file come through
+// showFileError, with the line of a text file and the system's reason where there are.
 std::uint32_t loadFile(RegularFile file, FileKind kind, std::span<std::uint8_t> buffer,
-                       MessageSink &sink);
+                       MessageSink &sink, std::vector<Bounds> *held = nullptr);
 
 // The format a save writes for the name: S-records or Intel HEX by the names above
 // (".src" too, as S-records), anything else raw.
@@ -67,6 +72,16 @@ FileKind saveKind(const std::string &path);
 // existing file is replaced only after Yes to the overwrite question, and only once
 // everything was written; on failure it is left as it was. True when the file was saved.
 bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Prompter &prompter,
+              MessageSink &sink, int language);
+// The same in the kind given (Raw for anything but the text formats), the text formats
+// with the first byte at address base. Failures come through showFileError with the
+// system's reason.
+bool saveFile(const std::string &path, FileKind kind, std::uint32_t base,
+              std::span<const std::uint8_t> data, Prompter &prompter, MessageSink &sink,
+              int language);
+// Writes the bytes to an open descriptor (standard output), which stays open: nothing is
+// asked, and a failure may leave part of them written.
+bool saveFile(int fd, FileKind kind, std::uint32_t base, std::span<const std::uint8_t> data,
               MessageSink &sink, int language);
 
 } // namespace korvat

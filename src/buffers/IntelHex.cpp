@@ -113,6 +113,37 @@ char *putRecord(char *out, std::uint32_t type, std::uint32_t offset,
     return out;
 }
 
+// Records start at multiples of 32 (the first may start later), so none crosses a
+// 64 KiB boundary; the first record past one, written or left out, brings the type-04
+// record of its 64 KiB.
+bool write(BufferedWriter &out, std::span<const std::uint8_t> data, std::uint32_t base) {
+    if (!out.open())
+        return false;
+    constexpr std::size_t kLongestRecord = 1 + 2 + 4 + 2 + 2 * kRecordBytes + 2 + 2;
+    std::uint64_t upperBase = 0;
+    for (std::size_t position = 0; position < data.size();) {
+        const std::uint64_t address = base + std::uint64_t{position};
+        const std::size_t length =
+            std::min<std::size_t>(kRecordBytes - address % kRecordBytes, data.size() - position);
+        const auto bytes = data.subspan(position, length);
+        position += length;
+        if (address - upperBase > 0xFFFF) {
+            upperBase = address & ~std::uint64_t{0xFFFF};
+            const std::uint8_t value[2] = {static_cast<std::uint8_t>(upperBase >> 24),
+                                           static_cast<std::uint8_t>(upperBase >> 16)};
+            char *p = out.reserve(kLongestRecord);
+            out.advance(static_cast<std::size_t>(putRecord(p, kLinear, 0, value) - p));
+        }
+        if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
+            continue;
+        char *p = out.reserve(kLongestRecord);
+        out.advance(static_cast<std::size_t>(
+            putRecord(p, kData, static_cast<std::uint32_t>(address - upperBase), bytes) - p));
+    }
+    out.put(":00000001FF\r\n");
+    return out.finish();
+}
+
 } // namespace
 
 std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buffer,
@@ -120,33 +151,24 @@ std::uint32_t readIntelHex(const std::string &path, std::span<std::uint8_t> buff
     return Reader(buffer, sink).readFile(path, kIntelHexWindow, "Error reading File");
 }
 
-std::uint32_t readIntelHex(int fd, std::span<std::uint8_t> buffer, MessageSink &sink) {
-    return Reader(buffer, sink).readFile(fd, kIntelHexWindow, "Error reading File");
+std::uint32_t readIntelHex(int fd, std::span<std::uint8_t> buffer, MessageSink &sink,
+                           std::vector<Bounds> *held) {
+    Reader reader(buffer, sink);
+    const std::uint32_t extent = reader.readFile(fd, kIntelHexWindow, "Error reading File");
+    if (held)
+        *held = reader.held();
+    return extent;
 }
 
-bool writeIntelHex(const std::string &path, std::span<const std::uint8_t> data) {
+bool writeIntelHex(const std::string &path, std::span<const std::uint8_t> data,
+                   std::uint32_t base) {
     BufferedWriter out(path);
-    if (!out.open())
-        return false;
-    constexpr std::size_t kLongestRecord = 1 + 2 + 4 + 2 + 2 * kRecordBytes + 2 + 2;
-    std::size_t upperBase = 0;
-    for (std::size_t position = 0; position < data.size(); position += kRecordBytes) {
-        if (position - upperBase > 0xFFFF) {
-            upperBase = position & ~std::size_t{0xFFFF};
-            const std::uint8_t value[2] = {static_cast<std::uint8_t>(upperBase >> 24),
-                                           static_cast<std::uint8_t>(upperBase >> 16)};
-            char *p = out.reserve(kLongestRecord);
-            out.advance(static_cast<std::size_t>(putRecord(p, kLinear, 0, value) - p));
-        }
-        const auto bytes = data.subspan(position, std::min(kRecordBytes, data.size() - position));
-        if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
-            continue;
-        char *p = out.reserve(kLongestRecord);
-        out.advance(static_cast<std::size_t>(
-            putRecord(p, kData, static_cast<std::uint32_t>(position - upperBase), bytes) - p));
-    }
-    out.put(":00000001FF\r\n");
-    return out.finish();
+    return write(out, data, base);
+}
+
+bool writeIntelHex(int fd, std::span<const std::uint8_t> data, std::uint32_t base) {
+    BufferedWriter out(fd);
+    return write(out, data, base);
 }
 
 } // namespace korvat

@@ -20,6 +20,7 @@ LineReader::~LineReader() {
 
 bool LineReader::open(const std::string &path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_error = m_fd < 0 ? errno : 0;
     return m_fd >= 0;
 }
 
@@ -43,8 +44,10 @@ bool LineReader::fill() {
         const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            m_error = errno;
             return false;
+        }
         if (n == 0)
             m_eof = true;
         m_end += static_cast<std::size_t>(n);

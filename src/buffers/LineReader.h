@@ -33,6 +33,8 @@ public:
     // Reads on. The view holds the line, or the window's bytes for TooLong, and stays
     // valid until the next call; reading may go on after a line that is too long.
     Result next(std::string_view &line);
+    // The system's error number of the read that failed (Failed), or 0.
+    int error() const { return m_error; }
 
 private:
     bool fill();
@@ -43,6 +45,7 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     bool m_eof = false;
+    int m_error = 0;
 };
 
 } // namespace korvat

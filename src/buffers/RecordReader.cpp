@@ -25,7 +25,10 @@ std::uint32_t RecordReader::readFile(int fd, std::size_t window, std::string_vie
 std::uint32_t RecordReader::readLines(LineReader &in, std::string_view endMessage) {
     std::string_view text;
     for (;;) {
-        switch (in.next(text)) {
+        const LineReader::Result result = in.next(text);
+        if (result == LineReader::Result::Line || result == LineReader::Result::TooLong)
+            ++m_line;
+        switch (result) {
         case LineReader::Result::Line:
             if (!line(text))
                 return static_cast<std::uint32_t>(m_extent);
@@ -38,9 +41,11 @@ std::uint32_t RecordReader::readLines(LineReader &in, std::string_view endMessag
                 return static_cast<std::uint32_t>(m_extent);
             [[fallthrough]];
         case LineReader::Result::Failed:
-            m_sink.showError(codec::kReadFailed);
+            // Not about a line: the file ended before its end record, or a read failed.
+            m_extent = 0;
+            m_sink.showFileError(codec::kReadFailed, {0, in.error()});
             if (!endMessage.empty())
-                m_sink.showError(endMessage);
+                m_sink.showFileError(endMessage, {});
             return 0;
         }
     }
@@ -50,15 +55,27 @@ std::optional<std::uint32_t> RecordReader::field(std::string_view text, std::siz
                                                  std::size_t count) {
     const auto v = hex::parse(text, at, count);
     if (!v)
-        m_sink.showError(codec::kIllegalChar);
+        show(codec::kIllegalChar);
     return v;
 }
 
 bool RecordReader::fail(std::string_view message) {
     if (!message.empty())
-        m_sink.showError(message);
+        show(message);
     m_extent = 0;
     return false;
+}
+
+void RecordReader::show(std::string_view message) {
+    m_sink.showFileError(message, {m_line, 0});
+}
+
+std::vector<Bounds> RecordReader::held() const {
+    if (m_extent == 0)
+        return {};
+    std::vector<Bounds> held = m_held;
+    mergeBounds(held);
+    return held;
 }
 
 bool RecordReader::claim(std::uint64_t address, std::uint32_t length) {
@@ -79,6 +96,7 @@ bool RecordReader::storeData(std::string_view text, std::size_t dataAt, std::uin
         hex::decodeBytes(text.data() + dataAt, length + 1, bytes, fastSum)) {
         std::memcpy(out, bytes, length);
         sum += fastSum;
+        hold(address, length);
         return true;
     }
     // Not well formed: digit by digit, so the bytes before the bad one are stored.
@@ -90,7 +108,21 @@ bool RecordReader::storeData(std::string_view text, std::size_t dataAt, std::uin
             out[i] = static_cast<std::uint8_t>(*b);
         sum += *b;
     }
+    hold(address, length);
     return true; // only reached if the fast path missed a well-formed record
+}
+
+// Records follow each other in most files: a record that goes on where the last one
+// ended extends it, so the list stays short.
+void RecordReader::hold(std::uint64_t address, std::uint32_t length) {
+    if (length == 0)
+        return;
+    const auto start = static_cast<std::uint32_t>(address);
+    const auto end = static_cast<std::uint32_t>(address + length); // within the buffer
+    if (!m_held.empty() && m_held.back().end == start)
+        m_held.back().end = end;
+    else
+        m_held.push_back({start, end});
 }
 
 } // namespace korvat

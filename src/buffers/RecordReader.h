@@ -1,8 +1,10 @@
 #pragma once
 // What the Intel HEX and S-record readers share: reading the file line by line through
 // their window, reading hexadecimal fields with the "Illegal Char in File" message,
-// keeping the extent within the buffer, and storing a record's data and checksum.
+// keeping the extent within the buffer, storing a record's data and checksum and the
+// addresses the data records wrote, and telling the sink on which line a message arose.
 
+#include "Bounds.h"
 #include "base/MessageSink.h"
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvat {
 
@@ -31,6 +34,10 @@ public:
     // The same for a file opened elsewhere, which it reads from its start and closes.
     std::uint32_t readFile(int fd, std::size_t window, std::string_view endMessage);
 
+    // The buffer addresses the data records of a file read whole wrote, sorted and
+    // merged; empty after a failure.
+    std::vector<Bounds> held() const;
+
 protected:
     // Handles one line; false when reading ends, successfully or not.
     virtual bool line(std::string_view text) = 0;
@@ -42,6 +49,8 @@ protected:
     std::optional<std::uint32_t> field(std::string_view text, std::size_t at, std::size_t count);
     // Ends reading with extent 0, showing the message if there is one.
     bool fail(std::string_view message);
+    // Shows the message as one about the line read last.
+    void show(std::string_view message);
     // Extends the extent over [address, address + length); past the buffer it fails
     // with "File exceeds Maximum Size" and nothing may be stored.
     bool claim(std::uint64_t address, std::uint32_t length);
@@ -53,10 +62,13 @@ protected:
 
 private:
     std::uint32_t readLines(LineReader &in, std::string_view endMessage);
+    void hold(std::uint64_t address, std::uint32_t length);
 
     std::span<std::uint8_t> m_buffer;
     MessageSink &m_sink;
     std::uint64_t m_extent = 0;
+    std::uint32_t m_line = 0; // lines read so far, the one being handled included
+    std::vector<Bounds> m_held;
 };
 
 } // namespace korvat

@@ -87,33 +87,25 @@ bool Reader::data(std::string_view text, std::uint32_t k) {
     return true;
 }
 
-} // namespace
-
-std::uint32_t readSRecord(const std::string &path, std::span<std::uint8_t> buffer,
-                          MessageSink &sink) {
-    return Reader(buffer, sink).readFile(path, kSRecordWindow, {});
-}
-
-std::uint32_t readSRecord(int fd, std::span<std::uint8_t> buffer, MessageSink &sink) {
-    return Reader(buffer, sink).readFile(fd, kSRecordWindow, {});
-}
-
-bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data) {
-    BufferedWriter out(path);
+// Records start at multiples of 16 (the first may start later).
+bool write(BufferedWriter &out, std::span<const std::uint8_t> data, std::uint32_t base) {
     if (!out.open())
         return false;
-    const std::size_t count = data.size();
-    const int k = count <= 0xFFFF ? 2 : count <= 0xFFFFFF ? 3 : 4;
+    const std::uint64_t end = base + std::uint64_t{data.size()};
+    const int k = end <= 0xFFFF ? 2 : end <= 0xFFFFFF ? 3 : 4;
     const char type = static_cast<char>('1' + (k - 2));
     constexpr std::size_t kLongestRecord = 2 + 2 + 8 + 2 * kRecordBytes + 2 + 2;
 
     out.put("S00600004844521B\r\n");
-    for (std::size_t position = 0; position < count; position += kRecordBytes) {
-        const auto bytes = data.subspan(position, std::min(kRecordBytes, count - position));
+    for (std::size_t position = 0; position < data.size();) {
+        const auto address = static_cast<std::uint32_t>(base + position);
+        const std::size_t length =
+            std::min<std::size_t>(kRecordBytes - address % kRecordBytes, data.size() - position);
+        const auto bytes = data.subspan(position, length);
+        position += length;
         if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
             continue;
         const auto c = static_cast<std::uint32_t>(bytes.size() + static_cast<std::size_t>(k) + 1);
-        const auto address = static_cast<std::uint32_t>(position);
         std::uint32_t sum = c;
         for (int i = 0; i < k; ++i)
             sum += (address >> (8 * i)) & 0xFF;
@@ -134,6 +126,32 @@ bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data) {
     }
     out.put(k == 2 ? "S9030000FC\r\n" : k == 3 ? "S804000000FB\r\n" : "S70500000000FA\r\n");
     return out.finish();
+}
+
+} // namespace
+
+std::uint32_t readSRecord(const std::string &path, std::span<std::uint8_t> buffer,
+                          MessageSink &sink) {
+    return Reader(buffer, sink).readFile(path, kSRecordWindow, {});
+}
+
+std::uint32_t readSRecord(int fd, std::span<std::uint8_t> buffer, MessageSink &sink,
+                          std::vector<Bounds> *held) {
+    Reader reader(buffer, sink);
+    const std::uint32_t extent = reader.readFile(fd, kSRecordWindow, {});
+    if (held)
+        *held = reader.held();
+    return extent;
+}
+
+bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data, std::uint32_t base) {
+    BufferedWriter out(path);
+    return write(out, data, base);
+}
+
+bool writeSRecord(int fd, std::span<const std::uint8_t> data, std::uint32_t base) {
+    BufferedWriter out(fd);
+    return write(out, data, base);
 }
 
 } // namespace korvat

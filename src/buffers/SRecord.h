@@ -5,11 +5,13 @@
 // records of the smallest type that addresses the whole buffer, and the matching
 // terminator.
 
+#include "Bounds.h"
 #include "base/MessageSink.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace korvat {
 
@@ -18,16 +20,23 @@ namespace korvat {
 // before anything of it is stored.
 constexpr std::size_t kSRecordWindow = 1 + 1 + 2 + 2 * 255 + 2;
 
-// One past the highest index written, or 0 after any failure (which the sink is told;
-// a file that cannot be opened fails silently). The buffer's size is the limit; bytes
-// stored before a failure stay in it.
+// One past the highest index written, or 0 after any failure (which the sink is told,
+// with the line where there is one; a file that cannot be opened fails silently). The
+// buffer's size is the limit; bytes stored before a failure stay in it.
 std::uint32_t readSRecord(const std::string &path, std::span<std::uint8_t> buffer,
                           MessageSink &sink);
 // The same for a file the caller opened (see loadFile), read from its start and closed.
-std::uint32_t readSRecord(int fd, std::span<std::uint8_t> buffer, MessageSink &sink);
+// With held, the indexes the data records wrote (see RecordReader::held).
+std::uint32_t readSRecord(int fd, std::span<std::uint8_t> buffer, MessageSink &sink,
+                          std::vector<Bounds> *held = nullptr);
 
-// Writes the bytes with CR LF line ends; false when the file cannot be created or
-// written. The target is replaced only when all of it was written.
-bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data);
+// Writes the bytes with CR LF line ends, the first at address base (records start at
+// multiples of 16; the type is the smallest whose addresses reach base + the size);
+// false when the file cannot be created or written. The target is replaced only when
+// all of it was written.
+bool writeSRecord(const std::string &path, std::span<const std::uint8_t> data,
+                  std::uint32_t base = 0);
+// The same written to an open descriptor (standard output), which stays open.
+bool writeSRecord(int fd, std::span<const std::uint8_t> data, std::uint32_t base = 0);
 
 } // namespace korvat

@@ -194,6 +194,10 @@ int dryRun(const Options &options, const BatchArgs &args, const Catalogue &catal
 int batchCommand(const Options &options, const BatchArgs &args) {
     Console console;
     ConsoleHost host(options.quiet, options.json);
+    if (const auto problem = fileArgsProblem(args.chip, options.json)) {
+        console.showError(*problem);
+        return kUsage;
+    }
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
@@ -213,8 +217,8 @@ int batchCommand(const Options &options, const BatchArgs &args) {
     if (args.serial && !serialsUsable(args, chip, console))
         return kUsage;
     ChipBuffers work(chip, host, console, language);
-    if (!work.load(args.chip.file))
-        return kFileError;
+    if (!work.load(args.chip))
+        return interrupted() ? kInterrupted : kFileError;
     // Batch mode waits for chips, not for the programmer: without one it would wait on
     // for ever.
     if (const int unreached = programmerReachable(usb, connection, console, language))

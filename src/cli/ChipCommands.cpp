@@ -6,6 +6,7 @@
 #include "Numbers.h"
 #include "base/HexText.h"
 #include "base/TextTable.h"
+#include "buffers/Checksum.h"
 #include "buffers/FileIO.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ChipChoice.h"
@@ -52,6 +53,8 @@ struct Report {
     std::string file;                   // the file the command reads or writes, if any
     std::optional<PassOutcome> outcome; // how the operation ended, once it ran
     bool printed = false;               // the dry run printed its own object
+    // A read's: the CRC-32 of the bytes it saved, which --range makes a part of the chip.
+    std::optional<std::uint32_t> savedCrc;
 };
 
 void printJson(const std::string &command, const Report &report, int exitCode) {
@@ -59,7 +62,8 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
     // Another chip or none in the socket refuses the command before it starts.
     const bool started =
         o && o->failedStep != PassStep::WrongChip && o->failedStep != PassStep::NoChip;
-    const std::string crc = o && o->dataCrc ? "\"" + hexText(*o->dataCrc, 8) + "\"" : "null";
+    const auto crcValue = report.savedCrc ? report.savedCrc : o ? o->dataCrc : std::nullopt;
+    const std::string crc = crcValue ? "\"" + hexText(*crcValue, 8) + "\"" : "null";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", o ? o->seconds : 0.0);
     printJsonObject("{\"command\":" + jsonString(command) +
@@ -109,12 +113,16 @@ int dryRun(const Options &options, const ChipArgs &args, std::optional<Operation
 
 int runChipCommand(const Options &options, const ChipArgs &args, Console &console,
                    ConsoleHost &host, Report &report) {
+    if (const auto problem = fileArgsProblem(args, options.json)) {
+        console.showError(*problem);
+        return kUsage;
+    }
     const auto catalogue = loadCatalogue(options, console);
     if (!catalogue)
         return kFileError;
     const auto operation = operationOf(args.command);
     std::error_code unreadable; // a name that cannot be looked at is left to the save
-    if (operation == Operation::Read && !args.force &&
+    if (operation == Operation::Read && !args.force && !isStandardStream(args.file) &&
         std::filesystem::exists(args.file, unreadable)) {
         console.showError(args.file + " exists; --force replaces it");
         return kFileError;
@@ -162,8 +170,8 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
         work.buffers.range = *range;
     const bool takesImage =
         !operation || operation == Operation::Write || operation == Operation::Verify;
-    if (takesImage && !work.load(args.file))
-        return kFileError;
+    if (takesImage && !work.load(args))
+        return interrupted() ? kInterrupted : kFileError;
 
     // The engine first asks which chip is in the socket; another chip than the one named
     // refuses the command unless --ignore-id lets it go on.
@@ -191,11 +199,12 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
         return kChipProblem;
     if (report.outcome->failedStep == PassStep::Interrupted)
         console.showError("interrupted");
+    // The chip was read whole; --range saves only its part.
     if (report.outcome->passed && operation == Operation::Read) {
-        YesPrompter yes;
-        const auto count = std::min<std::size_t>(chip.capacity, work.buffers.flash().size());
-        if (!saveFile(args.file, work.buffers.flash().first(count), yes, console, language))
+        const SavedPart part = partToSave(work.buffers.flash(), chip, range);
+        if (!saveImage(args.file, args.format, part, console, language))
             return kFileError;
+        report.savedCrc = crc32Of(part.bytes);
     }
     return exitCodeOf(*report.outcome);
 }
@@ -225,26 +234,16 @@ int exitCodeOf(const PassOutcome &outcome) {
 
 ChipBuffers::ChipBuffers(const ChipRecord &chip, OperationHost &host, Console &console,
                          const int &language)
-    : m_chip(chip), m_console(console),
-      m_files(buffers, view, view, host, console, console, m_chooser, language) {
+    : m_chip(chip), m_host(host), m_console(console), m_naming(console), m_answer(console),
+      m_files(buffers, view, view, host, m_answer, m_naming, m_chooser, language) {
     setAddressFromText(buffers.range.end, buffers.resetForChip(chip, view, view));
-}
-
-bool ChipBuffers::load(const std::string &path) {
-    const std::size_t before = m_console.messages().size();
-    // The window keeps what a failed load left in the buffer; a command must not write it.
-    if (!m_files.openPath(path, BufferTab::Flash, m_chip) || m_console.messages().size() != before)
-        return false;
-    if (buffers.loadedLength <= 0) {
-        m_console.showError(path + ": the file holds nothing");
-        return false;
-    }
-    return true;
 }
 
 int chipCommand(const Options &options, const ChipArgs &args) {
     Console console;
     ConsoleHost host(options.quiet, options.json);
+    if (args.command == "read" && isStandardStream(args.file))
+        host.logToStandardError(); // standard output carries the image
     Report report;
     report.file = args.file;
     const int exitCode = runChipCommand(options, args, console, host, report);

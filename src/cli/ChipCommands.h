@@ -3,6 +3,7 @@
 // window's engines and rules, on the chip --chip names.
 
 #include "Commands.h"
+#include "ImageFiles.h"
 #include "buffers/BufferView.h"
 #include "buffers/Buffers.h"
 #include "buffers/FileCommands.h"
@@ -19,16 +20,17 @@ struct ChipRecord;
 namespace korvat::cli {
 
 struct ChipArgs {
-    std::string command; // erase, blank, read, write, verify, auto
-    std::string chip;    // --chip: MODEL or TYPE/MAKER/MODEL
-    bool detect = false; // --detect: the chip the programmer finds (--chip picks among
-                         // records that share its ID)
-    std::string file;    // read: where to; write, verify, auto: what
-    std::string range;   // --range START:END, hexadecimal, as the window's address range
-    bool force = false;  // read: replace an existing file
+    std::string command;   // erase, blank, read, write, verify, auto
+    std::string chip;      // --chip: MODEL or TYPE/MAKER/MODEL
+    bool detect = false;   // --detect: the chip the programmer finds (--chip picks among
+                           // records that share its ID)
+    std::string file;      // read: where to; write, verify, auto: what; "-": standard output, input
+    std::string range;     // --range START:END, hexadecimal, as the window's address range
+    bool force = false;    // read: replace FILE; the others: take a FILE longer than the chip
     bool ignoreId = false; // --ignore-id: go on when the socket holds another chip
     bool noErase = false, noVerify = false; // auto
-    bool fileBytes = false; // verify, auto: compare only the addresses the file holds
+    std::string format;     // --format raw, ihex or srec, in place of FILE's extension
+    bool fileBytes = false; // --file-bytes (verify, auto): compare only the addresses FILE holds
     bool dryRun = false;    // --dry-run: check everything, print what would be done
 };
 
@@ -59,17 +61,25 @@ public:
 class ChipBuffers {
 public:
     ChipBuffers(const ChipRecord &chip, OperationHost &host, Console &console, const int &language);
-    // False, with the message shown, when the file could not be read whole or holds
-    // nothing.
-    bool load(const std::string &path);
+    // Loads args.file (standard input for "-") in the --format kind, a file longer than
+    // the chip only with --force. False, with the message shown, when the file could not
+    // be read whole or holds nothing (ImageFiles.cpp).
+    bool load(const ChipArgs &args);
+    // The chip addresses the file loaded holds: for an Intel HEX or S-record file those
+    // its data records wrote, sorted and merged, [start, end), inside the chip; empty for
+    // a raw file.
+    const std::vector<Bounds> &held() const { return m_files.flashHeld(); }
 
     Buffers buffers;
     NoView view;
 
 private:
     const ChipRecord &m_chip;
+    OperationHost &m_host;
     Console &m_console;
     NoChooser m_chooser;
+    FileNaming m_naming;     // the file's messages, named
+    LongFileAnswer m_answer; // --force
     FileCommands m_files;
 };
 

@@ -18,12 +18,6 @@
 #include <vector>
 
 namespace korvat::cli {
-namespace {
-
-// The largest image a file command handles: the FLASH buffer of the window.
-constexpr std::size_t kImageMax = 64u << 20;
-
-} // namespace
 
 std::string cataloguePath(const Options &options) {
     if (!options.catalogue.empty())
@@ -137,38 +131,6 @@ int mergeCatalogueCommand(const Options &options) {
                         ",\"catalogue\":" + jsonString(target) + ",\"added\":[" + json + "]}");
     else
         std::printf("%s\n", textWith(txtMergeDone, options.language, {count, target}).c_str());
-    return kSuccess;
-}
-
-int convertFile(const Options &options, const std::string &in, const std::string &out,
-                std::optional<std::uint32_t> size, bool force) {
-    Console console;
-    std::error_code error;
-    if (!force && std::filesystem::exists(out, error)) {
-        console.showError(out + " exists; --force replaces it");
-        return kFileError;
-    }
-    // Any message means the input was not read whole (it could not be opened, is no
-    // regular file, or its reader stopped): OUT is then left as it is.
-    std::vector<std::uint8_t> image(kImageMax, 0xFF);
-    const std::uint32_t loaded = loadFile(in, image, console, options.language);
-    if (!console.messages().empty())
-        return kFileError;
-    const std::uint32_t count = size.value_or(loaded);
-    if (count > image.size()) {
-        console.showError("--size passes the largest image (" + std::to_string(kImageMax) +
-                          " bytes)");
-        return kUsage;
-    }
-    // The file was checked above: a Yes only lets saveFile write over what --force named.
-    YesPrompter yes;
-    if (!saveFile(out, std::span(image).first(count), yes, console, options.language))
-        return kFileError;
-    if (options.json)
-        printJsonObject("{\"command\":\"convert\"," + jsonResult(kSuccess, true) +
-                        ",\"bytes\":" + std::to_string(count) + "}");
-    else if (!options.quiet)
-        std::printf("%s: %u bytes written\n", out.c_str(), static_cast<unsigned>(count));
     return kSuccess;
 }
 

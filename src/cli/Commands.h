@@ -40,9 +40,6 @@ int listChips(const Options &options, const ChipFilter &filter);
 // (or the --catalogue file) lacks, and prints what it added.
 int mergeCatalogueCommand(const Options &options);
 
-// korvat-cli convert IN OUT: loads IN as Open does and writes OUT as Save does; size
-// bytes (default: what IN loaded). An existing OUT is replaced only with force.
-int convertFile(const Options &options, const std::string &in, const std::string &out,
-                std::optional<std::uint32_t> size, bool force);
+// korvat-cli convert: see ImageFiles.h.
 
 } // namespace korvat::cli

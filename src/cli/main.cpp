@@ -7,6 +7,7 @@
 #include "ConsoleHost.h"
 #include "FirmwareCommand.h"
 #include "Numbers.h"
+#include "ImageFiles.h"
 #include "Programmers.h"
 
 #include <CLI/CLI.hpp>
@@ -119,16 +120,29 @@ int main(int argc, char **argv) {
     CLI::App *merge = catalogue->add_subcommand(
         "merge", "add the installed default's chips that the user's catalogue lacks");
 
-    std::string in, out;
-    std::optional<std::uint32_t> size;
-    bool force = false;
+    const auto formats = CLI::IsMember({"raw", "ihex", "srec"});
+    ConvertArgs conversion;
     CLI::App *convert =
         app.add_subcommand("convert", "convert between raw, Intel HEX and S-record files");
-    convert->add_option("IN", in, "file to read (format by extension)")->required();
-    convert->add_option("OUT", out, "file to write (format by extension)")->required();
-    convert->add_option("--size", size, "bytes to write (default: what IN holds)")
+    convert
+        ->add_option("IN", conversion.in,
+                     "file to read (format by extension); - for standard input")
+        ->required();
+    convert
+        ->add_option("OUT", conversion.out,
+                     "file to write (format by extension); - for standard output")
+        ->required();
+    convert->add_option("--size", conversion.size, "bytes to write (default: what IN holds)")
         ->transform(numberUpTo(64u << 20)); // the largest image: the FLASH buffer
-    convert->add_flag("--force", force, "replace OUT when it exists");
+    convert->add_flag("--force", conversion.force, "replace OUT when it exists");
+    convert
+        ->add_option("--in-format", conversion.inFormat,
+                     "IN's format, in place of its extension (required for -)")
+        ->check(formats);
+    convert
+        ->add_option("--out-format", conversion.outFormat,
+                     "OUT's format, in place of its extension (raw for -)")
+        ->check(formats);
 
     CLI::App *devices =
         app.add_subcommand("devices", "the attached programmers: serial number and versions");
@@ -155,22 +169,47 @@ int main(int argc, char **argv) {
             c->add_option("FILE", chip.file, fileHelp)->required();
         return c;
     };
+    // The image file's options: its format, and the one --force of the command.
+    auto addFileOptions = [&](CLI::App *c, ChipArgs &args, const char *formatHelp,
+                              const char *forceHelp) {
+        c->add_option("--format", args.format, formatHelp)->check(formats);
+        c->add_flag("--force", args.force, forceHelp);
+        return c;
+    };
+    const char *formatIn = "FILE's format, in place of its extension (required for -)";
+    const char *longFile = "take a FILE longer than the chip, cut to the chip";
+    const char *fileBytes =
+        "compare only the addresses an Intel HEX or S-record FILE holds (raw: all)";
     addChipCommand("erase", "erase the chip", nullptr);
     addChipCommand("blank", "check that the chip is erased", nullptr);
-    addChipCommand("read", "read the whole chip into FILE", "file to write (format by extension)")
-        ->add_flag("--force", chip.force, "replace FILE when it exists");
-    addChipCommand("write", "write FILE to the chip", "file to write to the chip");
-    addChipCommand("verify", "compare the chip with FILE", "file to compare with");
-    CLI::App *autoPass = addChipCommand("auto", "erase, write and verify", "file to write");
+    addFileOptions(addChipCommand("read",
+                                  "read the chip into FILE; with --range only that part is "
+                                  "saved (the chip is read whole)",
+                                  "file to write (format by extension); - for standard output"),
+                   chip, "the format to save in, in place of FILE's extension (raw for -)",
+                   "replace FILE when it exists");
+    addFileOptions(addChipCommand("write", "write FILE to the chip",
+                                  "file to write to the chip; - for standard input"),
+                   chip, formatIn, longFile);
+    addFileOptions(addChipCommand("verify", "compare the chip with FILE",
+                                  "file to compare with; - for standard input"),
+                   chip, formatIn, longFile)
+        ->add_flag("--file-bytes", chip.fileBytes, fileBytes);
+    CLI::App *autoPass = addFileOptions(
+        addChipCommand("auto", "erase, write and verify", "file to write; - for standard input"),
+        chip, formatIn, longFile);
     autoPass->add_flag("--no-erase", chip.noErase, "do not erase first");
     autoPass->add_flag("--no-verify", chip.noVerify, "do not verify after");
+    autoPass->add_flag("--file-bytes", chip.fileBytes, fileBytes);
 
     // Batch mode.
     BatchArgs batch;
     korvat::SerialNumbers serial;
     CLI::App *batchMode = app.add_subcommand(
         "batch", "program every chip put in the socket with FILE, until Ctrl+C or --count");
-    batchMode->add_option("FILE", batch.chip.file, "file to write")->required();
+    batchMode->add_option("FILE", batch.chip.file, "file to write; - for standard input")
+        ->required();
+    addFileOptions(batchMode, batch.chip, formatIn, longFile);
     batchMode->add_option("--chip", batch.chip.chip, "the chip: MODEL, or TYPE/MAKER/MODEL");
     batchMode->add_flag("--detect", batch.chip.detect, "the chip found in the socket now");
     batchMode->add_flag("--dry-run", batch.chip.dryRun,
@@ -222,7 +261,7 @@ int main(int argc, char **argv) {
         if (*merge)
             return mergeCatalogueCommand(options);
         if (*convert)
-            return convertFile(options, in, out, size, force);
+            return convertFile(options, conversion);
         // Ctrl+C while the programmer is spoken to closes what is open first; in an
         // operation that is its bracket.
         catchInterrupt();

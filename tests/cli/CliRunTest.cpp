@@ -108,8 +108,9 @@ TEST_F(Cli, RefusalsSayWhy) {
     const std::string big = file("big.bin", std::string((8u << 20) + 1, 'x'));
     const Result tooLong = onSimulator(chip, "-q --json write " + big + " --chip W25Q64FV");
     EXPECT_EQ(tooLong.code, 4);
-    EXPECT_NE(tooLong.out.find("\"errors\":[\"File length is larger than chip capacity."),
-              std::string::npos)
+    EXPECT_NE(
+        tooLong.out.find("\"errors\":[\"" + big + ": File length is larger than chip capacity."),
+        std::string::npos)
         << tooLong.out;
     const std::string image = file("image.bin", "abc");
     EXPECT_EQ(onSimulator(chip, "write " + image + " --chip W25Q64FV --range 5000000:5000FFF").code,

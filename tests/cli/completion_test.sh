@@ -32,6 +32,7 @@ expect "read" re
 expect "--lang" --json --l
 expect "zh tw en" --lang ''
 expect "le be ascii" batch --serial-format ''
+expect "raw ihex srec" write --format ''
 options=" $(c read --) "
 for option in --chip --range --force --json --device; do
     [[ $options == *" $option "* ]] || fail "read lacks $option: $options"
