@@ -16,6 +16,7 @@
 #include "link/Usbbulk.h"
 #include "ops/Engine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -75,6 +76,35 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
                     ",\"errors\":" + jsonErrors() + "}");
 }
 
+// What the blank check or verify looks at: a blank check only the range, a verify with
+// --file-bytes only the addresses the file holds (all it covers for a raw file). Nothing,
+// with the message shown, when no byte the file holds lies inside the range.
+std::optional<CheckScope> checkScope(const ChipArgs &args, std::optional<Operation> operation,
+                                     const std::optional<AddressRange> &range,
+                                     const ChipRecord &chip, const ChipBuffers &work,
+                                     Console &console, int language) {
+    CheckScope scope;
+    if (range && operation == Operation::BlankCheck)
+        scope.blank = Bounds{static_cast<std::uint32_t>(range->start),
+                             static_cast<std::uint32_t>(range->end + 1)};
+    const bool verifies = operation ? operation == Operation::Verify : !args.noVerify;
+    if (!args.fileBytes || !verifies || work.held().empty())
+        return scope;
+    scope.compared = work.held();
+    if (range) {
+        const Bounds on = *rangeOnChip(*range, chip, language).bounds;
+        const bool inside =
+            std::any_of(scope.compared.begin(), scope.compared.end(),
+                        [&](const Bounds &b) { return b.start < on.end && b.end > on.start; });
+        if (!inside) {
+            console.showError(args.file + " holds no byte inside --range " + args.range +
+                              ": --file-bytes would compare nothing");
+            return std::nullopt;
+        }
+    }
+    return scope;
+}
+
 // The steps a chip command runs, in the words of its dry run.
 std::vector<std::string> stepsOf(const ChipArgs &args, std::optional<Operation> operation) {
     if (operation)
@@ -104,6 +134,11 @@ int dryRun(const Options &options, const ChipArgs &args, std::optional<Operation
     run.crc = crcOfCovered(work.buffers.flash(), plan->image);
     run.imageBytes = plan->image ? plan->image->end - plan->image->start : 0;
     run.file = args.file;
+    if (args.fileBytes)
+        for (const Bounds &b : work.held())
+            run.compared += std::max<std::int64_t>(
+                0, std::int64_t{std::min(b.end, plan->addresses.end)} -
+                       std::int64_t{std::max(b.start, plan->addresses.start)});
     if (range && operation == Operation::Read)
         run.saved = Bounds{static_cast<std::uint32_t>(range->start),
                            static_cast<std::uint32_t>(range->end + 1)};
@@ -176,11 +211,10 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     // The engine first asks which chip is in the socket; another chip than the one named
     // refuses the command unless --ignore-id lets it go on.
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);
-    CheckScope scope;
-    if (range && operation == Operation::BlankCheck)
-        scope.blank = Bounds{static_cast<std::uint32_t>(range->start),
-                             static_cast<std::uint32_t>(range->end + 1)};
-    engine.setScope(scope);
+    const auto scope = checkScope(args, operation, range, chip, work, console, language);
+    if (!scope)
+        return kUsage;
+    engine.setScope(*scope);
     if (args.dryRun) {
         if (const int unreached = programmerReachable(usb, connection, console, language))
             return unreached;

@@ -51,6 +51,8 @@ void printJson(const DryRun &run) {
               ",\"crc32\":" + (run.crc ? "\"" + hexText(*run.crc, 8) + "\"" : std::string("null"));
     if (!run.file.empty())
         object += "," + jsonName("file", run.file);
+    if (run.compared)
+        object += ",\"compared\":" + std::to_string(run.compared);
     if (run.serial) {
         const SerialNumbers &s = *run.serial;
         const auto last = run.count ? serialNumberAfter(run.count - 1, s) : std::nullopt;
@@ -82,6 +84,9 @@ int printDryRun(const Options &options, const DryRun &run) {
     if (run.crc)
         std::printf("image: %s, %u bytes, CRC-32 %s\n", run.file.c_str(),
                     static_cast<unsigned>(run.imageBytes), hexText(*run.crc, 8).c_str());
+    if (run.compared)
+        std::printf("compared: only the %llu bytes the file holds\n",
+                    static_cast<unsigned long long>(run.compared));
     if (run.serial)
         std::printf("serial numbers: %s\n", serialText(run).c_str());
     if (run.count > 0)

@@ -21,6 +21,7 @@ struct DryRun {
     std::optional<std::uint32_t> crc; // of the image bytes it writes or compares
     std::uint32_t imageBytes = 0;
     std::string file;                    // the file it reads or writes, if any
+    std::uint64_t compared = 0;          // --file-bytes: the bytes of the file's own compared
     std::optional<Bounds> saved;         // read --range: what goes into the file
     std::optional<SerialNumbers> serial; // batch
     int count = 0;                       // batch: chips, 0 until Ctrl+C

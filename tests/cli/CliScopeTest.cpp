@@ -123,3 +123,63 @@ TEST_F(Cli, DryRunsSayWhatWouldBeDoneAndSendNothing) {
     const std::string sent = slurp(log);
     EXPECT_EQ(sent.find("out "), std::string::npos) << sent; // no command block, no data
 }
+
+namespace {
+
+// An Intel HEX data record of the bytes at the address (below 64 KiB).
+std::string hexRecord(std::uint32_t address, const std::string &bytes) {
+    std::string line = ":" + hexText(bytes.size(), 2) + hexText(address, 4) + "00";
+    unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    for (const char c : bytes) {
+        line += hexText(static_cast<std::uint8_t>(c), 2);
+        sum += static_cast<std::uint8_t>(c);
+    }
+    return line + hexText((0x100 - (sum & 0xFF)) & 0xFF, 2) + "\n";
+}
+
+} // namespace
+
+// --file-bytes compares only the addresses a HEX file holds: the chip's other bytes may
+// be anything, a difference inside them still fails.
+TEST_F(Cli, FileBytesCompareOnlyWhatTheFileHolds) {
+    std::string bytes(0x2000, '\0'); // the chip holds zeros where the file has nothing
+    const std::string first(16, 'f'), second(16, 's');
+    bytes.replace(0x80, 16, first);
+    bytes.replace(0x1000, 16, second);
+    file("chip.bin", bytes);
+    const std::string chip = "chip 25 EF4017 8M\nkeep chip.bin\n";
+    const std::string sparse =
+        file("sparse.hex", hexRecord(0x80, first) + hexRecord(0x1000, second) + ":00000001FF\n");
+    const std::string verify = "verify " + sparse + " --chip W25Q64FV";
+
+    EXPECT_EQ(onSimulator(chip, verify).code, 6); // the gaps count as 0xFF
+    EXPECT_EQ(onSimulator(chip, verify + " --file-bytes").code, 0);
+    const Result dry = onSimulator(chip, verify + " --file-bytes --dry-run");
+    EXPECT_NE(dry.out.find("addresses: 0x000000 to 0x00100F (4112 bytes)\n"), std::string::npos)
+        << dry.out;
+    EXPECT_NE(dry.out.find("compared: only the 32 bytes the file holds\n"), std::string::npos);
+    EXPECT_EQ(onSimulator(chip, verify + " --file-bytes --range 100:FFF").code, 1);
+
+    bytes[0x1005] = 'x';
+    file("chip.bin", bytes);
+    const Result differs = onSimulator(chip, verify + " --file-bytes --json");
+    EXPECT_EQ(differs.code, 6);
+    EXPECT_NE(differs.out.find("\"failedAddress\":4101"), std::string::npos) << differs.out;
+    const Result line = onSimulator(chip, verify + " --file-bytes");
+    EXPECT_NE(line.out.find("1 of the 16 bytes compared in this transfer differ"),
+              std::string::npos)
+        << line.out;
+
+    // A pass over a chip that is not blank: erased, the file's bytes written and compared.
+    EXPECT_EQ(onSimulator(chip, "auto " + sparse + " --chip W25Q64FV --file-bytes").code, 0);
+    const std::string after = slurp(path("chip.bin"));
+    EXPECT_EQ(after.substr(0x80, 16), first);
+    EXPECT_EQ(after.substr(0x1000, 16), second);
+    EXPECT_EQ(after.substr(0x90, 0x1000 - 0x90), std::string(0x1000 - 0x90, '\xFF'));
+
+    // A raw file holds every byte it covers: the flag changes nothing.
+    const std::string raw = file("raw.bin", after.substr(0, 0x1010));
+    EXPECT_EQ(onSimulator(chip, "verify " + raw + " --chip W25Q64FV --file-bytes").code, 0);
+    file("chip.bin", bytes);
+    EXPECT_EQ(onSimulator(chip, "verify " + raw + " --chip W25Q64FV --file-bytes").code, 6);
+}
