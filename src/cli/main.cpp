@@ -156,7 +156,9 @@ int main(int argc, char **argv) {
         c->add_flag("--detect", chip.detect, "the chip the programmer finds in the socket");
         c->add_option("--range", chip.range,
                       "the address range, END its last address; both hexadecimal, with or "
-                      "without 0x")
+                      "without 0x. Write and verify cover it, blank checks only it, read saves "
+                      "only it; erase, and auto without --no-erase, refuse it (the chip erases "
+                      "whole)")
             ->check(
                 CLI::Validator([](const std::string &text) { return readRange(text).error; }, ""))
             ->type_name("START:END");
