@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <poll.h>
 #include <sys/mman.h>
 #include <tuple>
 #include <unistd.h>
@@ -111,13 +112,18 @@ bool StandardInput::take(FileKind kind, MessageSink &sink) {
     }
     std::vector<char> block(std::size_t{1} << 20);
     for (std::size_t total = 0;;) {
-        const ssize_t n = ::read(STDIN_FILENO, block.data(), block.size());
-        if (n < 0 && errno == EINTR && !interrupted())
-            continue;
-        if (interrupted()) { // Ctrl+C ends the wait for a pipe that brings nothing
+        // Ctrl+C ends the wait for a pipe that brings nothing; reads go on past the
+        // signal, so the wait looks at it between short polls.
+        pollfd ready{STDIN_FILENO, POLLIN, 0};
+        while (!interrupted() && ::poll(&ready, 1, 100) == 0) {
+        }
+        if (interrupted()) {
             sink.showError("interrupted");
             return false;
         }
+        const ssize_t n = ::read(STDIN_FILENO, block.data(), block.size());
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             sink.showFileError(codec::kReadFailed, {0, errno});
             return false;

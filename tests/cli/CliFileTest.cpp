@@ -178,3 +178,23 @@ TEST_F(CliFiles, MessagesNameTheFileTheLineAndTheReason) {
     EXPECT_EQ(run(k() + "verify " + longer + " --force --chip W25Q64FV").code, 0);
     EXPECT_EQ(run(k() + "verify " + longer + " --chip W25Q64FV").code, 4);
 }
+
+// Ctrl+C while standard input brings nothing ends the wait for it, and the command.
+TEST_F(CliFiles, CtrlCEndsTheWaitForStandardInput) {
+    int feed[2];
+    ASSERT_EQ(pipe(feed), 0);
+    const std::string command = k() + "write - --format raw --chip W25Q64FV 2>/dev/null";
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(feed[0], STDIN_FILENO);
+        close(feed[1]);
+        execl("/bin/sh", "sh", "-c", ("exec env " + command).c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(feed[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGINT);
+    EXPECT_EQ(exitCodeOf(child), 130); // not still waiting (killed after a minute: -1)
+    close(feed[1]);
+    EXPECT_EQ(slurp(path("chip.bin")).find_first_not_of('\xFF'), std::string::npos);
+}
