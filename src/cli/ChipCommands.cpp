@@ -76,9 +76,11 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
                     ",\"errors\":" + jsonErrors() + "}");
 }
 
-// What the blank check or verify looks at: a blank check only the range, a verify with
-// --file-bytes only the addresses the file holds (all it covers for a raw file). Nothing,
-// with the message shown, when no byte the file holds lies inside the range.
+// What the blank check, the write and the verify look at: a blank check only the range;
+// with --file-bytes a write sends and a verify compares only the addresses the file holds
+// (all it covers for a raw file). Nothing, with the message shown, when a file that
+// carries its addresses holds no byte inside the range: the command would write or
+// compare none of it.
 std::optional<CheckScope> checkScope(const ChipArgs &args, std::optional<Operation> operation,
                                      const std::optional<AddressRange> &range,
                                      const ChipRecord &chip, const ChipBuffers &work,
@@ -87,21 +89,17 @@ std::optional<CheckScope> checkScope(const ChipArgs &args, std::optional<Operati
     if (range && operation == Operation::BlankCheck)
         scope.blank = Bounds{static_cast<std::uint32_t>(range->start),
                              static_cast<std::uint32_t>(range->end + 1)};
-    const bool verifies = operation ? operation == Operation::Verify : !args.noVerify;
-    if (!args.fileBytes || !verifies || work.held().empty())
-        return scope;
-    scope.compared = work.held();
-    if (range) {
+    const std::vector<Bounds> &held = work.held();
+    if (range && !held.empty()) {
         const Bounds on = *rangeOnChip(*range, chip, language).bounds;
-        const bool inside =
-            std::any_of(scope.compared.begin(), scope.compared.end(),
-                        [&](const Bounds &b) { return b.start < on.end && b.end > on.start; });
-        if (!inside) {
-            console.showError(args.file + " holds no byte inside --range " + args.range +
-                              ": --file-bytes would compare nothing");
+        if (std::none_of(held.begin(), held.end(),
+                         [&](const Bounds &b) { return b.start < on.end && b.end > on.start; })) {
+            console.showError(args.file + " holds no byte inside --range " + args.range);
             return std::nullopt;
         }
     }
+    if (args.fileBytes)
+        scope.held = held;
     return scope;
 }
 

@@ -45,9 +45,10 @@ struct AutoSteps {
 struct CheckScope {
     // A blank check of only these chip addresses [start, end).
     std::optional<Bounds> blank;
-    // A verify compares only the bytes at these chip addresses (sorted, apart), such as
-    // the ones a HEX file holds; empty: every byte it covers.
-    std::vector<Bounds> compared;
+    // A write sends and a verify compares only the image bytes at these chip addresses
+    // (sorted, apart), such as the ones a HEX file holds; the chip keeps its own bytes
+    // elsewhere. Empty: every byte they cover.
+    std::vector<Bounds> held;
 };
 
 // Asked, with the refusal's text, when the socket holds another chip than the one
@@ -139,9 +140,14 @@ private:
     void keepRead(const ChipRecord &chip, BufferView &flashView);
     bool blankCheck(const ChipRecord &chip);
     bool verify(const ChipRecord &chip);
-    // The bytes of one transfer at the chip address that the verify compares: all of
-    // them without a scope; from the span at next on, which moves past spans behind.
-    const std::vector<bool> &comparedIn(std::uint64_t address, std::size_t n, std::size_t &next);
+    // The image bytes a write sends and a verify compares, within the bounds it covers:
+    // the address range as typed (the bounds are widened to whole pages), or the bounds,
+    // narrowed to the scope's held bytes.
+    std::vector<Bounds> imageSpans(const Bounds &covered) const;
+    // The bytes of one transfer at the chip address that lie in the spans; from the span
+    // at next on, which moves past spans behind.
+    const std::vector<bool> &comparedIn(const std::vector<Bounds> &spans, std::uint64_t address,
+                                        std::size_t n, std::size_t &next);
     // The log line of the first difference; differing and compared count the bytes of
     // the transfer that differ and that were compared.
     void logMismatch(std::uint64_t address, std::uint8_t expected, std::uint8_t read,
@@ -166,9 +172,9 @@ private:
     // receives where the loaded bytes ended before that).
     std::optional<Bounds> coveredBytes(const ChipRecord &chip, bool roundLoadedLength,
                                        std::uint32_t *imageEnd = nullptr);
-    // What a verify over the bounds reads: from the page of the first byte its scope
-    // compares to the last one (the bounds themselves without a scope).
-    Bounds verifiedBytes(const ChipRecord &chip, Bounds b) const;
+    // What a verify over the bounds reads: from the page of the first byte of the spans
+    // to their last byte.
+    Bounds verifiedBytes(const ChipRecord &chip, Bounds b, const std::vector<Bounds> &spans) const;
     // The engine's start text in the panel and the log; where a cancellation finds it
     // starts at address 0.
     void preamble(Operation engine);
@@ -197,7 +203,10 @@ private:
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
     bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
     bool eraseWholeChip(const ChipRecord &chip);
-    std::optional<std::uint64_t> readTail(const Bounds &b, std::uint32_t t);
+    // The transfers of a write over the bounds that hold bytes outside the spans: read
+    // from the chip and the spans' bytes put over them, so that the write gives every
+    // other cell its own value back. False when the chip could not be read.
+    bool composeTransfers(const Bounds &b, std::uint32_t t, const std::vector<Bounds> &spans);
     std::string text(TextName name) const;
 
     TUsbBulk &m_usb;
@@ -208,10 +217,13 @@ private:
     const int &m_language;
     std::vector<std::uint8_t> m_scratch;
     std::vector<bool> m_compared; // comparedIn's bytes of the transfer
+    // composeTransfers' transfers: their chip addresses, in order, and their bytes.
+    std::vector<std::uint64_t> m_composedAt;
+    std::vector<std::uint8_t> m_composed;
     CheckScope m_scope;
     std::unique_ptr<std::uint8_t[]> m_readBlock; // a read's data until its bracket closed
     ProgressMeter m_meter;
-    PassFailure m_failure; // how the last engine failed, when it did
+    PassFailure m_failure;  // how the last engine failed, when it did
     bool m_running = false; // a command is between its checks and its end
     // Where the running command is: its engine (none before the first starts) and the
     // first chip address it has not yet moved (none for an erase of the whole chip).

@@ -78,9 +78,8 @@ bool Engine::blankCheck(const ChipRecord &chip) {
     return true;
 }
 
-const std::vector<bool> &Engine::comparedIn(std::uint64_t address, std::size_t n,
-                                            std::size_t &next) {
-    const std::vector<Bounds> &spans = m_scope.compared;
+const std::vector<bool> &Engine::comparedIn(const std::vector<Bounds> &spans, std::uint64_t address,
+                                            std::size_t n, std::size_t &next) {
     m_compared.assign(n, false);
     while (next < spans.size() && spans[next].end <= address)
         ++next;
@@ -93,13 +92,13 @@ const std::vector<bool> &Engine::comparedIn(std::uint64_t address, std::size_t n
     return m_compared;
 }
 
-Bounds Engine::verifiedBytes(const ChipRecord &chip, Bounds b) const {
-    const std::vector<Bounds> &only = m_scope.compared;
-    if (only.empty())
-        return b;
+Bounds Engine::verifiedBytes(const ChipRecord &chip, Bounds b,
+                             const std::vector<Bounds> &spans) const {
+    if (spans.empty())
+        return {b.start, b.start};
     const std::uint32_t page = alignmentPage(chip);
-    b.start = std::max(b.start, only.front().start / page * page);
-    b.end = std::max(b.start, std::min(b.end, only.back().end));
+    b.start = std::max(b.start, spans.front().start / page * page);
+    b.end = std::max(b.start, std::min(b.end, spans.back().end));
     return b;
 }
 
@@ -108,9 +107,13 @@ bool Engine::verify(const ChipRecord &chip) {
     const auto bounds = coveredBytes(chip, false);
     if (!bounds)
         return false;
-    const Bounds b = verifiedBytes(chip, *bounds);
-    const std::vector<Bounds> &only = m_scope.compared;
-    m_covered = b;
+    const std::vector<Bounds> spans = imageSpans(*bounds);
+    const Bounds b = verifiedBytes(chip, *bounds, spans);
+    // Every byte read is compared, or only those of the spans.
+    const bool whole =
+        spans.size() == 1 && spans.front().start == b.start && spans.front().end == b.end;
+    if (spans.size() == 1)
+        m_covered = spans.front();
     reach(b.start);
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
@@ -129,7 +132,7 @@ bool Engine::verify(const ChipRecord &chip) {
             return false;
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(t, b.end - address));
         const Comparison c = compare(m_scratch.data(), flash + address, n,
-                                     only.empty() ? nullptr : &comparedIn(address, n, nextSpan));
+                                     whole ? nullptr : &comparedIn(spans, address, n, nextSpan));
         if (c.first < n) {
             const std::uint64_t at = address + c.first;
             logMismatch(at, flash[at], m_scratch[c.first], c.differing, c.compared);

@@ -28,10 +28,16 @@ std::optional<Engine::Plan> Engine::plan(std::optional<Operation> operation, int
     m_buffers.loadedLength = loaded;
     if (!bounds)
         return std::nullopt;
-    if (writes)
-        return Plan{*bounds, Bounds{bounds->start, std::max(bounds->start, imageEnd)}};
-    const Bounds verified = verifiedBytes(chip, *bounds);
-    return Plan{verified, verified};
+    // The image's bytes, as the outcome's CRC-32 covers them: the whole image, without
+    // the filler that rounds a write to pages, or its one span in the range or the held
+    // bytes; an image in pieces has no CRC-32.
+    const std::vector<Bounds> spans = imageSpans(*bounds);
+    if (!m_buffers.range.enabled && m_scope.held.empty())
+        return Plan{*bounds,
+                    writes ? Bounds{bounds->start, std::max(bounds->start, imageEnd)} : *bounds};
+    const Bounds extent = spans.empty() ? Bounds{bounds->start, bounds->start}
+                                        : Bounds{spans.front().start, spans.back().end};
+    return Plan{extent, spans.size() == 1 ? std::optional<Bounds>(spans.front()) : std::nullopt};
 }
 
 } // namespace korvat

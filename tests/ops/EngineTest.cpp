@@ -371,11 +371,16 @@ TEST_F(EngineTest, AddressRangeIsWidenedToWholePages) {
     buffers.loadedLength = 0x40;
     buffers.range = {0x0105, 0x01F0, true};
     run(Operation::Write);
-    EXPECT_EQ(address32(blocks(5).at(0), 8), 0x100u);
+    EXPECT_EQ(address32(blocks(5).back(), 8), 0x100u);
     EXPECT_EQ(dataWrites(), Sizes{256});
     EXPECT_EQ(buffers.loadedLength, 0x40); // the range leaves the loaded length alone
-    EXPECT_EQ(sim.chip().memory()[0x1FF], 0x5A);
-    EXPECT_EQ(sim.chip().memory()[0x200], 0xFF);
+    // The page is written whole, the chip's own bytes outside the range in it.
+    const auto &memory = sim.chip().memory();
+    EXPECT_EQ(memory[0x104], 0xFF);
+    EXPECT_EQ(memory[0x105], 0x5A);
+    EXPECT_EQ(memory[0x1F0], 0x5A);
+    EXPECT_EQ(memory[0x1F1], 0xFF);
+    EXPECT_EQ(memory[0x1FF], 0xFF);
     sim.clearLog();
     run(Operation::Verify);
     EXPECT_EQ(address32(blocks(5).at(0), 8), 0x100u);
