@@ -26,6 +26,8 @@ constexpr std::uint64_t kSmallestCapacity = 64;
 constexpr std::uint64_t kLargestCapacity = 64 << 20;
 // The EEPROM buffer that an AVR's data EEPROM is read into.
 constexpr std::uint64_t kLargestEeprom = 8192;
+// The 25-series sub-type of chips that need 4-byte addresses.
+constexpr std::uint64_t kFourByteSubType = 128;
 
 bool powerOfTwo(std::uint64_t v) {
     return v != 0 && (v & (v - 1)) == 0;
@@ -54,6 +56,7 @@ std::uint64_t value(const GridRow &row, int column) {
 std::vector<std::string> shippedProblems(const std::vector<GridRow> &rows) {
     std::vector<std::string> problems;
     std::map<std::string, std::size_t> firstWithName;
+    std::map<std::string, std::string> makerSpelling; // type and maker, by their small letters
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const GridRow &row = rows[i];
         const std::string chip = "chip " + std::to_string(i + 1) + " (" + nameOf(row) + "): ";
@@ -62,7 +65,25 @@ std::vector<std::string> shippedProblems(const std::vector<GridRow> &rows) {
             problems.push_back(
                 chip + "the type, maker and model of chip " + std::to_string(first->second + 1) +
                 " (" + nameOf(rows[first->second]) + "); the lists would only ever show the first");
+        const std::string maker =
+            std::string(korvat::trimBlanks(row[0])) + "," + std::string(korvat::trimBlanks(row[1]));
+        const auto [spelt, firstSpelling] = makerSpelling.emplace(lowered(maker), maker);
+        if (!firstSpelling && spelt->second != maker)
+            problems.push_back(chip + "the maker is spelt " + spelt->second +
+                               " by an earlier chip; the lists would merge the two");
         const std::uint64_t capacity = value(row, 4), page = value(row, 5);
+        const std::uint64_t family = value(row, 6), subType = value(row, 7);
+        if (value(row, 9) > 1)
+            problems.push_back(chip + "voltage " + std::to_string(value(row, 9)) +
+                               " is neither 0 (3.3 V) nor 1 (1.8 V)");
+        // The sub-types that follow from the capacity: the 24-series address bytes, and
+        // the 25-series 4-byte addresses past 16 MiB.
+        if (family == 1 && subType != (capacity >= 4096 ? 1u : 0u))
+            problems.push_back(chip + "a 24-series chip of " + std::to_string(capacity) +
+                               " bytes has sub-type " + (capacity >= 4096 ? "1" : "0"));
+        if (family == 0 && (subType == kFourByteSubType) != (capacity > (16u << 20)))
+            problems.push_back(chip + "sub-type " + std::to_string(kFourByteSubType) +
+                               " is for 25-series chips larger than 16 MiB, and only for them");
         const std::uint64_t eeprom = value(row, 10), eepromPage = value(row, 11);
         if (!powerOfTwo(capacity) || capacity < kSmallestCapacity || capacity > kLargestCapacity)
             problems.push_back(chip + "capacity " + std::to_string(capacity) +

@@ -225,6 +225,12 @@ bool saveFile(const std::string &path, std::span<const std::uint8_t> data, Promp
 bool saveFile(const std::string &path, FileKind kind, std::uint32_t base,
               std::span<const std::uint8_t> data, Prompter &prompter, MessageSink &sink,
               int language) {
+    // A pipe or a device would be replaced by a file of that name, and the reader at
+    // the other end would never see the bytes.
+    if (isIrregularFile(path)) {
+        sink.showError(notRegularFileText(path, language));
+        return false;
+    }
     struct stat st {};
     if (stat(path.c_str(), &st) == 0 && !prompter.askYesNo(text(txtOverwriteQuestion, language)))
         return false;

@@ -119,7 +119,8 @@ bool serialsUsable(const BatchArgs &args, const ChipRecord &chip, Console &conso
     const std::uint64_t last = args.count > 0 ? static_cast<std::uint64_t>(args.count - 1) : 0;
     if (!serialNumberAfter(last, s)) {
         console.showError("the serial numbers of " + std::to_string(last + 1) +
-                          " chips do not fit in " + std::to_string(s.bytes) + " bytes");
+                          " chips do not fit in " + std::to_string(s.bytes) +
+                          (s.bytes == 1 ? " byte" : " bytes"));
         return false;
     }
     return true;

@@ -169,11 +169,6 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
                           "--range out to erase the whole chip");
         return kUsage;
     }
-    if (range && !operation && !args.noErase) {
-        console.showError("auto erases the whole chip before it writes the range: add "
-                          "--no-erase to write and verify only the range");
-        return kUsage;
-    }
 
     const int language = options.language;
     TUsbBulk usb(UsbApi::load());
@@ -191,6 +186,11 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
             console.showError(on.refusal);
             return kUsage;
         }
+    }
+    if (range && !operation && !args.noErase && eraseReach(chip) != EraseReach::NoErase) {
+        console.showError("auto erases the whole chip before it writes the range: add "
+                          "--no-erase to write and verify only the range");
+        return kUsage;
     }
     // Where the programmer has no erase, an erase alone would leave the chip as it was:
     // a script must not read that as an erased chip. Auto writes over it all the same.
@@ -234,8 +234,10 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     // The chip was read whole; --range saves only its part.
     if (report.outcome->passed && operation == Operation::Read) {
         const SavedPart part = partToSave(work.buffers.flash(), chip, range);
-        if (!saveImage(args.file, args.format, part, console, language))
+        if (!saveImage(args.file, args.format, part, console, language)) {
+            report.outcome->dataCrc.reset(); // nothing was saved to have a figure of
             return kFileError;
+        }
         report.savedCrc = crc32Of(part.bytes);
     }
     return exitCodeOf(*report.outcome);

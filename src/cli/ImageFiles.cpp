@@ -89,8 +89,13 @@ bool LongFileAnswer::askYesNo(std::string_view question) {
     m_asked = true;
     if (m_force)
         return true;
-    m_sink.showError(m_name + ": " + std::string(question) +
-                     " no; --force cuts the file to the chip");
+    // Only what the window's question states: nobody is asked here.
+    std::string_view said = question;
+    if (const std::size_t stop = said.find(". "); stop != std::string_view::npos)
+        said = said.substr(0, stop + 1);
+    else if (const std::size_t comma = said.find(','); comma != std::string_view::npos)
+        said = said.substr(0, comma); // the Chinese texts
+    m_sink.showError(m_name + ": " + std::string(said) + " --force cuts the file to the chip");
     return false;
 }
 
@@ -193,8 +198,8 @@ bool ChipBuffers::load(const ChipArgs &args) {
         return false;
     }
     if (m_answer.asked())
-        m_host.insertLogLine(m_host.timeText() + " " + name + ": longer than the chip; its first " +
-                             std::to_string(m_chip.capacity) + " bytes are used (--force)");
+        m_host.insertLogLine(m_host.timeText() + " " + name +
+                             ": longer than the chip; cut at the chip's end (--force)");
     return true;
 }
 

@@ -32,7 +32,7 @@ std::string tooLarge(std::string_view text, std::uint64_t largest, bool hex) {
     if (largest == std::numeric_limits<std::uint64_t>::max())
         return quoted(text) + " is larger than 64 bits";
     char limit[24];
-    std::snprintf(limit, sizeof limit, hex ? "%llX" : "%llu",
+    std::snprintf(limit, sizeof limit, hex ? "0x%llX" : "%llu",
                   static_cast<unsigned long long>(largest));
     return quoted(text) + " is larger than " + limit;
 }

@@ -6,8 +6,8 @@
 #include "Commands.h"
 #include "ConsoleHost.h"
 #include "FirmwareCommand.h"
-#include "Numbers.h"
 #include "ImageFiles.h"
+#include "Numbers.h"
 #include "Programmers.h"
 
 #include <CLI/CLI.hpp>
@@ -181,7 +181,8 @@ int main(int argc, char **argv) {
     const char *formatIn = "FILE's format, in place of its extension (required for -)";
     const char *longFile = "take a FILE longer than the chip, cut to the chip";
     const char *fileBytes =
-        "compare only the addresses an Intel HEX or S-record FILE holds (raw: all)";
+        "write (auto) and compare only the addresses an Intel HEX or S-record FILE "
+        "holds (raw: all)";
     addChipCommand("erase", "erase the chip", nullptr);
     addChipCommand("blank", "check that the chip is erased", nullptr);
     addFileOptions(addChipCommand("read",

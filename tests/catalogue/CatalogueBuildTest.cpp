@@ -36,8 +36,10 @@ protected:
     }
     static GridRow eeprom(std::string maker, std::string model, std::string capacity,
                           std::string page) {
+        // Two address bytes from 4 KB.
+        const std::string subType = std::stoul(capacity, nullptr, 0) >= 4096 ? "1" : "0";
         return {"24_EEPROM", maker, model, "0x0", capacity, page, "1",
-                "1",         "100", "0",   "0",   "0",      "0"};
+                subType,     "100", "0",   "0",   "0",      "0"};
     }
     static GridRow avr(std::string model, std::string eeprom, std::string eepromPage) {
         return {"AVR", "Atmel", model, "0x1E9205", "4096",     "64", "4",
@@ -62,7 +64,7 @@ TEST_F(CatalogueBuild, WritesTheRowsThatPassItsCheck) {
 }
 
 TEST_F(CatalogueBuild, RefusesChipsTheListsOrTheBuffersCannotTakeAndNamesEachOne) {
-    const std::vector<GridRow> rows = {
+    std::vector<GridRow> rows = {
         eeprom("ST", "M24C64", "8192", "32"),
         eeprom("st", "m24c64", "8192", "32"), // the same chip, letter case aside
         eeprom("ST", "M24C65", "8000", "32"), // not a power of two
@@ -72,6 +74,12 @@ TEST_F(CatalogueBuild, RefusesChipsTheListsOrTheBuffersCannotTakeAndNamesEachOne
         avr("ATmega2", "0", "4"),             // a page of an EEPROM that is not there
         eeprom("ST", "M24C16", "2048", "16"), // a good chip among them
     };
+    rows.push_back(eeprom("ST", "M24C08", "1024", "16"));
+    rows.back()[7] = "1"; // two address bytes below 4 KB
+    rows.push_back({"25_SPI_FLASH", "Winbond", "W25Q256JV", "0xEF4019", "33554432", "256", "0", "0",
+                    "100", "0", "0", "0", "0"}); // 32 MiB without 4-byte addresses
+    rows.push_back(eeprom("ST", "M24C02", "256", "16"));
+    rows.back()[9] = "3"; // neither 3.3 V nor 1.8 V
     const Run run = build(rows);
     EXPECT_EQ(run.code, 1);
     for (const char *said : {
@@ -82,7 +90,11 @@ TEST_F(CatalogueBuild, RefusesChipsTheListsOrTheBuffersCannotTakeAndNamesEachOne
              "chip 5 (24_EEPROM,ST,M24C01): FLASH page 256 is larger than the capacity 128",
              "chip 6 (AVR,Atmel,ATmega1): EEPROM size 16384 is not 0 or a power of two up to 8192",
              "chip 7 (AVR,Atmel,ATmega2): EEPROM page 4 is larger than the EEPROM size 0",
-             "6 problem(s)",
+             "chip 2 (24_EEPROM,st,m24c64): the maker is spelt 24_EEPROM,ST by an earlier chip",
+             "chip 9 (24_EEPROM,ST,M24C08): a 24-series chip of 1024 bytes has sub-type 0",
+             "chip 10 (25_SPI_FLASH,Winbond,W25Q256JV): sub-type 128 is for 25-series chips",
+             "chip 11 (24_EEPROM,ST,M24C02): voltage 3 is neither 0 (3.3 V) nor 1 (1.8 V)",
+             "10 problem(s)",
          })
         EXPECT_NE(run.said.find(said), std::string::npos) << said << " in:\n" << run.said;
     EXPECT_EQ(run.said.find("chip 8"), std::string::npos) << run.said;

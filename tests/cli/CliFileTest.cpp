@@ -6,6 +6,7 @@
 #include "buffers/IntelHex.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace korvat;
 using namespace korvat::test;
@@ -170,10 +171,12 @@ TEST_F(CliFiles, MessagesNameTheFileTheLineAndTheReason) {
     const std::string longer = file("big.bin", text(big));
     const Result refused = run(k() + "write " + longer + " --chip W25Q64FV");
     EXPECT_EQ(refused.code, 4);
-    EXPECT_TRUE(has(refused, "no; --force cuts the file to the chip")) << refused.out;
+    EXPECT_TRUE(
+        has(refused, "File length is larger than chip capacity. --force cuts the file to the chip"))
+        << refused.out;
     const Result cut = run(k() + "auto " + longer + " --force --chip W25Q64FV");
     EXPECT_EQ(cut.code, 0) << cut.out;
-    EXPECT_TRUE(has(cut, "longer than the chip; its first 8388608 bytes are used (--force)"));
+    EXPECT_TRUE(has(cut, "longer than the chip; cut at the chip's end (--force)"));
     EXPECT_EQ(slurp(path("chip.bin")), text(big).substr(0, 8u << 20));
     EXPECT_EQ(run(k() + "verify " + longer + " --force --chip W25Q64FV").code, 0);
     EXPECT_EQ(run(k() + "verify " + longer + " --chip W25Q64FV").code, 4);
@@ -197,4 +200,16 @@ TEST_F(CliFiles, CtrlCEndsTheWaitForStandardInput) {
     EXPECT_EQ(exitCodeOf(child), 130); // not still waiting (killed after a minute: -1)
     close(feed[1]);
     EXPECT_EQ(slurp(path("chip.bin")).find_first_not_of('\xFF'), std::string::npos);
+}
+
+// A read does not replace a pipe or a device with a file of its name, --force or not.
+TEST_F(CliFiles, ReadSavesOnlyIntoOrdinaryFiles) {
+    const std::string fifo = path("image.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Result refused = run(k() + "read " + fifo + " --force --range 0:F --chip W25Q64FV");
+    EXPECT_EQ(refused.code, 4);
+    EXPECT_TRUE(has(refused, fifo)) << refused.out;
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

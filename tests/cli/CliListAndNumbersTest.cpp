@@ -60,7 +60,7 @@ TEST_F(Cli, ListFiltersByTypeMakerAndIdWithEveryField) {
             << wrong.out;
         EXPECT_NE(wrong.out.find("hexadecimal"), std::string::npos) << wrong.out;
     }
-    EXPECT_NE(cli("list --id 123456789 2>&1").out.find("is larger than FFFFFFFF"),
+    EXPECT_NE(cli("list --id 123456789 2>&1").out.find("is larger than 0xFFFFFFFF"),
               std::string::npos);
 }
 
@@ -110,7 +110,7 @@ TEST_F(Cli, NumberMistakesAreUsageErrorsInWords) {
              Case{write + "0x0x1000:0x2000", "--range: START '0x0x1000' is not hexadecimal"},
              Case{write + "1000", "--range: '1000' is not START:END"},
              Case{write + "1:2:3", "--range: '1:2:3' is not START:END"},
-             Case{write + "0:100000000", "--range: END '100000000' is larger than FFFFFFFF"},
+             Case{write + "0:100000000", "--range: END '100000000' is larger than 0xFFFFFFFF"},
              Case{"read " + path("r.bin") + " --chip W25Q64FV --range 0x:FF",
                   "--range: START '0x' has no hexadecimal digits"},
              Case{batch + "--count 0",
@@ -118,12 +118,12 @@ TEST_F(Cli, NumberMistakesAreUsageErrorsInWords) {
              Case{batch + "--count 0x0", "--count: must be 1 or more"},
              Case{batch + "--count 3000000000", "--count: '3000000000' is larger than 2147483647"},
              Case{batch + "--count ten", "--count: 'ten' must be decimal digits"},
-             Case{batch + "--serial-at 0x100000000", "is larger than FFFFFFFF"},
+             Case{batch + "--serial-at 0x100000000", "is larger than 0xFFFFFFFF"},
              Case{batch + "--serial-at 0 --serial-bytes 33",
                   "--serial-bytes: '33' is larger than 32"},
              Case{batch + "--serial-at 0 --serial-bytes 0", "--serial-bytes: must be 1 or more"},
              Case{"convert " + path("absent.bin") + " " + path("o.bin") + " --size 0x4000001",
-                  "--size: '0x4000001' is larger than 4000000"},
+                  "--size: '0x4000001' is larger than 0x4000000"},
          }) {
         for (const std::string &catalogueFile : {catalogue, path("absent.Dat")}) {
             const Result r = cli("--catalogue " + catalogueFile + " " + c.arguments + " 2>&1", env);
