@@ -13,7 +13,8 @@ whose type, maker and model the CSV already holds is never added again.
 
 Choice, in this order, until MOST_CHIPS is reached:
   1. 25-series parts whose JEDEC ID two sources give;
-  2. 24/93/95-series parts of the common makers from datasheet facts;
+  2. 24/93/95-series parts of the common makers from datasheet facts (the other supply
+     grades of a part, Microchip's AA and FC, after the rest);
   3. 25-series parts with an ID from one source;
   4. aliases (a marking of an ID the catalogue has under another name);
   5. 24/93/95-series parts of the other makers.
@@ -103,8 +104,6 @@ def eeprom_left_out(row):
         return "block-select bit in the device address where the programmer does not put it"
     if maker != "Microchip":
         return None
-    if re.match(r"^(24|25|93)AA", model) or model.startswith("24FC"):
-        return "Microchip AA/FC grade: same die and geometry as the LC part listed"
     if re.match(r"^24(AA|LC|FC)\d+[AB]?[HF]$", model):
         return "Microchip write-protect variant of a part listed"
     if re.match(r"^93LC(46|56|66)$", model):
@@ -157,7 +156,7 @@ def main():
     for r in eeprom:
         orgs[(r["maker"], r["model"])] = orgs.get((r["maker"], r["model"]), 0) + 1
 
-    groups = {1: [], 2: [], 3: [], 4: [], 5: []}
+    groups = {1: [], 2: [], 3: [], 4: [], 5: [], 6: []}
     always = []
     for r in spi:
         rec = spi_record(r)
@@ -181,12 +180,17 @@ def main():
             leave(reason, rec)
         elif doubtful(r) and (r["maker"], r["model"]) not in CONFIRMED:
             leave("doubtful (not re-read / recalled) and not confirmed by a second source", rec)
+        elif r["maker"] in COMMON_MAKERS:
+            # Another grade of a part listed (same die and geometry, other supply range)
+            # comes after the common makers' parts themselves.
+            grade = re.match(r"^(24|25|93)AA", r["model"]) or r["model"].startswith("24FC")
+            (groups[6] if grade else groups[2]).append(rec)
         else:
-            groups[2 if r["maker"] in COMMON_MAKERS else 5].append(rec)
+            groups[5].append(rec)
 
     chosen = []
     room = MOST_CHIPS - len(rows)
-    for rec in always + groups[1] + groups[2] + groups[3] + groups[4] + groups[5]:
+    for rec in always + groups[1] + groups[2] + groups[6] + groups[3] + groups[4] + groups[5]:
         if key(rec) in have:
             continue
         if len(chosen) >= room:
