@@ -13,10 +13,12 @@
 #include "ops/Engine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <unistd.h>
 
 namespace korvat::cli {
 namespace {
@@ -167,6 +169,28 @@ void printJson(const ConsoleBatch &window, const BatchLoop &loop, int exitCode,
         jsonName("record", recordPath) + ",\"errors\":" + jsonErrors() + "}");
 }
 
+// Why the production record could not be written, found without writing it: a name
+// that is no ordinary file, one this user may not write, or a folder it cannot be made
+// in. Nothing when it can be.
+std::optional<std::string> recordProblem(const std::string &path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        if (!fs::is_regular_file(path, error))
+            return path + " is not an ordinary file";
+        return access(path.c_str(), W_OK) == 0 ? std::nullopt
+                                               : std::optional(path + ": " + std::strerror(errno));
+    }
+    fs::path folder = fs::absolute(path, error).parent_path();
+    while (!folder.empty() && !fs::exists(folder, error) && folder != folder.parent_path())
+        folder = folder.parent_path();
+    if (!fs::is_directory(folder, error))
+        return folder.string() + " is not a folder";
+    return access(folder.c_str(), W_OK | X_OK) == 0
+               ? std::nullopt
+               : std::optional(folder.string() + ": " + std::strerror(errno));
+}
+
 // The run checked as it would start, and what it would do printed: every pass erases,
 // writes and verifies the image, each chip's serial number written into it first.
 int dryRun(const Options &options, const BatchArgs &args, const Catalogue &catalogue, int slot,
@@ -176,6 +200,11 @@ int dryRun(const Options &options, const BatchArgs &args, const Catalogue &catal
     const auto plan = engine.plan(std::nullopt, slot, {});
     if (!plan)
         return kChipProblem;
+    if (const auto problem = recordProblem(recordPath)) {
+        Console console;
+        console.showError("the production record cannot be written: " + *problem);
+        return kFileError;
+    }
     DryRun run;
     run.command = "batch";
     run.chip = fullChipName(splitForSelection(catalogue.name(slot)));

@@ -106,6 +106,10 @@ TEST_F(Cli, DryRunsSayWhatWouldBeDoneAndSendNothing) {
         << batch.out;
 
     // What a real command refuses, its dry run refuses with the same exit code.
+    EXPECT_EQ(onSimulator(chip, "batch --dry-run " + image + " --chip W25Q64FV --record " +
+                                    path("").substr(0, path("").size() - 1))
+                  .code,
+              4); // a folder for a record
     EXPECT_EQ(
         onSimulator(chip, "write --dry-run " + image + " --chip W25Q64FV --range 7FF000:800FFF")
             .code,
