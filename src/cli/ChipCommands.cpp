@@ -94,7 +94,8 @@ std::optional<CheckScope> checkScope(const ChipArgs &args, std::optional<Operati
         const Bounds on = *rangeOnChip(*range, chip, language).bounds;
         if (std::none_of(held.begin(), held.end(),
                          [&](const Bounds &b) { return b.start < on.end && b.end > on.start; })) {
-            console.showError(args.file + " holds no byte inside --range " + args.range);
+            console.showError(shownFileName(args.file, false) + " holds no byte inside --range " +
+                              args.range);
             return std::nullopt;
         }
     }
