@@ -519,6 +519,24 @@ private slots:
         QCOMPARE(socket().memory()[0], std::uint8_t{0});
     }
 
+    // A range inside one page: the page is written whole, but with the chip's own bytes
+    // outside the range, so only the range takes the buffer's zeros; Verify looks at the
+    // range alone.
+    void aWriteOfARangeChangesOnlyTheRange() {
+        fillFirstPageWithZeros();
+        QTest::mouseClick(w().CheckBox5, Qt::LeftButton);
+        w().Edit3->selectAll();
+        QTest::keyClicks(w().Edit3, "10");
+        w().Edit4->selectAll();
+        QTest::keyClicks(w().Edit4, "1F");
+        trigger("ToolWrite");
+        trigger("ToolVerify");
+        QCOMPARE(errors(), std::vector<std::string>{});
+        for (std::uint32_t i = 0; i < 0x100; ++i)
+            QCOMPARE(socket().memory()[i],
+                     i >= 0x10 && i <= 0x1F ? std::uint8_t{0} : static_cast<std::uint8_t>(i * 7));
+    }
+
     void aProgrammerUnpluggedDuringAnOperationTurnsThePanelRed() {
         duringNextOperation([&] {
             m_sim->unplug();
