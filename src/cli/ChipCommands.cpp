@@ -83,17 +83,17 @@ void printJson(const std::string &command, const Report &report, int exitCode) {
 // compare none of it.
 std::optional<CheckScope> checkScope(const ChipArgs &args, std::optional<Operation> operation,
                                      const std::optional<AddressRange> &range,
-                                     const ChipRecord &chip, const ChipBuffers &work,
-                                     Console &console, int language) {
+                                     const ChipBuffers &work, Console &console) {
     CheckScope scope;
     if (range && operation == Operation::BlankCheck)
         scope.blank = Bounds{static_cast<std::uint32_t>(range->start),
                              static_cast<std::uint32_t>(range->end + 1)};
     const std::vector<Bounds> &held = work.held();
     if (range && !held.empty()) {
-        const Bounds on = *rangeOnChip(*range, chip, language).bounds;
+        const std::uint64_t start = static_cast<std::uint64_t>(range->start);
+        const std::uint64_t end = static_cast<std::uint64_t>(range->end) + 1;
         if (std::none_of(held.begin(), held.end(),
-                         [&](const Bounds &b) { return b.start < on.end && b.end > on.start; })) {
+                         [&](const Bounds &b) { return b.start < end && b.end > start; })) {
             console.showError(shownFileName(args.file, false) + " holds no byte inside --range " +
                               args.range);
             return std::nullopt;
@@ -210,7 +210,7 @@ int runChipCommand(const Options &options, const ChipArgs &args, Console &consol
     // The engine first asks which chip is in the socket; another chip than the one named
     // refuses the command unless --ignore-id lets it go on.
     Engine engine(usb, connection, host, work.buffers, *catalogue, language);
-    const auto scope = checkScope(args, operation, range, chip, work, console, language);
+    const auto scope = checkScope(args, operation, range, work, console);
     if (!scope)
         return kUsage;
     engine.setScope(*scope);

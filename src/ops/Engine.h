@@ -203,6 +203,12 @@ private:
     bool enter4ByteIfNeeded(const ChipRecord &chip, std::uint64_t address);
     bool readInto(std::uint8_t *out, std::uint32_t size, std::uint64_t address);
     bool eraseWholeChip(const ChipRecord &chip);
+    // The image bytes an outcome's CRC-32 covers, of a write or verify over the bounds
+    // with these spans: the whole image (up to imageEnd, where a write's filler that rounds
+    // it to pages begins), or its one span in the range or the held bytes; none for an
+    // image in pieces.
+    std::optional<Bounds> imageOf(const Bounds &b, const std::vector<Bounds> &spans,
+                                  std::uint32_t imageEnd) const;
     // The transfers of a write over the bounds that hold bytes outside the spans: read
     // from the chip and the spans' bytes put over them, so that the write gives every
     // other cell its own value back. False when the chip could not be read.

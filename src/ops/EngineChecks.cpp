@@ -112,8 +112,7 @@ bool Engine::verify(const ChipRecord &chip) {
     // Every byte read is compared, or only those of the spans.
     const bool whole =
         spans.size() == 1 && spans.front().start == b.start && spans.front().end == b.end;
-    if (spans.size() == 1)
-        m_covered = spans.front();
+    m_covered = imageOf(b, spans, b.end);
     reach(b.start);
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;

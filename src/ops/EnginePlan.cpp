@@ -28,16 +28,15 @@ std::optional<Engine::Plan> Engine::plan(std::optional<Operation> operation, int
     m_buffers.loadedLength = loaded;
     if (!bounds)
         return std::nullopt;
-    // The image's bytes, as the outcome's CRC-32 covers them: the whole image, without
-    // the filler that rounds a write to pages, or its one span in the range or the held
-    // bytes; an image in pieces has no CRC-32.
+    // The chip addresses the image's bytes lie in, and those its CRC-32 covers, as the
+    // command's outcome would have them.
     const std::vector<Bounds> spans = imageSpans(*bounds);
+    const std::optional<Bounds> image = imageOf(*bounds, spans, writes ? imageEnd : bounds->end);
     if (!m_buffers.range.enabled && m_scope.held.empty())
-        return Plan{*bounds,
-                    writes ? Bounds{bounds->start, std::max(bounds->start, imageEnd)} : *bounds};
+        return Plan{*bounds, image};
     const Bounds extent = spans.empty() ? Bounds{bounds->start, bounds->start}
                                         : Bounds{spans.front().start, spans.back().end};
-    return Plan{extent, spans.size() == 1 ? std::optional<Bounds>(spans.front()) : std::nullopt};
+    return Plan{extent, image};
 }
 
 } // namespace korvat

@@ -49,6 +49,15 @@ std::vector<Bounds> Engine::imageSpans(const Bounds &covered) const {
     return spans;
 }
 
+std::optional<Bounds> Engine::imageOf(const Bounds &b, const std::vector<Bounds> &spans,
+                                      std::uint32_t imageEnd) const {
+    if (!m_buffers.range.enabled && m_scope.held.empty())
+        return Bounds{b.start, std::max(b.start, std::min(b.end, imageEnd))};
+    if (spans.size() == 1)
+        return spans.front();
+    return std::nullopt;
+}
+
 bool Engine::composeTransfers(const Bounds &b, std::uint32_t t, const std::vector<Bounds> &spans) {
     m_composedAt.clear();
     std::size_t next = 0;
@@ -86,11 +95,8 @@ bool Engine::write(const ChipRecord &chip) {
     const Bounds b = *bounds;
     const std::vector<Bounds> spans = imageSpans(b);
     // What the person's image holds: the filler that rounds it to whole pages is sent
-    // too, but a CRC-32 of the image file leaves it out; an image in pieces has none.
-    if (!m_buffers.range.enabled && m_scope.held.empty())
-        m_covered = Bounds{b.start, std::max(b.start, imageEnd)};
-    else if (spans.size() == 1)
-        m_covered = spans.front();
+    // too, but a CRC-32 of the image file leaves it out.
+    m_covered = imageOf(b, spans, imageEnd);
     reach(b.start);
     if (!enter4ByteIfNeeded(chip, b.start))
         return false;
