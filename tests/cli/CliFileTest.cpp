@@ -166,6 +166,15 @@ TEST_F(CliFiles, MessagesNameTheFileTheLineAndTheReason) {
     EXPECT_TRUE(
         has(unsaved, path("none/out.hex") + ": Error writing file: No such file or directory"))
         << unsaved.out;
+    // Nor does a read replace a pipe with a file of its name, --force or not.
+    const std::string fifo = path("image.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Result piped = run(k() + "read " + fifo + " --force --range 0:F --chip W25Q64FV");
+    EXPECT_EQ(piped.code, 4);
+    EXPECT_TRUE(has(piped, fifo)) << piped.out;
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
     const Bytes big = randomBytes((8u << 20) + 16, 6);
     const std::string longer = file("big.bin", text(big));
@@ -200,16 +209,4 @@ TEST_F(CliFiles, CtrlCEndsTheWaitForStandardInput) {
     EXPECT_EQ(exitCodeOf(child), 130); // not still waiting (killed after a minute: -1)
     close(feed[1]);
     EXPECT_EQ(slurp(path("chip.bin")).find_first_not_of('\xFF'), std::string::npos);
-}
-
-// A read does not replace a pipe or a device with a file of its name, --force or not.
-TEST_F(CliFiles, ReadSavesOnlyIntoOrdinaryFiles) {
-    const std::string fifo = path("image.bin");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const Result refused = run(k() + "read " + fifo + " --force --range 0:F --chip W25Q64FV");
-    EXPECT_EQ(refused.code, 4);
-    EXPECT_TRUE(has(refused, fifo)) << refused.out;
-    struct stat st {};
-    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

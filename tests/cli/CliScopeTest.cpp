@@ -174,16 +174,10 @@ TEST_F(Cli, FileBytesCompareOnlyWhatTheFileHolds) {
               std::string::npos)
         << line.out;
 
-    // A pass over a chip that is not blank: erased, the file's bytes written and compared.
-    EXPECT_EQ(onSimulator(chip, "auto " + sparse + " --chip W25Q64FV --file-bytes").code, 0);
-    const std::string after = slurp(path("chip.bin"));
-    EXPECT_EQ(after.substr(0x80, 16), first);
-    EXPECT_EQ(after.substr(0x1000, 16), second);
-    EXPECT_EQ(after.substr(0x90, 0x1000 - 0x90), std::string(0x1000 - 0x90, '\xFF'));
-
     // A raw file holds every byte it covers: the flag changes nothing.
-    const std::string raw = file("raw.bin", after.substr(0, 0x1010));
+    const std::string raw = file("raw.bin", bytes.substr(0, 0x1010));
     EXPECT_EQ(onSimulator(chip, "verify " + raw + " --chip W25Q64FV --file-bytes").code, 0);
+    bytes[0x900] = 'x';
     file("chip.bin", bytes);
     EXPECT_EQ(onSimulator(chip, "verify " + raw + " --chip W25Q64FV --file-bytes").code, 6);
 }
